@@ -1,0 +1,30 @@
+#ifndef CONST_H
+#define CONST_H
+
+#include <QString>
+
+// Qt SQL driver offered and used for every connection.
+extern const QString SQLDRIVER;
+// Translations folder below the program's folder.
+extern const QString translationDir;
+extern const QString langPrefixENGLISH;
+extern const QString langPrefixRUSSIAN;
+// Window icon file, relative to the working directory.
+extern const char *const iconAppPath;
+
+// Tables of a KVT database.
+extern const QString tbDEFECTREF;
+extern const QString tbDEFECTS;
+extern const QString tbDEFECTS_TMP;
+extern const QString tbDETTYPES;
+extern const QString tbDEVICE;
+extern const QString tbFACTORY;
+extern const QString tbGRAPHICS;
+extern const QString tbGRAPHICS_TMP;
+extern const QString tbHUMAN;
+extern const QString tbQUART;
+extern const QString tbRESULT;
+extern const QString tbSTATVIB;
+extern const QString tbZONES;
+
+#endif // CONST_H

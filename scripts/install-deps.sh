@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, run and test kvtmerge (needs root or sudo).
+set -euo pipefail
+
+packages=(
+    build-essential cmake ccache
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5sql5-mysql
+    mariadb-server mariadb-client
+    libxlsxwriter-dev
+    xvfb xauth fonts-dejavu-core
+    unzip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

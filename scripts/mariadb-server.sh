@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# A private MariaDB server: its own data folder, a free loopback port, a plain background
+# process; no system service and no fixed port.
+#
+#   mariadb-server.sh start DIR   start (initialising DIR on first use), print the env file
+#   mariadb-server.sh stop DIR    stop the server started in DIR, by its own PID
+#   mariadb-server.sh env DIR     print the path of DIR's env file (KVT_TEST_DB_* variables)
+#
+# The server has the user $KVT_DB_USER (default kvt) with password $KVT_DB_PASSWORD
+# (default kvt-secret) for 127.0.0.1 and localhost, with every privilege.
+set -euo pipefail
+
+cmd=${1:-}
+dir=${2:-}
+[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|env DIR" >&2; exit 2; }
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+data="$dir/data"
+run="$dir/run"
+envfile="$dir/server.env"
+user=${KVT_DB_USER:-kvt}
+password=${KVT_DB_PASSWORD:-kvt-secret}
+
+server_bin() {
+    for b in /usr/sbin/mariadbd /usr/sbin/mysqld; do [ -x "$b" ] && { echo "$b"; return; }; done
+    echo "mariadbd not found: run scripts/install-deps.sh" >&2; exit 1
+}
+
+port_is_free() {
+    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+free_port() {
+    local p
+    for p in $(seq "${KVT_DB_PORT_FROM:-33306}" 1 "$(( ${KVT_DB_PORT_FROM:-33306} + 500 ))"); do
+        port_is_free "$p" && { echo "$p"; return; }
+    done
+    echo "no free port found" >&2; exit 1
+}
+
+running_pid() {
+    [ -f "$run/mysqld.pid" ] || return 1
+    local pid; pid=$(cat "$run/mysqld.pid")
+    kill -0 "$pid" 2>/dev/null && { echo "$pid"; return 0; }
+    return 1
+}
+
+sql() {
+    mariadb --no-defaults --protocol=socket -S "$run/mysqld.sock" -uroot "$@"
+}
+
+start() {
+    if pid=$(running_pid); then
+        echo "$envfile"; return 0
+    fi
+    mkdir -p "$run"
+    local fresh=0
+    if [ ! -d "$data/mysql" ]; then
+        mkdir -p "$data"
+        mariadb-install-db --no-defaults --datadir="$data" --user=root \
+            --auth-root-authentication-method=normal >"$run/install.log" 2>&1
+        fresh=1
+    fi
+    local port; port=$(free_port)
+    "$(server_bin)" --no-defaults --datadir="$data" --socket="$run/mysqld.sock" \
+        --pid-file="$run/mysqld.pid" --port="$port" --bind-address=127.0.0.1 --user=root \
+        --skip-log-bin --innodb-buffer-pool-size=256M --log-error="$run/mysqld.err" \
+        --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
+        --max-allowed-packet=256M >/dev/null 2>&1 </dev/null &
+    local i
+    for i in $(seq 1 300); do
+        if [ -S "$run/mysqld.sock" ] && sql -e "SELECT 1" >/dev/null 2>&1; then break; fi
+        sleep 0.1
+    done
+    sql -e "SELECT 1" >/dev/null 2>&1 || { echo "server did not start:" >&2; tail -20 "$run/mysqld.err" >&2; exit 1; }
+    if [ "$fresh" = 1 ]; then
+        sql <<SQL
+DELETE FROM mysql.global_priv WHERE User='';
+FLUSH PRIVILEGES;
+CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
+CREATE USER '$user'@'localhost' IDENTIFIED BY '$password';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost' WITH GRANT OPTION;
+FLUSH PRIVILEGES;
+SQL
+    fi
+    cat >"$envfile" <<ENV
+export KVT_TEST_DB_HOST=127.0.0.1
+export KVT_TEST_DB_PORT=$port
+export KVT_TEST_DB_USER=$user
+export KVT_TEST_DB_PASSWORD=$password
+export KVT_TEST_DB_SOCKET=$run/mysqld.sock
+ENV
+    echo "$envfile"
+}
+
+stop() {
+    local pid
+    if pid=$(running_pid); then
+        kill "$pid"
+        for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -0 "$pid" 2>/dev/null && kill -9 "$pid"
+    fi
+    rm -f "$envfile"
+}
+
+case "$cmd" in
+    start) start ;;
+    stop) stop ;;
+    env) echo "$envfile" ;;
+    *) echo "usage: $0 start|stop|env DIR" >&2; exit 2 ;;
+esac
