@@ -1,0 +1,7 @@
+#include "global_vars.h"
+
+void registerKvtMetaTypes()
+{
+    qRegisterMetaType<kvtTableName>("kvtTableName");
+    qRegisterMetaType<actionDiffRec>("actionDiffRec");
+}
