@@ -1,0 +1,25 @@
+#ifndef DBFUNC_H
+#define DBFUNC_H
+
+#include <QStringList>
+
+class PSqlErrors;
+class PSqlService;
+class QSqlQuery;
+class QSqlQueryModel;
+class QSqlTableModel;
+
+// SQL helpers of the merge program around its one shared connection.
+
+// Fills list with the server's database names; false (and a log line) when they
+// cannot be read.
+bool getDBList(QStringList &list, PSqlService *sqlService);
+
+// True when the query or model holds an error: the error has then been shown, logged,
+// and the shared connection closed, so the program stays disconnected until the
+// operator connects again.
+bool getLastErr(QSqlQuery *query, PSqlErrors *sqlErrors);
+bool getLastErr(QSqlQueryModel *model, PSqlErrors *sqlErrors);
+bool getLastErr(QSqlTableModel *model, PSqlErrors *sqlErrors);
+
+#endif // DBFUNC_H

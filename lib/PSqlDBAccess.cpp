@@ -1,0 +1,94 @@
+#include "PSqlDBAccess.h"
+
+#include "PLog.h"
+#include "PSqlErrors.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+// Names under which Qt registers a driver a second time. QMARIADB is the MySQL
+// driver again when it comes from the same plugin as QMYSQL.
+const char *const olderDriverAliases[] = {"QMYSQL3", "QOCI8", "QODBC3", "QPSQL7", "QTDS7"};
+const char *const mySqlDriver = "QMYSQL";
+const char *const mariaDbAlias = "QMARIADB";
+
+} // namespace
+
+PSqlDBAccess::PSqlDBAccess(QObject *parent)
+    : sqlErrors(new PSqlErrors(parent))
+{
+}
+
+PSqlDBAccess::~PSqlDBAccess()
+{
+    delete sqlErrors.data();
+}
+
+QStringList PSqlDBAccess::getDriverList()
+{
+    QStringList drivers = QSqlDatabase::drivers();
+    for (const char *alias : olderDriverAliases)
+        drivers.removeAll(QLatin1String(alias));
+    if (drivers.contains(QLatin1String(mySqlDriver)))
+        drivers.removeAll(QLatin1String(mariaDbAlias));
+    return drivers;
+}
+
+int PSqlDBAccess::openDBConnection(QSqlDatabase &db, QString &errMsg, const QString &driver,
+                                   const QString &dbName, const QString &host,
+                                   const QString &user, const QString &password,
+                                   const QString &port)
+{
+    // Let go of the old handle first: Qt removes the old default connection now.
+    db = QSqlDatabase();
+    db = QSqlDatabase::addDatabase(driver, QLatin1String(QSqlDatabase::defaultConnection));
+    db.setDatabaseName(dbName);
+    db.setHostName(host);
+    db.setUserName(user);
+    db.setPassword(password);
+    db.setPort(portFromText(port));
+    if (isMySqlDriver(driver))
+        prepareMySqlConnection(db);
+
+    if (!db.open())
+        return sqlErrors->getLastSqlQueryError(db, errMsg);
+    if (isMySqlDriver(driver))
+        switchToUtf8mb4(db);
+    return 0;
+}
+
+void PSqlDBAccess::closeDBConnection(QSqlDatabase &db)
+{
+    db.close();
+}
+
+int PSqlDBAccess::portFromText(const QString &port)
+{
+    bool ok = false;
+    const int number = port.toInt(&ok, 10);
+    return ok && number > 0 && number <= 65535 ? number : defaultPort;
+}
+
+bool PSqlDBAccess::isMySqlDriver(const QString &driver)
+{
+    return driver.startsWith(QLatin1String(mySqlDriver)) || driver == QLatin1String(mariaDbAlias);
+}
+
+// Qt's MySQL driver always connects with CLIENT_MULTI_STATEMENTS (and rejects the flag
+// as an option name), so a script of several statements runs in one call. What it
+// lacks is a bound on the wait for an address where nothing answers.
+void PSqlDBAccess::prepareMySqlConnection(QSqlDatabase &db)
+{
+    db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(connectTimeoutSeconds));
+}
+
+// The driver talks utf8mb3 to the server, which refuses four-byte characters.
+void PSqlDBAccess::switchToUtf8mb4(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SET NAMES utf8mb4")))
+        PLOG_WARN << "cannot switch the connection to utf8mb4:" << query.lastError().text();
+}
