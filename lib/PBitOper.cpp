@@ -1,0 +1,3 @@
+#include "PBitOper.h"
+
+PBitOper::PBitOper() = default;
