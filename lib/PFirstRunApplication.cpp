@@ -1,0 +1,11 @@
+#include "PFirstRunApplication.h"
+
+bool PFirstRunApplication::isFirstRun() const
+{
+    return m_firstRun;
+}
+
+void PFirstRunApplication::setFirstRunProperty(bool firstRun)
+{
+    m_firstRun = firstRun;
+}

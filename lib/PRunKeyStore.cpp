@@ -1,0 +1,3 @@
+#include "PRunKeyStore.h"
+
+PRunKeyStore::~PRunKeyStore() = default;
