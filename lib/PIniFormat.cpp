@@ -26,6 +26,10 @@ void PIniFormat::setFileWorkingWith(const QString &fileName)
 
 void PIniFormat::setIniProperty(const QString &group, const QString &key, const QString &value)
 {
+    if (key.isEmpty()) {
+        PLOG_WARN << "PIniFormat: empty key, property not written to" << m_file.fileName();
+        return;
+    }
     if (!m_file.exists()) {
         PLOG_WARN << "PIniFormat: INI file not found, property not written:" << m_file.fileName();
         return;
@@ -42,19 +46,22 @@ void PIniFormat::setIniProperty(const QString &group, const QString &key, const 
 
 QString PIniFormat::getIniProperty(const QString &group, const QString &key) const
 {
-    if (!m_file.exists())
+    if (key.isEmpty() || !m_file.exists())
         return QString();
     QSettings ini(m_file.fileName(), QSettings::IniFormat);
     applyCodec(ini);
-    ini.beginGroup(group);
-    QVariant value = ini.value(key, QVariant());
+    QVariant value = ini.value(path(group, key), QVariant());
     if (!value.isValid()) {
-        const QString rawKey = keyAsRawBytes(key);
-        if (!rawKey.isEmpty() && rawKey != key)
-            value = ini.value(rawKey, QVariant());
+        const QString handWritten = path(asRawBytes(group), asRawBytes(key));
+        if (handWritten != path(group, key))
+            value = ini.value(handWritten, QVariant());
     }
-    ini.endGroup();
     return valueText(value);
+}
+
+QString PIniFormat::path(const QString &group, const QString &key)
+{
+    return group.isEmpty() ? key : group + QLatin1Char('/') + key;
 }
 
 void PIniFormat::applyCodec(QSettings &ini) const
@@ -63,16 +70,17 @@ void PIniFormat::applyCodec(QSettings &ini) const
         ini.setIniCodec(m_codec);
 }
 
-// QSettings writes non-ASCII key characters %-escaped, but reads key bytes that a person
-// typed into the file (in the file's encoding) as Latin-1. This is the key under which
-// such a hand-written key is found; empty when there is no such form.
-QString PIniFormat::keyAsRawBytes(const QString &key) const
+// QSettings writes non-ASCII characters of group and key names %-escaped, but reads
+// name bytes that a person typed into the file (in the file's encoding) as Latin-1.
+// This is the form under which such a hand-written name is found; the name itself when
+// it has no such form.
+QString PIniFormat::asRawBytes(const QString &name) const
 {
-    if (!m_codec || !m_codec->canEncode(key))
-        return QString();
-    const QByteArray bytes = m_codec->fromUnicode(key);
+    if (!m_codec || !m_codec->canEncode(name))
+        return name;
+    const QByteArray bytes = m_codec->fromUnicode(name);
     if (bytes.contains('\0'))
-        return QString();
+        return name;
     return QString::fromLatin1(bytes);
 }
 

@@ -32,7 +32,8 @@ public:
 
 private:
     void applyCodec(QSettings &ini) const;
-    QString keyAsRawBytes(const QString &key) const;
+    QString asRawBytes(const QString &name) const;
+    static QString path(const QString &group, const QString &key);
     static QString valueText(const QVariant &value);
 
     QFile m_file;
