@@ -37,7 +37,7 @@ QString PAdminMode::readPwdHashFromFile(const QString &filePath) const
 {
     QString hash;
     QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (filePath.isEmpty() || !file.open(QIODevice::ReadOnly))
         return hash;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine();
