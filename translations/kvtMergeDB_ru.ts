@@ -1,0 +1,388 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name>KvtMerger</name>
+    <message>
+        <source>Cannot open a database connection</source>
+        <translation>Не удаётся открыть соединение с базой данных</translation>
+    </message>
+    <message>
+        <source>Table %1.%2: the key %3 of a conflicting record is not an integer: &quot;%4&quot;</source>
+        <translation>Таблица %1.%2: ключ %3 конфликтующей записи не является целым числом: &quot;%4&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;defects&quot; in process</source>
+        <translation>обрабатывается таблица &quot;defects&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;graphic&quot; in process</source>
+        <translation>обрабатывается таблица &quot;graphic&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;defectref&quot; in process</source>
+        <translation>обрабатывается таблица &quot;defectref&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;dettypes&quot; in process</source>
+        <translation>обрабатывается таблица &quot;dettypes&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;results&quot; in process</source>
+        <translation>обрабатывается таблица &quot;results&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;device&quot; in process</source>
+        <translation>обрабатывается таблица &quot;device&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;factory&quot; in process</source>
+        <translation>обрабатывается таблица &quot;factory&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;human&quot; in process</source>
+        <translation>обрабатывается таблица &quot;human&quot;</translation>
+    </message>
+    <message>
+        <source>table &quot;zones&quot; in process</source>
+        <translation>обрабатывается таблица &quot;zones&quot;</translation>
+    </message>
+</context>
+<context>
+    <name>MainWin</name>
+    <message>
+        <source>KVT Merge Tool</source>
+        <translation>Объединение баз данных КВТ</translation>
+    </message>
+    <message>
+        <source>Mode:</source>
+        <translation>Режим:</translation>
+    </message>
+    <message>
+        <source>Host:</source>
+        <translation>Сервер:</translation>
+    </message>
+    <message>
+        <source>127.0.0.1</source>
+        <translation>127.0.0.1</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>Пользователь:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Порт:</translation>
+    </message>
+    <message>
+        <source>3306</source>
+        <translation>3306</translation>
+    </message>
+    <message>
+        <source>Database:</source>
+        <translation>База данных:</translation>
+    </message>
+    <message>
+        <source>mysql</source>
+        <translation>mysql</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Пароль:</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation>Подключиться</translation>
+    </message>
+    <message>
+        <source>Merge KVT Databases (count):</source>
+        <translation>Объединить базы данных КВТ (количество):</translation>
+    </message>
+    <message>
+        <source>From this database:</source>
+        <translation>Из этой базы данных:</translation>
+    </message>
+    <message>
+        <source>to this database:</source>
+        <translation>в эту базу данных:</translation>
+    </message>
+    <message>
+        <source>Merge databases</source>
+        <translation>Объединить базы данных</translation>
+    </message>
+    <message>
+        <source>please connect to server</source>
+        <translation>подключитесь к серверу</translation>
+    </message>
+    <message>
+        <source>KVT Merge Tool </source>
+        <translation>Объединение баз данных КВТ </translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Version: </source>
+        <translation>Версия: </translation>
+    </message>
+    <message>
+        <source>Code: </source>
+        <translation>Код: </translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Error opening create DB script-file %1</source>
+        <translation>Ошибка открытия файла сценария создания БД %1</translation>
+    </message>
+    <message>
+        <source>Error opening create DB script-file</source>
+        <translation>Ошибка открытия файла сценария создания БД</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Подтверждение</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the record?</source>
+        <translation>Вы действительно хотите удалить запись?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete the records?</source>
+        <translation>Вы действительно хотите удалить записи?</translation>
+    </message>
+    <message>
+        <source>Dutch</source>
+        <translation>Нидерландский</translation>
+    </message>
+    <message>
+        <source>Spanish</source>
+        <translation>Испанский</translation>
+    </message>
+    <message>
+        <source>Italian</source>
+        <translation>Итальянский</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>Китайский</translation>
+    </message>
+    <message>
+        <source>Korean</source>
+        <translation>Корейский</translation>
+    </message>
+    <message>
+        <source>German</source>
+        <translation>Немецкий</translation>
+    </message>
+    <message>
+        <source>Polish</source>
+        <translation>Польский</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Русский</translation>
+    </message>
+    <message>
+        <source>French</source>
+        <translation>Французский</translation>
+    </message>
+    <message>
+        <source>Czech</source>
+        <translation>Чешский</translation>
+    </message>
+    <message>
+        <source>Japanese</source>
+        <translation>Японский</translation>
+    </message>
+    <message>
+        <source>Arabic</source>
+        <translation>Арабский</translation>
+    </message>
+    <message>
+        <source>Bulgarian</source>
+        <translation>Болгарский</translation>
+    </message>
+    <message>
+        <source>Hungarian</source>
+        <translation>Венгерский</translation>
+    </message>
+    <message>
+        <source>Vietnamese</source>
+        <translation>Вьетнамский</translation>
+    </message>
+    <message>
+        <source>Greek</source>
+        <translation>Греческий</translation>
+    </message>
+    <message>
+        <source>Danish</source>
+        <translation>Датский</translation>
+    </message>
+    <message>
+        <source>Hebrew</source>
+        <translation>Иврит</translation>
+    </message>
+    <message>
+        <source>Indonesian</source>
+        <translation>Индонезийский</translation>
+    </message>
+    <message>
+        <source>Catalan</source>
+        <translation>Каталанский</translation>
+    </message>
+    <message>
+        <source>Lettish</source>
+        <translation>Латышский</translation>
+    </message>
+    <message>
+        <source>Lithuanian</source>
+        <translation>Литовский</translation>
+    </message>
+    <message>
+        <source>Norwegian</source>
+        <translation>Норвежский</translation>
+    </message>
+    <message>
+        <source>Portuguese</source>
+        <translation>Португальский</translation>
+    </message>
+    <message>
+        <source>Romanian</source>
+        <translation>Румынский</translation>
+    </message>
+    <message>
+        <source>Serbian</source>
+        <translation>Сербский</translation>
+    </message>
+    <message>
+        <source>Slovakian</source>
+        <translation>Словацкий</translation>
+    </message>
+    <message>
+        <source>Slovenian</source>
+        <translation>Словенский</translation>
+    </message>
+    <message>
+        <source>Tagalog</source>
+        <translation>Тагальский</translation>
+    </message>
+    <message>
+        <source>Thai</source>
+        <translation>Тайский</translation>
+    </message>
+    <message>
+        <source>Turkish</source>
+        <translation>Турецкий</translation>
+    </message>
+    <message>
+        <source>Ukrainian</source>
+        <translation>Украинский</translation>
+    </message>
+    <message>
+        <source>Finnish</source>
+        <translation>Финский</translation>
+    </message>
+    <message>
+        <source>Hindi</source>
+        <translation>Хинди</translation>
+    </message>
+    <message>
+        <source>Croatian</source>
+        <translation>Хорватский</translation>
+    </message>
+    <message>
+        <source>Swedish</source>
+        <translation>Шведский</translation>
+    </message>
+    <message>
+        <source>Password file is not found.
+Application mode: &quot;Without password&quot;</source>
+        <translation>Файл пароля не найден.
+Режим приложения: &quot;Без пароля&quot;</translation>
+    </message>
+    <message>
+        <source>Error reading the password file.
+Application mode: &quot;Without password&quot;</source>
+        <translation>Ошибка чтения файла пароля.
+Режим приложения: &quot;Без пароля&quot;</translation>
+    </message>
+    <message>
+        <source>Admin password</source>
+        <translation>Пароль администратора</translation>
+    </message>
+</context>
+<context>
+    <name>dlgAddNewRec</name>
+    <message>
+        <source>Select ID/Code</source>
+        <translation>Выбор ID/кода</translation>
+    </message>
+    <message>
+        <source>Another free ID is:</source>
+        <translation>Другой свободный ID:</translation>
+    </message>
+    <message>
+        <source>Add record?</source>
+        <translation>Добавить запись?</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Add record with &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;new ID&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Добавить запись &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;с новым ID&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Cancel operation</source>
+        <translation>Отменить операцию</translation>
+    </message>
+    <message>
+        <source>Check ID</source>
+        <translation>Проверить ID</translation>
+    </message>
+    <message>
+        <source>Selected ID/Code is exists,
+please select another value!</source>
+        <translation>Выбранный ID/код уже существует,
+выберите другое значение!</translation>
+    </message>
+</context>
+<context>
+    <name>dlgAddZones</name>
+    <message>
+        <source>Add Zone In Part&apos;s Type</source>
+        <translation>Добавление зоны в тип детали</translation>
+    </message>
+    <message>
+        <source>____</source>
+        <translation>____</translation>
+    </message>
+</context>
+<context>
+    <name>dlgDiffRecordsCompare</name>
+    <message>
+        <source>Records with the same ID/Code</source>
+        <translation>Записи с одинаковым ID/кодом</translation>
+    </message>
+    <message>
+        <source>Save choice for each event</source>
+        <translation>Запомнить выбор для всех случаев</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Continue Merge&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;and replace &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;destination record&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Продолжить объединение&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;и заменить &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;запись назначения&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Add source record &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;with a new ID&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;and keep destination record&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Добавить исходную запись &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;с новым ID&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;и сохранить запись назначения&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Don&apos;t merge current record&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;keep destination record&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Не переносить текущую запись&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;сохранить запись назначения&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Ctrl+S</source>
+        <translation>Ctrl+S</translation>
+    </message>
+</context>
+</TS>
