@@ -1,0 +1,185 @@
+#ifndef KVTMERGER_H
+#define KVTMERGER_H
+
+#include "global_vars.h"
+#include "KvtPreparedQuery.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <memory>
+
+class QSqlQuery;
+class KvtSourceReader;
+class KvtTableStatements;
+
+// The thread that merges source databases into a destination database.
+//
+// For each source database (the destination's own name and repeats are skipped) it runs
+// nine table steps: defects, graphics, defectref, dettypes, device, factory, results,
+// humans, zones. A measurement record is appended unless an equal one is there; a
+// reference record is left out when the destination holds the same record, inserted
+// when its key is free, and otherwise handed to the GUI thread as a conflict.
+//
+// Use from the GUI thread:
+//     merger.setStopFlag(false);
+//     merger.setCurrentDataBaseDestination(destination);
+//     merger.setDBList(sources);
+//     merger.start(); merger.setPriority(QThread::LowestPriority);
+// The worker opens its own connection with the parameters of Qt's default connection
+// (which must be open) when run() starts, and closes it when run() ends. It shows
+// nothing: it reports through the signals below, which reach the GUI thread queued.
+//
+// Conflict protocol: the worker emits differentRecordsInTbs() and blocks until
+// resumeThread() is called, exactly once per conflict, on any thread. Meanwhile the GUI
+// thread may read and write the destination on the default connection; the worker's
+// next statement sees what was written. To stop during a conflict, call setStopFlag(true)
+// and then resumeThread().
+//
+// A source database is reported finished (sendCurrentFinishedDB) only when all nine
+// steps ran to their end. A stop or an error ends the run: no later database is announced.
+// Nothing is rolled back: rows inserted before a stop or an error stay.
+class KvtMerger : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Values of a step's errCode; anything but stepOk ends the run.
+    enum StepResult {
+        stepOk = 0,
+        stepSourceError = 1, // the source table could not be counted or read
+        stepRowError = 2,    // a statement on the destination failed
+        stepStopped = 3      // a stop was requested
+    };
+
+    explicit KvtMerger(QObject *parent = nullptr);
+    ~KvtMerger() override;
+
+    // True while the worker waits for resumeThread() in a conflict.
+    bool isPaused() const;
+    bool stopFlag() const { return m_stopFlag; }
+    QString currentDataBaseDestination() const { return currentDestinationDB; }
+    QStringList dbNames() const { return dbList; }
+
+signals:
+    void errHasOccured();
+    void sqlErr(const QString &msg, const QString &code);
+    void sendProgressBarCurrentValue(int val);
+    void sendProgressBarMaxValue(int val);
+    void sendCurrentDB(const QString &db);
+    void sendCurrentFinishedDB(const QString &db);
+    void differentRecordsInTbs(kvtTableName param, const QString &srcTb, const QString &destTb);
+    void setStatusText(const QString &text);
+
+public slots:
+    void pauseThread();
+    void resumeThread();
+    void getSqlErr(QSqlQuery *q);
+    void setStopFlag(bool param);
+    void initDBList();
+    void setDBList(const QStringList &dbList);
+    void setCurrentDataBaseSource(const QString &dbName);
+    void setCurrentDataBaseDestination(const QString &dbName);
+
+protected:
+    void run() override;
+
+    // One table step; sets errCode (a StepResult) when it does not run to its end.
+    void mergeTable(kvtTableName param, int &errCode);
+    int countRecSourceTable(const QString &tbName, int &errCode);
+
+    void queryFromSourceTableDefects(int &errCode);
+    void queryFromSourceTableGraphics(int &errCode);
+    void queryFromSourceTableDefectRef(int &errCode);
+    void queryFromSourceTableDetTypes(int &errCode);
+    void queryFromSourceTableDevice(int &errCode);
+    void queryFromSourceTableFactory(int &errCode);
+    void queryFromSourceTableHumans(int &errCode);
+    void queryFromSourceTableResults(int &errCode);
+    void queryFromSourceTableZones(int &errCode);
+
+    // Each handles one source row; true when a statement failed (or a conflict could
+    // not be handed over) and the table's row loop must end.
+    bool insertIntoTableDefects(const QString &fMyId, const QString &fDate,
+                                const QString &fDefectoscopistID, const QString &fVagNo,
+                                const QString &fDetTypeId, const QString &fDetNo,
+                                const QString &fDetParameter, const QString &fDefectNo,
+                                const QString &fZavNo, const QString &fProdYear,
+                                const QString &fTime, const QString &fZoneID,
+                                const QString &fResult, const QString &fDefectID,
+                                const QString &fDefectSize, const QString &fAmplitude,
+                                const QString &fPrinted, const QString &fCRC32,
+                                const QString &fDevice, const QString &fErrors);
+    bool insertIntoTableGraphics(const QString &fVagNo, const QString &fDetNo,
+                                 const QString &fZavNo, const QString &fProdYear,
+                                 const QString &fDate, const QString &fDefectoscopistID,
+                                 const QString &fDetTypeId, const QString &fTime,
+                                 const QString &fDataType, const QString &fFieldType,
+                                 const QString &fGradientType, const QString &fCountType,
+                                 const QString &fCRC32, const QByteArray &fGraphic,
+                                 const QString &fDevice, const QString &fPicture,
+                                 const QString &fDetParameter, const QString &fDataId,
+                                 const QString &fSynced, const QString &fErrors);
+    bool insertIntoTableDefectRef(const QString &fID, const QString &fShort, const QString &fName);
+    bool insertIntoTableDetTypesRef(const QString &fID, const QString &fShort, const QString &fName);
+    bool insertIntoTableDevice(const QString &fID, const QString &fName);
+    bool insertIntoTableFactory(const QString &fID, const QString &fCod, const QString &fShort,
+                                const QString &fName);
+    bool insertIntoTableHumans(const QString &fID, QString fFamname, QString fFstName,
+                               QString fSecName, QString fFullName, QString fTabNo);
+    bool insertIntoTableResults(const QString &fID, const QString &fShort, const QString &fName);
+    bool insertIntoTableZones(const QString &fDetTypeZone, const QString &fID,
+                              const QString &fDetTypeId, const QString &fName);
+
+private:
+    using Bindings = KvtPreparedQuery::Bindings;
+    using RowHandler = bool (KvtMerger::*)(const KvtSourceReader &row);
+
+    // Where a source reference record stands against the destination.
+    enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
+
+    bool openConnection();
+    void closeConnection();
+    bool mergeDatabase(const QString &name, int &errCode);
+    void readSourceTable(const char *message, const QStringList &columns, RowHandler handler,
+                         int &errCode);
+    void reportError(const QString &text, const QString &code);
+
+    bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
+    bool execInsert(KvtPreparedQuery &query, const Bindings &values);
+    ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
+    bool insertSimpleReference(const QString &fID, const QString &fShort, const QString &fName);
+    bool handOverConflict(const QString &keyColumn, const QString &key);
+
+    bool defectsRow(const KvtSourceReader &row);
+    bool graphicsRow(const KvtSourceReader &row);
+    bool defectRefRow(const KvtSourceReader &row);
+    bool detTypesRow(const KvtSourceReader &row);
+    bool deviceRow(const KvtSourceReader &row);
+    bool factoryRow(const KvtSourceReader &row);
+    bool humansRow(const KvtSourceReader &row);
+    bool resultsRow(const KvtSourceReader &row);
+    bool zonesRow(const KvtSourceReader &row);
+
+    QString currentSourceDB;
+    QString currentDestinationDB;
+    QStringList dbList;
+    QHash<QString, QString> mergedDBs;
+    mutable QMutex waitMutex;
+    QWaitCondition resumeCondition;
+    bool paused = false;
+    std::atomic<bool> m_stopFlag{false};
+
+    const QString m_connectionName;
+    QSqlDatabase m_db;
+    std::unique_ptr<KvtTableStatements> m_statements;
+};
+
+#endif // KVTMERGER_H

@@ -1,0 +1,30 @@
+#include "KvtSqlName.h"
+
+namespace KvtSqlName {
+
+QString quoted(const QString &name)
+{
+    QString inner = name;
+    inner.replace(QLatin1Char('`'), QLatin1String("``"));
+    return QLatin1Char('`') + inner + QLatin1Char('`');
+}
+
+QString table(const QString &database, const QString &tableName)
+{
+    return quoted(database) + QLatin1Char('.') + tableName;
+}
+
+bool isInteger(const QString &text)
+{
+    const int start = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    if (text.size() <= start || text.size() - start > 20)
+        return false;
+    for (int i = start; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace KvtSqlName
