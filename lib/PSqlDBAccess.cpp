@@ -42,9 +42,12 @@ int PSqlDBAccess::openDBConnection(QSqlDatabase &db, QString &errMsg, const QStr
                                    const QString &user, const QString &password,
                                    const QString &port)
 {
-    // Let go of the old handle first: Qt removes the old default connection now.
+    // Let go of the old handle, then of the old connection, before the new one comes.
     db = QSqlDatabase();
-    db = QSqlDatabase::addDatabase(driver, QLatin1String(QSqlDatabase::defaultConnection));
+    const QString name = QLatin1String(QSqlDatabase::defaultConnection);
+    if (QSqlDatabase::contains(name))
+        QSqlDatabase::removeDatabase(name);
+    db = QSqlDatabase::addDatabase(driver, name);
     db.setDatabaseName(dbName);
     db.setHostName(host);
     db.setUserName(user);

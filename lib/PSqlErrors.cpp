@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -18,7 +19,7 @@ PSqlErrors::PSqlErrors(QObject *parent)
 
 int PSqlErrors::getLastSqlQueryError(QSqlQuery &q, QString &errMsg) const
 {
-    return report(q.lastError(), errMsg);
+    return report(errorOf(q), errMsg);
 }
 
 int PSqlErrors::getLastSqlQueryError(QSqlQuery *q, QString &errMsg) const
@@ -27,7 +28,7 @@ int PSqlErrors::getLastSqlQueryError(QSqlQuery *q, QString &errMsg) const
         PLOG_WARN << "SQL error check without a query";
         return 0;
     }
-    return report(q->lastError(), errMsg);
+    return report(errorOf(*q), errMsg);
 }
 
 int PSqlErrors::getLastSqlQueryError(QSqlDatabase &db, QString &errMsg) const
@@ -46,7 +47,20 @@ int PSqlErrors::getLastSqlQueryError(QSqlQueryModel *model, QString &errMsg) con
         PLOG_WARN << "SQL error check without a model";
         return 0;
     }
-    return report(model->lastError(), errMsg);
+    const QSqlError error = model->lastError();
+    return report(error.isValid() ? error : errorOf(model->query()), errMsg);
+}
+
+// A statement sent to a connection that is not open fails without any error being
+// recorded (Qt only warns on the console). It must not pass for a success.
+QSqlError PSqlErrors::errorOf(const QSqlQuery &q)
+{
+    const QSqlError error = q.lastError();
+    if (error.isValid() || q.isActive() || q.lastQuery().isEmpty())
+        return error;
+    if (q.driver() && q.driver()->isOpen() && !q.driver()->isOpenError())
+        return error;
+    return QSqlError(QString(), QObject::tr("Database not open"), QSqlError::ConnectionError);
 }
 
 int PSqlErrors::report(const QSqlError &error, QString &errMsg) const

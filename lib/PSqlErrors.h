@@ -41,6 +41,7 @@ private slots:
 private:
     int report(const QSqlError &error, QString &errMsg) const;
     static int errorNumber(const QSqlError &error);
+    static QSqlError errorOf(const QSqlQuery &q);
 
     QWidget *parentWidget;
 };

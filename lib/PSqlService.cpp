@@ -17,7 +17,6 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <functional>
 
 PSqlService::PSqlService(QObject *parent)
     : sqlErrors(new PSqlErrors(parent))
@@ -183,12 +182,11 @@ void PSqlService::deleteRow(QTableView *view)
     view->selectRow(std::min(rows.last(), model->rowCount() - 1));
 }
 
-// Highest row first: a model that deletes at once refreshes itself, and the rows
-// below a removed one would move up under the remaining row numbers.
-bool PSqlService::removeRows(QSqlTableModel *model, QList<int> rows)
+// A model that deletes at once keeps a blank row for each deleted one until it is
+// selected again; a model that submits by hand refreshes itself in submitAll.
+bool PSqlService::removeRows(QSqlTableModel *model, const QList<int> &rows)
 {
-    std::sort(rows.begin(), rows.end(), std::greater<int>());
-    for (int row : qAsConst(rows)) {
+    for (int row : rows) {
         if (!model->removeRows(row, 1)) {
             reportModelError(model);
             return false;
@@ -198,6 +196,8 @@ bool PSqlService::removeRows(QSqlTableModel *model, QList<int> rows)
         reportModelError(model);
         return false;
     }
+    if (model->editStrategy() != QSqlTableModel::OnManualSubmit)
+        model->select();
     return true;
 }
 

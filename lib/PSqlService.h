@@ -65,7 +65,7 @@ private:
     bool exec(QSqlQuery &query, const QString &statement, QString &errMsg, int *errCode = nullptr) const;
     quint64 firstNumber(const QString &statement, QString &errMsg, int *errCode = nullptr) const;
     int execOnDatabase(QSqlDatabase &db, const QString &statement, QString &errMsg);
-    bool removeRows(QSqlTableModel *model, QList<int> rows);
+    bool removeRows(QSqlTableModel *model, const QList<int> &rows);
     void reportModelError(QSqlTableModel *model);
     static QList<int> selectedRows(QTableView *view);
 
