@@ -6,6 +6,7 @@
 
 #include <QProgressBar>
 #include <QSqlQueryModel>
+#include <QStringList>
 #include <QTableView>
 
 PExcelExport::PExcelExport()
@@ -179,8 +180,14 @@ PAutomationObject *PExcelExport::subObject(PAutomationObject *owner, const char 
     if (!owner)
         return nullptr;
     PAutomationObject *object = owner->querySubObject(member, first, second);
-    if (!object)
-        PLOG_WARN << "Excel export: Excel gave no object for" << member << first << second;
+    if (!object) {
+        QStringList arguments;
+        for (const QVariant &argument : {first, second}) {
+            if (argument.isValid())
+                arguments.append(argument.toString());
+        }
+        PLOG_WARN << "Excel export: Excel gave no object for" << member << arguments.join(QLatin1Char(' '));
+    }
     return object;
 }
 
