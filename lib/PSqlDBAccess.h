@@ -33,9 +33,9 @@ public:
                          const QString &password, const QString &port);
     void closeDBConnection(QSqlDatabase &db);
 
-    static const int defaultPort = 3306;
+    static constexpr int defaultPort = 3306;
     // Seconds to wait for a server before the connection attempt fails.
-    static const int connectTimeoutSeconds = 5;
+    static constexpr int connectTimeoutSeconds = 5;
 
 private:
     static int portFromText(const QString &port);

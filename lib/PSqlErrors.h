@@ -23,7 +23,7 @@ public:
     explicit PSqlErrors(QObject *parent = nullptr);
 
     // Number that stands for an error whose driver gives no usable number.
-    static const int noErrorNumber = -1;
+    static constexpr int noErrorNumber = -1;
 
 public slots:
     // Each returns 0 when there is no error (errMsg is then left as it was); otherwise

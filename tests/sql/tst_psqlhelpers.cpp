@@ -36,6 +36,7 @@ private slots:
     void navigate();
     void errorWithoutNumber_data();
     void errorWithoutNumber();
+    void errorObjectFollowsItsOwner();
 };
 
 void tst_PSqlHelpers::quoteIdentifier_data()
@@ -244,6 +245,26 @@ void tst_PSqlHelpers::errorWithoutNumber()
     QCOMPARE(answerer.titles(), QStringList{"Error"});
     QCOMPARE(answerer.lastText(), errMsg + "\nCode: -1");
     QCOMPARE(boxParent, widgetParent ? &window : nullptr);
+}
+
+// The error object is deleted with its owner, and the owner survives a parent that
+// was deleted first (and took the error object along as its child).
+void tst_PSqlHelpers::errorObjectFollowsItsOwner()
+{
+    QObject parent;
+    {
+        PSqlService service(&parent);
+        PSqlDBAccess access(&parent);
+        QCOMPARE(parent.findChildren<PSqlErrors *>().size(), 2);
+    }
+    QVERIFY(parent.findChildren<PSqlErrors *>().isEmpty());
+
+    auto *early = new QObject;
+    auto *service = new PSqlService(early);
+    auto *access = new PSqlDBAccess(early);
+    delete early;
+    delete service;
+    delete access;
 }
 
 QTEST_MAIN(tst_PSqlHelpers)
