@@ -18,8 +18,12 @@ void PExcelSheetData::changeCells(const PExcelRangeAddress &block,
 {
     if (!block.isValid())
         return;
-    const int bottom = block.isWholeColumns() ? std::min(block.bottom(), lastUsedRow()) : block.bottom();
-    const int right = block.isWholeRows() ? std::min(block.right(), lastUsedColumn()) : block.right();
+    // Whole rows or columns, and blocks too large to keep cell by cell, reach
+    // only as far as the cells in use.
+    const qint64 size = qint64(block.bottom() - block.top() + 1) * (block.right() - block.left() + 1);
+    const bool huge = size > maxCellsPerChange;
+    const int bottom = block.isWholeColumns() || huge ? std::min(block.bottom(), lastUsedRow()) : block.bottom();
+    const int right = block.isWholeRows() || huge ? std::min(block.right(), lastUsedColumn()) : block.right();
     for (int row = block.top(); row <= bottom; ++row) {
         for (int column = block.left(); column <= right; ++column)
             change(m_cells[qMakePair(row, column)]);

@@ -60,8 +60,10 @@ public:
     // The cell, or null when nothing was set there.
     const PExcelCell *cell(int row, int column) const;
     const QMap<CellKey, PExcelCell> &cells() const { return m_cells; }
-    // Runs the change on every cell of the block. Whole rows or columns reach
-    // only as far as the cells in use.
+    static constexpr qint64 maxCellsPerChange = 1000000;
+
+    // Runs the change on every cell of the block. Whole rows or columns, and
+    // blocks of more than maxCellsPerChange cells, reach only as far as the cells in use.
     void changeCells(const PExcelRangeAddress &block, const std::function<void(PExcelCell &)> &change);
 
     void setColumnWidth(int column, double width);

@@ -26,6 +26,7 @@ private slots:
     void deletingABlockClosesItsShorterSide_data();
     void deletingABlockClosesItsShorterSide();
     void rejectedValuesChangeNothing();
+    void wholeColumnsAndHugeBlocksReachTheUsedCells();
     void unknownMembersAreLoggedOnce();
     void openedFileIsShownAsItIsOnceVisible();
     void workbookChangedAfterShowingIsShownAgain();
@@ -189,6 +190,22 @@ void tst_SpreadsheetModel::rejectedValuesChangeNothing()
     QVERIFY(!data.isLandscape());
     QVERIFY(!sheet->querySubObject("cells(int, int)", 0, 1));
     QVERIFY(!sheet->querySubObject("Range(const QVariant&)", QStringLiteral("nowhere")));
+}
+
+void tst_SpreadsheetModel::wholeColumnsAndHugeBlocksReachTheUsedCells()
+{
+    AutomationFixture automation;
+    PExcelApplication excel;
+    PAutomationObject *sheet = firstSheet(excel);
+    sheet->querySubObject("cells(int, int)", 3, 2)->setPropertyValue("Value", QStringLiteral("x"));
+    sheet->querySubObject("Range(const QVariant&)", QStringLiteral("A:A"))->setPropertyValue("WrapText", true);
+    sheet->querySubObject("Range(const QVariant&)", QStringLiteral("A1:XFD1048576"))
+        ->querySubObject("Font")->setPropertyValue("Bold", true);
+
+    const PExcelSheetData &data = *excel.workbook(1)->sheet(1);
+    QCOMPARE(data.cells().size(), 6); // A1:B3
+    QVERIFY(data.cell(3, 1)->wrapText && !data.cell(3, 2)->wrapText);
+    QVERIFY(data.cell(1, 2)->bold && data.cell(3, 2)->bold);
 }
 
 void tst_SpreadsheetModel::unknownMembersAreLoggedOnce()
