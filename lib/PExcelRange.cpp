@@ -30,8 +30,8 @@ bool PExcelRange::invoke(const PAutomationMember &member, QVariant *result)
 {
     if (member.is("Address", 0))
         *result = m_address.address();
-    else if (member.is("Delete", 0))
-        deleteCells();
+    else if (member.is("Delete", 0) || member.is("Delete", 1))
+        deleteCells(member.argument(0));
     else if (!member.is("Select", 0))
         return false;
     return true;
@@ -56,15 +56,20 @@ bool PExcelRange::assign(const QString &property, const QVariant &value)
     return true;
 }
 
-// Whole rows and whole columns go away as such; any other block is closed up
-// along its shorter side, as the spreadsheet decides by the block's shape.
-void PExcelRange::deleteCells()
+// Whole rows and whole columns go away as such. Any other block closes up in
+// the given direction, or without one along its shorter side, as the
+// spreadsheet decides by the block's shape.
+void PExcelRange::deleteCells(const QVariant &shift)
 {
+    const bool wide = m_address.right() - m_address.left() >= m_address.bottom() - m_address.top();
     if (m_address.isWholeRows())
         m_sheet->deleteRows(m_address.top(), m_address.bottom());
     else if (m_address.isWholeColumns())
         m_sheet->deleteColumns(m_address.left(), m_address.right());
-    else if (m_address.right() - m_address.left() >= m_address.bottom() - m_address.top())
+    else if (shift.isValid() && shift.toInt() != PExcelConstant::xlShiftUp
+             && shift.toInt() != PExcelConstant::xlShiftToLeft)
+        reportRejected(QStringLiteral("Delete"), shift);
+    else if (shift.isValid() ? shift.toInt() == PExcelConstant::xlShiftUp : wide)
         m_sheet->deleteCellsShiftUp(m_address);
     else
         m_sheet->deleteCellsShiftLeft(m_address);

@@ -11,7 +11,7 @@
 
 // A cell or block of cells of the in-memory spreadsheet model.
 // Sub-objects "Font", "Borders", "Rows", "Columns"; methods "Address()",
-// "Select()", "Delete"; properties "Value", "WrapText", "HorizontalAlignment",
+// "Select()", "Delete" (optionally with the shift direction); properties "Value", "WrapText", "HorizontalAlignment",
 // "VerticalAlignment" and "ColumnWidth".
 class PELMORA0_EXPORT PExcelRange : public PExcelModelObject
 {
@@ -28,7 +28,7 @@ protected:
     bool assign(const QString &property, const QVariant &value) override;
 
 private:
-    void deleteCells();
+    void deleteCells(const QVariant &shift);
     void setAlignment(const QString &property, const QVariant &value, bool horizontal);
     void setColumnWidth(const QVariant &value);
 

@@ -24,7 +24,9 @@ enum : int {
     xlContinuous = 1,
     xlLineStyleNone = -4142,
     xlPortrait = 1,
-    xlLandscape = 2
+    xlLandscape = 2,
+    xlShiftUp = -4162,
+    xlShiftToLeft = -4159
 };
 } // namespace PExcelConstant
 

@@ -138,17 +138,23 @@ void tst_SpreadsheetModel::memberSignature()
 void tst_SpreadsheetModel::deletingABlockClosesItsShorterSide_data()
 {
     QTest::addColumn<QString>("block");
+    QTest::addColumn<QVariant>("shift");
     QTest::addColumn<QStringList>("rows"); // after deletion, rows 1..3 of A..C
 
-    QTest::newRow("wide block: cells below move up") << "B1:C1"
+    QTest::newRow("wide block: cells below move up") << "B1:C1" << QVariant()
                                                      << QStringList{"a1 b2 c2", "a2 b3 c3", "a3 - -"};
-    QTest::newRow("tall block: cells right move left") << "A2:A3"
+    QTest::newRow("tall block: cells right move left") << "A2:A3" << QVariant()
                                                        << QStringList{"a1 b1 c1", "b2 c2 -", "b3 c3 -"};
+    QTest::newRow("wide block told to move left") << "A1:B1" << QVariant(-4159)
+                                                  << QStringList{"c1 - -", "a2 b2 c2", "a3 b3 c3"};
+    QTest::newRow("unknown direction changes nothing") << "A1:B1" << QVariant(5)
+                                                       << QStringList{"a1 b1 c1", "a2 b2 c2", "a3 b3 c3"};
 }
 
 void tst_SpreadsheetModel::deletingABlockClosesItsShorterSide()
 {
     QFETCH(QString, block);
+    QFETCH(QVariant, shift);
     QFETCH(QStringList, rows);
 
     AutomationFixture automation;
@@ -159,7 +165,11 @@ void tst_SpreadsheetModel::deletingABlockClosesItsShorterSide()
             sheet->querySubObject("cells(int, int)", row, column)
                 ->setPropertyValue("Value", QStringLiteral("%1%2").arg(QChar('a' + column - 1)).arg(row));
     }
-    sheet->querySubObject("Range(const QVariant&)", block)->dynamicCall("Delete");
+    PAutomationObject *range = sheet->querySubObject("Range(const QVariant&)", block);
+    if (shift.isValid())
+        range->dynamicCall("Delete(int)", shift);
+    else
+        range->dynamicCall("Delete");
 
     const PExcelSheetData &data = *excel.workbook(1)->sheet(1);
     QStringList actual;
