@@ -1,0 +1,129 @@
+// The server goes away in the middle of a merge: the worker reports the error and ends
+// its run cleanly, keeps the rows it inserted, and a second run after a restart completes
+// without inserting any row twice. Runs against a private server of its own.
+
+#include "EngineTestData.h"
+#include "MergeHarness.h"
+#include "TestDatabase.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace EngineTestData;
+
+class tst_KvtMergerServerLoss : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void serverStoppedDuringAMerge();
+
+private:
+    bool startServer();
+    bool stopServer();
+
+    QTemporaryDir m_dir;
+    bool m_started = false;
+};
+
+static bool runScript(const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.start(QStringLiteral("bash"),
+                  QStringList{QStringLiteral(KVT_SOURCE_DIR "/scripts/mariadb-server.sh")} + arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+        qWarning("mariadb-server.sh %s failed: %s", qPrintable(arguments.join(' ')),
+                 process.readAllStandardError().constData());
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput().trimmed();
+    return true;
+}
+
+// Starts the private server and points the test connection variables at it.
+bool tst_KvtMergerServerLoss::startServer()
+{
+    QByteArray envPath;
+    if (!runScript({QStringLiteral("start"), m_dir.path()}, &envPath))
+        return false;
+    m_started = true;
+    QFile env(QString::fromLocal8Bit(envPath));
+    if (!env.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    while (!env.atEnd()) {
+        QByteArray line = env.readLine().trimmed();
+        if (!line.startsWith("export "))
+            continue;
+        line = line.mid(7);
+        const int eq = line.indexOf('=');
+        qputenv(line.left(eq).constData(), line.mid(eq + 1));
+    }
+    return TestDatabase::openDefault().isOpen();
+}
+
+bool tst_KvtMergerServerLoss::stopServer()
+{
+    return runScript({QStringLiteral("stop"), m_dir.path()});
+}
+
+void tst_KvtMergerServerLoss::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    if (!QFile::exists(QStringLiteral("/usr/sbin/mariadbd")) && !QFile::exists(QStringLiteral("/usr/sbin/mysqld")))
+        QSKIP("no MariaDB server installed to start a private one");
+    QVERIFY(startServer());
+}
+
+void tst_KvtMergerServerLoss::cleanupTestCase()
+{
+    TestDatabase::closeAll();
+    if (m_started)
+        stopServer();
+}
+
+void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
+{
+    const QString src = QStringLiteral("engine_loss_src");
+    const QString dest = QStringLiteral("engine_loss_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    // 5,000 inspections, 10 of them printed twice.
+    QVERIFY(fillDemo(src, 1, 5000, 0, 3).isEmpty());
+    QCOMPARE(count(src, "defects"), 5010);
+
+    MergeHarness harness;
+    bool stopped = false;
+    harness.setProgressHook([&](int value) {
+        if (value == 300 && !stopped)
+            stopped = stopServer();
+    });
+    QVERIFY(harness.run(dest, {src}));
+    QVERIFY(stopped);
+    QVERIFY2(harness.events.contains(QStringLiteral("err")), qPrintable(harness.events.join(' ')));
+    QCOMPARE(harness.events.filter(QStringLiteral("sqlErr:")).size(), 1);
+    QVERIFY(!harness.errorTexts.value(0).isEmpty());
+    QCOMPARE(harness.events.last(), QStringLiteral("err"));
+    QVERIFY(!harness.events.contains(QStringLiteral("done:") + src));
+    QVERIFY(harness.merger().stopFlag());
+
+    QVERIFY(startServer());
+    const int kept = count(dest, "defects");
+    QVERIFY2(kept >= 300 && kept < 5000, qPrintable(QString::number(kept)));
+
+    QVERIFY(harness.run(dest, {src}));
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(harness.events.last(), QStringLiteral("done:") + src);
+    QCOMPARE(count(dest, "defects"), 5000);
+    QCOMPARE(matchingRows(src, dest, "defects", copiedColumns("defects")), 5000);
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+QTEST_MAIN(tst_KvtMergerServerLoss)
+#include "tst_kvtmerger_serverloss.moc"

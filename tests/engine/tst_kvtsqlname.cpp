@@ -1,0 +1,91 @@
+// Names and keys pasted into the merge statements.
+
+#include "KvtSqlName.h"
+#include "KvtTableSql.h"
+
+#include <QtTest>
+
+class tst_KvtSqlName : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void quoted_data();
+    void quoted();
+    void isInteger_data();
+    void isInteger();
+    void everyStatementQuotesTheDatabase_data();
+    void everyStatementQuotesTheDatabase();
+};
+
+void tst_KvtSqlName::quoted_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << "kvt_1" << "`kvt_1`";
+    QTest::newRow("Cyrillic and blank") << "база 1" << "`база 1`";
+    QTest::newRow("backquote doubled") << "a`b" << "`a``b`";
+    QTest::newRow("attempt to close the quote") << "x`; DROP DATABASE y; -- "
+                                                << "`x``; DROP DATABASE y; -- `";
+    QTest::newRow("empty") << "" << "``";
+}
+
+void tst_KvtSqlName::quoted()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    QCOMPARE(KvtSqlName::quoted(name), expected);
+    QCOMPARE(KvtSqlName::table(name, "zones"), expected + ".zones");
+}
+
+void tst_KvtSqlName::isInteger_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("integer");
+    QTest::newRow("digits") << "1017" << true;
+    QTest::newRow("zero") << "0" << true;
+    QTest::newRow("negative") << "-5" << true;
+    QTest::newRow("null") << QString() << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("minus only") << "-" << false;
+    QTest::newRow("blank around") << " 5" << false;
+    QTest::newRow("decimal") << "5.0" << false;
+    QTest::newRow("exponent") << "1e3" << false;
+    QTest::newRow("statement") << "1 OR 1=1" << false;
+    QTest::newRow("comment") << "1--" << false;
+    QTest::newRow("Arabic-Indic digit") << QString::fromUtf8("\xd9\xa3") << false;
+    QTest::newRow("too long") << QString(30, QLatin1Char('9')) << false;
+}
+
+void tst_KvtSqlName::isInteger()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, integer);
+    QCOMPARE(KvtSqlName::isInteger(text), integer);
+}
+
+void tst_KvtSqlName::everyStatementQuotesTheDatabase_data()
+{
+    QTest::addColumn<int>("table");
+    for (int t = tnDefectRef; t <= tnZones; ++t)
+        QTest::newRow(qPrintable(KvtTableSql::forTable(kvtTableName(t), "d").tableName())) << t;
+}
+
+void tst_KvtSqlName::everyStatementQuotesTheDatabase()
+{
+    QFETCH(int, table);
+    const QString hostile = "kvt`; DROP TABLE t; -- ";
+    const QString quoted = "`kvt``; DROP TABLE t; -- `.";
+    const KvtTableSql sql = KvtTableSql::forTable(kvtTableName(table), hostile);
+    QVERIFY(sql.sameRecordTest().contains(quoted));
+    QVERIFY(sql.insert().contains(quoted));
+    QVERIFY(!sql.sameRecordTest().contains(" = "));
+    if (sql.hasKey()) {
+        QVERIFY(sql.keyTest().contains(quoted));
+        QVERIFY(sql.conflictSelect(hostile, "7").contains(quoted));
+        QVERIFY(sql.conflictSelect(hostile, "7").endsWith("=7"));
+    }
+}
+
+QTEST_MAIN(tst_KvtSqlName)
+#include "tst_kvtsqlname.moc"
