@@ -1,0 +1,17 @@
+#include "WidgetCreation.h"
+
+#include "CONST.h"
+#include "mainwin.h"
+
+#include "PSingleton.h"
+#include "PWindowService.h"
+
+WidgetCreation *WidgetCreation::instance = nullptr;
+
+void WidgetCreation::createWindowMain()
+{
+    auto *window = new MainWin;
+    window->setFixedSize(350, 280);
+    PSingleton<PWindowService>::instance()->setDlgParameters(window, QString::fromUtf8(iconAppPath),
+                                                             true, true);
+}

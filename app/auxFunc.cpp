@@ -1,0 +1,91 @@
+#include "auxFunc.h"
+
+#include "PLog.h"
+#include "version.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QObject>
+#include <QStandardPaths>
+#include <QTextCodec>
+
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void registerKvtResources()
+{
+    Q_INIT_RESOURCE(kvtmerge);
+}
+
+void initAppResources()
+{
+    static bool done = false;
+    if (done)
+        return;
+    registerKvtResources();
+    done = true;
+}
+
+void setCodecForApp()
+{
+    if (QTextCodec *codec = QTextCodec::codecForName("CP1251"))
+        QTextCodec::setCodecForLocale(codec);
+}
+
+namespace {
+
+// Creates `folder` if it is missing (one level) and points the logger at `fileName`
+// inside it; true when the log file is open.
+bool openLogIn(PLogger *logger, const QString &folder, const QString &fileName)
+{
+    QDir dir(folder);
+    if (!dir.exists())
+        QDir().mkpath(folder);
+    logger->addDestination(dir.filePath(fileName));
+    return logger->hasDestination();
+}
+
+} // namespace
+
+void setLogger()
+{
+    setLogger(QCoreApplication::applicationDirPath());
+}
+
+void setLogger(const QString &baseFolder)
+{
+    PLogger *logger = PLogger::ensureInstance();
+    const QString fileName = logger->generateLogFileName();
+    const QString primary = QDir(baseFolder).filePath(QStringLiteral("log"));
+
+    bool opened = openLogIn(logger, primary, fileName);
+    QString fallback;
+    if (!opened) {
+        fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        if (!fallback.isEmpty()) {
+            fallback = QDir(fallback).filePath(QStringLiteral("log"));
+            opened = openLogIn(logger, fallback, fileName);
+        }
+    }
+    logger->setLoggingLevel(PLogger::TraceLevel);
+
+    // Never silently nowhere: say where the log went instead (into the fallback file,
+    // or to standard error when no file could be opened).
+    if (!opened) {
+        PLOG_WARN << "log folder" << QDir::toNativeSeparators(primary)
+                  << "is not writable and no fallback folder could be used; logging to standard error";
+    } else if (!fallback.isEmpty()) {
+        PLOG_WARN << "log folder" << QDir::toNativeSeparators(primary) << "is not writable; logging to"
+                  << QDir::toNativeSeparators(logger->destination());
+    }
+}
+
+void startLogInfo()
+{
+    PLOG_INFO << "*************";
+    PLOG_INFO << "KVT-I Merge Tool " << applicationFullVersion() << " started";
+    PLOG_INFO << "Built with Qt" << QT_VERSION_STR << "running on" << qVersion();
+}
+
+QString applicationFullVersion()
+{
+    return QObject::tr("Version: ") + kvtVersionNumbers();
+}

@@ -1,0 +1,31 @@
+#ifndef AUXFUNC_H
+#define AUXFUNC_H
+
+#include <QString>
+
+// Start-up helpers of the merge program (Part 1.1).
+
+// Registers the compiled-in resource bundle (":/pic/..." icons) of the static library
+// kvtmerge_core. Call once before the first window; safe to call again.
+void initAppResources();
+
+// Makes Windows-1251 ("CP1251") the codec for the locale (Qt 5 has no codec for tr()
+// or for C strings; those are UTF-8).
+void setCodecForApp();
+
+// Prepares the logger: file "log/log_<application>_<date>.txt" below the program's
+// folder, level trace. When that folder cannot be used (for instance the program is
+// installed where the user may not write) the log goes to the per-user application data
+// folder instead (QStandardPaths::AppDataLocation + "/log"), with a warn line naming the
+// unusable folder; if neither works the logger writes to standard error.
+void setLogger();
+// The same with an explicit base folder instead of the program's folder.
+void setLogger(const QString &baseFolder);
+
+// Writes the three-line start banner at info level.
+void startLogInfo();
+
+// "Version: " (translatable, context QObject) followed by the version numbers.
+QString applicationFullVersion();
+
+#endif // AUXFUNC_H

@@ -1,0 +1,24 @@
+#include "WidgetCreation.h"
+#include "auxFunc.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    // 1. The application; the program reads no arguments of its own.
+    QApplication app(argc, argv);
+    initAppResources();
+    // 2. The log file name and the translation lookup depend on the name.
+    QApplication::setApplicationName(QStringLiteral("kvtMergeDB"));
+    // 3. to 5.
+    setCodecForApp();
+    setLogger();
+    startLogInfo();
+    // 6. The interface language (Part 1.4, setApplicationLocale) joins here, before any window.
+    // 7.
+    if (!WidgetCreation::instance)
+        WidgetCreation::instance = new WidgetCreation;
+    WidgetCreation::instance->createWindowMain();
+    // 8. Closing the main window (delete-on-close, the last window) ends the loop.
+    return app.exec();
+}

@@ -1,0 +1,192 @@
+#include "auxFunc.h"
+
+#include "PLog.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+class tst_Startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void codecForLocale();
+    void fullVersion();
+    void createsLogFolderAndWritesBanner();
+    void appendsToTheDaysFile();
+    void defaultFolderIsTheProgramFolder();
+    void fallbackWhenProgramFolderUnusable();
+    void neitherFolderUsable();
+
+private:
+    static QStringList lines(const QString &file);
+    static QString logName();
+    static void checkBanner(const QStringList &banner);
+
+    QTemporaryDir m_home;
+};
+
+void tst_Startup::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    QCoreApplication::setApplicationName(QStringLiteral("kvtMergeDB"));
+    // The fallback log folder (AppDataLocation) lands in this test's own folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+    setCodecForApp();
+}
+
+QStringList tst_Startup::lines(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromLocal8Bit(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString tst_Startup::logName()
+{
+    return QStringLiteral("log_kvtMergeDB_") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
+           + QStringLiteral(".txt");
+}
+
+void tst_Startup::checkBanner(const QStringList &banner)
+{
+    QCOMPARE(banner.size(), 3);
+    const QString stamp = QStringLiteral(" \\d{4}-\\d\\d-\\d\\d :: \\d\\d:\\d\\d:\\d\\d ");
+    const QStringList expected = {
+        QStringLiteral("\\*\\*\\*\\*\\*\\*\\*\\*\\*\\*\\*\\*\\* "),
+        QStringLiteral("KVT-I Merge Tool  \"Version: 0\\.2\\.0\\.121004\"  started "),
+        QRegularExpression::escape(QStringLiteral("Built with Qt %1 running on %2 ")
+                                       .arg(QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()))),
+    };
+    for (int i = 0; i < 3; ++i) {
+        const QRegularExpression pattern(QStringLiteral("^INFO  MSG: ") + stamp + expected.at(i) + QLatin1Char('$'));
+        QVERIFY2(pattern.match(banner.at(i)).hasMatch(), qPrintable(banner.at(i)));
+    }
+}
+
+void tst_Startup::codecForLocale()
+{
+    QVERIFY(QTextCodec::codecForLocale());
+    QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("windows-1251"));
+}
+
+void tst_Startup::fullVersion()
+{
+    QCOMPARE(applicationFullVersion(), QStringLiteral("Version: 0.2.0.121004"));
+}
+
+void tst_Startup::createsLogFolderAndWritesBanner()
+{
+    QTemporaryDir program;
+    QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("log"))));
+    setLogger(program.path());
+    QVERIFY(QFileInfo(program.filePath(QStringLiteral("log"))).isDir());
+    const QString file = program.filePath(QStringLiteral("log/") + logName());
+    QCOMPARE(PLogger::instance->destination(), file);
+    QVERIFY(PLogger::instance->hasDestination());
+    QCOMPARE(PLogger::instance->loggingLevel(), PLogger::TraceLevel);
+
+    startLogInfo();
+    checkBanner(lines(file));
+}
+
+void tst_Startup::appendsToTheDaysFile()
+{
+    QTemporaryDir program;
+    QVERIFY(QDir(program.path()).mkdir(QStringLiteral("log")));
+    const QString file = program.filePath(QStringLiteral("log/") + logName());
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Text));
+        f.write("an earlier start of the day\n");
+    }
+    setLogger(program.path());
+    startLogInfo();
+    QStringList written = lines(file);
+    QCOMPARE(written.size(), 4);
+    QCOMPARE(written.takeFirst(), QStringLiteral("an earlier start of the day"));
+    checkBanner(written);
+
+    // A second start the same day appends again.
+    setLogger(program.path());
+    startLogInfo();
+    QCOMPARE(lines(file).size(), 7);
+}
+
+void tst_Startup::defaultFolderIsTheProgramFolder()
+{
+    const QString folder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("log"));
+    const bool existed = QFileInfo::exists(folder);
+    const QString file = QDir(folder).filePath(logName());
+    const bool fileExisted = QFileInfo::exists(file);
+    setLogger();
+    QCOMPARE(PLogger::instance->destination(), file);
+    QVERIFY(PLogger::instance->hasDestination());
+    // Leave the build tree as it was.
+    PLogger::instance->addDestination(m_home.filePath(QStringLiteral("parked.txt")));
+    if (!fileExisted)
+        QFile::remove(file);
+    if (!existed)
+        QDir(folder).removeRecursively();
+}
+
+void tst_Startup::fallbackWhenProgramFolderUnusable()
+{
+    // A FILE named "log" in the program's folder: the log folder cannot be made there
+    // (permission bits would not stop root).
+    QTemporaryDir program;
+    {
+        QFile blocker(program.filePath(QStringLiteral("log")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    setLogger(program.path());
+
+    const QString folder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                               .filePath(QStringLiteral("log"));
+    QVERIFY(folder.startsWith(m_home.path()));
+    const QString file = QDir(folder).filePath(logName());
+    QCOMPARE(PLogger::instance->destination(), file);
+    QVERIFY(PLogger::instance->hasDestination());
+    QVERIFY(QFileInfo(program.filePath(QStringLiteral("log"))).isFile());
+
+    startLogInfo();
+    QStringList written = lines(file);
+    QCOMPARE(written.size(), 4);
+    const QString warn = written.takeFirst();
+    QVERIFY2(warn.startsWith(QStringLiteral("WARN  MSG: ")), qPrintable(warn));
+    QVERIFY2(warn.contains(program.filePath(QStringLiteral("log"))), qPrintable(warn));
+    QVERIFY2(warn.contains(file), qPrintable(warn));
+    checkBanner(written);
+}
+
+void tst_Startup::neitherFolderUsable()
+{
+    QTemporaryDir program;
+    {
+        QFile blocker(program.filePath(QStringLiteral("log")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QFile dataBlocker(program.filePath(QStringLiteral("data")));
+        QVERIFY(dataBlocker.open(QIODevice::WriteOnly));
+    }
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(program.filePath(QStringLiteral("data"))));
+    setLogger(program.path());
+    qputenv("XDG_DATA_HOME", saved);
+    // No file: the logger writes to standard error instead (Part 5.1's logger), and the
+    // start-up still goes on.
+    QVERIFY(!PLogger::instance->hasDestination());
+    QCOMPARE(PLogger::instance->loggingLevel(), PLogger::TraceLevel);
+    startLogInfo();
+}
+
+QTEST_MAIN(tst_Startup)
+#include "tst_startup.moc"
