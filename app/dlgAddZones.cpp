@@ -1,0 +1,125 @@
+#include "dlgAddZones.h"
+#include "ui_dlgAddZones.h"
+
+#include "PSqlErrors.h"
+#include "ZoneNumbering.h"
+
+#include <QMessageBox>
+
+dlgAddZones::dlgAddZones(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::dlgAddZones)
+{
+    ui->setupUi(this);
+    createNecessaryObjects();
+    initSlotSignal();
+}
+
+dlgAddZones::~dlgAddZones()
+{
+    delete ui;
+}
+
+void dlgAddZones::createNecessaryObjects()
+{
+    sqlErrors = new PSqlErrors(this);
+    numbering = std::make_unique<ZoneNumbering>(sqlErrors);
+}
+
+void dlgAddZones::initSlotSignal()
+{
+    connect(ui->btnCancel, &QPushButton::clicked, this, &dlgAddZones::close);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &dlgAddZones::reject);
+    connect(ui->btnAdd, &QPushButton::clicked, this, &dlgAddZones::addZoneToPart);
+}
+
+void dlgAddZones::setSrcDB(const QString &db)
+{
+    numbering->setSrcDB(db);
+}
+
+void dlgAddZones::setDestDB(const QString &db)
+{
+    numbering->setDestDB(db);
+}
+
+void dlgAddZones::setCurrentTable(const QString &tbName)
+{
+    numbering->setZonesTable(tbName);
+}
+
+void dlgAddZones::setCurrentZoneName(const QString &zone)
+{
+    zoneName = zone;
+    ui->lbZone->setText(tr("Current zone is: ") + zoneName + QLatin1Char('\n')
+                        + tr("please select the group (part's type)\nbelow you want to add a zone"));
+}
+
+void dlgAddZones::showEvent(QShowEvent *event)
+{
+    initWidgets();
+    QDialog::showEvent(event);
+}
+
+void dlgAddZones::initWidgets()
+{
+    detTypeSelection();
+    setFixedSize(width(), height());
+}
+
+void dlgAddZones::detTypeSelection()
+{
+    QStringList abbreviations;
+    if (numbering->partTypes(abbreviations)) {
+        failAndReject();
+        return;
+    }
+    // Filled afresh each time the dialog is shown.
+    ui->cmbxZones->clear();
+    ui->cmbxZones->addItems(abbreviations);
+}
+
+void dlgAddZones::addZoneToPart()
+{
+    if (failed)
+        return;
+    QString partTypeId;
+    quint32 zoneNumber = 0;
+    if (numbering->partTypeId(ui->cmbxZones->currentText(), partTypeId)
+        || (!partTypeId.isEmpty() && numbering->nextZoneNumber(partTypeId, zoneNumber))) {
+        failAndReject();
+        return;
+    }
+    // No part type chosen (an empty list) or it has gone from the source: nothing to add to.
+    if (partTypeId.isEmpty())
+        return;
+
+    const quint32 key = ZoneNumbering::zoneKey(partTypeId.toUInt(), zoneNumber);
+    if (idIsExists(key)) {
+        if (!failed)
+            QMessageBox::warning(this, tr("Check ID"), tr("Selected ID/Code is exists!"), QMessageBox::Ok);
+        return;
+    }
+    emit addRecZone(QString::number(key), partTypeId, QString::number(zoneNumber));
+    accept();
+    close();
+}
+
+bool dlgAddZones::idIsExists(const quint32 &idZoneDetType)
+{
+    bool used = true;
+    if (numbering->keyIsUsed(idZoneDetType, used)) {
+        failAndReject();
+        return true;
+    }
+    return used;
+}
+
+// The error has been shown; the merge is to stop, so nothing more can be added here.
+// Rejected from the event loop, as this may run while the dialog is still being shown.
+void dlgAddZones::failAndReject()
+{
+    failed = true;
+    emit errHasOccured();
+    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+}

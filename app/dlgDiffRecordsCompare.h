@@ -1,0 +1,136 @@
+#ifndef DLGDIFFRECORDSCOMPARE_H
+#define DLGDIFFRECORDSCOMPARE_H
+
+#include "global_vars.h"
+
+#include <QDialog>
+#include <QHeaderView>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+class ConflictRecordWriter;
+class DestinationKeys;
+class GridDelegate;
+class KvtMerger;
+class PSqlErrors;
+class PSqlService;
+class QCloseEvent;
+class QShowEvent;
+class QSqlQueryModel;
+class QTableView;
+
+namespace Ui {
+class dlgDiffRecordsCompare;
+}
+
+// Settles a conflicting reference record while the merge worker waits: shows the source
+// record above the destination record of the same key and lets the operator replace the
+// destination record, add the source record under a new key (through dlgAddNewRec, or
+// dlgAddZones for zones) or leave it out; "Save choice for each event" makes the choice
+// standing. It also holds the SQL that writes a standing choice's outcome when the main
+// window settles a conflict without showing it.
+//
+// The main window builds one dialog (with itself as parent and its worker) and, for each
+// conflict (worker's differentRecordsInTbs):
+//   1. getSqlParameters(table, source DB, destination DB, source SELECT, destination SELECT);
+//      true: a query failed -> stop the worker and call its resumeThread() itself;
+//   2. if needsOperator(table, standing choice): exec(); the dialog resumes the worker
+//      (its resumeThread() signal) exactly once and never closes otherwise.
+//      This includes every zones conflict under adrAddNew: a zone needs the operator's
+//      choice of part type, so it cannot be added by getMaxID() + insertInTable();
+//   3. otherwise, by the standing choice: tnDevice (always) and adrReplace:
+//      updateDestinationRecord(); adrAddNew: insertInTable(getMaxID()); adrSkip: nothing;
+//      then the main window calls the worker's resumeThread() itself.
+// Any failure emits errHasOccured() (connected to the parent's stopMergeProc()); after a
+// failure nothing more is written for that conflict.
+class dlgDiffRecordsCompare : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit dlgDiffRecordsCompare(KvtMerger *merger, QWidget *parent = nullptr);
+    ~dlgDiffRecordsCompare() override;
+
+    // Whether a conflict of this table under this standing choice must be shown (exec()):
+    // adrAsk for every table but device, and adrAddNew for zones.
+    static bool needsOperator(kvtTableName table, actionDiffRec standingChoice);
+
+signals:
+    void errHasOccured();
+    void resumeThread();
+    void setActionDiffRec(actionDiffRec action);
+
+public slots:
+    void createNecessaryObjects();
+    void initWidgets();
+    // Connects errHasOccured() to the parent's stopMergeProc(), setActionDiffRec() to its
+    // setActionForDiffRecords(actionDiffRec), the buttons, and resumeThread() to the worker.
+    void initSlotSignal(QObject *parent, KvtMerger *obj);
+    // Loads a conflict into both grids; true when one of the two queries failed (the
+    // error has been shown and the shared connection closed).
+    bool getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB, const QString &kvtDestDB,
+                          const QString &srcQuery, const QString &destQuery);
+    void emitErrHasOccured();
+    // The destination record takes the source record's values; its key stays.
+    void updateDestinationRecord();
+    // Adds the source record under the key `id` (from getMaxID()). Does nothing for zones.
+    void insertInTable(const int &id);
+    // The next free key of the conflict's table in the destination; 0 on failure.
+    quint64 getMaxID();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *obj, QEvent *event) override;
+
+private slots:
+    void mergeCancel();
+    void mergeContinue();
+    void mergeAddNewRec();
+    void closeFalse();
+    int createDlgNewRecID(const QString &tbName);
+    void insertZones(const QString &idZoneDetType, const QString &currentIdDetType, const QString &idMax);
+    int addRecordWithNewID();
+    void setTableViewZones();
+    void setTableViewDevice();
+    void setTableViewHumans();
+    void setTableViewResults();
+    void setTableViewFactory();
+    void setTableViewDetTypes();
+    void setTableViewDefectRef();
+    void setTableViewGeneralProperties();
+    void tableViewColumnsToContent();
+    void btnAddEnabled(bool param);
+
+private:
+    void finishConflict();
+    void setTableViewForCurrentTable();
+    void setTableViewShortName();
+    void setGridColumns(const QStringList &captions, const QVector<QHeaderView::ResizeMode> &modes);
+    int execAddNewRec(const QString &tbName);
+    int execAddZone(const QString &tbName);
+
+    Ui::dlgDiffRecordsCompare *ui;
+    // While true, every request to close the window is refused.
+    bool blockClose = true;
+    // An error was reported during the conflict in hand: nothing more is written for it.
+    bool conflictFailed = false;
+    // The table of the conflict in hand; defects (which never conflict) before the first.
+    kvtTableName currentTable = tnDefects;
+    QString srcQuery;
+    QString destQuery;
+    QString kvtSrcDB;
+    QString kvtDestDB;
+    QSqlQueryModel *srcModel = nullptr;
+    QSqlQueryModel *destModel = nullptr;
+    QTableView *tvSrcTable = nullptr;
+    QTableView *tvDestTable = nullptr;
+    GridDelegate *gridDelegate = nullptr;
+    PSqlErrors *sqlErrors = nullptr;
+    std::unique_ptr<PSqlService> sqlService;
+    std::unique_ptr<ConflictRecordWriter> writer;
+    std::unique_ptr<DestinationKeys> keys;
+};
+
+#endif // DLGDIFFRECORDSCOMPARE_H
