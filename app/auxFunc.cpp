@@ -1,10 +1,16 @@
 #include "auxFunc.h"
 
+#include "CONST.h"
 #include "PLog.h"
+#include "PSingleton.h"
+#include "PTranslationLanguage.h"
 #include "version.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QObject>
 #include <QStandardPaths>
 #include <QTextCodec>
@@ -88,4 +94,51 @@ void startLogInfo()
 QString applicationFullVersion()
 {
     return QObject::tr("Version: ") + kvtVersionNumbers();
+}
+
+namespace {
+
+bool systemLanguageIsEnglish()
+{
+    return QLocale::system().language() == QLocale::English;
+}
+
+// Loads and installs the Russian translation when its file is in the folder.
+void installRussianTranslation(PTranslationLanguage *loader, const QString &folder)
+{
+    const QString russianFile = folder + QLatin1Char('/') + QCoreApplication::applicationName()
+                                + QLatin1Char('_') + langPrefixRUSSIAN + QStringLiteral(".qm");
+    if (!QFile::exists(russianFile)) {
+        PLOG_WARN << QObject::tr("Translation language file: ") << russianFile
+                  << QObject::tr(" not found");
+        return;
+    }
+    loader->setLocaleFromFile(russianFile);
+    QCoreApplication::installTranslator(loader->getTranslator());
+}
+
+// Records every *.qm file of the folder under the language of its name's suffix;
+// files without a known suffix are left out.
+void recordTranslations(PTranslationLanguage *loader, const QString &folder)
+{
+    const QDir dir(QDir::toNativeSeparators(folder));
+    const QFileInfoList files = dir.entryInfoList({QStringLiteral("*.qm")}, QDir::Files);
+    for (const QFileInfo &file : files)
+        loader->addTranslation(loader->findAndLoadEquivalenceLang(file.baseName()),
+                               file.absoluteFilePath());
+}
+
+} // namespace
+
+void setApplicationLocale()
+{
+    const QString folder = QCoreApplication::applicationDirPath() + translationDir;
+    PTranslationLanguage *loader = PSingleton<PTranslationLanguage>::instance();
+    loader->setAppName(QCoreApplication::applicationName());
+    loader->setTranslationsFolder(folder);
+    if (systemLanguageIsEnglish())
+        loader->setEngLocale();
+    else
+        installRussianTranslation(loader, folder);
+    recordTranslations(loader, folder);
 }

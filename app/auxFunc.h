@@ -25,6 +25,13 @@ void setLogger(const QString &baseFolder);
 // Writes the three-line start banner at info level.
 void startLogInfo();
 
+// Chooses the interface language; call before the first window exists. The interface
+// stays English when the system locale's language is English; otherwise the Russian
+// file share/translations/<application>_ru.qm beside the program is loaded and
+// installed, and a missing file gives a warn line in the log. Every translation file
+// of that folder is recorded in the translation loader under its language name.
+void setApplicationLocale();
+
 // "Version: " (translatable, context QObject) followed by the version numbers.
 QString applicationFullVersion();
 

@@ -14,7 +14,8 @@ int main(int argc, char *argv[])
     setCodecForApp();
     setLogger();
     startLogInfo();
-    // 6. The interface language (Part 1.4, setApplicationLocale) joins here, before any window.
+    // 6. The interface language, before any window exists.
+    setApplicationLocale();
     // 7.
     if (!WidgetCreation::instance)
         WidgetCreation::instance = new WidgetCreation;
