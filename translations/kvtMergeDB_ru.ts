@@ -313,6 +313,38 @@ Application mode: &quot;Without password&quot;</source>
         <source>Admin password</source>
         <translation>Пароль администратора</translation>
     </message>
+    <message>
+        <source>Translation language file: </source>
+        <translation>Файл перевода интерфейса: </translation>
+    </message>
+    <message>
+        <source> not found</source>
+        <translation> не найден</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Название</translation>
+    </message>
+    <message>
+        <source>DetTypeZone</source>
+        <translation>Зона типа детали</translation>
+    </message>
+    <message>
+        <source>DetTypeId</source>
+        <translation>ID типа детали</translation>
+    </message>
+    <message>
+        <source>Zone</source>
+        <translation>Зона</translation>
+    </message>
+    <message>
+        <source>Database not open</source>
+        <translation>База данных не открыта</translation>
+    </message>
 </context>
 <context>
     <name>dlgAddNewRec</name>
@@ -357,6 +389,24 @@ please select another value!</source>
         <source>____</source>
         <translation>____</translation>
     </message>
+    <message>
+        <source>Current zone is: </source>
+        <translation>Текущая зона: </translation>
+    </message>
+    <message>
+        <source>please select the group (part&apos;s type)
+below you want to add a zone</source>
+        <translation>выберите ниже группу (тип детали),
+в которую нужно добавить зону</translation>
+    </message>
+    <message>
+        <source>Check ID</source>
+        <translation>Проверить ID</translation>
+    </message>
+    <message>
+        <source>Selected ID/Code is exists!</source>
+        <translation>Выбранный ID/код уже существует!</translation>
+    </message>
 </context>
 <context>
     <name>dlgDiffRecordsCompare</name>
@@ -383,6 +433,42 @@ please select another value!</source>
     <message>
         <source>Ctrl+S</source>
         <translation>Ctrl+S</translation>
+    </message>
+    <message>
+        <source>Record in the source table:</source>
+        <translation>Запись в исходной таблице:</translation>
+    </message>
+    <message>
+        <source>Record in the  destination table:</source>
+        <translation>Запись в таблице назначения:</translation>
+    </message>
+    <message>
+        <source>Abbreviation</source>
+        <translation>Сокращение</translation>
+    </message>
+    <message>
+        <source>Full name</source>
+        <translation>Полное название</translation>
+    </message>
+    <message>
+        <source>Code</source>
+        <translation>Код</translation>
+    </message>
+    <message>
+        <source>Surname</source>
+        <translation>Фамилия</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>Patronymic</source>
+        <translation>Отчество</translation>
+    </message>
+    <message>
+        <source>Tab. No</source>
+        <translation>Таб. №</translation>
     </message>
 </context>
 </TS>
