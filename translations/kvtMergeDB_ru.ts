@@ -68,7 +68,7 @@
     </message>
     <message>
         <source>User:</source>
-        <translation>Пользователь:</translation>
+        <translation>Логин:</translation>
     </message>
     <message>
         <source>Port:</source>
@@ -80,7 +80,7 @@
     </message>
     <message>
         <source>Database:</source>
-        <translation>База данных:</translation>
+        <translation>БД:</translation>
     </message>
     <message>
         <source>mysql</source>
