@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -143,7 +144,9 @@ void tst_AppLocale::interfaceLanguage()
     QFETCH(bool, warned);
     QFETCH(QStringList, languages);
 
-    QTemporaryDir programDir;
+    // Inside the build tree rather than the system's temporary folder, which may
+    // forbid running programs.
+    QTemporaryDir programDir(QCoreApplication::applicationDirPath() + QStringLiteral("/program-XXXXXX"));
     QVERIFY(programDir.isValid());
     const QString folder = programDir.path() + QStringLiteral("/share/translations");
     QVERIFY(placeTranslations(folder, files));
