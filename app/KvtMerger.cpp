@@ -106,17 +106,20 @@ void KvtMerger::setCurrentDataBaseDestination(const QString &dbName)
 void KvtMerger::run()
 {
     int errCode = stepOk;
-    const QStringList names = dbList;
-    if (names.isEmpty())
+    // The destination's own name and repeated names are skipped without a signal.
+    QStringList sources;
+    for (const QString &name : qAsConst(dbList)) {
+        if (name == currentDestinationDB || mergedDBs.contains(name))
+            continue;
+        mergedDBs.insert(name, name);
+        sources << name;
+    }
+    if (sources.isEmpty())
         return;
     if (openConnection()) {
-        for (const QString &name : names) {
-            if (name == currentDestinationDB || mergedDBs.contains(name))
-                continue;
-            mergedDBs.insert(name, name);
+        for (const QString &name : qAsConst(sources))
             if (m_stopFlag || !mergeDatabase(name, errCode))
                 break;
-        }
     }
     closeConnection();
 }
