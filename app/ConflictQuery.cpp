@@ -17,6 +17,6 @@ bool execConflictQuery(QSqlQuery &query, const QString &statement, const QVarian
     if (ok)
         return false;
     if (!getLastErr(&query, sqlErrors))
-        PLOG_ERROR << "statement failed without an error text: " << statement << " code: " << 0;
+        PLOG_ERROR << "statement failed without an error text: " << statement;
     return true;
 }

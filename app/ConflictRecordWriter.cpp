@@ -44,7 +44,7 @@ bool ConflictRecordWriter::readSourceRecord(QStringList &values, bool &found) co
     QSqlQuery query;
     if (!query.exec(srcQuery)) {
         if (!getLastErr(&query, sqlErrors))
-            PLOG_ERROR << "source record could not be read: " << srcQuery << " code: " << 0;
+            PLOG_ERROR << "source record could not be read: " << srcQuery;
         return true;
     }
     values.clear();

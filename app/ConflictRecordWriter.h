@@ -40,8 +40,6 @@ public:
     // Adds the source zone under the given key, part type and zone number.
     bool addZone(const QString &detTypeZone, const QString &detTypeId, const QString &zoneId) const;
 
-    const ConflictTable *table() const { return conflictTable; }
-
 private:
     bool readSourceRecord(QStringList &values, bool &found) const;
     bool execBound(const QString &statement, const QVariantMap &values) const;

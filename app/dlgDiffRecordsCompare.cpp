@@ -32,7 +32,7 @@ void connectToOwner(QObject *sender, Signal signal, QObject *owner, const char *
     const QMetaObject *meta = owner->metaObject();
     const int index = meta->indexOfSlot(QMetaObject::normalizedSignature(slotSignature).constData());
     if (index < 0 || !QObject::connect(sender, QMetaMethod::fromSignal(signal), owner, meta->method(index)))
-        PLOG_ERROR << "conflict dialog: its owner has no slot " << slotSignature << " code: " << index;
+        PLOG_ERROR << "conflict dialog: its owner offers no slot" << slotSignature;
 }
 
 } // namespace
@@ -47,8 +47,8 @@ dlgDiffRecordsCompare::dlgDiffRecordsCompare(KvtMerger *merger, QWidget *parent)
     initSlotSignal(parent, merger);
 }
 
-// The SQL helpers go first (members), then the dialog's children: error object,
-// delegate, models and grids.
+// The form object goes first, then the SQL helpers (members); Qt deletes the children
+// (error object, delegate, models and grids) last.
 dlgDiffRecordsCompare::~dlgDiffRecordsCompare()
 {
     delete ui;
@@ -111,8 +111,6 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
     currentTable = tbName;
     this->kvtSrcDB = kvtSrcDB;
     this->kvtDestDB = kvtDestDB;
-    this->srcQuery = srcQuery;
-    this->destQuery = destQuery;
     conflictFailed = false;
     writer->setConflict(tbName, kvtDestDB, srcQuery);
 

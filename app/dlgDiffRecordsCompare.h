@@ -118,8 +118,6 @@ private:
     bool conflictFailed = false;
     // The table of the conflict in hand; defects (which never conflict) before the first.
     kvtTableName currentTable = tnDefects;
-    QString srcQuery;
-    QString destQuery;
     QString kvtSrcDB;
     QString kvtDestDB;
     QSqlQueryModel *srcModel = nullptr;
