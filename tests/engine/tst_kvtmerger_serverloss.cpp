@@ -92,9 +92,9 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     const QString dest = QStringLiteral("engine_loss_dest");
     QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
     QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
-    // 5,000 inspections, 10 of them printed twice.
-    QVERIFY(fillDemo(src, 1, 5000, 0, 3).isEmpty());
-    QCOMPARE(count(src, "defects"), 5010);
+    // 15,000 inspections, 30 of them printed twice.
+    QVERIFY(fillDemo(src, 1, 15000, 0, 3).isEmpty());
+    QCOMPARE(count(src, "defects"), 15030);
 
     MergeHarness harness;
     bool stopped = false;
@@ -113,13 +113,13 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
 
     QVERIFY(startServer());
     const int kept = count(dest, "defects");
-    QVERIFY2(kept >= 300 && kept < 5000, qPrintable(QString::number(kept)));
+    QVERIFY2(kept >= 300 && kept < 15000, qPrintable(QString::number(kept)));
 
     QVERIFY(harness.run(dest, {src}));
     QCOMPARE(harness.errorTexts, QStringList());
     QCOMPARE(harness.events.last(), QStringLiteral("done:") + src);
-    QCOMPARE(count(dest, "defects"), 5000);
-    QCOMPARE(matchingRows(src, dest, "defects", copiedColumns("defects")), 5000);
+    QCOMPARE(count(dest, "defects"), 15000);
+    QCOMPARE(matchingRows(src, dest, "defects", copiedColumns("defects")), 15000);
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);
