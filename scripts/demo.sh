@@ -17,7 +17,8 @@ cmake --build "$build" -j2 --target kvtmerge
 envfile=$("$root/scripts/mariadb-server.sh" start "$server_dir")
 # shellcheck disable=SC1090
 source "$envfile"
-"$root/scripts/make-demo-databases.sh" "$envfile" kvt_demo_1 kvt_demo_2 kvt_demo_3
+# kvt_demo_1..3 with demo data and the empty destination kvt_demo_merged
+"$root/scripts/make-demo-databases.sh" "$envfile"
 
 cat <<INFO
 
