@@ -1,6 +1,8 @@
 #include "KvtMerger.h"
 
 #include "CONST.h"
+#include "KvtChunkedCopy.h"
+#include "KvtSourceKey.h"
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
@@ -19,6 +21,12 @@ const kvtTableName tableOrder[] = {tnDefects, tnGraphics, tnDefectRef, tnDetType
 QString connectionNameFor(const KvtMerger *merger)
 {
     return QStringLiteral("KvtMerger-%1").arg(reinterpret_cast<quintptr>(merger), 0, 16);
+}
+
+const char *processMessage(kvtTableName table)
+{
+    return table == tnDefects ? QT_TRANSLATE_NOOP("KvtMerger", "table \"defects\" in process")
+                              : QT_TRANSLATE_NOOP("KvtMerger", "table \"graphic\" in process");
 }
 
 QString tableNameOf(kvtTableName table)
@@ -73,6 +81,12 @@ void KvtMerger::getSqlErr(QSqlQuery *q)
 {
     const QSqlError error = q->lastError();
     reportError(error.text(), error.nativeErrorCode());
+}
+
+void KvtMerger::setChunkSize(int rows, qint64 bytes)
+{
+    m_chunkRows = qMax(1, rows);
+    m_chunkBytes = qMax<qint64>(1, bytes);
 }
 
 void KvtMerger::setStopFlag(bool param)
@@ -181,16 +195,75 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     m_statements.reset(new KvtTableStatements(m_db, sql));
     switch (param) {
     case tnDefectRef: queryFromSourceTableDefectRef(errCode); break;
-    case tnDefects: queryFromSourceTableDefects(errCode); break;
+    case tnDefects: mergeMeasurementTable(param, errCode); break;
     case tnDetTypes: queryFromSourceTableDetTypes(errCode); break;
     case tnDevice: queryFromSourceTableDevice(errCode); break;
     case tnFactory: queryFromSourceTableFactory(errCode); break;
-    case tnGraphics: queryFromSourceTableGraphics(errCode); break;
+    case tnGraphics: mergeMeasurementTable(param, errCode); break;
     case tnHumans: queryFromSourceTableHumans(errCode); break;
     case tnResults: queryFromSourceTableResults(errCode); break;
     case tnZones: queryFromSourceTableZones(errCode); break;
     }
     m_statements.reset();
+}
+
+// Both ways read the source in ID order when its ID allows it, so that they keep the same
+// one of several equal rows and number the copies alike.
+void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
+{
+    const KvtTableSql &sql = m_statements->sql();
+    KvtSourceKey key(m_db);
+    if (!key.read(currentSourceDB, sql.tableName())) {
+        getSqlErr(key.failedQuery());
+        errCode = stepSourceError;
+        return;
+    }
+    if (m_measurementCopy == MeasurementCopy::SetBased && key.usable()
+        && copyOnServer(sql, key.columns(), errCode))
+        return;
+    m_sourceOrder = key.usable() ? QStringLiteral("ID") : QString();
+    if (table == tnDefects)
+        queryFromSourceTableDefects(errCode);
+    else
+        queryFromSourceTableGraphics(errCode);
+    m_sourceOrder.clear();
+}
+
+// False when the destination cannot take the set-based copy (the table is then copied per
+// row). Progress counts the source rows handled, once per chunk; a stop is taken between
+// chunks.
+bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns,
+                             int &errCode)
+{
+    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, sourceColumns);
+    switch (copy.open(m_chunkRows, m_chunkBytes)) {
+    case KvtChunkedCopy::NotUsable:
+        return false;
+    case KvtChunkedCopy::Failed:
+        getSqlErr(copy.failedQuery());
+        errCode = stepSourceError;
+        return true;
+    case KvtChunkedCopy::Ready:
+        break;
+    }
+    PLOG_INFO << tr(processMessage(sql.table()));
+    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk";
+    int handled = 0;
+    while (!copy.atEnd()) {
+        if (m_stopFlag) {
+            errCode = stepStopped;
+            return true;
+        }
+        int rows = 0;
+        if (!copy.copyNext(rows)) {
+            getSqlErr(copy.failedQuery());
+            errCode = stepRowError;
+            return true;
+        }
+        handled += rows;
+        emit sendProgressBarCurrentValue(handled);
+    }
+    return true;
 }
 
 int KvtMerger::countRecSourceTable(const QString &tbName, int &errCode)
@@ -216,7 +289,7 @@ void KvtMerger::readSourceTable(const char *message, const QStringList &columns,
 {
     PLOG_INFO << tr(message);
     KvtSourceReader reader(m_db);
-    if (!reader.open(currentSourceDB, m_statements->sql().tableName())) {
+    if (!reader.open(currentSourceDB, m_statements->sql().tableName(), m_sourceOrder)) {
         getSqlErr(reader.query());
         errCode = stepSourceError;
         return;
@@ -308,16 +381,8 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
 
 void KvtMerger::queryFromSourceTableDefects(int &errCode)
 {
-    static const QStringList columns{
-        QStringLiteral("MyId"),       QStringLiteral("Date"),         QStringLiteral("DefectoscopistID"),
-        QStringLiteral("VagNo"),      QStringLiteral("DetTypeId"),    QStringLiteral("DetNo"),
-        QStringLiteral("DetParameter"), QStringLiteral("DefectNo"),   QStringLiteral("ZavNo"),
-        QStringLiteral("ProdYear"),   QStringLiteral("Time"),         QStringLiteral("ZoneID"),
-        QStringLiteral("Result"),     QStringLiteral("DefectID"),     QStringLiteral("DefectSize"),
-        QStringLiteral("Amplitude"),  QStringLiteral("Printed"),      QStringLiteral("CRC32"),
-        QStringLiteral("Device"),     QStringLiteral("Errors")};
-    readSourceTable(QT_TR_NOOP("table \"defects\" in process"), columns, &KvtMerger::defectsRow,
-                    errCode);
+    readSourceTable(processMessage(tnDefects), m_statements->sql().copiedColumns(),
+                    &KvtMerger::defectsRow, errCode);
 }
 
 bool KvtMerger::defectsRow(const KvtSourceReader &r)
@@ -387,16 +452,8 @@ bool KvtMerger::insertIntoTableDefects(
 
 void KvtMerger::queryFromSourceTableGraphics(int &errCode)
 {
-    static const QStringList columns{
-        QStringLiteral("VagNo"),        QStringLiteral("DetNo"),       QStringLiteral("ZavNo"),
-        QStringLiteral("ProdYear"),     QStringLiteral("Date"),        QStringLiteral("DefectoscopistID"),
-        QStringLiteral("DetTypeId"),    QStringLiteral("Time"),        QStringLiteral("DataType"),
-        QStringLiteral("FieldType"),    QStringLiteral("GradientType"), QStringLiteral("CountType"),
-        QStringLiteral("CRC32"),        QStringLiteral("Graphic"),     QStringLiteral("Device"),
-        QStringLiteral("Picture"),      QStringLiteral("DetParameter"), QStringLiteral("DataId"),
-        QStringLiteral("Synced"),       QStringLiteral("Errors")};
-    readSourceTable(QT_TR_NOOP("table \"graphic\" in process"), columns, &KvtMerger::graphicsRow,
-                    errCode);
+    readSourceTable(processMessage(tnGraphics), m_statements->sql().copiedColumns(),
+                    &KvtMerger::graphicsRow, errCode);
 }
 
 bool KvtMerger::graphicsRow(const KvtSourceReader &r)

@@ -18,6 +18,7 @@
 
 class QSqlQuery;
 class KvtSourceReader;
+class KvtTableSql;
 class KvtTableStatements;
 
 // The thread that merges source databases into a destination database.
@@ -59,6 +60,18 @@ public:
         stepStopped = 3      // a stop was requested
     };
 
+    // How the measurement tables (defects, graphics) are copied. SetBased copies them on
+    // the server, chunk by chunk in source ID order, with the same result as PerRow, which
+    // tests and inserts one source row at a time through this client and stays as the
+    // reference. A source table without a usable integer ID, or a destination without an
+    // ID counter, is copied per row either way.
+    enum class MeasurementCopy { PerRow, SetBased };
+
+    // Size of one set-based chunk: at most this many rows, and for graphics about this
+    // many bytes of signals (at least one row).
+    static constexpr int defaultChunkRows = 5000;
+    static constexpr qint64 defaultChunkBytes = 32 * 1024 * 1024;
+
     explicit KvtMerger(QObject *parent = nullptr);
     ~KvtMerger() override;
 
@@ -67,6 +80,11 @@ public:
     bool stopFlag() const { return m_stopFlag; }
     QString currentDataBaseDestination() const { return currentDestinationDB; }
     QStringList dbNames() const { return dbList; }
+
+    // Set before start(); the defaults are SetBased and the default chunk sizes.
+    void setMeasurementCopy(MeasurementCopy mode) { m_measurementCopy = mode; }
+    MeasurementCopy measurementCopy() const { return m_measurementCopy; }
+    void setChunkSize(int rows, qint64 bytes = defaultChunkBytes);
 
 signals:
     void errHasOccured();
@@ -145,6 +163,8 @@ private:
     // Where a source reference record stands against the destination.
     enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
 
+    void mergeMeasurementTable(kvtTableName table, int &errCode);
+    bool copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns, int &errCode);
     bool openConnection();
     void closeConnection();
     bool mergeDatabase(const QString &name, int &errCode);
@@ -180,6 +200,11 @@ private:
     const QString m_connectionName;
     QSqlDatabase m_db;
     std::unique_ptr<KvtTableStatements> m_statements;
+    MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
+    int m_chunkRows = defaultChunkRows;
+    qint64 m_chunkBytes = defaultChunkBytes;
+    // "ID" while a measurement table is read per row in ID order, else empty.
+    QString m_sourceOrder;
 };
 
 #endif // KVTMERGER_H

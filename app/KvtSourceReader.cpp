@@ -12,13 +12,18 @@ KvtSourceReader::KvtSourceReader(const QSqlDatabase &db)
     m_query.setForwardOnly(true);
 }
 
-bool KvtSourceReader::open(const QString &database, const QString &table)
+bool KvtSourceReader::open(const QString &database, const QString &table,
+                           const QString &orderColumn)
 {
     const QString tableText = KvtSqlName::table(database, table);
     const QString columns = selectList(tableText);
     if (columns.isNull())
         return false;
-    return m_query.exec(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + tableText);
+    const QString order = orderColumn.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" ORDER BY ") + KvtSqlName::quoted(orderColumn);
+    return m_query.exec(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + tableText
+                        + order);
 }
 
 // "*" unless the table has date columns; those are cast to text under their own names.

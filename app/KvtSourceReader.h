@@ -17,8 +17,10 @@ class KvtSourceReader
 public:
     explicit KvtSourceReader(const QSqlDatabase &db);
 
-    // Selects all columns of database.table. False on failure; query() holds the error.
-    bool open(const QString &database, const QString &table);
+    // Selects all columns of database.table, ordered by orderColumn when one is given.
+    // False on failure; query() holds the error.
+    bool open(const QString &database, const QString &table,
+              const QString &orderColumn = QString());
     // Takes the positions of these columns; a column the table lacks reads as NULL.
     void locate(const QStringList &columns);
     bool next();

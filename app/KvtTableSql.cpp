@@ -3,6 +3,11 @@
 #include "CONST.h"
 #include "KvtSqlName.h"
 
+#include <QStringList>
+#include <QVector>
+
+#include <iterator>
+
 namespace {
 
 const char *const idShortNameSame = " WHERE ID <=> :parID "
@@ -12,6 +17,78 @@ const char *const idKey = " WHERE ID <=> :parID ";
 const char *const idShortNameInsert = " (ID, Short, Name) "
                                       "VALUES (:pID, :pShort, :pName)";
 
+// A measurement table's compared columns with the parameter each one is tested against;
+// the parameter is named after the column, except for the operator (":parHuman").
+struct ComparedColumn {
+    const char *column;
+    const char *parameter;
+};
+
+const ComparedColumn defectsCompared[] = {
+    {"MyId", "MyId"},           {"Date", "Date"},         {"Time", "Time"},
+    {"DefectoscopistID", "Human"}, {"VagNo", "VagNo"},    {"DetTypeId", "DetTypeId"},
+    {"DetNo", "DetNo"},         {"ZavNo", "ZavNo"},       {"ProdYear", "ProdYear"},
+    {"DetParameter", "DetParameter"}, {"DefectNo", "DefectNo"}, {"ZoneID", "ZoneID"},
+    {"Result", "Result"},       {"DefectID", "DefectID"}, {"DefectSize", "DefectSize"},
+    {"Amplitude", "Amplitude"}, {"Device", "Device"}};
+
+const ComparedColumn graphicsCompared[] = {
+    {"Date", "Date"},         {"Time", "Time"},   {"DefectoscopistID", "Human"},
+    {"VagNo", "VagNo"},       {"DetNo", "DetNo"}, {"ZavNo", "ZavNo"},
+    {"ProdYear", "ProdYear"}, {"DetParameter", "DetParameter"}, {"DetTypeId", "DetTypeId"},
+    {"Device", "Device"},     {"Graphic", "Graphic"}, {"DataId", "DataId"}};
+
+// Every column an insert writes besides the generated ID, in the order of the values the
+// row handlers take.
+const char *const defectsCopied[] = {
+    "MyId",     "Date",       "DefectoscopistID", "VagNo",    "DetTypeId", "DetNo",   "DetParameter",
+    "DefectNo", "ZavNo",      "ProdYear",         "Time",     "ZoneID",    "Result",  "DefectID",
+    "DefectSize", "Amplitude", "Printed",         "CRC32",    "Device",    "Errors"};
+
+const char *const graphicsCopied[] = {
+    "VagNo",    "DetNo",     "ZavNo",        "ProdYear",  "Date",    "DefectoscopistID", "DetTypeId",
+    "Time",     "DataType",  "FieldType",    "GradientType", "CountType", "CRC32",       "Graphic",
+    "Device",   "Picture",   "DetParameter", "DataId",    "Synced",  "Errors"};
+
+template <typename Item, std::size_t N>
+QVector<Item> listOf(const Item (&items)[N])
+{
+    return QVector<Item>(std::begin(items), std::end(items));
+}
+
+QVector<ComparedColumn> measurementCompared(kvtTableName table)
+{
+    return table == tnDefects ? listOf(defectsCompared) : listOf(graphicsCompared);
+}
+
+QStringList measurementCopied(kvtTableName table)
+{
+    QStringList columns;
+    for (const char *column : table == tnDefects ? listOf(defectsCopied) : listOf(graphicsCopied))
+        columns << QLatin1String(column);
+    return columns;
+}
+
+QString measurementSameCondition(kvtTableName table)
+{
+    QStringList tests;
+    for (const ComparedColumn &c : measurementCompared(table))
+        tests << QStringLiteral("%1 <=> :par%2").arg(QLatin1String(c.column), QLatin1String(c.parameter));
+    return QStringLiteral(" WHERE ") + tests.join(QStringLiteral(" AND "));
+}
+
+// " (ID, columns...) VALUES (:pID, :pcolumn...)": :pID is never bound, so the
+// destination generates the ID.
+QString measurementInsertColumns(kvtTableName table)
+{
+    const QStringList columns = measurementCopied(table);
+    QStringList parameters;
+    for (const QString &column : columns)
+        parameters << QStringLiteral(":p") + column;
+    return QStringLiteral(" (ID, ") + columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (:pID, ")
+           + parameters.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
 } // namespace
 
 KvtTableSql KvtTableSql::forTable(kvtTableName table, const QString &destination)
@@ -20,57 +97,10 @@ KvtTableSql KvtTableSql::forTable(kvtTableName table, const QString &destination
     sql.m_table = table;
     switch (table) {
     case tnDefects:
-        sql.m_tableName = tbDEFECTS;
-        sql.m_sameCondition = QStringLiteral(
-            " WHERE MyId <=> :parMyId "
-            "AND Date <=> :parDate "
-            "AND Time <=> :parTime "
-            "AND DefectoscopistID <=> :parHuman "
-            "AND VagNo <=> :parVagNo "
-            "AND DetTypeId <=> :parDetTypeId "
-            "AND DetNo <=> :parDetNo "
-            "AND ZavNo <=> :parZavNo "
-            "AND ProdYear <=> :parProdYear "
-            "AND DetParameter <=> :parDetParameter "
-            "AND DefectNo <=> :parDefectNo "
-            "AND ZoneID <=> :parZoneID "
-            "AND Result <=> :parResult "
-            "AND DefectID <=> :parDefectID "
-            "AND DefectSize <=> :parDefectSize "
-            "AND Amplitude <=> :parAmplitude "
-            "AND Device <=> :parDevice");
-        sql.m_insertColumns = QStringLiteral(
-            " (ID, MyId, Date, DefectoscopistID, VagNo, DetTypeId, "
-            "DetNo, DetParameter, DefectNo, ZavNo, ProdYear, Time, ZoneID, Result, "
-            "DefectID, DefectSize, Amplitude, Printed, CRC32, Device, Errors) "
-            "VALUES (:pID, :pMyId, :pDate, :pDefectoscopistID, :pVagNo, :pDetTypeId, :pDetNo, "
-            ":pDetParameter, :pDefectNo, :pZavNo, :pProdYear, :pTime, :pZoneID, :pResult, "
-            ":pDefectID, :pDefectSize, :pAmplitude, :pPrinted, :pCRC32, :pDevice, :pErrors)");
-        break;
     case tnGraphics:
-        sql.m_tableName = tbGRAPHICS;
-        sql.m_sameCondition = QStringLiteral(
-            " WHERE Date <=> :parDate "
-            "AND Time <=> :parTime "
-            "AND DefectoscopistID <=> :parHuman "
-            "AND VagNo <=> :parVagNo "
-            "AND DetNo <=> :parDetNo "
-            "AND ZavNo <=> :parZavNo "
-            "AND ProdYear <=> :parProdYear "
-            "AND DetParameter <=> :parDetParameter "
-            "AND DetTypeId <=> :parDetTypeId "
-            "AND Device <=> :parDevice "
-            "AND Graphic <=> :parGraphic "
-            "AND DataId <=> :parDataId");
-        sql.m_insertColumns = QStringLiteral(
-            " (ID, VagNo, DetNo, ZavNo, ProdYear, Date, DefectoscopistID, DetTypeId, Time, "
-            "DataType, FieldType, GradientType, CountType, CRC32, Graphic, Device, Picture, "
-            "DetParameter, DataId, Synced, Errors) "
-            "VALUES (:pID, :pVagNo, :pDetNo, :pZavNo, :pProdYear, :pDate, :pDefectoscopistID, "
-            ":pDetTypeId, :pTime, "
-            ":pDataType, :pFieldType, :pGradientType, :pCountType, :pCRC32, :pGraphic, :pDevice, "
-            ":pPicture, "
-            ":pDetParameter, :pDataId, :pSynced, :pErrors)");
+        sql.m_tableName = table == tnDefects ? tbDEFECTS : tbGRAPHICS;
+        sql.m_sameCondition = measurementSameCondition(table);
+        sql.m_insertColumns = measurementInsertColumns(table);
         break;
     case tnDefectRef:
     case tnDetTypes:
@@ -162,4 +192,18 @@ QString KvtTableSql::maxId() const
 QString KvtTableSql::conflictSelect(const QString &database, const QString &key) const
 {
     return m_conflictColumns + KvtSqlName::table(database, m_tableName) + m_conflictWhere + key;
+}
+
+QStringList KvtTableSql::comparedColumns() const
+{
+    QStringList columns;
+    if (!hasKey())
+        for (const ComparedColumn &c : measurementCompared(m_table))
+            columns << QLatin1String(c.column);
+    return columns;
+}
+
+QStringList KvtTableSql::copiedColumns() const
+{
+    return hasKey() ? QStringList() : measurementCopied(m_table);
 }

@@ -4,6 +4,7 @@
 #include "global_vars.h"
 
 #include <QString>
+#include <QStringList>
 
 // The statements that merge one table into a destination database: the test for a record
 // that is already there, the key test and the insert, and for a reference table the
@@ -20,6 +21,12 @@ public:
     QString tableName() const { return m_tableName; }
     // False for defects and graphics, which have no key and never conflict.
     bool hasKey() const { return !m_keyCondition.isEmpty(); }
+
+    // Measurement tables (empty for the others): the columns in which two records must
+    // agree, NULL-safely, to be the same record, and every column an insert writes besides
+    // the generated ID, in the order of the row handlers' values.
+    QStringList comparedColumns() const;
+    QStringList copiedColumns() const;
 
     // "SELECT COUNT(*)" of destination records equal in all compared columns.
     QString sameRecordTest() const;

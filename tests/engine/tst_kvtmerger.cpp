@@ -13,6 +13,8 @@
 
 using namespace EngineTestData;
 
+Q_DECLARE_METATYPE(KvtMerger::MeasurementCopy)
+
 namespace {
 
 const QStringList mergedTables{"defects", "graphics", "defectref", "dettypes", "device",
@@ -74,6 +76,7 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
+    void signalSequenceOfARun_data();
     void signalSequenceOfARun();
     void skippedEntriesGiveNoSignal_data();
     void skippedEntriesGiveNoSignal();
@@ -203,20 +206,36 @@ void tst_KvtMerger::answerAsMainWindow(MergeHarness &harness, actionDiffRec choi
 
 // ---------------------------------------------------------------- order of work
 
+void tst_KvtMerger::signalSequenceOfARun_data()
+{
+    // Progress of defects and graphics: a value before each row, or one per chunk.
+    QTest::addColumn<KvtMerger::MeasurementCopy>("copy");
+    QTest::addColumn<QVector<int>>("defectsProgress");
+    QTest::addColumn<QVector<int>>("graphicsProgress");
+    QTest::newRow("per row") << KvtMerger::MeasurementCopy::PerRow << QVector<int>{0, 1, 2}
+                             << QVector<int>{0, 1};
+    QTest::newRow("set-based") << KvtMerger::MeasurementCopy::SetBased << QVector<int>{3}
+                               << QVector<int>{2};
+}
+
 void tst_KvtMerger::signalSequenceOfARun()
 {
+    QFETCH(KvtMerger::MeasurementCopy, copy);
+    QFETCH(QVector<int>, defectsProgress);
+    QFETCH(QVector<int>, graphicsProgress);
     exec({QStringLiteral("INSERT INTO %1.defects (MyId, VagNo) VALUES (1, 10), (2, 20), (3, 30)").arg(q(m_src)),
           QStringLiteral("INSERT INTO %1.graphics (DataId, Graphic) VALUES (1, 'a'), (2, 'b')").arg(q(m_src)),
           QStringLiteral("INSERT INTO %1.dettypes VALUES (1, 'ОК', 'Ось'), (2, 'КЦ', 'Колесо')").arg(q(m_src)),
           QStringLiteral("INSERT INTO %1.zones VALUES (101, 1, 1, 'Шейка')").arg(q(m_src))});
     MergeHarness harness;
+    harness.merger().setMeasurementCopy(copy);
     // The destination and a repeated name are skipped without any signal.
     QVERIFY(harness.run(m_dest, {m_src, m_dest, m_src, m_src2}));
 
     QStringList expected = cleanDatabaseEvents(m_src, {3, 2, 0, 2, 0, 0, 0, 0, 1});
     expected += cleanDatabaseEvents(m_src2, {0, 0, 0, 0, 0, 0, 0, 0, 0});
     QCOMPARE(harness.events, expected);
-    const QVector<QVector<int>> progress{{0, 1, 2}, {0, 1}, {}, {0, 1}, {}, {}, {}, {}, {0},
+    const QVector<QVector<int>> progress{defectsProgress, graphicsProgress, {}, {0, 1}, {}, {}, {}, {}, {0},
                                          {}, {}, {}, {}, {}, {}, {}, {}, {}};
     QCOMPARE(harness.progress, progress);
     QCOMPARE(count(m_dest, "defects"), 3);
@@ -672,6 +691,8 @@ void tst_KvtMerger::stopInTheMiddleOfATable()
 {
     QVERIFY(fillDemo(m_src, 1, 3000, 0, 1).isEmpty());
     MergeHarness harness;
+    // The per-row copy; the set-based one stops between chunks (tst_measurementcopy).
+    harness.merger().setMeasurementCopy(KvtMerger::MeasurementCopy::PerRow);
     harness.setProgressHook([&harness](int value) {
         if (value == 200)
             harness.merger().setStopFlag(true);

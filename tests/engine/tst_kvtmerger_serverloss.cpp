@@ -13,6 +13,8 @@
 
 using namespace EngineTestData;
 
+Q_DECLARE_METATYPE(KvtMerger::MeasurementCopy)
+
 class tst_KvtMergerServerLoss : public QObject
 {
     Q_OBJECT
@@ -20,6 +22,7 @@ class tst_KvtMergerServerLoss : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void serverStoppedDuringAMerge_data();
     void serverStoppedDuringAMerge();
 
 private:
@@ -86,8 +89,16 @@ void tst_KvtMergerServerLoss::cleanupTestCase()
         stopServer();
 }
 
+void tst_KvtMergerServerLoss::serverStoppedDuringAMerge_data()
+{
+    QTest::addColumn<KvtMerger::MeasurementCopy>("copy");
+    QTest::newRow("per row") << KvtMerger::MeasurementCopy::PerRow;
+    QTest::newRow("set-based") << KvtMerger::MeasurementCopy::SetBased;
+}
+
 void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
 {
+    QFETCH(KvtMerger::MeasurementCopy, copy);
     const QString src = QStringLiteral("engine_loss_src");
     const QString dest = QStringLiteral("engine_loss_dest");
     QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
@@ -97,11 +108,22 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     QCOMPARE(count(src, "defects"), 15030);
 
     MergeHarness harness;
+    harness.merger().setMeasurementCopy(copy);
     bool stopped = false;
-    harness.setProgressHook([&](int value) {
-        if (value == 300 && !stopped)
-            stopped = stopServer();
-    });
+    QObject gui;
+    if (copy == KvtMerger::MeasurementCopy::PerRow) {
+        harness.setProgressHook([&](int value) {
+            if (value == 300 && !stopped)
+                stopped = stopServer();
+        });
+    } else {
+        // Chunks go fast: the worker waits after its first chunk until the server is gone.
+        harness.merger().setChunkSize(1000);
+        connect(&harness.merger(), &KvtMerger::sendProgressBarCurrentValue, &gui, [&](int value) {
+            if (value == 1000 && !stopped)
+                stopped = stopServer();
+        }, Qt::BlockingQueuedConnection);
+    }
     QVERIFY(harness.run(dest, {src}));
     QVERIFY(stopped);
     QVERIFY2(harness.events.contains(QStringLiteral("err")), qPrintable(harness.events.join(' ')));

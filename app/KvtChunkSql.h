@@ -1,0 +1,56 @@
+#ifndef KVTCHUNKSQL_H
+#define KVTCHUNKSQL_H
+
+#include "KvtTableSql.h"
+
+#include <QString>
+#include <QStringList>
+
+// The statements that copy a measurement table from a source database into the
+// destination on the server, one range of source IDs (a chunk) at a time, with the same
+// outcome as handing every source row in ID order to the per-row insert:
+// - a source row is copied only when no destination row equals it (<=> in every compared
+//   column); rows copied by earlier chunks are destination rows by then;
+// - of equal source rows within a chunk only the one with the smallest ID is copied (a
+//   later one equals it, so it would find it in the destination);
+// - the copies get consecutive IDs from :nextId on, in source ID order, as the
+//   destination's counter would give them one insert at a time.
+// A compared or copied column the source lacks reads as NULL, as in the per-row read.
+class KvtChunkSql
+{
+public:
+    // sourceColumns: the columns the source table has (any letter case).
+    KvtChunkSql(const KvtTableSql &table, const QString &source, const QString &destination,
+                const QStringList &sourceColumns);
+
+    // Columns, data types and nullability of a table (:schema, :table).
+    static QString tableColumns();
+    // Rows for each single-column unique index on ID of a table (:schema, :table).
+    static QString uniqueIdIndexes();
+    // The destination's next generated ID, NULL without a counter, and the step between
+    // two generated IDs (:schema, :table).
+    static QString idCounter();
+
+    // "SELECT MIN(ID)": the first source ID, and the first after :after.
+    QString firstId() const;
+    QString idAfter() const;
+    // Number of rows and last ID of the chunk of at most :rows rows from ID :from on.
+    QString chunkEnd() const;
+    // Average size of the signal of the first rows of the source (no text for a table
+    // without a signal column).
+    QString signalSample() const;
+    // Copies the rows with IDs :from to :to; new IDs from :nextId on.
+    QString copyChunk() const;
+
+private:
+    QString sourceValue(const QString &alias, const QString &column) const;
+    QString destinationProbe() const;
+    QString earlierDuplicateProbe() const;
+
+    KvtTableSql m_table;
+    QString m_source;
+    QString m_destination;
+    QStringList m_sourceColumns;
+};
+
+#endif // KVTCHUNKSQL_H

@@ -1,0 +1,64 @@
+#ifndef KVTCHUNKEDCOPY_H
+#define KVTCHUNKEDCOPY_H
+
+#include "KvtChunkSql.h"
+#include "KvtPreparedQuery.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Copies a measurement table from a source database into the destination on the server,
+// chunk by chunk in source ID order (statements in KvtChunkSql). No row passes through
+// the client. Each chunk is one statement: it is copied whole or, on failure, not at all;
+// earlier chunks stay.
+//
+//     KvtChunkedCopy copy(db, KvtTableSql::forTable(tnDefects, dest), source, dest, columns);
+//     if (copy.open(rows, bytes) == KvtChunkedCopy::Ready)
+//         while (!copy.atEnd()) copy.copyNext(handled);
+class KvtChunkedCopy
+{
+public:
+    enum OpenResult {
+        Ready,     // chunks can be copied
+        NotUsable, // the destination has no counter that generates IDs one by one
+        Failed     // a statement failed; failedQuery() holds the error
+    };
+
+    // sourceColumns: the source table's columns; its ID must be usable (KvtSourceKey).
+    KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table, const QString &source,
+                   const QString &destination, const QStringList &sourceColumns);
+
+    // A chunk holds at most chunkRows rows and, for a table with signals, about
+    // chunkBytes of them (at least one row), judged by the first rows of the source.
+    OpenResult open(int chunkRows, qint64 chunkBytes);
+    bool atEnd() const { return m_from.isNull(); }
+    // Copies the next chunk; rows is the number of source rows it covered.
+    bool copyNext(int &rows);
+    int chunkRows() const { return m_chunkRows; }
+
+    QSqlQuery *failedQuery() { return m_failed; }
+
+private:
+    bool run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values = {});
+    bool readNextId(QVariant &nextId, bool &counting);
+    bool sizeChunks(int chunkRows, qint64 chunkBytes);
+    bool findChunkEnd(int &rows, QVariant &to);
+    bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
+
+    KvtChunkSql m_sql;
+    QString m_destination;
+    QString m_tableName;
+    KvtPreparedQuery m_counter;
+    KvtPreparedQuery m_firstId;
+    KvtPreparedQuery m_idAfter;
+    KvtPreparedQuery m_chunkEnd;
+    KvtPreparedQuery m_signalSample;
+    KvtPreparedQuery m_copy;
+    QSqlQuery *m_failed = nullptr;
+    QVariant m_from;
+    int m_chunkRows = 1;
+};
+
+#endif // KVTCHUNKEDCOPY_H
