@@ -3,7 +3,7 @@
 
 #include <QString>
 
-// Start-up helpers of the merge program (Part 1.1).
+// Start-up helpers of the merge program.
 
 // Registers the compiled-in resource bundle (":/pic/..." icons) of the static library
 // kvtmerge_core. Call once before the first window; safe to call again.

@@ -2,13 +2,29 @@
 #include "ui_mainwin.h"
 
 #include "CONST.h"
+#include "ConflictAnswer.h"
+#include "ConnectionPanel.h"
+#include "KvtMerger.h"
+#include "PLog.h"
+#include "PSqlDBAccess.h"
+#include "PSqlErrors.h"
+#include "PSqlService.h"
 #include "auxFunc.h"
+#include "dbAccess.h"
+#include "dbFunc.h"
+#include "dlgDiffRecordsCompare.h"
 
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSqlDatabase>
+#include <QMessageBox>
+#include <QSignalTransition>
+#include <QState>
+#include <QStringListModel>
+
+#include <limits>
 
 namespace {
 
@@ -18,23 +34,42 @@ const int idleBaseHeight = 260;
 const int mergingRowHeight = 25;
 const int mergingBaseHeight = 270;
 
+const int completerVisibleItems = 10;
+const int maxSourceFields = 10;
+// Base colour of the field of a source database that has been merged.
+const QColor finishedDBColor(128, 165, 71, 255);
+
 // Port to Qt 5 on desktops with larger fonts: the fixed sizes above were laid out for
 // the Windows dialog font of 8 points (with it the form's labels are 30 to 57 pixels
 // wide). A larger font does not fit and the layout squashes the fields; so the window
-// uses at most 8 points, and a few spacings the Part leaves open are tightened so that
-// each source field takes exactly the rule's 20 pixels (18 high, 2 apart).
+// uses at most 8 points, and a few spacings are tightened so that each source field
+// takes exactly the rule's 20 pixels (18 high, 2 apart).
 const qreal formPointSize = 8.0;
 const int formPixelSize = 11;
 const int fieldSpacing = 2;
 const int fieldHeight = idleRowHeight - fieldSpacing;
 const int outerMargin = 4;
 
+// How long the window waits for the worker between two wake-ups when it is destroyed.
+const unsigned long workerWaitStepMs = 100;
+
 } // namespace
 
 MainWin::MainWin(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWin)
+    , sqlErrors(nullptr)
+    , sqlService(nullptr)
+    , sqlDBAccess(nullptr)
     , lbStatus(nullptr)
+    , stStartMerge(nullptr)
+    , stStopMerge(nullptr)
+    , mergeMachine(this)
+    , trMergeFinished(nullptr)
+    , dlgDiffRecords(nullptr)
+    , actionForDiffRecords(adrAsk)
+    , merger(nullptr)
+    , completer(nullptr)
 {
     ui->setupUi(this);
     createNecessaryObjects();
@@ -44,15 +79,88 @@ MainWin::MainWin(QWidget *parent)
 
 MainWin::~MainWin()
 {
+    // Nothing of this window may run any more: neither the worker's queued reports nor
+    // the state machine's exit handler.
+    stopWorkerAndWait();
+    if (stStopMerge)
+        stStopMerge->disconnect(this);
+    if (stStartMerge)
+        stStartMerge->disconnect(this);
+
+    delete sqlErrors;
+    delete sqlService;
+    delete sqlDBAccess;
     delete lbStatus;
+    delete merger;
+    delete dlgDiffRecords;
+    delete completer;
+    delete stStopMerge;
+    delete stStartMerge;
     delete ui;
 }
 
+void MainWin::stopWorkerAndWait()
+{
+    if (!merger)
+        return;
+    merger->disconnect(this);
+    disconnect(this, &MainWin::stopFlagThread, merger, nullptr);
+    if (!merger->isRunning())
+        return;
+    PLOG_WARN << "main window closed during a merge: the merge is stopped";
+    merger->setStopFlag(true);
+    // A wake-up may come before the worker has begun to wait in a conflict: repeat it.
+    do {
+        merger->resumeThread();
+    } while (!merger->wait(workerWaitStepMs));
+}
+
+// ---------------------------------------------------------------- construction
+
 void MainWin::createNecessaryObjects()
 {
+    actionForDiffRecords = adrAsk;
+
+    sqlErrors = new PSqlErrors(this);
+    sqlService = new PSqlService(this);
+    sqlDBAccess = new PSqlDBAccess(this);
+
+    merger = new KvtMerger;
+    merger->setStopFlag(false);
+    merger->initDBList();
+
+    dlgDiffRecords = new dlgDiffRecordsCompare(merger, this);
+    dlgDiffRecords->setModal(true);
+
+    completer = new QCompleter(this);
+    completer->setMaxVisibleItems(completerVisibleItems);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
+
     lbStatus = new QLabel(tr("please connect to server"));
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
-    buildTableSource(1);
+
+    createMergeButtonStates();
+    createTableSource(1);
+}
+
+void MainWin::createMergeButtonStates()
+{
+    stStopMerge = new QState;
+    stStopMerge->setObjectName(QStringLiteral("btnStopMerge"));
+    stStopMerge->assignProperty(ui->btnMerge, "text", tr("Stop process"));
+    stStartMerge = new QState;
+    stStartMerge->setObjectName(QStringLiteral("btnStartMerge"));
+    stStartMerge->assignProperty(ui->btnMerge, "text", tr("Merge databases"));
+
+    stStartMerge->addTransition(ui->btnMerge, &QPushButton::clicked, stStopMerge);
+    stStopMerge->addTransition(ui->btnMerge, &QPushButton::clicked, stStartMerge);
+    trMergeFinished = stStopMerge->addTransition(this, &MainWin::mergeFinished, stStartMerge);
+
+    mergeMachine.addState(stStopMerge);
+    mergeMachine.addState(stStartMerge);
+    mergeMachine.setInitialState(stStartMerge);
+    mergeMachine.start();
 }
 
 void MainWin::initWidgets()
@@ -60,7 +168,7 @@ void MainWin::initWidgets()
     ui->edHost->setText(QStringLiteral("127.0.0.1"));
     ui->edPassword->setEchoMode(QLineEdit::Password);
     ui->progressBar->hide();
-    ui->spinTableSource->setMaximum(10);
+    ui->spinTableSource->setMaximum(maxSourceFields);
     initDBDriverList(SQLDRIVER);
     setWindowTitle(tr("KVT Merge Tool ") + applicationFullVersion());
     ui->statusbar->addWidget(lbStatus, 0);
@@ -87,22 +195,299 @@ void MainWin::fitFormToFixedSize()
 
 void MainWin::initSlotSignal(QWidget *parent)
 {
-    // The connections of the connection panel (Part 1.2) and of the merge control
-    // (Part 1.3) are made here when those Parts land.
     Q_UNUSED(parent);
+    registerKvtMetaTypes();
+
+    connect(ui->btnConnect, &QPushButton::clicked, this, &MainWin::createConnection);
+    connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &MainWin::createTableSource);
+    connect(stStopMerge, &QState::entered, this, &MainWin::startMerge);
+    connect(stStopMerge, &QState::exited, this, &MainWin::stopMergeProc);
+    connect(merger, &KvtMerger::finished, this, &MainWin::mergeIsFinished);
+    connect(merger, &KvtMerger::sendCurrentFinishedDB, this, &MainWin::getCurrentFinishedDB,
+            Qt::QueuedConnection);
+    connect(merger, &KvtMerger::sendCurrentDB, this, &MainWin::getCurrentDB, Qt::QueuedConnection);
+    connect(merger, &KvtMerger::sendProgressBarMaxValue, ui->progressBar, &QProgressBar::setMaximum,
+            Qt::QueuedConnection);
+    connect(merger, &KvtMerger::sendProgressBarCurrentValue, ui->progressBar, &QProgressBar::setValue,
+            Qt::QueuedConnection);
+    connect(merger, &KvtMerger::sqlErr, this, &MainWin::showLastSqlErr, Qt::QueuedConnection);
+    connect(this, &MainWin::stopFlagThread, merger, &KvtMerger::setStopFlag, Qt::DirectConnection);
+    connect(merger, &KvtMerger::differentRecordsInTbs, this, &MainWin::dlgDifferentRecords,
+            Qt::QueuedConnection);
+    connect(merger, &KvtMerger::setStatusText, this, &MainWin::setStatusText, Qt::QueuedConnection);
+    connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
 }
+
+// ---------------------------------------------------------------- connection panel
 
 void MainWin::initDBDriverList(QString current_driver)
 {
-    // Part 4.1's PSqlDBAccess::getDriverList (the same list without Qt 4's alias names)
-    // replaces QSqlDatabase::drivers() here when it lands.
-    ui->cmbxDBDriver->addItems(QSqlDatabase::drivers());
+    ui->cmbxDBDriver->addItems(sqlDBAccess->getDriverList());
     if (current_driver.isEmpty())
         current_driver = SQLDRIVER;
     const int index = ui->cmbxDBDriver->findText(current_driver, Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index >= 0)
         ui->cmbxDBDriver->setCurrentIndex(index);
 }
+
+void MainWin::createConnection()
+{
+    const ConnectionPanel::MissingInput missing = ConnectionPanel::firstMissingInput(
+        ui->cmbxDBDriver->currentText(), ui->edDBName->text(), ui->edHost->text());
+    if (missing != ConnectionPanel::NothingMissing) {
+        showInputProblem(ConnectionPanel::boxText(missing), ConnectionPanel::statusText(missing));
+        return;
+    }
+
+    const int code = DBAccess::instance()->connectToDB(ui->cmbxDBDriver->currentText(), ui->edDBName->text(),
+                                                       ui->edHost->text(), ui->edUser->text(),
+                                                       ui->edPassword->text(), ui->edPort->text());
+    if (code != 0) {
+        lbStatus->setText(QString());
+        return;
+    }
+    lbStatus->setText(tr("connection is success"));
+
+    QStringList databases;
+    if (!getDBList(databases, sqlService))
+        return;
+    // The completer deletes the model it owned so far.
+    completer->setModel(modelFromStringList(databases));
+    ui->edToTable->setCompleter(completer);
+}
+
+void MainWin::showInputProblem(const QString &boxText, const QString &statusText)
+{
+    QMessageBox::warning(this, QObject::tr("Error"), boxText, QMessageBox::Ok);
+    lbStatus->setText(statusText);
+}
+
+void MainWin::createTableSource(int count)
+{
+    if (count == 0)
+        return;
+    qDeleteAll(tableSource);
+    tableSource.clear();
+    for (int i = 1; i <= count; ++i) {
+        auto *field = new QLineEdit(this);
+        field->setObjectName(QStringLiteral("edTableSource_") + QString::number(i));
+        field->setFixedHeight(fieldHeight);
+        field->setCompleter(completer);
+        tableSource.append(field);
+    }
+    QWidget *previous = ui->spinTableSource;
+    for (QLineEdit *field : qAsConst(tableSource)) {
+        ui->layoutTableSource->addWidget(field);
+        // Keep Tab moving top-down: count, source fields, destination.
+        setTabOrder(previous, field);
+        previous = field;
+    }
+    setTabOrder(previous, ui->edToTable);
+    setMainWinSize(mwsIdle);
+}
+
+void MainWin::editSrcDBSetEnabled(bool param)
+{
+    for (QLineEdit *field : qAsConst(tableSource)) {
+        field->setEnabled(param);
+        if (param)
+            field->setPalette(ui->edToTable->palette());
+    }
+}
+
+bool MainWin::editFieldsIsEmpty()
+{
+    for (QLineEdit *field : qAsConst(tableSource)) {
+        if (field->text().isEmpty()) {
+            lbStatus->setText(tr("Please fill empty field"));
+            return true;
+        }
+    }
+    if (ui->edToTable->text().isEmpty()) {
+        lbStatus->setText(tr("Please fill empty field"));
+        return true;
+    }
+    return false;
+}
+
+bool MainWin::dbConnectionIsActive()
+{
+    if (DBAccess::instance()->isOpen())
+        return true;
+    lbStatus->setText(tr("There are no open connections"));
+    return false;
+}
+
+void MainWin::setCompleterForEditFields()
+{
+    for (QLineEdit *field : qAsConst(tableSource))
+        field->setCompleter(completer);
+    ui->edToTable->setCompleter(completer);
+}
+
+QAbstractItemModel *MainWin::modelFromStringList(QStringList list)
+{
+    return new QStringListModel(list, completer);
+}
+
+// ---------------------------------------------------------------- merge control
+
+void MainWin::startMerge()
+{
+    if (!dbConnectionIsActive() || editFieldsIsEmpty()) {
+        emit mergeFinished();
+        return;
+    }
+    if (mergeIsRunning()) {
+        // The button is locked until a stopped worker has ended; this is a safeguard.
+        PLOG_WARN << "merge not started: the previous merge has not ended yet";
+        emit mergeFinished();
+        return;
+    }
+    guiEnabled(false);
+    lbStatus->setText(tr("Merger started"));
+
+    merger->setStopFlag(false);
+    merger->setCurrentDataBaseDestination(ui->edToTable->text());
+    merger->setDBList(sourceDatabaseNames());
+    merger->start(QThread::InheritPriority);
+    merger->setPriority(QThread::LowestPriority);
+}
+
+QStringList MainWin::sourceDatabaseNames() const
+{
+    QStringList names;
+    for (const QLineEdit *field : tableSource)
+        names << field->text();
+    return names;
+}
+
+void MainWin::stopMergeProc()
+{
+    emit stopFlagThread(true);
+    // Until the worker has ended, a new merge must not start on top of it.
+    if (mergeIsRunning())
+        ui->btnMerge->setEnabled(false);
+}
+
+void MainWin::guiEnabled(bool param)
+{
+    for (QWidget *input : {static_cast<QWidget *>(ui->spinTableSource), static_cast<QWidget *>(ui->cmbxDBDriver),
+                           static_cast<QWidget *>(ui->edHost), static_cast<QWidget *>(ui->edUser),
+                           static_cast<QWidget *>(ui->edPassword), static_cast<QWidget *>(ui->edPort),
+                           static_cast<QWidget *>(ui->btnConnect), static_cast<QWidget *>(ui->edToTable)})
+        input->setEnabled(param);
+    if (param) {
+        ui->progressBar->setValue(0);
+        ui->progressBar->hide();
+        setMainWinSize(mwsIdle);
+        editSrcDBSetEnabled(true);
+        ui->btnMerge->setEnabled(true);
+    } else {
+        ui->progressBar->show();
+        setMainWinSize(mwsMerging);
+        editSrcDBSetEnabled(false);
+    }
+}
+
+void MainWin::mergeIsFinished()
+{
+    lbStatus->setText(tr("Merger completed"));
+    guiEnabled(true);
+    setMainWinSize(mwsIdle);
+    actionForDiffRecords = adrAsk;
+    emit mergeFinished();
+}
+
+void MainWin::getCurrentDB(const QString &db)
+{
+    currentDB = db;
+}
+
+void MainWin::getCurrentFinishedDB(const QString &db)
+{
+    for (QLineEdit *field : qAsConst(tableSource)) {
+        if (field->text() == db) {
+            field->setEnabled(true);
+            QPalette finished = field->palette();
+            finished.setBrush(QPalette::Base, QBrush(finishedDBColor, Qt::SolidPattern));
+            field->setPalette(finished);
+            return;
+        }
+    }
+}
+
+void MainWin::setStatusText(const QString &text)
+{
+    lbStatus->setText(text);
+}
+
+void MainWin::showLastSqlErr(const QString &msg, const QString &code)
+{
+    QMessageBox::critical(this, QObject::tr("Error"), msg + QLatin1Char('\n') + QObject::tr("Code: ") + code,
+                          QMessageBox::Ok);
+}
+
+void MainWin::setActionForDiffRecords(actionDiffRec action)
+{
+    if (!ConflictAnswer::isStandingChoice(action)) {
+        PLOG_WARN << "unknown standing choice for conflicting records ignored:" << int(action);
+        return;
+    }
+    actionForDiffRecords = static_cast<quint8>(action);
+}
+
+actionDiffRec MainWin::getActionForDiffRecords()
+{
+    return static_cast<actionDiffRec>(actionForDiffRecords);
+}
+
+// Every conflict wakes the worker exactly once: here, or through the dialog when it is
+// shown.
+void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb, const QString &queryDestTb)
+{
+    if (merger->stopFlag()) {
+        // The merge is being stopped: the record is left out and the worker ends.
+        merger->resumeThread();
+        return;
+    }
+    if (dlgDiffRecords->getSqlParameters(param, currentDB, ui->edToTable->text(), querySrcTb, queryDestTb)) {
+        emit stopFlagThread(true);
+        merger->resumeThread();
+        return;
+    }
+    switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
+    case ConflictAnswer::AskOperator:
+        dlgDiffRecords->exec();
+        return;
+    case ConflictAnswer::ReplaceDestination:
+        dlgDiffRecords->updateDestinationRecord();
+        break;
+    case ConflictAnswer::AddUnderNewKey:
+        addUnderNewKey();
+        break;
+    case ConflictAnswer::LeaveOut:
+        break;
+    }
+    merger->resumeThread();
+}
+
+void MainWin::addUnderNewKey()
+{
+    const quint64 id = dlgDiffRecords->getMaxID();
+    if (id == 0)
+        return; // reported by the dialog, which has stopped the merge
+    if (id > quint64(std::numeric_limits<int>::max())) {
+        PLOG_ERROR << "no free key below" << std::numeric_limits<int>::max()
+                   << "for a conflicting record: the merge is stopped";
+        emit stopFlagThread(true);
+        return;
+    }
+    dlgDiffRecords->insertInTable(static_cast<int>(id));
+}
+
+// ---------------------------------------------------------------- window
 
 void MainWin::setMainWinSize(mwSize mode)
 {
@@ -119,32 +504,9 @@ void MainWin::setMainWinSize(mwSize mode)
     }
 }
 
-void MainWin::buildTableSource(int count)
-{
-    if (count == 0)
-        return;
-    qDeleteAll(tableSource);
-    tableSource.clear();
-    for (int i = 1; i <= count; ++i) {
-        auto *field = new QLineEdit(this);
-        field->setObjectName(QStringLiteral("edTableSource_") + QString::number(i));
-        field->setFixedHeight(fieldHeight);
-        tableSource.append(field);
-    }
-    QWidget *previous = ui->spinTableSource;
-    for (QLineEdit *field : qAsConst(tableSource)) {
-        ui->layoutTableSource->addWidget(field);
-        // Keep Tab moving top-down: count, source fields, destination.
-        setTabOrder(previous, field);
-        previous = field;
-    }
-    setTabOrder(previous, ui->edToTable);
-    setMainWinSize(mwsIdle);
-}
-
 bool MainWin::mergeIsRunning() const
 {
-    return false;
+    return merger && merger->isRunning();
 }
 
 void MainWin::closeEvent(QCloseEvent *event)

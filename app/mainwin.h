@@ -1,22 +1,42 @@
 #ifndef MAINWIN_H
 #define MAINWIN_H
 
+#include "global_vars.h"
+
 #include <QMainWindow>
+#include <QStateMachine>
+#include <QString>
+#include <QStringList>
 #include <QVector>
 
+class KvtMerger;
+class PSqlDBAccess;
+class PSqlErrors;
+class PSqlService;
+class QAbstractItemModel;
 class QCloseEvent;
+class QCompleter;
 class QEvent;
 class QLabel;
 class QLineEdit;
+class QSignalTransition;
+class QState;
+class dlgDiffRecordsCompare;
 
 namespace Ui {
 class MainWin;
 }
 
-// The program's only main window (Part 1.1). Built in fixed steps after setupUi:
+// The program's only main window. Built in fixed steps after setupUi:
 // createNecessaryObjects, initWidgets, initSlotSignal.
-// The members and slots of Parts 1.2 and 1.3 (SQL helpers, worker, conflict dialog,
-// state machine, completer, connection and merge slots) join as those Parts land.
+//
+// The upper half is the connection panel: it opens the program's one database
+// connection (DBAccess) and offers the server's database names in a completer. The
+// lower half names the source databases and the destination and starts, follows and
+// stops a merge: btnMerge is driven by a two-state machine ("Merge databases" /
+// "Stop process"); entering the running state starts the worker thread, leaving it sets
+// the worker's stop flag. Conflicting reference records are settled by the operator's
+// standing choice or in the comparison dialog while the worker waits.
 class MainWin : public QMainWindow
 {
     Q_OBJECT
@@ -33,37 +53,95 @@ public:
     explicit MainWin(QWidget *parent = nullptr);
     ~MainWin() override;
 
+signals:
+    // Moves the merge button's state machine back to its idle state.
+    void mergeFinished();
+    // Sets the worker's stop flag (connected directly).
+    void stopFlagThread(bool);
+
 public slots:
+    // Validates the connection and the fields, locks the inputs and starts the worker;
+    // emits mergeFinished() instead when something is missing.
+    void startMerge();
+    // Asks the worker to stop; it ends at its next check.
+    void stopMergeProc();
     void initWidgets();
     void createNecessaryObjects();
     void initSlotSignal(QWidget *parent);
+    // Checks driver, database name and host (in this order), then connects and fills
+    // the completer with the server's databases.
+    void createConnection();
     // Fills the driver box and selects current_driver (empty: SQLDRIVER) when listed.
     void initDBDriverList(QString current_driver);
+    void getCurrentDB(const QString &db);
+    // Marks the source field of a finished database green.
+    void getCurrentFinishedDB(const QString &db);
+    // Enables or locks the inputs (btnMerge stays usable) and applies the size rule.
+    void guiEnabled(bool param);
+    // Replaces the source fields by `count` empty ones, "edTableSource_1".., added in order
+    // to layoutTableSource below label_2, each with the completer, and fixes the idle
+    // size. Nothing for 0.
+    void createTableSource(int count);
+    // Enables or disables the source fields; enabling also gives each the palette of
+    // edToTable (which removes the finished colour).
+    void editSrcDBSetEnabled(bool param);
+    // Settles one conflict the worker waits on: by the standing choice, or in the dialog.
+    void dlgDifferentRecords(kvtTableName param, const QString &querySrcTb, const QString &queryDestTb);
+    // True (and "Please fill empty field") at the first empty source field, else when
+    // the destination field is empty.
+    bool editFieldsIsEmpty();
+    // True when the program's connection is open; else "There are no open connections".
+    bool dbConnectionIsActive();
+    // On the worker thread's end: the window returns to idle and the standing choice
+    // to adrAsk.
+    void mergeIsFinished();
     // Fixes the window at 350 x (source fields x row height + base) for the mode;
     // any other mode changes nothing.
     void setMainWinSize(mwSize mode);
+    // Critical box "Error": msg, a line break, "Code: " and code.
+    void showLastSqlErr(const QString &msg, const QString &code);
+    void setActionForDiffRecords(actionDiffRec action);
+    // Gives the completer to every source field and to edToTable.
+    void setCompleterForEditFields();
+    void setStatusText(const QString &text);
+    actionDiffRec getActionForDiffRecords();
+    // A new list model over the names, owned by the completer.
+    QAbstractItemModel *modelFromStringList(QStringList list);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
 
-    // True while a merge runs; a close request is then ignored. There is no merge worker
-    // yet, so no merge can run: false. Becomes the worker thread's isRunning() (Part 1.3).
+    // True while the worker thread runs; a close request is then ignored.
     virtual bool mergeIsRunning() const;
-
-    // Replaces the source fields by `count` empty ones, "edTableSource_1".., added in order
-    // to layoutTableSource below label_2, and fixes the idle size. Nothing for 0.
-    // Part 1.2 turns this into the slot createTableSource(int) (giving each field the
-    // completer too).
-    void buildTableSource(int count);
 
 private:
     // Makes the form fit the fixed sizes of the size rule (see mainwin.cpp).
     void fitFormToFixedSize();
+    void createMergeButtonStates();
+    void showInputProblem(const QString &boxText, const QString &statusText);
+    void addUnderNewKey();
+    QStringList sourceDatabaseNames() const;
+    // Stops a running worker and waits for its thread to end.
+    void stopWorkerAndWait();
 
     Ui::MainWin *ui;
+    PSqlErrors *sqlErrors;
+    PSqlService *sqlService;
+    PSqlDBAccess *sqlDBAccess;
     QLabel *lbStatus;
+    QState *stStartMerge;
+    QState *stStopMerge;
+    QStateMachine mergeMachine;
+    QSignalTransition *trMergeFinished;
+    dlgDiffRecordsCompare *dlgDiffRecords;
+    // The standing choice for conflicting records (an actionDiffRec).
+    quint8 actionForDiffRecords;
     QVector<QLineEdit *> tableSource;
+    KvtMerger *merger;
+    // The source database in process, as the worker last announced it.
+    QString currentDB;
+    QCompleter *completer;
 };
 
 #endif // MAINWIN_H

@@ -23,11 +23,10 @@
 
 namespace {
 
-// Opens the protected parts that later Parts turn into slots or real checks.
+// A window whose merge state the test sets, to check the close guard without a merge.
 class TestMainWin : public MainWin
 {
 public:
-    using MainWin::buildTableSource;
     bool running = false;
 
 protected:
@@ -255,7 +254,7 @@ void tst_MainWin::sizeRule()
 {
     QFETCH(int, fields);
     TestMainWin window;
-    window.buildTableSource(fields);
+    window.createTableSource(fields);
     const QList<QLineEdit *> built = sourceFields(&window);
     QCOMPARE(built.size(), fields);
     for (int i = 0; i < fields; ++i) {
@@ -296,7 +295,7 @@ void tst_MainWin::sizeRule()
 void tst_MainWin::sizeRuleOtherModeChangesNothing()
 {
     TestMainWin window;
-    window.buildTableSource(3);
+    window.createTableSource(3);
     window.setMainWinSize(MainWin::mwsMerging);
     QCOMPARE(window.size(), QSize(350, 345));
     window.setMainWinSize(static_cast<MainWin::mwSize>(2));
@@ -304,12 +303,12 @@ void tst_MainWin::sizeRuleOtherModeChangesNothing()
     window.setMainWinSize(static_cast<MainWin::mwSize>(-1));
     QCOMPARE(window.size(), QSize(350, 345));
     // A count of 0 leaves the fields as they are.
-    window.buildTableSource(0);
+    window.createTableSource(0);
     QCOMPARE(sourceFields(&window).size(), 3);
     QCOMPARE(window.size(), QSize(350, 345));
     // Typed text is discarded on a rebuild.
     sourceFields(&window).first()->setText(QStringLiteral("kvt_a"));
-    window.buildTableSource(2);
+    window.createTableSource(2);
     QCOMPARE(sourceFields(&window).first()->text(), QString());
     QCOMPARE(window.size(), QSize(350, 300));
 }

@@ -181,7 +181,7 @@ void tst_Startup::neitherFolderUsable()
     qputenv("XDG_DATA_HOME", QFile::encodeName(program.filePath(QStringLiteral("data"))));
     setLogger(program.path());
     qputenv("XDG_DATA_HOME", saved);
-    // No file: the logger writes to standard error instead (Part 5.1's logger), and the
+    // No file: the logger writes to standard error instead (the logger's fallback), and the
     // start-up still goes on.
     QVERIFY(!PLogger::instance->hasDestination());
     QCOMPARE(PLogger::instance->loggingLevel(), PLogger::TraceLevel);
