@@ -155,6 +155,8 @@ private slots:
     void standingChoices();
     void conflictInDialog();
     void stopDuringConflict();
+    void conflictAfterStopLeftOut();
+    void noKeyLeftForNewRecord();
     void destroyedWhileWorkerWaits();
 
 private:
@@ -538,6 +540,60 @@ void tst_MergeControl::stopDuringConflict()
     QCOMPARE(count(dest, QStringLiteral("dettypes")), 1);
     QCOMPARE(count(dest, QStringLiteral("humans")), 0);
     QCOMPARE(rows(QStringLiteral("SELECT Name FROM %1.results").arg(q(dest))), QStringList{"Kept"});
+}
+
+void tst_MergeControl::conflictAfterStopLeftOut()
+{
+    if (!TestDatabase::requireServer())
+        return;
+    const QString src = newKvt(QStringLiteral("mcLateSrc"));
+    const QString dest = newKvt(QStringLiteral("mcLateDest"));
+    QCOMPARE(fillSmall(src, 1), QString());
+    QCOMPARE(execAll({QStringLiteral("INSERT INTO %1.results VALUES (1, 'OK', 'Kept')").arg(q(dest))}), QString());
+
+    MainWin window;
+    connectPanel(&window);
+    setFields(window, {src}, dest);
+    window.setActionForDiffRecords(adrReplace);
+    // The conflict stays queued (no event processing) while the stop is requested.
+    window.startMerge();
+    QDeadlineTimer deadline(mergeTimeoutMs);
+    while (count(dest, QStringLiteral("device")) != 1 && !deadline.hasExpired())
+        QThread::msleep(20); // no event processing here
+    window.stopMergeProc();
+    ModalAnswerer answerer;
+    QTRY_COMPARE_WITH_TIMEOUT(statusOf(window), QStringLiteral("Merger completed"), mergeTimeoutMs);
+    QCOMPARE(answerer.answered(), 0);
+    // Neither replaced by the standing choice nor asked: the merge just ended.
+    QCOMPARE(rows(QStringLiteral("SELECT Name FROM %1.results").arg(q(dest))), QStringList{"Kept"});
+    QCOMPARE(count(dest, QStringLiteral("humans")), 0);
+    checkIdle(window, 1);
+}
+
+void tst_MergeControl::noKeyLeftForNewRecord()
+{
+    if (!TestDatabase::requireServer())
+        return;
+    const QString src = newKvt(QStringLiteral("mcMaxSrc"));
+    const QString dest = newKvt(QStringLiteral("mcMaxDest"));
+    QCOMPARE(fillSmall(src, 1), QString());
+    QCOMPARE(execAll({QStringLiteral("INSERT INTO %1.results VALUES (1, 'OK', 'Kept'), (2147483647, 'MX', 'Last')")
+                          .arg(q(dest))}),
+             QString());
+
+    MainWin window;
+    connectPanel(&window);
+    setFields(window, {src}, dest);
+    window.setActionForDiffRecords(adrAddNew);
+    ModalAnswerer answerer;
+    QVERIFY(runMerge(window));
+    QCOMPARE(answerer.answered(), 0);
+    // The next key does not fit the key column's int: nothing is added and the merge stops.
+    QCOMPARE(rows(QStringLiteral("SELECT ID, Name FROM %1.results ORDER BY ID").arg(q(dest))),
+             (QStringList{"1|Kept", "2147483647|Last"}));
+    QCOMPARE(count(dest, QStringLiteral("humans")), 0);
+    QCOMPARE(statusOf(window), QStringLiteral("Merger completed"));
+    checkIdle(window, 1);
 }
 
 void tst_MergeControl::destroyedWhileWorkerWaits()
