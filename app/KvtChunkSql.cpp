@@ -46,6 +46,25 @@ QString KvtChunkSql::idCounter()
                           "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table");
 }
 
+QString KvtChunkSql::indexColumns()
+{
+    return QStringLiteral("SELECT INDEX_NAME, COLUMN_NAME FROM information_schema.STATISTICS "
+                          "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table "
+                          "ORDER BY INDEX_NAME, SEQ_IN_INDEX");
+}
+
+void KvtChunkSql::setProbeIndexes(const QString &destinationIndex, const QString &sourceIndex)
+{
+    m_destinationIndex = destinationIndex;
+    m_sourceIndex = sourceIndex;
+}
+
+QString KvtChunkSql::indexHint(const QString &index)
+{
+    return index.isEmpty() ? QString()
+                           : QStringLiteral(" FORCE INDEX (") + KvtSqlName::quoted(index) + QLatin1Char(')');
+}
+
 QString KvtChunkSql::firstId() const
 {
     return QStringLiteral("SELECT MIN(ID) FROM ") + m_source;
@@ -99,7 +118,8 @@ QString KvtChunkSql::destinationProbe() const
     for (const QString &name : m_table.comparedColumns())
         tests << column(QStringLiteral("d"), name) + QStringLiteral(" <=> ")
                      + sourceValue(QStringLiteral("s"), name);
-    return QStringLiteral("SELECT 1 FROM ") + m_destination + QStringLiteral(" d WHERE ")
+    return QStringLiteral("SELECT 1 FROM ") + m_destination + QStringLiteral(" d")
+           + indexHint(m_destinationIndex) + QStringLiteral(" WHERE ")
            + tests.join(QStringLiteral(" AND "));
 }
 
@@ -112,6 +132,7 @@ QString KvtChunkSql::earlierDuplicateProbe() const
         if (m_sourceColumns.contains(name.toLower()))
             tests << column(QStringLiteral("e"), name) + QStringLiteral(" <=> ")
                          + column(QStringLiteral("s"), name);
-    return QStringLiteral("SELECT 1 FROM ") + m_source + QStringLiteral(" e WHERE ")
+    return QStringLiteral("SELECT 1 FROM ") + m_source + QStringLiteral(" e")
+           + indexHint(m_sourceIndex) + QStringLiteral(" WHERE ")
            + tests.join(QStringLiteral(" AND "));
 }

@@ -30,6 +30,15 @@ public:
     // The destination's next generated ID, NULL without a counter, and the step between
     // two generated IDs (:schema, :table).
     static QString idCounter();
+    // Index name and column of every index column of a table, in index order (:schema,
+    // :table).
+    static QString indexColumns();
+
+    // The indexes the probes for equal rows must use, in the destination and the source
+    // (empty: left to the server). Named for the probes, because the server judges a table
+    // by statistics that do not follow the chunks copied into it: a destination that was
+    // empty at the start would be scanned whole for every row.
+    void setProbeIndexes(const QString &destinationIndex, const QString &sourceIndex);
 
     // "SELECT MIN(ID)": the first source ID, and the first after :after.
     QString firstId() const;
@@ -44,6 +53,7 @@ public:
 
 private:
     QString sourceValue(const QString &alias, const QString &column) const;
+    static QString indexHint(const QString &index);
     QString destinationProbe() const;
     QString earlierDuplicateProbe() const;
 
@@ -51,6 +61,8 @@ private:
     QString m_source;
     QString m_destination;
     QStringList m_sourceColumns;
+    QString m_destinationIndex;
+    QString m_sourceIndex;
 };
 
 #endif // KVTCHUNKSQL_H

@@ -5,7 +5,10 @@
 KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
                                const QString &source, const QString &destination,
                                const QStringList &sourceColumns)
-    : m_sql(table, source, destination, sourceColumns)
+    : m_db(db)
+    , m_table(table)
+    , m_source(source)
+    , m_sql(table, source, destination, sourceColumns)
     , m_destination(destination)
     , m_tableName(table.tableName())
     , m_counter(db, KvtChunkSql::idCounter())
@@ -13,7 +16,7 @@ KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
     , m_idAfter(db, m_sql.idAfter())
     , m_chunkEnd(db, m_sql.chunkEnd())
     , m_signalSample(db, m_sql.signalSample())
-    , m_copy(db, m_sql.copyChunk())
+    , m_probeIndex(db)
 {
 }
 
@@ -25,7 +28,7 @@ KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes
         return Failed;
     if (!counting)
         return NotUsable;
-    if (!sizeChunks(chunkRows, chunkBytes))
+    if (!sizeChunks(chunkRows, chunkBytes) || !prepareCopy())
         return Failed;
     return findFrom(m_firstId, {}) ? Ready : Failed;
 }
@@ -37,11 +40,26 @@ bool KvtChunkedCopy::copyNext(int &rows)
     bool counting = false;
     if (!findChunkEnd(rows, to) || !readNextId(nextId, counting))
         return false;
-    if (!run(m_copy, {{QStringLiteral(":from"), m_from},
+    if (!run(*m_copy, {{QStringLiteral(":from"), m_from},
                       {QStringLiteral(":to"), to},
                       {QStringLiteral(":nextId"), nextId}}))
         return false;
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
+}
+
+bool KvtChunkedCopy::prepareCopy()
+{
+    QString destinationIndex;
+    QString sourceIndex;
+    const QStringList compared = m_table.comparedColumns();
+    if (!m_probeIndex.find(m_destination, m_tableName, compared, destinationIndex)
+        || !m_probeIndex.find(m_source, m_tableName, compared, sourceIndex)) {
+        m_failed = m_probeIndex.failedQuery();
+        return false;
+    }
+    m_sql.setProbeIndexes(destinationIndex, sourceIndex);
+    m_copy.reset(new KvtPreparedQuery(m_db, m_sql.copyChunk()));
+    return true;
 }
 
 bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values)

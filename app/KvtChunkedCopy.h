@@ -3,16 +3,20 @@
 
 #include "KvtChunkSql.h"
 #include "KvtPreparedQuery.h"
+#include "KvtProbeIndex.h"
 
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
 // Copies a measurement table from a source database into the destination on the server,
 // chunk by chunk in source ID order (statements in KvtChunkSql). No row passes through
 // the client. Each chunk is one statement: it is copied whole or, on failure, not at all;
-// earlier chunks stay.
+// earlier chunks stay. The probes for equal rows are held to the index that serves them
+// best (KvtProbeIndex) in the destination and the source.
 //
 //     KvtChunkedCopy copy(db, KvtTableSql::forTable(tnDefects, dest), source, dest, columns);
 //     if (copy.open(rows, bytes) == KvtChunkedCopy::Ready)
@@ -46,7 +50,11 @@ private:
     bool sizeChunks(int chunkRows, qint64 chunkBytes);
     bool findChunkEnd(int &rows, QVariant &to);
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
+    bool prepareCopy();
 
+    QSqlDatabase m_db;
+    KvtTableSql m_table;
+    QString m_source;
     KvtChunkSql m_sql;
     QString m_destination;
     QString m_tableName;
@@ -55,7 +63,8 @@ private:
     KvtPreparedQuery m_idAfter;
     KvtPreparedQuery m_chunkEnd;
     KvtPreparedQuery m_signalSample;
-    KvtPreparedQuery m_copy;
+    KvtProbeIndex m_probeIndex;
+    std::unique_ptr<KvtPreparedQuery> m_copy; // made by open(), with the probes' indexes
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
     int m_chunkRows = 1;
