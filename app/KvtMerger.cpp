@@ -7,6 +7,7 @@
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
 #include "PLog.h"
+#include "PMySqlCharset.h"
 
 #include <QMutexLocker>
 #include <QSqlError>
@@ -140,6 +141,7 @@ void KvtMerger::run()
 
 bool KvtMerger::openConnection()
 {
+    PMySqlCharset::registerDriverCodec();
     m_db = QSqlDatabase::cloneDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection),
                                        m_connectionName);
     m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
@@ -150,9 +152,9 @@ bool KvtMerger::openConnection()
                     error.nativeErrorCode());
         return false;
     }
-    QSqlQuery names(m_db);
-    if (!names.exec(QStringLiteral("SET NAMES utf8mb4"))) {
-        getSqlErr(&names);
+    QSqlError charsetError;
+    if (!PMySqlCharset::switchToUtf8mb4(m_db, &charsetError)) {
+        reportError(charsetError.text(), charsetError.nativeErrorCode());
         return false;
     }
     return true;

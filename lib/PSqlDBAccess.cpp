@@ -1,6 +1,7 @@
 #include "PSqlDBAccess.h"
 
 #include "PLog.h"
+#include "PMySqlCharset.h"
 #include "PSqlErrors.h"
 
 #include <QSqlDatabase>
@@ -85,13 +86,14 @@ bool PSqlDBAccess::isMySqlDriver(const QString &driver)
 // lacks is a bound on the wait for an address where nothing answers.
 void PSqlDBAccess::prepareMySqlConnection(QSqlDatabase &db)
 {
+    PMySqlCharset::registerDriverCodec();
     db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(connectTimeoutSeconds));
 }
 
 // The driver talks utf8mb3 to the server, which refuses four-byte characters.
 void PSqlDBAccess::switchToUtf8mb4(QSqlDatabase &db)
 {
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SET NAMES utf8mb4")))
-        PLOG_WARN << "cannot switch the connection to utf8mb4:" << query.lastError().text();
+    QSqlError error;
+    if (!PMySqlCharset::switchToUtf8mb4(db, &error))
+        PLOG_WARN << "cannot switch the connection to utf8mb4:" << error.text();
 }

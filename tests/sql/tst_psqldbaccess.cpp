@@ -10,6 +10,7 @@
 #include <QSqlQueryModel>
 #include <QSqlTableModel>
 #include <QTest>
+#include <QTextCodec>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -31,7 +32,8 @@ private slots:
     void portText();
     void successfulQueryShowsNothing();
     void everySourceOfErrors();
-    void fourByteCharacterRoundTrip();
+    void textRoundTrip_data();
+    void textRoundTrip();
     void serverGoneBetweenTwoOperations();
 
 private:
@@ -216,27 +218,48 @@ void tst_PSqlDBAccess::everySourceOfErrors()
     QCOMPARE(errors.getLastSqlQueryError(none, errMsg), 0);
 }
 
-void tst_PSqlDBAccess::fourByteCharacterRoundTrip()
+void tst_PSqlDBAccess::textRoundTrip_data()
 {
+    QTest::addColumn<QByteArray>("localeCodec");
+    QTest::addColumn<QString>("text");
+    // The program makes Windows-1251 its locale codec; the driver must not fall back to
+    // it. "И" is 0xD0 0x98 in UTF-8, and 0x98 has no character in Windows-1251.
+    QTest::newRow("utf-8 locale, four-byte") << QByteArray("UTF-8") << QString::fromUtf8("Ж😀");
+    QTest::newRow("windows-1251 locale, Cyrillic")
+        << QByteArray("Windows-1251") << QString::fromUtf8("Иван Ёжиков, щука");
+    QTest::newRow("windows-1251 locale, four-byte")
+        << QByteArray("Windows-1251") << QString::fromUtf8("Ж😀");
+}
+
+void tst_PSqlDBAccess::textRoundTrip()
+{
+    QFETCH(QByteArray, localeCodec);
+    QFETCH(QString, text);
+    QTextCodec *const previous = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(localeCodec));
     QSqlDatabase db;
     QString errMsg;
     const TestDatabase::Server s = TestDatabase::server();
-    QCOMPARE(open(db, errMsg, s.password, QString::number(s.port)), 0);
+    const int opened = open(db, errMsg, s.password, QString::number(s.port));
     const QString name = TestDatabase::uniqueName("sqlutf");
-    QCOMPARE(TestDatabase::exec({
-                 "CREATE DATABASE " + name + " CHARACTER SET utf8mb4",
-                 "CREATE TABLE " + name + ".t (Name VARCHAR(20)) CHARACTER SET utf8mb4",
-             }),
-             QString());
-    const QString text = QString::fromUtf8("Ж😀");
+    const QString created = TestDatabase::exec({
+        "CREATE DATABASE " + name + " CHARACTER SET utf8mb4",
+        "CREATE TABLE " + name + ".t (Name VARCHAR(40)) CHARACTER SET utf8mb4",
+    });
     QSqlQuery insert;
-    QVERIFY(insert.prepare("INSERT INTO " + name + ".t VALUES (:pName)"));
+    insert.prepare("INSERT INTO " + name + ".t VALUES (:pName)");
     insert.bindValue(":pName", text);
     const bool inserted = insert.exec();
     const QVariant back = TestDatabase::scalar("SELECT Name FROM " + name + ".t");
+    const QVariant found = TestDatabase::scalar("SELECT COUNT(*) FROM " + name
+                                                + ".t WHERE Name = '" + text + "'");
     TestDatabase::dropDatabase(name);
+    QTextCodec::setCodecForLocale(previous);
+    QCOMPARE(opened, 0);
+    QCOMPARE(created, QString());
     QVERIFY2(inserted, qPrintable(insert.lastError().text()));
     QCOMPARE(back.toString(), text);
+    QCOMPARE(found.toInt(), 1);
 }
 
 // The connection dies under the program (server restart, idle kill): the next

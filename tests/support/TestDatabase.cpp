@@ -1,5 +1,7 @@
 #include "TestDatabase.h"
 
+#include "PMySqlCharset.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlError>
@@ -54,8 +56,9 @@ static QSqlDatabase openConnection(const QString &connectionName, const QString 
     db.setUserName(s.user);
     db.setPassword(s.password);
     db.setDatabaseName(databaseName);
+    PMySqlCharset::registerDriverCodec();
     if (db.open())
-        QSqlQuery(QStringLiteral("SET NAMES utf8mb4"), db);
+        PMySqlCharset::switchToUtf8mb4(db);
     else
         qWarning("test connection failed: %s", qPrintable(db.lastError().text()));
     return db;
