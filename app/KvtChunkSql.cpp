@@ -29,16 +29,6 @@ QString KvtChunkSql::tableColumns()
                           "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table");
 }
 
-QString KvtChunkSql::uniqueIdIndexes()
-{
-    return QStringLiteral(
-        "SELECT COUNT(*) FROM information_schema.STATISTICS i "
-        "WHERE i.TABLE_SCHEMA = :schema AND i.TABLE_NAME = :table AND i.NON_UNIQUE = 0 "
-        "AND i.COLUMN_NAME = 'ID' AND NOT EXISTS (SELECT 1 FROM information_schema.STATISTICS o "
-        "WHERE o.TABLE_SCHEMA = i.TABLE_SCHEMA AND o.TABLE_NAME = i.TABLE_NAME "
-        "AND o.INDEX_NAME = i.INDEX_NAME AND o.COLUMN_NAME <> 'ID')");
-}
-
 QString KvtChunkSql::idCounter()
 {
     return QStringLiteral("SELECT AUTO_INCREMENT, @@auto_increment_increment "
@@ -48,7 +38,7 @@ QString KvtChunkSql::idCounter()
 
 QString KvtChunkSql::indexColumns()
 {
-    return QStringLiteral("SELECT INDEX_NAME, COLUMN_NAME FROM information_schema.STATISTICS "
+    return QStringLiteral("SELECT INDEX_NAME, COLUMN_NAME, NON_UNIQUE FROM information_schema.STATISTICS "
                           "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table "
                           "ORDER BY INDEX_NAME, SEQ_IN_INDEX");
 }

@@ -25,13 +25,11 @@ public:
 
     // Columns, data types and nullability of a table (:schema, :table).
     static QString tableColumns();
-    // Rows for each single-column unique index on ID of a table (:schema, :table).
-    static QString uniqueIdIndexes();
     // The destination's next generated ID, NULL without a counter, and the step between
     // two generated IDs (:schema, :table).
     static QString idCounter();
-    // Index name and column of every index column of a table, in index order (:schema,
-    // :table).
+    // Index name, column and NON_UNIQUE of every index column of a table, in index order
+    // (:schema, :table).
     static QString indexColumns();
 
     // The indexes the probes for equal rows must use, in the destination and the source

@@ -22,9 +22,8 @@ KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
 
 KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes)
 {
-    QVariant nextId;
     bool counting = false;
-    if (!readNextId(nextId, counting))
+    if (!readNextId(counting))
         return Failed;
     if (!counting)
         return NotUsable;
@@ -36,14 +35,15 @@ KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes
 bool KvtChunkedCopy::copyNext(int &rows)
 {
     QVariant to;
-    QVariant nextId;
-    bool counting = false;
-    if (!findChunkEnd(rows, to) || !readNextId(nextId, counting))
+    if (!findChunkEnd(rows, to))
         return false;
     if (!run(*m_copy, {{QStringLiteral(":from"), m_from},
-                      {QStringLiteral(":to"), to},
-                      {QStringLiteral(":nextId"), nextId}}))
+                       {QStringLiteral(":to"), to},
+                       {QStringLiteral(":nextId"), m_nextId}}))
         return false;
+    // Explicit IDs move the destination's counter past the last of them, as single
+    // inserts would have.
+    m_nextId += qulonglong(qMax(0, m_copy->query().numRowsAffected()));
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
 }
 
@@ -72,14 +72,14 @@ bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindin
 
 // The destination's counter: the ID its next insert would generate. Without one, or with
 // a step other than 1, copies could not get the IDs single inserts get.
-bool KvtChunkedCopy::readNextId(QVariant &nextId, bool &counting)
+bool KvtChunkedCopy::readNextId(bool &counting)
 {
     if (!run(m_counter, {{QStringLiteral(":schema"), m_destination},
                          {QStringLiteral(":table"), m_tableName}}))
         return false;
     QSqlQuery &query = m_counter.query();
     counting = query.next() && !query.value(0).isNull() && query.value(1).toInt() == 1;
-    nextId = counting ? query.value(0) : QVariant();
+    m_nextId = counting ? query.value(0).toULongLong() : 0;
     query.finish();
     return true;
 }

@@ -46,7 +46,7 @@ public:
 
 private:
     bool run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values = {});
-    bool readNextId(QVariant &nextId, bool &counting);
+    bool readNextId(bool &counting);
     bool sizeChunks(int chunkRows, qint64 chunkBytes);
     bool findChunkEnd(int &rows, QVariant &to);
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
@@ -67,6 +67,7 @@ private:
     std::unique_ptr<KvtPreparedQuery> m_copy; // made by open(), with the probes' indexes
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
+    qulonglong m_nextId = 0; // the ID the next copied row gets
     int m_chunkRows = 1;
 };
 

@@ -2,6 +2,7 @@
 
 #include "KvtChunkSql.h"
 
+#include <QHash>
 #include <QVariant>
 
 namespace {
@@ -23,7 +24,7 @@ KvtPreparedQuery::Bindings tableBindings(const QString &database, const QString 
 
 KvtSourceKey::KvtSourceKey(const QSqlDatabase &db)
     : m_columnsQuery(db, KvtChunkSql::tableColumns())
-    , m_uniqueQuery(db, KvtChunkSql::uniqueIdIndexes())
+    , m_indexQuery(db, KvtChunkSql::indexColumns())
 {
 }
 
@@ -59,12 +60,23 @@ bool KvtSourceKey::readColumns(const QString &database, const QString &table, bo
     return true;
 }
 
+// A unique index made of ID alone.
 bool KvtSourceKey::readUniqueness(const QString &database, const QString &table, bool &unique)
 {
-    if (!m_uniqueQuery.exec(tableBindings(database, table))) {
-        m_failed = &m_uniqueQuery.query();
+    if (!m_indexQuery.exec(tableBindings(database, table))) {
+        m_failed = &m_indexQuery.query();
         return false;
     }
-    unique = m_uniqueQuery.firstInt() > 0;
+    QHash<QString, bool> onlyId; // per unique index: no column but ID so far
+    QSqlQuery &rows = m_indexQuery.query();
+    while (rows.next()) {
+        if (rows.value(2).toInt() != 0)
+            continue;
+        const QString index = rows.value(0).toString();
+        const bool isId = rows.value(1).toString().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0;
+        onlyId.insert(index, onlyId.value(index, true) && isId);
+    }
+    rows.finish();
+    unique = onlyId.values().contains(true);
     return true;
 }

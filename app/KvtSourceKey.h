@@ -28,7 +28,7 @@ private:
     bool readUniqueness(const QString &database, const QString &table, bool &unique);
 
     KvtPreparedQuery m_columnsQuery;
-    KvtPreparedQuery m_uniqueQuery;
+    KvtPreparedQuery m_indexQuery;
     QSqlQuery *m_failed = nullptr;
     QStringList m_columns;
     bool m_usable = false;
