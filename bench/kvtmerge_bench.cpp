@@ -1,13 +1,17 @@
 // Throughput of the merge worker, without the GUI, against a set-based copy on the server.
 //
 // Builds a source database with the demo generator (sql/kvt_demo_data.sql), puts part of
-// its records into two destinations beforehand, merges the source into the first with
-// KvtMerger (start to finished()), copies it into the second with one
-// INSERT ... SELECT ... WHERE NOT EXISTS (... <=> ...) per table, and prints rows per
-// second per table, the ratio of the two times and the peak memory of this process.
+// its records (--preloaded, default none) into three destinations beforehand, and merges
+// the source into them three ways: with KvtMerger copying the measurement tables per row
+// (the reference), with KvtMerger copying them set-based in chunks (the default), and with
+// one INSERT ... SELECT ... WHERE NOT EXISTS (... <=> ...) per table. Then the same merge
+// again into the now full destinations. Prints rows per second per table and way, the
+// ratios, the peak resident memory (VmHWM) of each worker run, and whether the per-row and
+// the set-based destinations are identical (CHECKSUM TABLE, IDs included).
 //
 //   kvtmerge_bench [--defects N] [--graphics N] [--graphic-bytes N] [--refs N]
-//                  [--preloaded PCT] [--env FILE] [--keep]
+//                  [--preloaded PCT] [--chunk-rows N] [--chunk-bytes N] [--no-per-row]
+//                  [--env FILE] [--keep]
 //
 // Without --env the benchmark starts a private server of its own (scripts/mariadb-server.sh)
 // in a temporary folder and stops it at the end.
@@ -33,7 +37,8 @@
 namespace {
 
 const QString srcDb = QStringLiteral("kvtbench_src");
-const QString engineDb = QStringLiteral("kvtbench_engine");
+const QString perRowDb = QStringLiteral("kvtbench_rows");
+const QString fastDb = QStringLiteral("kvtbench_fast");
 const QString baselineDb = QStringLiteral("kvtbench_baseline");
 const QStringList tables{"defects", "graphics", "defectref", "dettypes", "device",
                          "factory", "results",  "humans",    "zones"};
@@ -43,7 +48,10 @@ struct Options {
     int graphics = 10000;
     int graphicBytes = 4096;
     int refs = 1000;
-    int preloadedPct = 20;
+    int preloadedPct = 0;
+    int chunkRows = KvtMerger::defaultChunkRows;
+    qint64 chunkBytes = KvtMerger::defaultChunkBytes;
+    bool perRow = true;
     QString envFile;
     bool keep = false;
 };
@@ -271,10 +279,26 @@ long peakResidentKb()
     return -1;
 }
 
-// Runs the worker as the main window does and returns the seconds each table step took.
-QVector<double> runEngine(int *conflicts, QString *error)
+// Starts the peak (VmHWM) afresh at the current resident size; false where Linux does not
+// allow it, and then the peak covers everything before as well.
+bool resetPeak()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+struct EngineRun {
+    QVector<double> seconds; // per table step
+    long peakKb = -1;
+};
+
+// Runs the worker as the main window does and returns the seconds each table step took
+// and the peak resident memory of the process during the run.
+EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QString &destination)
 {
     KvtMerger merger;
+    merger.setMeasurementCopy(copy);
+    merger.setChunkSize(o.chunkRows, o.chunkBytes);
     QElapsedTimer clock;
     QVector<qint64> stepStarts;
     qint64 end = 0;
@@ -291,19 +315,19 @@ QVector<double> runEngine(int *conflicts, QString *error)
     // The main window's receivers, queued like there.
     QObject gui;
     int progress = 0;
+    QString error;
     QObject::connect(&merger, &KvtMerger::sendProgressBarCurrentValue, &gui,
                      [&](int value) { progress = value; }, Qt::QueuedConnection);
     QObject::connect(&merger, &KvtMerger::sqlErr, &gui,
-                     [&](const QString &text, const QString &) { *error = text; }, Qt::QueuedConnection);
-    QObject::connect(&merger, &KvtMerger::differentRecordsInTbs, &gui, [&]() {
-        ++*conflicts;
-        merger.resumeThread();
-    }, Qt::QueuedConnection);
+                     [&](const QString &text, const QString &) { error = text; }, Qt::QueuedConnection);
+    QObject::connect(&merger, &KvtMerger::differentRecordsInTbs, &gui,
+                     [&]() { merger.resumeThread(); }, Qt::QueuedConnection);
     QEventLoop loop;
     QObject::connect(&merger, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
 
+    resetPeak();
     merger.setStopFlag(false);
-    merger.setCurrentDataBaseDestination(engineDb);
+    merger.setCurrentDataBaseDestination(destination);
     merger.setDBList({srcDb});
     clock.start();
     merger.start();
@@ -311,12 +335,99 @@ QVector<double> runEngine(int *conflicts, QString *error)
     loop.exec();
     merger.wait();
 
-    QVector<double> seconds;
+    EngineRun run;
+    run.peakKb = peakResidentKb();
+    if (!error.isEmpty())
+        fail(QStringLiteral("merge into %1 failed: %2").arg(destination, error));
+    if (stepStarts.size() != tables.size())
+        fail(QStringLiteral("the merge ran %1 table steps").arg(stepStarts.size()));
     for (int i = 0; i < stepStarts.size(); ++i) {
         const qint64 stepEnd = i + 1 < stepStarts.size() ? stepStarts.at(i + 1) : end;
-        seconds << (stepEnd - stepStarts.at(i)) / 1e9;
+        run.seconds << (stepEnd - stepStarts.at(i)) / 1e9;
+    }
+    return run;
+}
+
+QVector<double> runBaseline()
+{
+    QVector<double> seconds;
+    exec(QStringLiteral("SET @maxId = (SELECT COALESCE(MAX(ID), 0) FROM %1.humans)").arg(baselineDb));
+    for (const QString &table : tables) {
+        QElapsedTimer timer;
+        timer.start();
+        exec(baselineStatement(table));
+        seconds << timer.nsecsElapsed() / 1e9;
     }
     return seconds;
+}
+
+QVector<qlonglong> rowCounts(const QString &db)
+{
+    QVector<qlonglong> counts;
+    for (const QString &table : tables)
+        counts << scalar(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(db, table));
+    return counts;
+}
+
+qlonglong checksum(const QString &db, const QString &table)
+{
+    QSqlQuery query;
+    if (!query.exec(QStringLiteral("CHECKSUM TABLE %1.%2").arg(db, table)) || !query.next())
+        fail(query.lastError().text());
+    return query.value(1).toLongLong();
+}
+
+QString rate(qlonglong rows, double seconds)
+{
+    return seconds > 0 ? QString::number(rows / seconds, 'f', 0) : QStringLiteral("-");
+}
+
+QString ratio(double numerator, double denominator)
+{
+    return denominator > 0 && numerator > 0 ? QString::number(numerator / denominator, 'f', 2)
+                                            : QStringLiteral("-");
+}
+
+// One pass: the three ways into their destinations, and the figures per table.
+void runPass(const Options &o, const QString &title, const QVector<qlonglong> &sourceRows)
+{
+    const QVector<qlonglong> before = rowCounts(fastDb);
+    EngineRun perRow;
+    if (o.perRow)
+        perRow = runEngine(o, KvtMerger::MeasurementCopy::PerRow, perRowDb);
+    const EngineRun fast = runEngine(o, KvtMerger::MeasurementCopy::SetBased, fastDb);
+    const QVector<double> baseline = runBaseline();
+    const QVector<qlonglong> after = rowCounts(fastDb);
+    const QVector<qlonglong> baselineAfter = rowCounts(baselineDb);
+
+    out() << Qt::endl << title << Qt::endl;
+    out() << QStringLiteral("%1 %2 %3 | %4 %5 | %6 %7 | %8 %9 | %10 %11")
+                 .arg("table", -10).arg("src rows", 8).arg("inserted", 8)
+                 .arg("per-row s", 9).arg("rows/s", 7).arg("fast s", 7).arg("rows/s", 8)
+                 .arg("set s", 7).arg("rows/s", 8).arg("fast/set", 8).arg("fast/per-row", 12)
+          << Qt::endl;
+    for (int i = 0; i < tables.size(); ++i) {
+        const double r = perRow.seconds.value(i);
+        const double f = fast.seconds.at(i);
+        const double b = baseline.at(i);
+        const qlonglong rows = sourceRows.at(i);
+        out() << QStringLiteral("%1 %2 %3 | %4 %5 | %6 %7 | %8 %9 | %10 %11")
+                     .arg(tables.at(i), -10).arg(rows, 8).arg(after.at(i) - before.at(i), 8)
+                     .arg(o.perRow ? QString::number(r, 'f', 3) : QStringLiteral("-"), 9)
+                     .arg(o.perRow ? rate(rows, r) : QStringLiteral("-"), 7)
+                     .arg(f, 7, 'f', 3).arg(rate(rows, f), 8)
+                     .arg(b, 7, 'f', 3).arg(rate(rows, b), 8)
+                     .arg(ratio(b, f), 8).arg(ratio(r, f), 12)
+              << Qt::endl;
+        if (baselineAfter.at(i) != after.at(i))
+            out() << "  note: " << tables.at(i) << ": the set-based statement leaves "
+                  << baselineAfter.at(i) << " rows, the worker " << after.at(i)
+                  << " (it copies equal rows of one source more than once)" << Qt::endl;
+    }
+    out() << "peak resident memory (VmHWM) of the worker run: "
+          << (o.perRow ? QString::number(perRow.peakKb / 1024.0, 'f', 1) + QStringLiteral(" MB per row, ")
+                       : QString())
+          << QString::number(fast.peakKb / 1024.0, 'f', 1) << " MB set-based" << Qt::endl;
 }
 
 Options parseOptions(const QCoreApplication &app)
@@ -328,10 +439,15 @@ Options parseOptions(const QCoreApplication &app)
     const QCommandLineOption graphics("graphics", "Rows of graphics.", "N", "10000");
     const QCommandLineOption bytes("graphic-bytes", "Bytes of one signal.", "N", "4096");
     const QCommandLineOption refs("refs", "Keys per reference table.", "N", "1000");
-    const QCommandLineOption preloaded("preloaded", "Percent already in the destination.", "PCT", "20");
+    const QCommandLineOption preloaded("preloaded", "Percent already in the destination.", "PCT", "0");
+    const QCommandLineOption chunkRows("chunk-rows", "Rows of one set-based chunk.", "N",
+                                       QString::number(KvtMerger::defaultChunkRows));
+    const QCommandLineOption chunkBytes("chunk-bytes", "Signal bytes of one set-based chunk.", "N",
+                                        QString::number(KvtMerger::defaultChunkBytes));
+    const QCommandLineOption noPerRow("no-per-row", "Leave out the per-row worker run.");
     const QCommandLineOption env("env", "Use the server of this env file instead of a private one.", "FILE");
     const QCommandLineOption keep("keep", "Keep the benchmark databases.");
-    parser.addOptions({defects, graphics, bytes, refs, preloaded, env, keep});
+    parser.addOptions({defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, env, keep});
     parser.process(app);
     Options o;
     o.defects = parser.value(defects).toInt();
@@ -339,6 +455,9 @@ Options parseOptions(const QCoreApplication &app)
     o.graphicBytes = parser.value(bytes).toInt();
     o.refs = qMax(1, parser.value(refs).toInt());
     o.preloadedPct = qBound(0, parser.value(preloaded).toInt(), 100);
+    o.chunkRows = qMax(1, parser.value(chunkRows).toInt());
+    o.chunkBytes = qMax<qint64>(1, parser.value(chunkBytes).toLongLong());
+    o.perRow = !parser.isSet(noPerRow);
     o.envFile = parser.value(env);
     o.keep = parser.isSet(keep);
     return o;
@@ -359,82 +478,30 @@ int main(int argc, char *argv[])
     QElapsedTimer setup;
     setup.start();
     fillSource(o);
-    preloadDestination(engineDb, o.preloadedPct);
-    preloadDestination(baselineDb, o.preloadedPct);
+    for (const QString &db : {perRowDb, fastDb, baselineDb})
+        preloadDestination(db, o.preloadedPct);
     out() << "source: " << o.defects << " defects, " << o.graphics << " graphics of "
           << o.graphicBytes << " bytes, " << o.refs << " keys per reference table; "
-          << o.preloadedPct << "% already in the destination (set up in "
-          << setup.elapsed() / 1000.0 << " s)" << Qt::endl;
+          << o.preloadedPct << "% already in the destination; chunks of " << o.chunkRows
+          << " rows / " << o.chunkBytes << " signal bytes (set up in " << setup.elapsed() / 1000.0
+          << " s)" << Qt::endl;
+    const QVector<qlonglong> sourceRows = rowCounts(srcDb);
 
-    QVector<qlonglong> sourceRows;
-    QVector<qlonglong> before;
-    for (const QString &table : tables) {
-        sourceRows << scalar(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(srcDb, table));
-        before << scalar(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(engineDb, table));
+    runPass(o, o.preloadedPct == 0 ? QStringLiteral("Into an empty destination")
+                                   : QStringLiteral("Into a destination holding %1% of the source").arg(o.preloadedPct),
+            sourceRows);
+    runPass(o, QStringLiteral("The same merge again: into a full destination"), sourceRows);
+
+    if (o.perRow) {
+        bool same = true;
+        for (const QString &table : {QStringLiteral("defects"), QStringLiteral("graphics")})
+            same = same && checksum(perRowDb, table) == checksum(fastDb, table);
+        out() << Qt::endl << "per-row and set-based destinations identical (CHECKSUM TABLE of defects "
+              << "and graphics, IDs included): " << (same ? "yes" : "NO") << Qt::endl;
     }
-
-    const long memoryBefore = peakResidentKb();
-    int conflicts = 0;
-    QString error;
-    const QVector<double> engineSeconds = runEngine(&conflicts, &error);
-    const long memoryAfter = peakResidentKb();
-    if (!error.isEmpty())
-        fail(QStringLiteral("merge failed: ") + error);
-    if (engineSeconds.size() != tables.size())
-        fail(QStringLiteral("the merge ran %1 table steps").arg(engineSeconds.size()));
-
-    QVector<double> baselineSeconds;
-    exec(QStringLiteral("SET @maxId = (SELECT COALESCE(MAX(ID), 0) FROM %1.humans)").arg(baselineDb));
-    for (const QString &table : tables) {
-        QElapsedTimer timer;
-        timer.start();
-        exec(baselineStatement(table));
-        baselineSeconds << timer.nsecsElapsed() / 1e9;
-    }
-
-    out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                 .arg("table", -10).arg("src rows", 9).arg("inserted", 9).arg("engine s", 9)
-                 .arg("rows/s", 9).arg("set s", 8).arg("rows/s", 10).arg("engine/set", 10)
-          << Qt::endl;
-    double engineTotal = 0;
-    double baselineTotal = 0;
-    qlonglong rowsTotal = 0;
-    for (int i = 0; i < tables.size(); ++i) {
-        const QString &table = tables.at(i);
-        const qlonglong inserted =
-            scalar(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(engineDb, table)) - before.at(i);
-        const qlonglong baselineInserted =
-            scalar(QStringLiteral("SELECT COUNT(*) FROM %1.%2").arg(baselineDb, table)) - before.at(i);
-        if (inserted != baselineInserted)
-            out() << "warning: " << table << ": the worker inserted " << inserted
-                  << " rows, the set-based copy " << baselineInserted << Qt::endl;
-        const double e = engineSeconds.at(i);
-        const double b = baselineSeconds.at(i);
-        engineTotal += e;
-        baselineTotal += b;
-        rowsTotal += sourceRows.at(i);
-        out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                     .arg(table, -10)
-                     .arg(sourceRows.at(i), 9)
-                     .arg(inserted, 9)
-                     .arg(e, 9, 'f', 3)
-                     .arg(e > 0 ? sourceRows.at(i) / e : 0, 9, 'f', 0)
-                     .arg(b, 8, 'f', 3)
-                     .arg(b > 0 ? sourceRows.at(i) / b : 0, 10, 'f', 0)
-                     .arg(b > 0 ? e / b : 0, 10, 'f', 1)
-              << Qt::endl;
-    }
-    out() << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
-                 .arg("all", -10).arg(rowsTotal, 9).arg("", 9).arg(engineTotal, 9, 'f', 3)
-                 .arg(rowsTotal / engineTotal, 9, 'f', 0).arg(baselineTotal, 8, 'f', 3)
-                 .arg(rowsTotal / baselineTotal, 10, 'f', 0).arg(engineTotal / baselineTotal, 10, 'f', 1)
-          << Qt::endl;
-    out() << "conflicts handed over: " << conflicts << Qt::endl;
-    out() << "peak resident memory (VmHWM): " << memoryBefore << " kB before the merge, "
-          << memoryAfter << " kB after it" << Qt::endl;
 
     if (!o.keep)
-        for (const QString &db : {srcDb, engineDb, baselineDb})
+        for (const QString &db : {srcDb, perRowDb, fastDb, baselineDb})
             exec(QStringLiteral("DROP DATABASE IF EXISTS ") + db);
     QSqlDatabase::database().close();
     if (ownServer)
