@@ -368,8 +368,9 @@ void dlgDiffRecordsCompare::setTableViewFactory()
 
 void dlgDiffRecordsCompare::setTableViewHumans()
 {
-    setGridColumns({QStringLiteral("ID"), tr("Surname"), tr("Name"), tr("Patronymic"), tr("Full name"),
-                    tr("Tab. No")},
+    // A person's full name is worded apart from the full name of a reference entry.
+    setGridColumns({QStringLiteral("ID"), tr("Surname"), tr("Name"), tr("Patronymic"),
+                    tr("Full name", "person"), tr("Tab. No")},
                    {QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Stretch, QHeaderView::Stretch,
                     QHeaderView::Interactive, QHeaderView::Fixed});
 }

@@ -52,7 +52,7 @@
     <name>MainWin</name>
     <message>
         <source>KVT Merge Tool</source>
-        <translation>Объединение баз данных КВТ</translation>
+        <translation>Слияние баз данных КВТ</translation>
     </message>
     <message>
         <source>Mode:</source>
@@ -96,19 +96,19 @@
     </message>
     <message>
         <source>Merge KVT Databases (count):</source>
-        <translation>Объединить базы данных КВТ (количество):</translation>
+        <translation>Сливаемых баз данных КВТ:</translation>
     </message>
     <message>
         <source>From this database:</source>
-        <translation>Из этой базы данных:</translation>
+        <translation>Из баз данных:</translation>
     </message>
     <message>
         <source>to this database:</source>
-        <translation>в эту базу данных:</translation>
+        <translation>в базу данных:</translation>
     </message>
     <message>
         <source>Merge databases</source>
-        <translation>Объединить базы данных</translation>
+        <translation>Начать слияние</translation>
     </message>
     <message>
         <source>please connect to server</source>
@@ -116,7 +116,43 @@
     </message>
     <message>
         <source>KVT Merge Tool </source>
-        <translation>Объединение баз данных КВТ </translation>
+        <translation>Слияние баз данных КВТ </translation>
+    </message>
+    <message>
+        <source>There is no db driver selected</source>
+        <translation>Не выбран драйвер БД</translation>
+    </message>
+    <message>
+        <source>Please enter the database name</source>
+        <translation>Введите имя базы данных</translation>
+    </message>
+    <message>
+        <source>Please enter server IP (host)</source>
+        <translation>Введите адрес сервера</translation>
+    </message>
+    <message>
+        <source>Stop process</source>
+        <translation>Остановить слияние</translation>
+    </message>
+    <message>
+        <source>connection is success</source>
+        <translation>подключение установлено</translation>
+    </message>
+    <message>
+        <source>Please fill empty field</source>
+        <translation>Заполните пустое поле</translation>
+    </message>
+    <message>
+        <source>There are no open connections</source>
+        <translation>Нет подключения к серверу</translation>
+    </message>
+    <message>
+        <source>Merger started</source>
+        <translation>Слияние начато</translation>
+    </message>
+    <message>
+        <source>Merger completed</source>
+        <translation>Слияние завершено</translation>
     </message>
 </context>
 <context>
@@ -345,6 +381,18 @@ Application mode: &quot;Without password&quot;</source>
         <source>Database not open</source>
         <translation>База данных не открыта</translation>
     </message>
+    <message>
+        <source>There is no db driver selected!</source>
+        <translation>Не выбран драйвер базы данных!</translation>
+    </message>
+    <message>
+        <source>Please enter the database name!</source>
+        <translation>Введите имя базы данных!</translation>
+    </message>
+    <message>
+        <source>Please enter server IP (host)</source>
+        <translation>Введите IP-адрес или имя сервера</translation>
+    </message>
 </context>
 <context>
     <name>dlgAddNewRec</name>
@@ -366,16 +414,16 @@ Application mode: &quot;Without password&quot;</source>
     </message>
     <message>
         <source>Cancel operation</source>
-        <translation>Отменить операцию</translation>
+        <translation>Отмена</translation>
     </message>
     <message>
         <source>Check ID</source>
-        <translation>Проверить ID</translation>
+        <translation>Проверка ID</translation>
     </message>
     <message>
         <source>Selected ID/Code is exists,
 please select another value!</source>
-        <translation>Выбранный ID/код уже существует,
+        <translation>Выбранный ID/код уже занят,
 выберите другое значение!</translation>
     </message>
 </context>
@@ -401,11 +449,11 @@ below you want to add a zone</source>
     </message>
     <message>
         <source>Check ID</source>
-        <translation>Проверить ID</translation>
+        <translation>Проверка ID</translation>
     </message>
     <message>
         <source>Selected ID/Code is exists!</source>
-        <translation>Выбранный ID/код уже существует!</translation>
+        <translation>Выбранный ID/код уже занят!</translation>
     </message>
 </context>
 <context>
@@ -416,19 +464,19 @@ below you want to add a zone</source>
     </message>
     <message>
         <source>Save choice for each event</source>
-        <translation>Запомнить выбор для всех случаев</translation>
+        <translation>Применять этот выбор ко всем конфликтам</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Continue Merge&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;and replace &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;destination record&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Продолжить объединение&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;и заменить &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;запись назначения&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Продолжить слияние&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;и заменить &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;запись в целевой базе&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Add source record &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;with a new ID&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;and keep destination record&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Добавить исходную запись &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;с новым ID&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;и сохранить запись назначения&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Добавить исходную запись &lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;с новым ID&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;и оставить запись в целевой базе&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Don&apos;t merge current record&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;keep destination record&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Не переносить текущую запись&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;сохранить запись назначения&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt; font-weight:600;&quot;&gt;Не переносить эту запись&lt;/span&gt;&lt;/p&gt;&lt;p align=&quot;center&quot; style=&quot;margin:0px;&quot;&gt;&lt;span style=&quot; font-size:8pt;&quot;&gt;оставить запись в целевой базе&lt;/span&gt;&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Ctrl+S</source>
@@ -440,7 +488,7 @@ below you want to add a zone</source>
     </message>
     <message>
         <source>Record in the  destination table:</source>
-        <translation>Запись в таблице назначения:</translation>
+        <translation>Запись в целевой таблице:</translation>
     </message>
     <message>
         <source>Abbreviation</source>
@@ -448,7 +496,7 @@ below you want to add a zone</source>
     </message>
     <message>
         <source>Full name</source>
-        <translation>Полное название</translation>
+        <translation>Наименование</translation>
     </message>
     <message>
         <source>Code</source>
@@ -469,6 +517,11 @@ below you want to add a zone</source>
     <message>
         <source>Tab. No</source>
         <translation>Таб. №</translation>
+    </message>
+    <message>
+        <source>Full name</source>
+        <comment>person</comment>
+        <translation>ФИО</translation>
     </message>
 </context>
 </TS>
