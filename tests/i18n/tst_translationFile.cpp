@@ -1,12 +1,19 @@
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 // Checks the Russian translation source (KVT_TS_FILE) that ships with the program:
 // every entry is finished, not empty and still used, and keeps the source's
 // placeholders and its leading and trailing spaces (texts are joined with others).
+// It also has exactly the entries that lupdate (KVT_LUPDATE) finds in the code
+// (KVT_APP_DIR, KVT_LIB_DIR), so a text added to the code without running
+// update_translations fails here instead of showing up in English.
 class tst_TranslationFile : public QObject
 {
     Q_OBJECT
@@ -15,19 +22,27 @@ private slots:
     void initTestCase();
     void entry_data();
     void entry();
+    void everyCodeTextHasAnEntry();
+    void everyEntryHasACodeText();
 
 private:
     struct Entry
     {
         QString context;
         QString source;
+        QString comment; // disambiguation
         QString type;
         QStringList translations; // one, or one per plural form
     };
     static QList<Entry> readEntries(const QString &fileName, QString *error);
     static Entry readMessage(QXmlStreamReader &xml, const QString &context);
+    // "context: source" (with " (comment)" when there is one), one per entry.
+    static QSet<QString> keys(const QList<Entry> &entries);
+    static QString report(const QSet<QString> &found);
 
     QList<Entry> m_entries;
+    // The entries lupdate writes for the code as it is now.
+    QList<Entry> m_codeEntries;
 };
 
 tst_TranslationFile::Entry tst_TranslationFile::readMessage(QXmlStreamReader &xml, const QString &context)
@@ -37,6 +52,8 @@ tst_TranslationFile::Entry tst_TranslationFile::readMessage(QXmlStreamReader &xm
     while (xml.readNextStartElement()) {
         if (xml.name() == QLatin1String("source")) {
             entry.source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("comment")) {
+            entry.comment = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             entry.type = xml.attributes().value(QLatin1String("type")).toString();
             bool plural = false;
@@ -90,6 +107,43 @@ void tst_TranslationFile::initTestCase()
     m_entries = readEntries(QStringLiteral(KVT_TS_FILE), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(!m_entries.isEmpty());
+
+    // A fresh file, so that nothing of the shipped one is carried over.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString codeTs = dir.filePath(QStringLiteral("code.ts"));
+    QProcess lupdate;
+    lupdate.setProcessChannelMode(QProcess::ForwardedChannels);
+    lupdate.start(QStringLiteral(KVT_LUPDATE),
+                  {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"),
+                   QStringLiteral("-locations"), QStringLiteral("none"),
+                   QStringLiteral(KVT_APP_DIR), QStringLiteral(KVT_LIB_DIR),
+                   QStringLiteral("-ts"), codeTs});
+    QVERIFY2(lupdate.waitForFinished(-1), qPrintable(lupdate.errorString()));
+    QCOMPARE(lupdate.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(lupdate.exitCode(), 0);
+    m_codeEntries = readEntries(codeTs, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!m_codeEntries.isEmpty());
+}
+
+QSet<QString> tst_TranslationFile::keys(const QList<Entry> &entries)
+{
+    QSet<QString> result;
+    for (const Entry &e : entries) {
+        QString key = e.context + QStringLiteral(": ") + e.source;
+        if (!e.comment.isEmpty())
+            key += QStringLiteral(" (") + e.comment + QLatin1Char(')');
+        result.insert(key);
+    }
+    return result;
+}
+
+QString tst_TranslationFile::report(const QSet<QString> &found)
+{
+    QStringList lines = found.values();
+    std::sort(lines.begin(), lines.end());
+    return lines.join(QLatin1Char('\n'));
 }
 
 void tst_TranslationFile::entry_data()
@@ -147,6 +201,22 @@ void tst_TranslationFile::entry()
         QCOMPARE(leadingSpaces(translation), leadingSpaces(source));
         QCOMPARE(trailingSpaces(translation), trailingSpaces(source));
     }
+}
+
+// Run update_translations and translate the new entries.
+void tst_TranslationFile::everyCodeTextHasAnEntry()
+{
+    const QSet<QString> missing = keys(m_codeEntries) - keys(m_entries);
+    QVERIFY2(missing.isEmpty(),
+             qPrintable(QStringLiteral("texts of the code without an entry:\n") + report(missing)));
+}
+
+// Run update_translations: it drops the entries of texts that are gone from the code.
+void tst_TranslationFile::everyEntryHasACodeText()
+{
+    const QSet<QString> stale = keys(m_entries) - keys(m_codeEntries);
+    QVERIFY2(stale.isEmpty(),
+             qPrintable(QStringLiteral("entries without a text in the code:\n") + report(stale)));
 }
 
 QTEST_GUILESS_MAIN(tst_TranslationFile)
