@@ -268,14 +268,15 @@ QString baselineStatement(const QString &table)
              values.join(QStringLiteral(", ")), srcDb, conditions.join(QStringLiteral(" AND ")));
 }
 
-long peakResidentKb()
+// A size of /proc/self/status in kB: "VmHWM:" (peak resident) or "VmRSS:" (resident now).
+long statusKb(const QByteArray &field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toLong();
     return -1;
 }
 
@@ -289,6 +290,7 @@ bool resetPeak()
 
 struct EngineRun {
     QVector<double> seconds; // per table step
+    long startKb = -1;       // resident at the start (memory kept from earlier runs)
     long peakKb = -1;
 };
 
@@ -325,7 +327,9 @@ EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QSt
     QEventLoop loop;
     QObject::connect(&merger, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
 
+    EngineRun run;
     resetPeak();
+    run.startKb = statusKb("VmRSS:");
     merger.setStopFlag(false);
     merger.setCurrentDataBaseDestination(destination);
     merger.setDBList({srcDb});
@@ -335,8 +339,7 @@ EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QSt
     loop.exec();
     merger.wait();
 
-    EngineRun run;
-    run.peakKb = peakResidentKb();
+    run.peakKb = statusKb("VmHWM:");
     if (!error.isEmpty())
         fail(QStringLiteral("merge into %1 failed: %2").arg(destination, error));
     if (stepStarts.size() != tables.size())
@@ -424,10 +427,15 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
                   << baselineAfter.at(i) << " rows, the worker " << after.at(i)
                   << " (it copies equal rows of one source more than once)" << Qt::endl;
     }
-    out() << "peak resident memory (VmHWM) of the worker run: "
-          << (o.perRow ? QString::number(perRow.peakKb / 1024.0, 'f', 1) + QStringLiteral(" MB per row, ")
-                       : QString())
-          << QString::number(fast.peakKb / 1024.0, 'f', 1) << " MB set-based" << Qt::endl;
+    const auto memory = [](const EngineRun &run) {
+        return QStringLiteral("%1 MB (%2 MB resident at its start)")
+            .arg(run.peakKb / 1024.0, 0, 'f', 1)
+            .arg(run.startKb / 1024.0, 0, 'f', 1);
+    };
+    out() << "peak resident memory (VmHWM) of the worker run: ";
+    if (o.perRow)
+        out() << "per row " << memory(perRow) << ", ";
+    out() << "set-based " << memory(fast) << Qt::endl;
 }
 
 Options parseOptions(const QCoreApplication &app)
