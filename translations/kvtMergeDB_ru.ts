@@ -96,7 +96,7 @@
     </message>
     <message>
         <source>Merge KVT Databases (count):</source>
-        <translation>Сливаемых баз данных КВТ:</translation>
+        <translation>Баз данных КВТ для слияния:</translation>
     </message>
     <message>
         <source>From this database:</source>
@@ -367,7 +367,7 @@ Application mode: &quot;Without password&quot;</source>
     </message>
     <message>
         <source>DetTypeZone</source>
-        <translation>Зона типа детали</translation>
+        <translation>Код зоны</translation>
     </message>
     <message>
         <source>DetTypeId</source>
