@@ -1,3 +1,4 @@
+#include "ShellTestSupport.h"
 #include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "mainwin.h"
@@ -33,23 +34,8 @@ protected:
     bool mergeIsRunning() const override { return running; }
 };
 
-template <typename T>
-T *child(QWidget *window, const char *name)
-{
-    T *found = window->findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qWarning("no %s named %s", T::staticMetaObject.className(), name);
-    return found;
-}
-
-QList<QLineEdit *> sourceFields(QWidget *window)
-{
-    QList<QLineEdit *> fields;
-    auto *layout = child<QVBoxLayout>(window, "layoutTableSource");
-    for (int i = 1; layout && i < layout->count(); ++i)
-        fields.append(qobject_cast<QLineEdit *>(layout->itemAt(i)->widget()));
-    return fields;
-}
+using ShellTest::child;
+using ShellTest::sourceFields;
 
 void flushDeferredDeletes()
 {
