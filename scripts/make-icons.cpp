@@ -1,4 +1,4 @@
-// Draws the program's icons (all our own drawings) and writes them into app/resources/.
+// Draws the program's icons (all our own drawings) and writes them into app/gui/resources/.
 // Build and run with scripts/make-icons.sh; the outputs are committed, so the build does
 // not run this.
 #include <QBuffer>

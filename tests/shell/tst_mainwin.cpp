@@ -325,7 +325,7 @@ void tst_MainWin::createWindowMain()
     // The icon path is relative to the working directory: give it the program's layout.
     QTemporaryDir program;
     QVERIFY(QDir(program.path()).mkdir(QStringLiteral("res")));
-    QVERIFY(QFile::copy(QStringLiteral(KVT_SOURCE_DIR "/app/resources/appIcon.ico"),
+    QVERIFY(QFile::copy(QStringLiteral(KVT_SOURCE_DIR "/app/gui/resources/appIcon.ico"),
                         program.filePath(QStringLiteral("res/appIcon.ico"))));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(program.path()));
