@@ -3,6 +3,7 @@
 #include "ConflictFixture.h"
 #include "ModalAnswerer.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dlgAddNewRec.h"
 #include "dlgAddZones.h"

@@ -1,6 +1,7 @@
 #include "ConflictAnswer.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "global_vars.h"
