@@ -2,6 +2,7 @@
 #include "ui_mainwin.h"
 
 #include "CONST.h"
+#include "ConnectionSecurity.h"
 #include "ConflictAnswer.h"
 #include "ConnectionPanel.h"
 #include "KvtMerger.h"
@@ -12,14 +13,17 @@
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "dbFunc.h"
+#include "dlgConnectionSecurity.h"
 #include "dlgDiffRecordsCompare.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSignalTransition>
 #include <QState>
 #include <QStringListModel>
@@ -124,6 +128,7 @@ void MainWin::createNecessaryObjects()
     sqlErrors = new PSqlErrors(this);
     sqlService = new PSqlService(this);
     sqlDBAccess = new PSqlDBAccess(this);
+    DBAccess::instance()->setSecurity(ConnectionSecurity::load(QSettings()));
 
     merger = new KvtMerger;
     merger->setStopFlag(false);
@@ -199,6 +204,7 @@ void MainWin::initSlotSignal(QWidget *parent)
     registerKvtMetaTypes();
 
     connect(ui->btnConnect, &QPushButton::clicked, this, &MainWin::createConnection);
+    connect(ui->actionConnectionSecurity, &QAction::triggered, this, &MainWin::showConnectionSecurity);
     connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWin::createTableSource);
     connect(stStopMerge, &QState::entered, this, &MainWin::startMerge);
@@ -240,6 +246,12 @@ void MainWin::createConnection()
         return;
     }
 
+    QString tlsProblem;
+    if (!DBAccess::instance()->security().isUsable(&tlsProblem)) {
+        showInputProblem(tlsProblem, tr("TLS settings cannot be used: see Connection security"));
+        return;
+    }
+
     const int code = DBAccess::instance()->connectToDB(ui->cmbxDBDriver->currentText(), ui->edDBName->text(),
                                                        ui->edHost->text(), ui->edUser->text(),
                                                        ui->edPassword->text(), ui->edPort->text());
@@ -247,7 +259,7 @@ void MainWin::createConnection()
         lbStatus->setText(QString());
         return;
     }
-    lbStatus->setText(tr("connection is success"));
+    lbStatus->setText(connectedStatusText());
 
     QStringList databases;
     if (!getDBList(databases, sqlService))
@@ -255,6 +267,24 @@ void MainWin::createConnection()
     // The completer deletes the model it owned so far.
     completer->setModel(modelFromStringList(databases));
     ui->edToTable->setCompleter(completer);
+}
+
+QString MainWin::connectedStatusText() const
+{
+    const QString cipher = DBAccess::instance()->cipher();
+    return cipher.isEmpty() ? tr("connection is success")
+                            : tr("connection is success, encrypted (%1)").arg(cipher);
+}
+
+void MainWin::showConnectionSecurity()
+{
+    dlgConnectionSecurity dialog(this);
+    dialog.setSecurity(DBAccess::instance()->security());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QSettings settings;
+    dialog.security().save(settings);
+    DBAccess::instance()->setSecurity(dialog.security());
 }
 
 void MainWin::showInputProblem(const QString &boxText, const QString &statusText)
