@@ -3,6 +3,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLayout>
 #include <QPushButton>
 
 dlgConnectionSecurity::dlgConnectionSecurity(QWidget *parent)
@@ -61,6 +62,10 @@ void dlgConnectionSecurity::updateState()
     ui->lbProblem->setText(problem);
     ui->lbProblem->setVisible(!usable);
     ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(usable);
+    // The wrapped texts need more height than the layout's minimum tells.
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void dlgConnectionSecurity::pickFile(QLineEdit *field, const QString &title)
