@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -73,12 +74,14 @@ QString ConnectionSecurity::connectOptions() const
 {
     if (!useTls)
         return QString();
-    QString options = QStringLiteral("SSL_CA=") + absolute(caFile);
-    if (!certFile.isEmpty())
-        options += QStringLiteral(";SSL_CERT=") + absolute(certFile);
-    if (!keyFile.isEmpty())
-        options += QStringLiteral(";SSL_KEY=") + absolute(keyFile);
-    return options;
+    QStringList options;
+    const std::pair<const char *, const QString *> files[] = {
+        {"SSL_CA=", &caFile}, {"SSL_CERT=", &certFile}, {"SSL_KEY=", &keyFile}};
+    for (const auto &file : files) {
+        if (!file.second->isEmpty())
+            options << QLatin1String(file.first) + absolute(*file.second);
+    }
+    return options.join(QLatin1Char(';'));
 }
 
 QString ConnectionSecurity::addedTo(const QString &existing) const

@@ -33,7 +33,7 @@ public:
     bool isUsable(QString *problem = nullptr) const;
 
     // The driver's connect options, "SSL_CA=<path>[;SSL_CERT=<path>;SSL_KEY=<path>]"
-    // with absolute paths; empty with TLS off.
+    // with absolute paths (an empty file field is left out); empty with TLS off.
     QString connectOptions() const;
     // existing and these options joined into one option text.
     QString addedTo(const QString &existing) const;
