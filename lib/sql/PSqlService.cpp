@@ -103,15 +103,15 @@ int PSqlService::execScriptFromFile(QSqlDatabase &db, const QString &fileName, Q
         return 1;
     }
     const QString dump = scriptDumpFile();
-    if (QDir().mkpath(QFileInfo(dump).path()))
+    if (!dump.isEmpty() && QDir().mkpath(QFileInfo(dump).path()))
         PSingleton<PDebug>::instance()->writeStrToFile(script, dump);
     return execOnDatabase(db, script, errMsg);
 }
 
 QString PSqlService::scriptDumpFile()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
-        .filePath(QStringLiteral("file.sql"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("file.sql"));
 }
 
 // Runs a text of one or more statements in one call. The server stops at the first

@@ -59,7 +59,8 @@ public:
     quint64 containAnyRecWithCode(const QString &table, const QString &field, const QString &value);
 
     // Where execScriptFromFile leaves a copy of the last script it ran: file.sql in the
-    // user's cache folder, readable by the user only, replaced by the next script.
+    // user's cache folder, readable by the user only, replaced by the next script. Empty
+    // (no dump) when the user has no cache folder.
     static QString scriptDumpFile();
 
 private:
