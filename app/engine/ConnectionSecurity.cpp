@@ -26,10 +26,15 @@ bool driverKeepsPath(const QString &path)
     return !path.contains(QLatin1Char(';')) && path.simplified() == path;
 }
 
+QString absolute(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
 bool checkFile(const QString &path, const char *unreadable, QString *problem)
 {
     const QFileInfo file(path);
-    if (!driverKeepsPath(path)) {
+    if (!driverKeepsPath(absolute(path))) {
         *problem = ConnectionSecurity::tr("The database driver cannot take the path \"%1\": it holds a semicolon, "
                       "a line break or blanks at its ends or side by side.").arg(path);
         return false;
@@ -39,11 +44,6 @@ bool checkFile(const QString &path, const char *unreadable, QString *problem)
         return false;
     }
     return true;
-}
-
-QString absolute(const QString &path)
-{
-    return QFileInfo(path).absoluteFilePath();
 }
 
 } // namespace
@@ -64,10 +64,15 @@ bool ConnectionSecurity::isUsable(QString *problem) const
         *problem = tr("A client certificate needs its key, and a key its certificate: choose both or neither.");
         return false;
     }
-    return checkFile(caFile, QT_TRANSLATE_NOOP("ConnectionSecurity", "Cannot read the CA certificate file \"%1\"."), problem)
+    const char *const unreadableCa =
+        QT_TRANSLATE_NOOP("ConnectionSecurity", "Cannot read the CA certificate file \"%1\".");
+    const char *const unreadableCert =
+        QT_TRANSLATE_NOOP("ConnectionSecurity", "Cannot read the client certificate file \"%1\".");
+    const char *const unreadableKey =
+        QT_TRANSLATE_NOOP("ConnectionSecurity", "Cannot read the client key file \"%1\".");
+    return checkFile(caFile, unreadableCa, problem)
         && (certFile.isEmpty()
-            || (checkFile(certFile, QT_TRANSLATE_NOOP("ConnectionSecurity", "Cannot read the client certificate file \"%1\"."), problem)
-                && checkFile(keyFile, QT_TRANSLATE_NOOP("ConnectionSecurity", "Cannot read the client key file \"%1\"."), problem)));
+            || (checkFile(certFile, unreadableCert, problem) && checkFile(keyFile, unreadableKey, problem)));
 }
 
 QString ConnectionSecurity::connectOptions() const

@@ -35,21 +35,22 @@ int DBAccess::connectToDB(const QString &driver, const QString &dbName, const QS
         PLOG_ERROR << errMsg << " code: " << code;
         return code;
     }
-    return refuseUnencrypted() ? ConnectionSecurity::notEncryptedCode : 0;
+    return keepOnlyIfEncryptedAsAsked() ? 0 : ConnectionSecurity::notEncryptedCode;
 }
 
-// The driver goes on in plain text when the server hides TLS; the program does not.
-bool DBAccess::refuseUnencrypted()
+// The driver goes on in plain text when the server hides TLS; the program does not:
+// false after such a connection has been closed and reported.
+bool DBAccess::keepOnlyIfEncryptedAsAsked()
 {
     QString problem;
     if (ConnectionSecurity::isEncryptedAsAsked(db, &problem))
-        return false;
+        return true;
     closeConnection();
     const QString code = QString::number(ConnectionSecurity::notEncryptedCode);
     PLOG_ERROR << problem << " code: " << code;
     QMessageBox::critical(this, QObject::tr("Error"), problem + QLatin1Char('\n') + QObject::tr("Code: ") + code,
                           QMessageBox::Ok);
-    return true;
+    return false;
 }
 
 bool DBAccess::isOpen() const

@@ -41,7 +41,7 @@ private:
 
     static DBAccess *pInstance;
 
-    bool refuseUnencrypted();
+    bool keepOnlyIfEncryptedAsAsked();
 
     QSqlDatabase db;
     PSqlDBAccess *sqlDBAccess;
