@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCompleter>
 #include <QEvent>
 #include <QLabel>
@@ -53,6 +54,16 @@ const int formPixelSize = 11;
 const int fieldSpacing = 2;
 const int fieldHeight = idleRowHeight - fieldSpacing;
 const int outerMargin = 4;
+
+// The program's settings, ~/.config/kvtMergeDB/kvtMergeDB.conf (the application's name
+// also serves as the organisation's).
+struct ProgramSettings : QSettings {
+    ProgramSettings()
+        : QSettings(QSettings::NativeFormat, QSettings::UserScope, QCoreApplication::applicationName(),
+                    QCoreApplication::applicationName())
+    {
+    }
+};
 
 } // namespace
 
@@ -121,7 +132,7 @@ void MainWin::createNecessaryObjects()
     sqlErrors = new PSqlErrors(this);
     sqlService = new PSqlService(this);
     sqlDBAccess = new PSqlDBAccess(this);
-    DBAccess::instance()->setSecurity(ConnectionSecurity::load(QSettings()));
+    DBAccess::instance()->setSecurity(ConnectionSecurity::load(ProgramSettings()));
 
     merger = new KvtMerger;
     merger->setStopFlag(false);
@@ -280,7 +291,7 @@ void MainWin::showConnectionSecurity()
     dialog.setSecurity(DBAccess::instance()->security());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    QSettings settings;
+    ProgramSettings settings;
     dialog.security().save(settings);
     DBAccess::instance()->setSecurity(dialog.security());
 }
