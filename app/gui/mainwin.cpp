@@ -2,9 +2,9 @@
 #include "ui_mainwin.h"
 
 #include "CONST.h"
-#include "ConnectionSecurity.h"
 #include "ConflictAnswer.h"
 #include "ConnectionPanel.h"
+#include "ConnectionSecurity.h"
 #include "KvtMerger.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
@@ -18,8 +18,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
