@@ -18,6 +18,14 @@ QString nullSafeMatch(const QStringList &columns)
 
 } // namespace
 
+KvtTableSql::KvtTableSql(const KvtTable &table)
+    : m_table(&table)
+    , m_same(placeholders(testPrefix, ColumnRole::Same))
+    , m_key(placeholders(testPrefix, ColumnRole::Key))
+    , m_insert(placeholders(insertPrefix, ColumnRole::Copied))
+{
+}
+
 KvtTableSql KvtTableSql::forTable(kvtTableName table, const QString &destination)
 {
     KvtTableSql sql(KvtTable::of(table));
@@ -66,27 +74,35 @@ QString KvtTableSql::conflictSelect(const QString &database, const QString &key)
 
 KvtPreparedQuery::Bindings KvtTableSql::sameRecordValues(const Values &record) const
 {
-    return bindings(testPrefix, ColumnRole::Same, record);
+    return bindings(m_same, record);
 }
 
 KvtPreparedQuery::Bindings KvtTableSql::keyValues(const Values &record) const
 {
-    return bindings(testPrefix, ColumnRole::Key, record);
+    return bindings(m_key, record);
 }
 
 KvtPreparedQuery::Bindings KvtTableSql::insertValues(const Values &record) const
 {
-    return bindings(insertPrefix, ColumnRole::Copied, record);
+    return bindings(m_insert, record);
 }
 
-KvtPreparedQuery::Bindings KvtTableSql::bindings(const QString &prefix, ColumnRole role,
-                                                 const Values &record) const
+KvtTableSql::Placeholders KvtTableSql::placeholders(const QString &prefix, ColumnRole role) const
 {
-    KvtPreparedQuery::Bindings values;
+    Placeholders result;
     for (int i = 0; i < m_table->columns.size(); ++i) {
         const KvtColumn &column = m_table->columns.at(i);
         if (column.has(role))
-            values.append({prefix + column.name, record.value(i)});
+            result.append({prefix + column.name, i});
     }
+    return result;
+}
+
+KvtPreparedQuery::Bindings KvtTableSql::bindings(const Placeholders &placeholders, const Values &record)
+{
+    KvtPreparedQuery::Bindings values;
+    values.reserve(placeholders.size());
+    for (const Placeholder &p : placeholders)
+        values.append({p.name, record.value(p.column)});
     return values;
 }

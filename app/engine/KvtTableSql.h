@@ -55,11 +55,24 @@ public:
     KvtPreparedQuery::Bindings insertValues(const Values &record) const;
 
 private:
-    explicit KvtTableSql(const KvtTable &table) : m_table(&table) {}
-    KvtPreparedQuery::Bindings bindings(const QString &prefix, ColumnRole role, const Values &record) const;
+    // A placeholder and the position of its value in a record; made once per table step,
+    // as the bindings are made for every row.
+    struct Placeholder
+    {
+        QString name;
+        int column;
+    };
+    using Placeholders = QVector<Placeholder>;
+
+    explicit KvtTableSql(const KvtTable &table);
+    Placeholders placeholders(const QString &prefix, ColumnRole role) const;
+    static KvtPreparedQuery::Bindings bindings(const Placeholders &placeholders, const Values &record);
 
     const KvtTable *m_table;
     QString m_destinationTable;
+    Placeholders m_same;
+    Placeholders m_key;
+    Placeholders m_insert;
 };
 
 #endif // KVTTABLESQL_H
