@@ -25,6 +25,7 @@ private slots:
     void csvFromQueryView();
     void workbookFromQueryView();
     void workbookFromQueryModelAlone();
+    void numericColumnsBecomeNumberCells();
 
 private:
     void exportWorkbook(const std::function<void(PExcelExport &)> &setSource);
@@ -121,6 +122,45 @@ void tst_TableExportDb::workbookFromQueryModelAlone()
         exporter.setTableView(&view);
         exporter.setQueryModel(&m_model);
     });
+}
+
+void tst_TableExportDb::numericColumnsBecomeNumberCells()
+{
+    const QString table = m_db + QStringLiteral(".measures");
+    QCOMPARE(TestDatabase::exec({
+                 "CREATE TABLE " + table + " (n INT, d DECIMAL(10,2), x DOUBLE, code VARCHAR(10))",
+                 "INSERT INTO " + table + " VALUES (7, 12.50, 0.125, '007'), (-3, -0.75, 1e20, '12'),"
+                                          " (NULL, NULL, NULL, NULL)",
+             }),
+             QString());
+    QSqlQueryModel model;
+    model.setQuery(QStringLiteral("SELECT n, d, x, code FROM %1 ORDER BY n DESC").arg(table));
+    QVERIFY2(!model.lastError().isValid(), qPrintable(model.lastError().text()));
+    AutomationFixture automation;
+    {
+        PExcelExport exporter;
+        exporter.setQueryModel(&model);
+        exporter.exportTableData();
+    }
+    QCOMPARE(automation.openedFiles().size(), 1);
+    const XlsxContent xlsx(automation.openedFiles().first());
+    QVERIFY2(xlsx.isValid(), qPrintable(xlsx.error()));
+    const QMap<QString, QString> numbers{{"A2", "7"}, {"B2", "12.5"}, {"C2", "0.125"},
+                                         {"A3", "-3"}, {"B3", "-0.75"}, {"C3", "1E+20"}};
+    for (auto it = numbers.cbegin(); it != numbers.cend(); ++it) {
+        QVERIFY2(xlsx.isNumber(it.key()), qPrintable(it.key()));
+        QCOMPARE(xlsx.text(it.key()), it.value());
+    }
+    // Text stays text, leading zeros and all, even when it looks like a number.
+    for (const auto &[ref, text] : {std::pair<const char *, const char *>{"D2", "007"}, {"D3", "12"}}) {
+        QVERIFY2(!xlsx.isNumber(QLatin1String(ref)), ref);
+        QCOMPARE(xlsx.text(QLatin1String(ref)), QLatin1String(text));
+    }
+    // NULL is an empty cell, not 0.
+    for (const char *ref : {"A4", "B4", "C4", "D4"}) {
+        QVERIFY2(!xlsx.isNumber(QLatin1String(ref)), ref);
+        QCOMPARE(xlsx.text(QLatin1String(ref)), QString());
+    }
 }
 
 QTEST_MAIN(tst_TableExportDb)
