@@ -20,7 +20,7 @@ public:
     // another live instance holds it (or the marker cannot be created).
     bool isRunningNow(const QString &key);
 
-    static const int segmentSize = 512;
+    static constexpr int segmentSize = 512;
 
 private:
     void removeOrphanedSegment();
