@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -25,6 +26,7 @@ private slots:
     void csvFromQueryView();
     void workbookFromQueryView();
     void workbookFromQueryModelAlone();
+    void numericColumnsBecomeNumberCells_data();
     void numericColumnsBecomeNumberCells();
 
 private:
@@ -124,17 +126,30 @@ void tst_TableExportDb::workbookFromQueryModelAlone()
     });
 }
 
+void tst_TableExportDb::numericColumnsBecomeNumberCells_data()
+{
+    // With high precision the driver gives DECIMAL values as text.
+    QTest::addColumn<int>("precision");
+    QTest::newRow("default precision") << int(QSql::LowPrecisionDouble);
+    QTest::newRow("high precision") << int(QSql::HighPrecision);
+}
+
 void tst_TableExportDb::numericColumnsBecomeNumberCells()
 {
+    QFETCH(int, precision);
     const QString table = m_db + QStringLiteral(".measures");
     QCOMPARE(TestDatabase::exec({
-                 "CREATE TABLE " + table + " (n INT, d DECIMAL(10,2), x DOUBLE, code VARCHAR(10))",
+                 "CREATE TABLE IF NOT EXISTS " + table + " (n INT, d DECIMAL(10,2), x DOUBLE, code VARCHAR(10))",
+                 "DELETE FROM " + table,
                  "INSERT INTO " + table + " VALUES (7, 12.50, 0.125, '007'), (-3, -0.75, 1e20, '12'),"
                                           " (NULL, NULL, NULL, NULL)",
              }),
              QString());
+    QSqlQuery query;
+    query.setNumericalPrecisionPolicy(QSql::NumericalPrecisionPolicy(precision));
+    QVERIFY(query.exec(QStringLiteral("SELECT n, d, x, code FROM %1 ORDER BY n DESC").arg(table)));
     QSqlQueryModel model;
-    model.setQuery(QStringLiteral("SELECT n, d, x, code FROM %1 ORDER BY n DESC").arg(table));
+    model.setQuery(query);
     QVERIFY2(!model.lastError().isValid(), qPrintable(model.lastError().text()));
     AutomationFixture automation;
     {
