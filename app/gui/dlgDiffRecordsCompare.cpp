@@ -2,13 +2,10 @@
 #include "ui_dlgDiffRecordsCompare.h"
 
 #include "CONST.h"
-#include "ConflictRecordWriter.h"
+#include "ConflictResolver.h"
 #include "ConflictTable.h"
-#include "DestinationKeys.h"
-#include "KvtMerger.h"
 #include "PLog.h"
 #include "PSqlErrors.h"
-#include "PSqlService.h"
 #include "dbFunc.h"
 #include "dlgAddNewRec.h"
 #include "dlgAddZones.h"
@@ -16,83 +13,53 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QSqlQueryModel>
 #include <QTableView>
 
-namespace {
-
-// The dialog's owner is the main window, whose class this dialog does not know: its
-// slots are looked up by signature, and a missing one is logged.
-template <typename Signal>
-void connectToOwner(QObject *sender, Signal signal, QObject *owner, const char *slotSignature)
-{
-    if (!owner)
-        return;
-    const QMetaObject *meta = owner->metaObject();
-    const int index = meta->indexOfSlot(QMetaObject::normalizedSignature(slotSignature).constData());
-    if (index < 0 || !QObject::connect(sender, QMetaMethod::fromSignal(signal), owner, meta->method(index)))
-        PLOG_ERROR << "conflict dialog: its owner offers no slot" << slotSignature;
-}
-
-} // namespace
-
-dlgDiffRecordsCompare::dlgDiffRecordsCompare(KvtMerger *merger, QWidget *parent)
+dlgDiffRecordsCompare::dlgDiffRecordsCompare(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::dlgDiffRecordsCompare)
 {
     ui->setupUi(this);
     createNecessaryObjects();
     initWidgets();
-    initSlotSignal(parent, merger);
+    initSlotSignal();
 }
 
-// The form object goes first, then the SQL helpers (members); Qt deletes the children
+// The form object goes first, then the resolver (member); Qt deletes the children
 // (error object, delegate, models and grids) last.
 dlgDiffRecordsCompare::~dlgDiffRecordsCompare()
 {
     delete ui;
 }
 
-bool dlgDiffRecordsCompare::needsOperator(kvtTableName table, actionDiffRec standingChoice)
-{
-    if (table == tnDevice)
-        return false;
-    return standingChoice == adrAsk || (standingChoice == adrAddNew && table == tnZones);
-}
-
 void dlgDiffRecordsCompare::createNecessaryObjects()
 {
-    sqlErrors = new PSqlErrors(this);
-    sqlService = std::make_unique<PSqlService>(this);
-    writer = std::make_unique<ConflictRecordWriter>(sqlService.get(), sqlErrors);
-    keys = std::make_unique<DestinationKeys>(sqlService.get(), sqlErrors);
-    gridDelegate = new GridDelegate(this);
-    srcModel = new QSqlQueryModel(this);
-    destModel = new QSqlQueryModel(this);
-    tvSrcTable = new QTableView(this);
-    tvDestTable = new QTableView(this);
-    tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
-    tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
+    m_sqlErrors = new PSqlErrors(this);
+    m_resolver = std::make_unique<ConflictResolver>();
+    m_gridDelegate = new GridDelegate(this);
+    m_srcModel = new QSqlQueryModel(this);
+    m_destModel = new QSqlQueryModel(this);
+    m_tvSrcTable = new QTableView(this);
+    m_tvDestTable = new QTableView(this);
+    m_tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
+    m_tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
 }
 
 void dlgDiffRecordsCompare::initWidgets()
 {
-    blockClose = true;
+    m_blockClose = true;
     installEventFilter(this);
     ui->lbHelpSrcTb->setText(tr("Record in the source table:"));
     ui->lbHelpDestTb->setText(tr("Record in the  destination table:"));
-    tvSrcTable->setModel(srcModel);
-    tvDestTable->setModel(destModel);
-    ui->layoutSrcTb->addWidget(tvSrcTable);
-    ui->layoutDestTb->addWidget(tvDestTable);
+    m_tvSrcTable->setModel(m_srcModel);
+    m_tvDestTable->setModel(m_destModel);
+    ui->layoutSrcTb->addWidget(m_tvSrcTable);
+    ui->layoutDestTb->addWidget(m_tvDestTable);
 }
 
-void dlgDiffRecordsCompare::initSlotSignal(QObject *parent, KvtMerger *obj)
+void dlgDiffRecordsCompare::initSlotSignal()
 {
-    connectToOwner(this, &dlgDiffRecordsCompare::errHasOccured, parent, "stopMergeProc()");
-    connectToOwner(this, &dlgDiffRecordsCompare::setActionDiffRec, parent,
-                   "setActionForDiffRecords(actionDiffRec)");
     // The guard is lowered before any button's action runs and closes the window.
     connect(ui->btnContinueMerge, &QPushButton::clicked, this, &dlgDiffRecordsCompare::closeFalse);
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::closeFalse);
@@ -100,25 +67,20 @@ void dlgDiffRecordsCompare::initSlotSignal(QObject *parent, KvtMerger *obj)
     connect(ui->btnContinueMerge, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeContinue);
     connect(ui->btnDontMergeCurrentRec, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeCancel);
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeAddNewRec);
-    if (obj)
-        connect(this, &dlgDiffRecordsCompare::resumeThread, obj, &KvtMerger::resumeThread);
 }
 
 bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB,
                                              const QString &kvtDestDB, const QString &srcQuery,
                                              const QString &destQuery)
 {
-    currentTable = tbName;
-    this->kvtSrcDB = kvtSrcDB;
-    this->kvtDestDB = kvtDestDB;
-    conflictFailed = false;
-    writer->setConflict(tbName, kvtDestDB, srcQuery);
+    m_conflictFailed = false;
+    m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
 
-    srcModel->setQuery(srcQuery);
-    if (getLastErr(srcModel, sqlErrors))
+    m_srcModel->setQuery(srcQuery);
+    if (getLastErr(m_srcModel, m_sqlErrors))
         return true;
-    destModel->setQuery(destQuery);
-    if (getLastErr(destModel, sqlErrors))
+    m_destModel->setQuery(destQuery);
+    if (getLastErr(m_destModel, m_sqlErrors))
         return true;
 
     setTableViewGeneralProperties();
@@ -129,40 +91,45 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
 
 void dlgDiffRecordsCompare::emitErrHasOccured()
 {
-    conflictFailed = true;
+    m_conflictFailed = true;
     emit errHasOccured();
+}
+
+bool dlgDiffRecordsCompare::failed(const KvtSqlStatus &status)
+{
+    if (status)
+        return false;
+    getLastErr(status, m_sqlErrors);
+    emitErrHasOccured();
+    return true;
 }
 
 void dlgDiffRecordsCompare::updateDestinationRecord()
 {
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "conflict record not replaced after an error";
         return;
     }
-    if (writer->replaceDestinationRecord())
-        emitErrHasOccured();
+    failed(m_resolver->replaceDestinationRecord());
 }
 
 void dlgDiffRecordsCompare::insertInTable(const int &id)
 {
-    if (currentTable == tnZones) {
+    if (m_resolver->table() == tnZones) {
         PLOG_WARN << "a zone is added through the zone dialog only; zone left out";
         return;
     }
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "conflict record not added after an error";
         return;
     }
-    if (writer->addWithKey(id))
-        emitErrHasOccured();
+    failed(m_resolver->addWithKey(id));
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
-    QString errMsg;
-    const quint64 id = keys->nextFreeKey(kvtDestDB, table ? table->name : QString(), errMsg);
-    if (!errMsg.isEmpty()) {
+    quint64 id = 0;
+    if (showSqlFailure(m_resolver->proposedKey(id), m_sqlErrors)) {
         emitErrHasOccured();
         return 0;
     }
@@ -172,19 +139,18 @@ quint64 dlgDiffRecordsCompare::getMaxID()
 void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QString &currentIdDetType,
                                         const QString &idMax)
 {
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "zone not added after an error";
         return;
     }
-    if (writer->addZone(idZoneDetType, currentIdDetType, idMax))
-        emitErrHasOccured();
+    failed(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax));
 }
 
 // Close guard: the window is left only through its three buttons, each of which ends
 // the worker's wait.
 void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 {
-    if (blockClose) {
+    if (m_blockClose) {
         event->ignore();
         return;
     }
@@ -193,7 +159,7 @@ void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 
 void dlgDiffRecordsCompare::showEvent(QShowEvent *event)
 {
-    blockClose = true;
+    m_blockClose = true;
     QDialog::showEvent(event);
 }
 
@@ -202,7 +168,7 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
     if (obj == this && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Alt || key == Qt::Key_F4) {
-            blockClose = true;
+            m_blockClose = true;
             return true;
         }
     }
@@ -211,12 +177,12 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
 
 void dlgDiffRecordsCompare::closeFalse()
 {
-    blockClose = false;
+    m_blockClose = false;
 }
 
 void dlgDiffRecordsCompare::finishConflict()
 {
-    blockClose = false;
+    m_blockClose = false;
     close();
     emit resumeThread();
 }
@@ -240,19 +206,19 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
 {
     // A zone always needs the operator's choice of part type.
     if (ui->chkbxSaveChoice->isChecked())
-        emit setActionDiffRec(currentTable == tnZones ? adrAsk : adrAddNew);
+        emit setActionDiffRec(m_resolver->table() == tnZones ? adrAsk : adrAddNew);
     // Stay closed to every request while the child dialog runs and after it was cancelled.
-    blockClose = true;
+    m_blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
-    if (added == QDialog::Accepted || conflictFailed)
+    if (added == QDialog::Accepted || m_conflictFailed)
         finishConflict();
 }
 
 int dlgDiffRecordsCompare::addRecordWithNewID()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
-    return table ? createDlgNewRecID(table->name) : 0;
+    const QString table = m_resolver->tableName();
+    return table.isEmpty() ? 0 : createDlgNewRecID(table);
 }
 
 int dlgDiffRecordsCompare::createDlgNewRecID(const QString &tbName)
@@ -266,30 +232,28 @@ int dlgDiffRecordsCompare::execAddNewRec(const QString &tbName)
     connect(&dlg, &dlgAddNewRec::addRec, this, &dlgDiffRecordsCompare::insertInTable);
     connect(&dlg, &dlgAddNewRec::errHasOccured, this, &dlgDiffRecordsCompare::emitErrHasOccured);
     dlg.setCurrentTable(tbName);
-    dlg.setDestDB(kvtDestDB);
+    dlg.setDestDB(m_resolver->destinationDB());
     return dlg.exec();
 }
 
 int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
 {
     QStringList zone;
-    if (writer->readSource(zone)) {
-        emitErrHasOccured();
+    if (failed(m_resolver->readSource(zone)))
         return 0;
-    }
     dlgAddZones dlg(this);
     connect(&dlg, &dlgAddZones::addRecZone, this, &dlgDiffRecordsCompare::insertZones);
     connect(&dlg, &dlgAddZones::errHasOccured, this, &dlgDiffRecordsCompare::emitErrHasOccured);
     dlg.setCurrentTable(tbName);
-    dlg.setSrcDB(kvtSrcDB);
-    dlg.setDestDB(kvtDestDB);
+    dlg.setSrcDB(m_resolver->sourceDB());
+    dlg.setDestDB(m_resolver->destinationDB());
     dlg.setCurrentZoneName(zone.value(ConflictTable::find(tnZones)->columnIndex(QStringLiteral("Name"))));
     return dlg.exec();
 }
 
 void dlgDiffRecordsCompare::setTableViewForCurrentTable()
 {
-    switch (currentTable) {
+    switch (m_resolver->table()) {
     case tnDefectRef: setTableViewDefectRef(); break;
     case tnDetTypes: setTableViewDetTypes(); break;
     case tnDevice: setTableViewDevice(); break;
@@ -307,8 +271,8 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     QFont font;
     font.setWeight(75);
     font.setPointSize(10);
-    for (QTableView *view : {tvSrcTable, tvDestTable}) {
-        view->setItemDelegate(gridDelegate);
+    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
+        view->setItemDelegate(m_gridDelegate);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setShowGrid(false);
@@ -323,7 +287,7 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
 void dlgDiffRecordsCompare::setGridColumns(const QStringList &captions,
                                            const QVector<QHeaderView::ResizeMode> &modes)
 {
-    for (QTableView *view : {tvSrcTable, tvDestTable}) {
+    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
         QAbstractItemModel *model = view->model();
         const int columns = model->columnCount();
         for (int i = 0; i < captions.size() && i < columns; ++i) {
@@ -383,8 +347,8 @@ void dlgDiffRecordsCompare::setTableViewZones()
 
 void dlgDiffRecordsCompare::tableViewColumnsToContent()
 {
-    tvSrcTable->resizeColumnsToContents();
-    tvDestTable->resizeColumnsToContents();
+    m_tvSrcTable->resizeColumnsToContents();
+    m_tvDestTable->resizeColumnsToContents();
 }
 
 void dlgDiffRecordsCompare::btnAddEnabled(bool param)
