@@ -9,6 +9,7 @@ packages=(
     libxlsxwriter-dev
     xvfb xauth fonts-dejavu-core
     unzip
+    dpkg-dev file pkg-config
 )
 
 missing=()

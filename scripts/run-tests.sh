@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with the sanitizers, starts a fresh private MariaDB
-# server, runs the whole test suite with ctest and stops the server again.
+# server, runs the whole test suite with ctest and stops the server again; then builds
+# and checks the Debian packages (scripts/check-packages.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KVT_TEST_BUILD_DIR:-$root/build-tests}
@@ -23,3 +24,4 @@ export KVT_REQUIRE_DB=1
 
 cd "$build"
 ctest --output-on-failure -j2 "$@"
+"$root/scripts/check-packages.sh"
