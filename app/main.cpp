@@ -1,3 +1,5 @@
+#include "BatchCommandLine.h"
+#include "BatchMain.h"
 #include "WidgetCreation.h"
 #include "auxFunc.h"
 
@@ -5,7 +7,12 @@
 
 int main(int argc, char *argv[])
 {
-    // 1. The application; the program reads no arguments of its own.
+    // Decided before any application object exists: --batch, --help, --version (and a
+    // command line to refuse) need no display, so they never create a QApplication.
+    if (BatchCommandLine::wantsConsole(commandLineArguments(argc, argv)))
+        return runWithoutWindow(argc, argv);
+
+    // 1. The application; only Qt's own window options are on the command line.
     QApplication app(argc, argv);
     initAppResources();
     // 2. The log file name and the translation lookup depend on the name.

@@ -1,0 +1,160 @@
+#include "BatchRunner.h"
+
+#include "ConflictTable.h"
+#include "KvtConnection.h"
+#include "PLog.h"
+
+#include <QSqlDatabase>
+#include <QTextStream>
+
+namespace {
+
+QString keyOfConflict(const QString &conflictQuery)
+{
+    return conflictQuery.mid(conflictQuery.lastIndexOf(QLatin1Char('=')) + 1);
+}
+
+QString tableName(kvtTableName table)
+{
+    const ConflictTable *description = ConflictTable::find(table);
+    return description ? description->name : QString::number(int(table));
+}
+
+} // namespace
+
+BatchRunner::BatchRunner(const BatchOptions &options, QTextStream &out, QTextStream &err,
+                         BatchProgress::Style progressStyle, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_out(out)
+    , m_err(err)
+    , m_progress(err, options.quiet ? BatchProgress::Style::Silent : progressStyle)
+{
+    const auto queued = Qt::QueuedConnection;
+    connect(&m_merger, &KvtMerger::sendCurrentDB, this,
+            [this](const QString &db) { m_currentSource = db; }, queued);
+    connect(&m_merger, &KvtMerger::setStatusText, this,
+            [this](const QString &step) { m_progress.stepStarted(m_currentSource, step); }, queued);
+    connect(&m_merger, &KvtMerger::sendProgressBarMaxValue, this,
+            [this](int rows) { m_progress.stepSize(rows); }, queued);
+    connect(&m_merger, &KvtMerger::sendProgressBarCurrentValue, this,
+            [this](int rows) { m_progress.rowsHandled(rows); }, queued);
+    connect(&m_merger, &KvtMerger::sqlErr, this, &BatchRunner::onSqlError, queued);
+    connect(&m_merger, &KvtMerger::differentRecordsInTbs, this, &BatchRunner::onConflict, queued);
+    connect(&m_merger, &QThread::finished, &m_loop, &QEventLoop::quit, queued);
+}
+
+BatchRunner::~BatchRunner()
+{
+    m_merger.wait();
+}
+
+BatchExit BatchRunner::run()
+{
+    QStringList skipped;
+    const QStringList sources = m_options.sourcesToMerge(&skipped);
+    reportSkippedSources(skipped);
+    if (!connectToServer())
+        return m_status;
+    PLOG_INFO << "batch merge into" << m_options.destination << "of" << sources.join(QLatin1String(", "))
+              << ", on conflict:" << conflictPolicyName(m_options.onConflict);
+
+    m_merger.setStopFlag(false);
+    m_merger.setCurrentDataBaseDestination(m_options.destination);
+    m_merger.setDBList(sources);
+    m_merger.start();
+    m_merger.setPriority(QThread::LowestPriority);
+    m_loop.exec();
+    m_merger.wait();
+    m_progress.finish();
+
+    printSummary();
+    if (m_interrupted)
+        m_status = BatchExit::Interrupted;
+    PLOG_INFO << "batch merge ended with status" << int(m_status);
+    return m_status;
+}
+
+bool BatchRunner::connectToServer()
+{
+    KvtConnectionSettings settings;
+    settings.host = m_options.host;
+    settings.port = m_options.port;
+    settings.user = m_options.user;
+    settings.password = m_options.password;
+    const KvtConnectResult result = openDefaultConnection(settings);
+    if (result.ok)
+        return true;
+    fail(BatchExit::Failed, tr("cannot connect to %1:%2 as %3: %4")
+                                .arg(m_options.host, QString::number(m_options.port),
+                                     m_options.user, result.errorText));
+    return false;
+}
+
+void BatchRunner::reportSkippedSources(const QStringList &skipped)
+{
+    for (const QString &name : skipped) {
+        const QString text = name == m_options.destination
+                                 ? tr("source %1 skipped: it is the destination").arg(name)
+                                 : tr("source %1 skipped: it is named more than once").arg(name);
+        PLOG_WARN << text;
+        m_err << "kvtmerge: " << text << '\n';
+    }
+    m_err.flush();
+}
+
+void BatchRunner::interrupt()
+{
+    if (m_interrupted)
+        return;
+    m_interrupted = true;
+    PLOG_WARN << "batch merge interrupted: stopping at the next step";
+    stopWorker();
+}
+
+void BatchRunner::stopWorker()
+{
+    m_merger.setStopFlag(true);
+    m_merger.resumeThread();
+}
+
+void BatchRunner::onSqlError(const QString &text, const QString &code)
+{
+    fail(BatchExit::Failed, code.isEmpty() || code == QLatin1String("0")
+                                ? text
+                                : tr("%1 (code %2)").arg(text, code));
+}
+
+void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const QString &destQuery)
+{
+    Q_UNUSED(destQuery)
+    if (m_merger.stopFlag()) {
+        m_merger.resumeThread();
+        return;
+    }
+    if (table != tnDevice && m_options.onConflict == ConflictPolicy::AskFail) {
+        fail(BatchExit::Conflict,
+             tr("conflict in %1.%2, key %3: the destination holds another record; stopped "
+                "(choose --on-conflict leave, replace or new-key to settle conflicts)")
+                 .arg(m_currentSource, tableName(table),
+                      keyOfConflict(srcQuery)));
+        stopWorker();
+        return;
+    }
+    m_merger.resumeThread();
+}
+
+// The first failure decides the status; later ones are still reported.
+void BatchRunner::fail(BatchExit status, const QString &message)
+{
+    if (m_status == BatchExit::Merged)
+        m_status = status;
+    PLOG_ERROR << message;
+    m_progress.finish();
+    m_err << "kvtmerge: " << message << '\n';
+    m_err.flush();
+}
+
+void BatchRunner::printSummary()
+{
+}
