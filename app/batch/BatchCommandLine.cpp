@@ -57,7 +57,10 @@ BatchCommandLine::BatchCommandLine()
 {
     m_parser.setApplicationDescription(QObject::tr(
         "Merges KVT inspection databases. Without options it opens its window; with --batch "
-        "it merges the sources into the destination without a window and prints a summary."));
+        "it merges the sources into the destination without a window and prints a summary:\n"
+        "  kvtmerge --batch --host H [--port P] --user U --destination DB --source DB\n"
+        "           [--source DB ...] [--on-conflict POLICY] [--report FILE]\n"
+        "           [--password-file FILE] [--ssl-ca FILE ...] [--quiet]"));
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
         {optBatch, QObject::tr("Merge without a window.")},
