@@ -1,7 +1,7 @@
 #include "BatchRunner.h"
 
-#include "ConflictTable.h"
 #include "KvtConnection.h"
+#include "KvtTables.h"
 #include "PLog.h"
 
 #include <QSqlDatabase>
@@ -16,8 +16,7 @@ QString keyOfConflict(const QString &conflictQuery)
 
 QString tableName(kvtTableName table)
 {
-    const ConflictTable *description = ConflictTable::find(table);
-    return description ? description->name : QString::number(int(table));
+    return KvtTable::of(table).name;
 }
 
 } // namespace
@@ -82,12 +81,12 @@ bool BatchRunner::connectToServer()
     settings.port = m_options.port;
     settings.user = m_options.user;
     settings.password = m_options.password;
-    const KvtConnectResult result = openDefaultConnection(settings);
-    if (result.ok)
+    const KvtSqlStatus status = openKvtConnection(settings);
+    if (status)
         return true;
     fail(BatchExit::Failed, tr("cannot connect to %1:%2 as %3: %4")
-                                .arg(m_options.host, QString::number(m_options.port),
-                                     m_options.user, result.errorText));
+                                .arg(m_options.host, QString::number(m_options.port), m_options.user,
+                                     status.text().trimmed()));
     return false;
 }
 
@@ -114,8 +113,7 @@ void BatchRunner::interrupt()
 
 void BatchRunner::stopWorker()
 {
-    m_merger.setStopFlag(true);
-    m_merger.resumeThread();
+    m_merger.requestStop();
 }
 
 void BatchRunner::onSqlError(const QString &text, const QString &code)

@@ -1,51 +1,47 @@
 #include "KvtConnection.h"
 
-#include "CONST.h"
 #include "PMySqlCharset.h"
-#include "PSqlDBAccess.h"
-
-#include <QSqlDatabase>
-#include <QSqlError>
 
 namespace {
 
-KvtConnectResult failure(const QSqlError &error)
+bool isMySql(const QString &driver)
 {
-    KvtConnectResult result;
-    result.errorText = error.text().trimmed();
-    if (result.errorText.isEmpty())
-        result.errorText = QStringLiteral("cannot open a database connection");
-    result.errorCode = error.nativeErrorCode();
-    return result;
+    return driver.startsWith(QLatin1String("QMYSQL")) || driver == QLatin1String("QMARIADB");
 }
 
 } // namespace
 
-KvtConnectResult openDefaultConnection(const KvtConnectionSettings &settings)
+KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QString &connectionName)
 {
-    const QString name = QLatin1String(QSqlDatabase::defaultConnection);
-    if (QSqlDatabase::contains(name))
-        QSqlDatabase::removeDatabase(name);
-    PMySqlCharset::registerDriverCodec();
-    QSqlDatabase db = QSqlDatabase::addDatabase(SQLDRIVER, name);
+    closeKvtConnection(connectionName);
+    const bool mySql = isMySql(settings.driver);
+    if (mySql)
+        PMySqlCharset::registerDriverCodec();
+    QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, connectionName);
+    if (!db.isValid())
+        return KvtSqlStatus::failure(db.lastError());
     db.setHostName(settings.host);
     db.setPort(settings.port);
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setDatabaseName(settings.database);
-    QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds);
-    if (!settings.connectOptions.isEmpty())
-        options += QLatin1Char(';') + settings.connectOptions;
-    db.setConnectOptions(options);
+    if (mySql)
+        db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds));
     if (!db.open())
-        return failure(db.lastError());
-    QSqlError charsetError;
-    if (!PMySqlCharset::switchToUtf8mb4(db, &charsetError)) {
-        const KvtConnectResult result = failure(charsetError);
+        return KvtSqlStatus::failure(db.lastError());
+    QSqlError error;
+    if (mySql && !PMySqlCharset::switchToUtf8mb4(db, &error))
+        return KvtSqlStatus::failure(error);
+    return {};
+}
+
+void closeKvtConnection(const QString &connectionName)
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
         db.close();
-        return result;
     }
-    KvtConnectResult result;
-    result.ok = true;
-    return result;
+    QSqlDatabase::removeDatabase(connectionName);
 }

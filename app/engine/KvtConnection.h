@@ -1,32 +1,32 @@
 #ifndef KVTCONNECTION_H
 #define KVTCONNECTION_H
 
+#include "KvtSqlStatus.h"
+#include "PSqlDBAccess.h"
+
+#include <QSqlDatabase>
 #include <QString>
 
-// Where and as whom to connect.
+// Where and how to connect to the server that holds the KVT databases.
 struct KvtConnectionSettings
 {
-    QString host;
-    int port = 3306;
+    QString driver = QStringLiteral("QMYSQL");
+    QString host = QStringLiteral("127.0.0.1");
+    int port = PSqlDBAccess::defaultPort;
     QString user;
     QString password;
+    // The database the connection opens; every statement names its databases itself.
     QString database = QStringLiteral("mysql");
-    // Further options of Qt's MySQL driver, ';'-separated (for example TLS:
-    // "SSL_CA=/path/ca.pem"); the connect timeout is always added.
-    QString connectOptions;
 };
 
-// The outcome of an attempt: the driver's error text and number when it failed.
-struct KvtConnectResult
-{
-    bool ok = false;
-    QString errorText;
-    QString errorCode;
-};
+// Opens a connection for code without a window: nothing is shown, the failure comes back
+// as a result. A MySQL connection gets the connect time-out of the connection panel and
+// carries every Unicode text (utf8mb4). An earlier connection of the same name is
+// replaced. The connection belongs to the calling thread.
+KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings,
+                               const QString &connectionName = QLatin1String(QSqlDatabase::defaultConnection));
 
-// Opens Qt's default connection (replacing an open one) to a MySQL/MariaDB server and
-// switches it to utf8mb4. Shows nothing: a failure, a refused login included, comes back
-// in the result, so a caller without a window can report it.
-KvtConnectResult openDefaultConnection(const KvtConnectionSettings &settings);
+// Closes and forgets the named connection; nothing happens for an unknown name.
+void closeKvtConnection(const QString &connectionName = QLatin1String(QSqlDatabase::defaultConnection));
 
 #endif // KVTCONNECTION_H
