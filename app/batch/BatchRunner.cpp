@@ -1,7 +1,6 @@
 #include "BatchRunner.h"
 
 #include "KvtConnection.h"
-#include "KvtTables.h"
 #include "PLog.h"
 
 #include <QSqlDatabase>
@@ -14,9 +13,14 @@ QString keyOfConflict(const QString &conflictQuery)
     return conflictQuery.mid(conflictQuery.lastIndexOf(QLatin1Char('=')) + 1);
 }
 
-QString tableName(kvtTableName table)
+QString decisionText(const BatchConflicts &conflicts)
 {
-    return KvtTable::of(table).name;
+    switch (conflicts.decision()) {
+    case BatchConflicts::Decision::Replaced: return QStringLiteral("replaced");
+    case BatchConflicts::Decision::AddedNewKey: return QStringLiteral("added under key ") + conflicts.newKey();
+    case BatchConflicts::Decision::LeftOut: break;
+    }
+    return QStringLiteral("left out");
 }
 
 } // namespace
@@ -28,6 +32,7 @@ BatchRunner::BatchRunner(const BatchOptions &options, QTextStream &out, QTextStr
     , m_out(out)
     , m_err(err)
     , m_progress(err, options.quiet ? BatchProgress::Style::Silent : progressStyle)
+    , m_conflicts(options.onConflict)
 {
     const auto queued = Qt::QueuedConnection;
     connect(&m_merger, &KvtMerger::sendCurrentDB, this,
@@ -127,19 +132,28 @@ void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const 
 {
     Q_UNUSED(destQuery)
     if (m_merger.stopFlag()) {
+        m_merger.resumeThread(); // the run is ending: the record is left out
+        return;
+    }
+    const BatchConflicts::Outcome outcome =
+        m_conflicts.settle(table, m_currentSource, m_options.destination, srcQuery);
+    const QString where = QStringLiteral("%1.%2, key %3")
+                              .arg(m_currentSource, m_conflicts.tableName(), keyOfConflict(srcQuery));
+    switch (outcome) {
+    case BatchConflicts::Outcome::Settled:
+        PLOG_INFO << "conflict in" << where << "settled:" << decisionText(m_conflicts) ;
         m_merger.resumeThread();
         return;
+    case BatchConflicts::Outcome::Unsettled:
+        fail(BatchExit::Conflict, tr("conflict in %1: the destination holds another record; stopped "
+                                     "(--on-conflict leave, replace or new-key settle conflicts)")
+                                      .arg(where));
+        break;
+    case BatchConflicts::Outcome::Failed:
+        fail(BatchExit::Failed, tr("conflict in %1 not settled: %2").arg(where, m_conflicts.message()));
+        break;
     }
-    if (table != tnDevice && m_options.onConflict == ConflictPolicy::AskFail) {
-        fail(BatchExit::Conflict,
-             tr("conflict in %1.%2, key %3: the destination holds another record; stopped "
-                "(choose --on-conflict leave, replace or new-key to settle conflicts)")
-                 .arg(m_currentSource, tableName(table),
-                      keyOfConflict(srcQuery)));
-        stopWorker();
-        return;
-    }
-    m_merger.resumeThread();
+    stopWorker();
 }
 
 // The first failure decides the status; later ones are still reported.

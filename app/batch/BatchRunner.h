@@ -1,6 +1,7 @@
 #ifndef BATCHRUNNER_H
 #define BATCHRUNNER_H
 
+#include "BatchConflicts.h"
 #include "BatchOptions.h"
 #include "BatchProgress.h"
 #include "KvtMerger.h"
@@ -44,6 +45,7 @@ private:
     QTextStream &m_out;
     QTextStream &m_err;
     BatchProgress m_progress;
+    BatchConflicts m_conflicts;
     KvtMerger m_merger;
     QEventLoop m_loop;
     QString m_currentSource;

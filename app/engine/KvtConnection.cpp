@@ -2,6 +2,8 @@
 
 #include "PMySqlCharset.h"
 
+#include <QStringList>
+
 namespace {
 
 bool isMySql(const QString &driver)
@@ -25,8 +27,12 @@ KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QStr
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setDatabaseName(settings.database);
+    QStringList options;
     if (mySql)
-        db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds));
+        options << QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds);
+    if (!settings.connectOptions.isEmpty())
+        options << settings.connectOptions;
+    db.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db.open())
         return KvtSqlStatus::failure(db.lastError());
     QSqlError error;
