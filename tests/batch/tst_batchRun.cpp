@@ -94,6 +94,8 @@ private slots:
     void sigtermDuringALargeMerge();
 
 private:
+    void startProgram(QProcess &process, const QStringList &arguments,
+                      const QString &password = TestDatabase::server().password);
     Run runProgram(const QStringList &arguments, const QString &password = TestDatabase::server().password);
     QStringList connectionArguments() const;
     QString freshDatabase(const QString &prefix);
@@ -137,7 +139,7 @@ QStringList tst_BatchRun::connectionArguments() const
 
 // No DISPLAY, no QT_QPA_PLATFORM: only PATH, HOME and the password (and the sanitizers'
 // own settings, which are not the program's).
-Run tst_BatchRun::runProgram(const QStringList &arguments, const QString &password)
+void tst_BatchRun::startProgram(QProcess &process, const QStringList &arguments, const QString &password)
 {
     const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
     QProcessEnvironment environment;
@@ -148,9 +150,14 @@ Run tst_BatchRun::runProgram(const QStringList &arguments, const QString &passwo
     for (const char *sanitizer : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
         if (system.contains(sanitizer))
             environment.insert(sanitizer, system.value(sanitizer));
-    QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(KVT_PROGRAM), arguments);
+}
+
+Run tst_BatchRun::runProgram(const QStringList &arguments, const QString &password)
+{
+    QProcess process;
+    startProgram(process, arguments, password);
     Run run;
     if (!process.waitForFinished(300000))
         return run;
@@ -343,35 +350,30 @@ void tst_BatchRun::exitStatuses()
 }
 
 // SIGTERM stops the worker at its next step: status 4, and a rerun completes the merge
-// without a duplicate.
+// without a duplicate. A second run into another destination goes on undisturbed.
 void tst_BatchRun::sigtermDuringALargeMerge()
 {
     const QString src = freshDatabase("kvt_b_big");
-    QCOMPARE(fillDemo(src, 1, 2000, 50, 1500), QString());
+    QCOMPARE(fillDemo(src, 1, 2000, 50, 400), QString());
     const QString dest = freshDatabase("kvt_b_dest");
     const QString reference = freshDatabase("kvt_b_ref");
     const QStringList merge = connectionArguments() + QStringList{"--source", src};
 
-    const Run whole = runProgram(merge + QStringList{"--destination", reference, "--quiet"});
-    QVERIFY2(whole.status == 0, qPrintable(whole.err));
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("DISPLAY");
-    environment.insert("HOME", m_home.path());
-    environment.insert("KVT_DB_PASSWORD", TestDatabase::server().password);
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(KVT_PROGRAM), merge + QStringList{"--destination", dest});
-    QVERIFY(process.waitForStarted());
+    QProcess stopped;
+    QProcess whole;
+    startProgram(stopped, merge + QStringList{"--destination", dest});
+    startProgram(whole, merge + QStringList{"--destination", reference, "--quiet"});
     QString err;
     // The reference tables, merged row by row, take seconds: the signal falls into them.
-    QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(process.readAllStandardError())).contains(".graphics: "),
+    QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(stopped.readAllStandardError())).contains(".graphics: "),
                              120000);
-    ::kill(pid_t(process.processId()), SIGTERM);
-    QVERIFY(process.waitForFinished(120000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 4);
-    QVERIFY(count(dest, "humans") < count(reference, "humans") || count(dest, "zones") < count(reference, "zones"));
+    ::kill(pid_t(stopped.processId()), SIGTERM);
+    QVERIFY(stopped.waitForFinished(120000));
+    QVERIFY(whole.waitForFinished(300000));
+    QCOMPARE(stopped.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(stopped.exitCode(), 4);
+    QCOMPARE(whole.exitCode(), 0);
+    QVERIFY(count(dest, "zones") < count(reference, "zones"));
 
     const Run rerun = runProgram(merge + QStringList{"--destination", dest, "--quiet"});
     QVERIFY2(rerun.status == 0, qPrintable(rerun.err));
