@@ -2,8 +2,6 @@
 
 #include "PMySqlCharset.h"
 
-#include <QStringList>
-
 namespace {
 
 bool isMySql(const QString &driver)
@@ -27,12 +25,8 @@ KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QStr
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setDatabaseName(settings.database);
-    QStringList options;
     if (mySql)
-        options << QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds);
-    if (!settings.connectOptions.isEmpty())
-        options << settings.connectOptions;
-    db.setConnectOptions(options.join(QLatin1Char(';')));
+        db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds));
     if (!db.open())
         return KvtSqlStatus::failure(db.lastError());
     QSqlError error;

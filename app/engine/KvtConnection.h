@@ -17,9 +17,6 @@ struct KvtConnectionSettings
     QString password;
     // The database the connection opens; every statement names its databases itself.
     QString database = QStringLiteral("mysql");
-    // Further driver options, ';'-separated, after the connect time-out (for example TLS:
-    // "SSL_CA=<file>").
-    QString connectOptions;
 };
 
 // Opens a connection for code without a window: nothing is shown, the failure comes back
