@@ -69,6 +69,16 @@ void PSqlDBAccess::closeDBConnection(QSqlDatabase &db)
     db.close();
 }
 
+void PSqlDBAccess::setExtraConnectOptions(const QString &options)
+{
+    m_extraConnectOptions = options;
+}
+
+QString PSqlDBAccess::extraConnectOptions() const
+{
+    return m_extraConnectOptions;
+}
+
 int PSqlDBAccess::portFromText(const QString &port)
 {
     bool ok = false;
@@ -84,10 +94,13 @@ bool PSqlDBAccess::isMySqlDriver(const QString &driver)
 // Qt's MySQL driver always connects with CLIENT_MULTI_STATEMENTS (and rejects the flag
 // as an option name), so a script of several statements runs in one call. What it
 // lacks is a bound on the wait for an address where nothing answers.
-void PSqlDBAccess::prepareMySqlConnection(QSqlDatabase &db)
+void PSqlDBAccess::prepareMySqlConnection(QSqlDatabase &db) const
 {
     PMySqlCharset::registerDriverCodec();
-    db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(connectTimeoutSeconds));
+    QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(connectTimeoutSeconds);
+    if (!m_extraConnectOptions.isEmpty())
+        options += QLatin1Char(';') + m_extraConnectOptions;
+    db.setConnectOptions(options);
 }
 
 // The driver talks utf8mb3 to the server, which refuses four-byte characters.

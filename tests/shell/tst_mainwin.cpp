@@ -162,7 +162,9 @@ void tst_MainWin::form()
     QVERIFY(!ui.btnMerge->icon().isNull());
     QCOMPARE(ui.btnMerge->maximumHeight(), 35);
 
-    QCOMPARE(ui.menubar->actions().size(), 0);
+    QVERIFY(ui.menubar->actions().contains(ui.menuConnection->menuAction()));
+    QCOMPARE(ui.menuConnection->title(), QStringLiteral("Connection"));
+    QCOMPARE(ui.menuConnection->actions(), QList<QAction *>{ui.actionConnectionSecurity});
     QCOMPARE(window.menuBar(), ui.menubar);
     QCOMPARE(window.statusBar(), ui.statusbar);
 }
