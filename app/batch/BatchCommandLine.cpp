@@ -146,9 +146,10 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     o.destination = m_parser.value(optDestination);
     o.sources = m_parser.values(optSource);
     o.reportFile = m_parser.value(optReport);
-    o.sslCa = m_parser.value(optSslCa);
-    o.sslCert = m_parser.value(optSslCert);
-    o.sslKey = m_parser.value(optSslKey);
+    o.security.useTls = m_parser.isSet(optSslCa);
+    o.security.caFile = m_parser.value(optSslCa);
+    o.security.certFile = m_parser.value(optSslCert);
+    o.security.keyFile = m_parser.value(optSslKey);
     o.quiet = m_parser.isSet(optQuiet);
     if (m_parser.isSet(optPort)) {
         bool ok = false;
@@ -159,8 +160,11 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     if (!conflictPolicyFromName(m_parser.value(optOnConflict), o.onConflict))
         return fail(QObject::tr("Unknown --on-conflict value '%1': use ask-fail, leave, replace "
                                 "or new-key.").arg(m_parser.value(optOnConflict)));
-    if (o.sslCa.isEmpty() && (!o.sslCert.isEmpty() || !o.sslKey.isEmpty()))
+    if (!o.security.useTls && (m_parser.isSet(optSslCert) || m_parser.isSet(optSslKey)))
         return fail(QObject::tr("--ssl-cert and --ssl-key need --ssl-ca."));
+    QString tlsProblem;
+    if (!o.security.isUsable(&tlsProblem))
+        return fail(tlsProblem);
     if (o.sources.isEmpty())
         return fail(QObject::tr("No source database: give at least one --source."));
     if (o.sourcesToMerge().isEmpty())

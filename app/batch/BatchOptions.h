@@ -1,6 +1,8 @@
 #ifndef BATCHOPTIONS_H
 #define BATCHOPTIONS_H
 
+#include "ConnectionSecurity.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -33,9 +35,7 @@ struct BatchOptions
     QStringList sources;        // as given, in order; repeats and the destination included
     ConflictPolicy onConflict = ConflictPolicy::AskFail;
     QString reportFile;         // empty: the log folder's reports/
-    QString sslCa;              // non-empty turns TLS on
-    QString sslCert;
-    QString sslKey;
+    ConnectionSecurity security; // TLS: on with --ssl-ca
     bool quiet = false;
 
     // The sources a run merges: the destination's own name and repeats left out, in

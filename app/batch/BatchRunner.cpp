@@ -86,6 +86,7 @@ bool BatchRunner::connectToServer()
     settings.port = m_options.port;
     settings.user = m_options.user;
     settings.password = m_options.password;
+    settings.security = m_options.security;
     const KvtSqlStatus status = openKvtConnection(settings);
     if (status)
         return true;

@@ -85,6 +85,8 @@ void tst_BatchCommandLine::requests_data()
     QTest::newRow("host twice") << run + QStringList{"--host", "other"} << true << R::Invalid << "more than once";
     QTest::newRow("client key without CA") << run + QStringList{"--ssl-key", "k.pem"} << true << R::Invalid
                                            << "--ssl-ca";
+    QTest::newRow("unreadable CA") << run + QStringList{"--ssl-ca", "/no/such/ca.pem"} << true << R::Invalid
+                                   << "/no/such/ca.pem";
     QTest::newRow("stray argument") << run + QStringList{"extra"} << true << R::Invalid << "extra";
 }
 
@@ -116,6 +118,7 @@ void tst_BatchCommandLine::optionsOfARun()
     QCOMPARE(o.password, QString());
     QCOMPARE(o.onConflict, ConflictPolicy::NewKey);
     QVERIFY(o.quiet);
+    QVERIFY(!o.security.useTls);
     QCOMPARE(o.reportFile, QStringLiteral("r.csv"));
     QStringList skipped;
     QCOMPARE(o.sourcesToMerge(&skipped), (QStringList{"a", "b"}));

@@ -91,6 +91,7 @@ private slots:
     void conflictPolicies_data();
     void conflictPolicies();
     void exitStatuses();
+    void tlsConnection();
     void sigtermDuringALargeMerge();
 
 private:
@@ -347,6 +348,32 @@ void tst_BatchRun::exitStatuses()
                      + QStringList{"--destination", full, "--source", other, "--on-conflict", "new-key"});
     QCOMPARE(run.status, 3);
     QVERIFY2(run.err.contains(QStringLiteral("part type %1").arg(partType)), qPrintable(run.err));
+}
+
+// An account accepted only over TLS with a client certificate: refused without TLS and
+// with a CA that did not sign the server's certificate, merged with the right files.
+void tst_BatchRun::tlsConnection()
+{
+    const QByteArray ca = qgetenv("KVT_TEST_DB_SSL_CA");
+    if (ca.isEmpty())
+        QSKIP("the test server speaks no TLS (KVT_TEST_DB_SSL_CA)");
+    const QString dest = freshDatabase("kvt_b_dest");
+    const QString src = freshDatabase("kvt_b_src");
+    QCOMPARE(fillDemo(src, 1, 10, 2, 10), QString());
+    QStringList merge = connectionArguments() + QStringList{"--destination", dest, "--source", src, "--quiet"};
+    merge[merge.indexOf("--user") + 1] = qEnvironmentVariable("KVT_TEST_DB_X509_USER");
+    const QStringList client{"--ssl-cert", qEnvironmentVariable("KVT_TEST_DB_SSL_CERT"), "--ssl-key",
+                             qEnvironmentVariable("KVT_TEST_DB_SSL_KEY")};
+
+    Run run = runProgram(merge);
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains("Access denied"), qPrintable(run.err));
+    run = runProgram(merge + QStringList{"--ssl-ca", qEnvironmentVariable("KVT_TEST_DB_SSL_OTHER_CA")} + client);
+    QCOMPARE(run.status, 3);
+    QCOMPARE(count(dest, "defects"), 0);
+    run = runProgram(merge + QStringList{"--ssl-ca", QString::fromLocal8Bit(ca)} + client);
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QCOMPARE(count(dest, "defects"), count(src, "defects"));
 }
 
 // SIGTERM stops the worker at its next step: status 4, and a rerun completes the merge
