@@ -201,6 +201,10 @@
         <source>connection is success, encrypted (%1)</source>
         <translation>подключение установлено, зашифровано (%1)</translation>
     </message>
+    <message>
+        <source>Table &quot;%1&quot;: no free key is left within the range of the column &quot;%2&quot;. The merge is stopped.</source>
+        <translation>Таблица «%1»: в пределах столбца «%2» не осталось свободного ключа. Слияние остановлено.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -501,6 +505,12 @@ below you want to add a zone</source>
     <message>
         <source>Selected ID/Code is exists!</source>
         <translation>Выбранный ID/код уже занят!</translation>
+    </message>
+    <message>
+        <source>There is no part type in the source
+to add the zone to.</source>
+        <translation>В базе-источнике нет типа детали,
+к которому можно добавить зону.</translation>
     </message>
 </context>
 <context>

@@ -16,11 +16,8 @@ namespace {
 
 int runBatch(const BatchOptions &options, QTextStream &out, QTextStream &err)
 {
-    // The same start-up as the window's: log file, banner, interface language.
-    setCodecForApp();
-    setLogger();
-    startLogInfo();
-    setApplicationLocale();
+    // The same start-up as the window's: names, codec, log file, banner, language.
+    initApplication();
 
     BatchRunner runner(options, out, err,
                        isatty(STDERR_FILENO) ? BatchProgress::Style::Updating

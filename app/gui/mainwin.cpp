@@ -3,9 +3,11 @@
 
 #include "CONST.h"
 #include "ConflictAnswer.h"
+#include "ConflictResolver.h"
 #include "ConnectionPanel.h"
 #include "ConnectionSecurity.h"
 #include "KvtMerger.h"
+#include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
 #include "PSqlErrors.h"
@@ -29,7 +31,6 @@
 #include <QState>
 #include <QStringListModel>
 
-#include <limits>
 
 namespace {
 
@@ -516,13 +517,23 @@ void MainWin::addUnderNewKey()
     const quint64 id = dlgDiffRecords->getMaxID();
     if (id == 0)
         return; // reported by the dialog, which has stopped the merge
-    if (id > quint64(std::numeric_limits<int>::max())) {
-        PLOG_ERROR << "no free key below" << std::numeric_limits<int>::max()
-                   << "for a conflicting record: the merge is stopped";
-        merger->requestStop();
+    if (!ConflictResolver::keyFits(id)) {
+        showNoKeyLeft();
         return;
     }
     dlgDiffRecords->insertInTable(static_cast<int>(id));
+}
+
+// Not an SQL error, so the box has no code line; the run ends as after one.
+void MainWin::showNoKeyLeft()
+{
+    const KvtTable &table = KvtTable::of(dlgDiffRecords->resolver()->table());
+    const QString text = tr("Table \"%1\": no free key is left within the range of the column \"%2\". "
+                            "The merge is stopped.")
+                             .arg(table.name, table.keyColumn());
+    PLOG_ERROR << text;
+    merger->requestStop();
+    QMessageBox::critical(this, QObject::tr("Error"), text, QMessageBox::Ok);
 }
 
 // ---------------------------------------------------------------- window

@@ -126,6 +126,7 @@ private:
     void createMergeButtonStates();
     void showInputProblem(const QString &boxText, const QString &statusText);
     void addUnderNewKey();
+    void showNoKeyLeft();
     QStringList sourceDatabaseNames() const;
     // Stops a running worker and waits for its thread to end.
     void stopWorkerAndWait();

@@ -43,11 +43,15 @@ int PSqlDBAccess::openDBConnection(QSqlDatabase &db, QString &errMsg, const QStr
                                    const QString &user, const QString &password,
                                    const QString &port)
 {
-    // Let go of the old handle, then of the old connection, before the new one comes.
+    // Let go of the old handle, then of the old connection, before the new one comes. The
+    // old connection is closed first: a query or model may still hold it, and removing it
+    // alone would leave it open on the server.
     db = QSqlDatabase();
     const QString name = QLatin1String(QSqlDatabase::defaultConnection);
-    if (QSqlDatabase::contains(name))
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase::database(name, false).close();
         QSqlDatabase::removeDatabase(name);
+    }
     db = QSqlDatabase::addDatabase(driver, name);
     db.setDatabaseName(dbName);
     db.setHostName(host);

@@ -4,7 +4,7 @@
 #include "EngineTestData.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
-#include "auxFunc.h"
+#include "WidgetCreation.h"
 #include "mainwin.h"
 
 #include <QDir>

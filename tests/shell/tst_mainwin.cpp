@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "WidgetCreation.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "mainwin.h"
 #include "ui_mainwin.h"
