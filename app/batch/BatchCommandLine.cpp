@@ -13,7 +13,6 @@ const QString optUser = QStringLiteral("user");
 const QString optDestination = QStringLiteral("destination");
 const QString optSource = QStringLiteral("source");
 const QString optOnConflict = QStringLiteral("on-conflict");
-const QString optReport = QStringLiteral("report");
 const QString optPasswordFile = QStringLiteral("password-file");
 const QString optSslCa = QStringLiteral("ssl-ca");
 const QString optSslCert = QStringLiteral("ssl-cert");
@@ -59,7 +58,7 @@ BatchCommandLine::BatchCommandLine()
         "Merges KVT inspection databases. Without options it opens its window; with --batch "
         "it merges the sources into the destination without a window and prints a summary:\n"
         "  kvtmerge --batch --host H [--port P] --user U --destination DB --source DB\n"
-        "           [--source DB ...] [--on-conflict POLICY] [--report FILE]\n"
+        "           [--source DB ...] [--on-conflict POLICY]\n"
         "           [--password-file FILE] [--ssl-ca FILE ...] [--quiet]"));
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
@@ -79,9 +78,6 @@ BatchCommandLine::BatchCommandLine()
                      "under the next zone number of its part type). Device conflicts are "
                      "always replaced."),
          QObject::tr("policy"), QStringLiteral("ask-fail")},
-        {optReport, QObject::tr("Write the report's tables to this file, its conflicts and "
-                                "run files beside it (default: the log folder's reports/)."),
-         QObject::tr("file")},
         {optPasswordFile, QObject::tr("Read the password from the first line of this file, "
                                       "which only its owner may read."),
          QObject::tr("file")},
@@ -132,7 +128,7 @@ BatchCommandLine::Request BatchCommandLine::parse(const QStringList &arguments,
 BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironment &environment)
 {
     // A value given twice would be silently overridden: refuse it instead.
-    for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict, optReport,
+    for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict,
                                   optPasswordFile, optSslCa, optSslCert, optSslKey})
         if (m_parser.values(single).size() > 1)
             return fail(QObject::tr("Option '%1' is given more than once.").arg(single));
@@ -145,7 +141,6 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     o.user = m_parser.value(optUser);
     o.destination = m_parser.value(optDestination);
     o.sources = m_parser.values(optSource);
-    o.reportFile = m_parser.value(optReport);
     o.security.useTls = m_parser.isSet(optSslCa);
     o.security.caFile = m_parser.value(optSslCa);
     o.security.certFile = m_parser.value(optSslCert);

@@ -34,7 +34,6 @@ struct BatchOptions
     QString destination;
     QStringList sources;        // as given, in order; repeats and the destination included
     ConflictPolicy onConflict = ConflictPolicy::AskFail;
-    QString reportFile;         // empty: the log folder's reports/
     ConnectionSecurity security; // TLS: on with --ssl-ca
     bool quiet = false;
 

@@ -1,5 +1,6 @@
 #include "BatchRunner.h"
 
+#include "AlignedTable.h"
 #include "KvtConnection.h"
 #include "PLog.h"
 
@@ -37,10 +38,12 @@ BatchRunner::BatchRunner(const BatchOptions &options, QTextStream &out, QTextStr
     const auto queued = Qt::QueuedConnection;
     connect(&m_merger, &KvtMerger::sendCurrentDB, this,
             [this](const QString &db) { m_currentSource = db; }, queued);
-    connect(&m_merger, &KvtMerger::setStatusText, this,
-            [this](const QString &step) { m_progress.stepStarted(m_currentSource, step); }, queued);
-    connect(&m_merger, &KvtMerger::sendProgressBarMaxValue, this,
-            [this](int rows) { m_progress.stepSize(rows); }, queued);
+    connect(&m_merger, &KvtMerger::setStatusText, this, &BatchRunner::stepStarted, queued);
+    connect(&m_merger, &KvtMerger::sendProgressBarMaxValue, this, [this](int rows) {
+        m_progress.stepSize(rows);
+        if (!m_steps.isEmpty())
+            m_steps.last()[2] = QString::number(rows);
+    }, queued);
     connect(&m_merger, &KvtMerger::sendProgressBarCurrentValue, this,
             [this](int rows) { m_progress.rowsHandled(rows); }, queued);
     connect(&m_merger, &KvtMerger::sqlErr, this, &BatchRunner::onSqlError, queued);
@@ -71,10 +74,9 @@ BatchExit BatchRunner::run()
     m_loop.exec();
     m_merger.wait();
     m_progress.finish();
-
-    printSummary();
     if (m_interrupted)
         m_status = BatchExit::Interrupted;
+    printSummary();
     PLOG_INFO << "batch merge ended with status" << int(m_status);
     return m_status;
 }
@@ -168,6 +170,26 @@ void BatchRunner::fail(BatchExit status, const QString &message)
     m_err.flush();
 }
 
+void BatchRunner::stepStarted(const QString &step)
+{
+    m_progress.stepStarted(m_currentSource, step);
+    if (!m_steps.isEmpty())
+        m_steps.last()[3] = QStringLiteral("done");
+    const QString prefix = m_currentSource + QLatin1Char('.');
+    m_steps.append({m_currentSource, step.startsWith(prefix) ? step.mid(prefix.size()) : step,
+                    QStringLiteral("0"), QString()});
+}
+
+// The table steps of the run in aligned columns; the last one ended as the run did.
 void BatchRunner::printSummary()
 {
+    if (!m_steps.isEmpty()) {
+        m_steps.last()[3] = m_status == BatchExit::Merged ? QStringLiteral("done")
+                            : m_status == BatchExit::Failed ? QStringLiteral("failed")
+                                                            : QStringLiteral("stopped");
+    }
+    m_out << alignedTable(QList<QStringList>{{QStringLiteral("source"), QStringLiteral("table"),
+                                              QStringLiteral("rows"), QStringLiteral("status")}}
+                          + m_steps);
+    m_out.flush();
 }

@@ -39,6 +39,7 @@ private:
     void onSqlError(const QString &text, const QString &code);
     void fail(BatchExit status, const QString &message);
     void stopWorker();
+    void stepStarted(const QString &step);
     void printSummary();
 
     const BatchOptions m_options;
@@ -51,6 +52,9 @@ private:
     QString m_currentSource;
     BatchExit m_status = BatchExit::Merged;
     bool m_interrupted = false;
+    // One row per table step begun: source, table, rows, status (the last step's status
+    // is known only at the end).
+    QList<QStringList> m_steps;
 };
 
 #endif // BATCHRUNNER_H

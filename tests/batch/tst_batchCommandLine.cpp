@@ -110,7 +110,7 @@ void tst_BatchCommandLine::optionsOfARun()
     environment.insert(QStringLiteral("KVT_DB_PASSWORD"), QString()); // an empty password is one
     QCOMPARE(commandLine.parse(connection + QStringList{"--port", "3307", "--source", "a", "--source", "dest",
                                                         "--source", "b", "--source", "a", "--on-conflict",
-                                                        "new-key", "--quiet", "--report", "r.csv"},
+                                                        "new-key", "--quiet"},
                                environment),
              BatchCommandLine::Request::RunBatch);
     const BatchOptions &o = commandLine.options();
@@ -119,7 +119,6 @@ void tst_BatchCommandLine::optionsOfARun()
     QCOMPARE(o.onConflict, ConflictPolicy::NewKey);
     QVERIFY(o.quiet);
     QVERIFY(!o.security.useTls);
-    QCOMPARE(o.reportFile, QStringLiteral("r.csv"));
     QStringList skipped;
     QCOMPARE(o.sourcesToMerge(&skipped), (QStringList{"a", "b"}));
     QCOMPARE(skipped, (QStringList{"dest", "a"}));
@@ -202,7 +201,7 @@ void tst_BatchCommandLine::helpNamesEveryOptionAndStatus()
 {
     const QString help = BatchCommandLine().helpText();
     for (const char *option : {"--batch", "--host", "--port", "--user", "--destination", "--source",
-                               "--on-conflict", "--report", "--password-file", "--ssl-ca", "--ssl-cert",
+                               "--on-conflict", "--password-file", "--ssl-ca", "--ssl-cert",
                                "--ssl-key", "--quiet", "--help", "--version", "KVT_DB_PASSWORD",
                                "process list"})
         QVERIFY2(help.contains(QLatin1String(option)), option);

@@ -197,6 +197,11 @@ void tst_BatchRun::twoSourcesMergeAsTheWindowDoes()
                                                 "--on-conflict", policy};
     const Run first = runProgram(arguments);
     QVERIFY2(first.status == 0, qPrintable(first.err));
+    // The summary: one row per source and table step, in aligned columns.
+    const QStringList summary = first.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(summary.size(), 1 + 2 * mergedTables.size());
+    QCOMPARE(summary.first().simplified(), QStringLiteral("source table rows status"));
+    QCOMPARE(summary.at(1).simplified(), QStringLiteral("%1 defects 300 done").arg(one));
     QVERIFY2(first.err.contains(QStringLiteral("%1.defects: 300 rows in ").arg(one)), qPrintable(first.err));
     for (const QString &table : mergedTables) {
         QCOMPARE(count(byBatch, table), count(byWindow, table));
