@@ -45,8 +45,7 @@ grep -qx 'Exec="/opt/kvtmerge/kvtmerge"' "$unpacked/usr/share/applications/kvtme
 
 # The program through its link, from another folder, without a display.
 shown=$(cd "$work" && "$unpacked/usr/bin/kvtmerge" --version) || fail "kvtmerge --version failed"
-build_number=$(sed -n 's/^const int kvtVersionBuild = \([0-9]*\);/\1/p' "$root/app/engine/version.cpp")
-[ "$shown" = "kvtMergeDB $version.$build_number" ] || fail "kvtmerge --version printed '$shown'"
+[ "$shown" = "kvtmerge $version" ] || fail "kvtmerge --version printed '$shown'"
 has "$(ldd "$unpacked/opt/kvtmerge/kvtmerge")" "$unpacked/opt/kvtmerge/../../usr/lib/$multiarch/libPelmora0.so.0" \
     || fail "kvtmerge does not load the library beside it"
 
