@@ -1,8 +1,9 @@
 #ifndef KVTMERGER_H
 #define KVTMERGER_H
 
-#include "global_vars.h"
 #include "KvtPreparedQuery.h"
+#include "KvtTableSql.h"
+#include "global_vars.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -19,7 +20,6 @@
 class QSqlQuery;
 class KvtSourceKey;
 class KvtSourceReader;
-class KvtTableSql;
 class KvtTableStatements;
 
 // The thread that merges source databases into a destination database.
@@ -42,8 +42,8 @@ class KvtTableStatements;
 // Conflict protocol: the worker emits differentRecordsInTbs() and blocks until
 // resumeThread() is called, exactly once per conflict, on any thread. Meanwhile the GUI
 // thread may read and write the destination on the default connection; the worker's
-// next statement sees what was written. To stop during a conflict, call setStopFlag(true)
-// and then resumeThread().
+// next statement sees what was written. requestStop() stops the worker at its next check
+// and ends a conflict wait as well; a conflict that arrives after it is left out.
 //
 // A source database is reported finished (sendCurrentFinishedDB) only when all nine
 // steps ran to their end. A stop or an error ends the run: no later database is announced.
@@ -100,6 +100,10 @@ public:
     // this worker copies the measurement tables.
     QString copyVariantName() const;
 
+    // Asks the worker to stop: sets the stop flag and wakes it if it waits in a conflict.
+    // Any thread; the worker ends at its next check.
+    void requestStop();
+
 signals:
     void errHasOccured();
     void sqlErr(const QString &msg, const QString &code);
@@ -139,8 +143,9 @@ protected:
     void queryFromSourceTableResults(int &errCode);
     void queryFromSourceTableZones(int &errCode);
 
-    // Each handles one source row; true when a statement failed (or a conflict could
-    // not be handed over) and the table's row loop must end.
+    // Each handles one source row (mergeRecord with the values in the order of the
+    // table's described columns); true when a statement failed (or a conflict could not
+    // be handed over) and the table's row loop must end.
     bool insertIntoTableDefects(const QString &fMyId, const QString &fDate,
                                 const QString &fDefectoscopistID, const QString &fVagNo,
                                 const QString &fDetTypeId, const QString &fDetNo,
@@ -174,7 +179,6 @@ protected:
 
 private:
     using Bindings = KvtPreparedQuery::Bindings;
-    using RowHandler = bool (KvtMerger::*)(const KvtSourceReader &row);
 
     // Where a source reference record stands against the destination.
     enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
@@ -185,25 +189,19 @@ private:
     bool checkServer();
     void closeConnection();
     bool mergeDatabase(const QString &name, int &errCode);
-    void readSourceTable(const char *message, const QStringList &columns, RowHandler handler,
-                         int &errCode);
+    // Reads the current step's source table and merges every record.
+    void readSourceTable(int &errCode);
     void reportError(const QString &text, const QString &code);
 
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
-    bool insertSimpleReference(const QString &fID, const QString &fShort, const QString &fName);
     bool handOverConflict(const QString &keyColumn, const QString &key);
-
-    bool defectsRow(const KvtSourceReader &row);
-    bool graphicsRow(const KvtSourceReader &row);
-    bool defectRefRow(const KvtSourceReader &row);
-    bool detTypesRow(const KvtSourceReader &row);
-    bool deviceRow(const KvtSourceReader &row);
-    bool factoryRow(const KvtSourceReader &row);
-    bool humansRow(const KvtSourceReader &row);
-    bool resultsRow(const KvtSourceReader &row);
-    bool zonesRow(const KvtSourceReader &row);
+    KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
+    // True when a statement failed; see the insertIntoTable* members.
+    bool mergeRecord(const KvtTableSql::Values &record);
+    // True on success.
+    bool insertRecord(const KvtTableSql::Values &record);
 
     QString currentSourceDB;
     QString currentDestinationDB;

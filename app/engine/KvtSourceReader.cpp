@@ -1,6 +1,6 @@
 #include "KvtSourceReader.h"
 
-#include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
 
 #include <QSqlField>
 #include <QSqlRecord>
@@ -15,7 +15,7 @@ KvtSourceReader::KvtSourceReader(const QSqlDatabase &db)
 bool KvtSourceReader::open(const QString &database, const QString &table,
                            const QString &pageColumn, int pageRows)
 {
-    const QString tableText = KvtSqlName::table(database, table);
+    const QString tableText = PSqlIdentifier::qualified(database, table);
     bool binary = false;
     const QString columns = selectList(tableText, binary);
     if (columns.isNull())
@@ -24,7 +24,7 @@ bool KvtSourceReader::open(const QString &database, const QString &table,
     if (pageColumn.isEmpty())
         return m_query.exec(select);
     m_pageRows = binary ? qMax(1, pageRows / 20) : qMax(1, pageRows);
-    const QString key = KvtSqlName::quoted(pageColumn);
+    const QString key = PSqlIdentifier::quote(pageColumn);
     const QString order = QStringLiteral(" ORDER BY ") + key + QStringLiteral(" LIMIT ")
                           + QString::number(m_pageRows);
     m_nextPage = select + QStringLiteral(" WHERE ") + key + QStringLiteral(" > :last") + order;
@@ -46,7 +46,7 @@ QString KvtSourceReader::selectList(const QString &tableText, bool &binary)
     bool castNeeded = false;
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField field = record.field(i);
-        const QString name = KvtSqlName::quoted(field.name());
+        const QString name = PSqlIdentifier::quote(field.name());
         const int type = field.type();
         binary = binary || type == QVariant::ByteArray;
         if (type == QVariant::Date || type == QVariant::DateTime) {

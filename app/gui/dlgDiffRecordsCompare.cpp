@@ -2,97 +2,66 @@
 #include "ui_dlgDiffRecordsCompare.h"
 
 #include "CONST.h"
-#include "ConflictRecordWriter.h"
-#include "ConflictTable.h"
-#include "DestinationKeys.h"
-#include "KvtMerger.h"
+#include "ConflictResolver.h"
+#include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlErrors.h"
-#include "PSqlService.h"
 #include "dbFunc.h"
 #include "dlgAddNewRec.h"
 #include "dlgAddZones.h"
 #include "gridDelegate.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QSqlQueryModel>
 #include <QTableView>
 
-namespace {
-
-// The dialog's owner is the main window, whose class this dialog does not know: its
-// slots are looked up by signature, and a missing one is logged.
-template <typename Signal>
-void connectToOwner(QObject *sender, Signal signal, QObject *owner, const char *slotSignature)
-{
-    if (!owner)
-        return;
-    const QMetaObject *meta = owner->metaObject();
-    const int index = meta->indexOfSlot(QMetaObject::normalizedSignature(slotSignature).constData());
-    if (index < 0 || !QObject::connect(sender, QMetaMethod::fromSignal(signal), owner, meta->method(index)))
-        PLOG_ERROR << "conflict dialog: its owner offers no slot" << slotSignature;
-}
-
-} // namespace
-
-dlgDiffRecordsCompare::dlgDiffRecordsCompare(KvtMerger *merger, QWidget *parent)
+dlgDiffRecordsCompare::dlgDiffRecordsCompare(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::dlgDiffRecordsCompare)
 {
     ui->setupUi(this);
     createNecessaryObjects();
     initWidgets();
-    initSlotSignal(parent, merger);
+    initSlotSignal();
 }
 
-// The form object goes first, then the SQL helpers (members); Qt deletes the children
+// The form object goes first, then the resolver (member); Qt deletes the children
 // (error object, delegate, models and grids) last.
 dlgDiffRecordsCompare::~dlgDiffRecordsCompare()
 {
     delete ui;
 }
 
-bool dlgDiffRecordsCompare::needsOperator(kvtTableName table, actionDiffRec standingChoice)
-{
-    if (table == tnDevice)
-        return false;
-    return standingChoice == adrAsk || (standingChoice == adrAddNew && table == tnZones);
-}
-
 void dlgDiffRecordsCompare::createNecessaryObjects()
 {
-    sqlErrors = new PSqlErrors(this);
-    sqlService = std::make_unique<PSqlService>(this);
-    writer = std::make_unique<ConflictRecordWriter>(sqlService.get(), sqlErrors);
-    keys = std::make_unique<DestinationKeys>(sqlService.get(), sqlErrors);
-    gridDelegate = new GridDelegate(this);
-    srcModel = new QSqlQueryModel(this);
-    destModel = new QSqlQueryModel(this);
-    tvSrcTable = new QTableView(this);
-    tvDestTable = new QTableView(this);
-    tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
-    tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
+    m_sqlErrors = new PSqlErrors(this);
+    m_resolver = std::make_unique<ConflictResolver>();
+    m_gridDelegate = new GridDelegate(this);
+    m_srcModel = new QSqlQueryModel(this);
+    m_destModel = new QSqlQueryModel(this);
+    m_tvSrcTable = new QTableView(this);
+    m_tvDestTable = new QTableView(this);
+    m_tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
+    m_tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
 }
 
 void dlgDiffRecordsCompare::initWidgets()
 {
-    blockClose = true;
+    m_blockClose = true;
     installEventFilter(this);
     ui->lbHelpSrcTb->setText(tr("Record in the source table:"));
     ui->lbHelpDestTb->setText(tr("Record in the  destination table:"));
-    tvSrcTable->setModel(srcModel);
-    tvDestTable->setModel(destModel);
-    ui->layoutSrcTb->addWidget(tvSrcTable);
-    ui->layoutDestTb->addWidget(tvDestTable);
+    m_tvSrcTable->setModel(m_srcModel);
+    m_tvDestTable->setModel(m_destModel);
+    ui->layoutSrcTb->addWidget(m_tvSrcTable);
+    ui->layoutDestTb->addWidget(m_tvDestTable);
 }
 
-void dlgDiffRecordsCompare::initSlotSignal(QObject *parent, KvtMerger *obj)
+void dlgDiffRecordsCompare::initSlotSignal()
 {
-    connectToOwner(this, &dlgDiffRecordsCompare::errHasOccured, parent, "stopMergeProc()");
-    connectToOwner(this, &dlgDiffRecordsCompare::setActionDiffRec, parent,
-                   "setActionForDiffRecords(actionDiffRec)");
     // The guard is lowered before any button's action runs and closes the window.
     connect(ui->btnContinueMerge, &QPushButton::clicked, this, &dlgDiffRecordsCompare::closeFalse);
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::closeFalse);
@@ -100,25 +69,20 @@ void dlgDiffRecordsCompare::initSlotSignal(QObject *parent, KvtMerger *obj)
     connect(ui->btnContinueMerge, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeContinue);
     connect(ui->btnDontMergeCurrentRec, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeCancel);
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeAddNewRec);
-    if (obj)
-        connect(this, &dlgDiffRecordsCompare::resumeThread, obj, &KvtMerger::resumeThread);
 }
 
 bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB,
                                              const QString &kvtDestDB, const QString &srcQuery,
                                              const QString &destQuery)
 {
-    currentTable = tbName;
-    this->kvtSrcDB = kvtSrcDB;
-    this->kvtDestDB = kvtDestDB;
-    conflictFailed = false;
-    writer->setConflict(tbName, kvtDestDB, srcQuery);
+    m_conflictFailed = false;
+    m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
 
-    srcModel->setQuery(srcQuery);
-    if (getLastErr(srcModel, sqlErrors))
+    m_srcModel->setQuery(srcQuery);
+    if (getLastErr(m_srcModel, m_sqlErrors))
         return true;
-    destModel->setQuery(destQuery);
-    if (getLastErr(destModel, sqlErrors))
+    m_destModel->setQuery(destQuery);
+    if (getLastErr(m_destModel, m_sqlErrors))
         return true;
 
     setTableViewGeneralProperties();
@@ -129,40 +93,45 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
 
 void dlgDiffRecordsCompare::emitErrHasOccured()
 {
-    conflictFailed = true;
+    m_conflictFailed = true;
     emit errHasOccured();
+}
+
+bool dlgDiffRecordsCompare::failed(const KvtSqlStatus &status)
+{
+    if (status)
+        return false;
+    getLastErr(status, m_sqlErrors);
+    emitErrHasOccured();
+    return true;
 }
 
 void dlgDiffRecordsCompare::updateDestinationRecord()
 {
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "conflict record not replaced after an error";
         return;
     }
-    if (writer->replaceDestinationRecord())
-        emitErrHasOccured();
+    failed(m_resolver->replaceDestinationRecord());
 }
 
 void dlgDiffRecordsCompare::insertInTable(const int &id)
 {
-    if (currentTable == tnZones) {
+    if (m_resolver->table() == tnZones) {
         PLOG_WARN << "a zone is added through the zone dialog only; zone left out";
         return;
     }
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "conflict record not added after an error";
         return;
     }
-    if (writer->addWithKey(id))
-        emitErrHasOccured();
+    failed(m_resolver->addWithKey(id));
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
-    QString errMsg;
-    const quint64 id = keys->nextFreeKey(kvtDestDB, table ? table->name : QString(), errMsg);
-    if (!errMsg.isEmpty()) {
+    quint64 id = 0;
+    if (showSqlFailure(m_resolver->proposedKey(id), m_sqlErrors)) {
         emitErrHasOccured();
         return 0;
     }
@@ -172,19 +141,18 @@ quint64 dlgDiffRecordsCompare::getMaxID()
 void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QString &currentIdDetType,
                                         const QString &idMax)
 {
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "zone not added after an error";
         return;
     }
-    if (writer->addZone(idZoneDetType, currentIdDetType, idMax))
-        emitErrHasOccured();
+    failed(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax));
 }
 
 // Close guard: the window is left only through its three buttons, each of which ends
 // the worker's wait.
 void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 {
-    if (blockClose) {
+    if (m_blockClose) {
         event->ignore();
         return;
     }
@@ -193,7 +161,7 @@ void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 
 void dlgDiffRecordsCompare::showEvent(QShowEvent *event)
 {
-    blockClose = true;
+    m_blockClose = true;
     QDialog::showEvent(event);
 }
 
@@ -202,7 +170,7 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
     if (obj == this && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Alt || key == Qt::Key_F4) {
-            blockClose = true;
+            m_blockClose = true;
             return true;
         }
     }
@@ -211,12 +179,12 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
 
 void dlgDiffRecordsCompare::closeFalse()
 {
-    blockClose = false;
+    m_blockClose = false;
 }
 
 void dlgDiffRecordsCompare::finishConflict()
 {
-    blockClose = false;
+    m_blockClose = false;
     close();
     emit resumeThread();
 }
@@ -240,19 +208,19 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
 {
     // A zone always needs the operator's choice of part type.
     if (ui->chkbxSaveChoice->isChecked())
-        emit setActionDiffRec(currentTable == tnZones ? adrAsk : adrAddNew);
+        emit setActionDiffRec(m_resolver->table() == tnZones ? adrAsk : adrAddNew);
     // Stay closed to every request while the child dialog runs and after it was cancelled.
-    blockClose = true;
+    m_blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
-    if (added == QDialog::Accepted || conflictFailed)
+    if (added == QDialog::Accepted || m_conflictFailed)
         finishConflict();
 }
 
 int dlgDiffRecordsCompare::addRecordWithNewID()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
-    return table ? createDlgNewRecID(table->name) : 0;
+    const QString table = m_resolver->tableName();
+    return table.isEmpty() ? 0 : createDlgNewRecID(table);
 }
 
 int dlgDiffRecordsCompare::createDlgNewRecID(const QString &tbName)
@@ -266,40 +234,30 @@ int dlgDiffRecordsCompare::execAddNewRec(const QString &tbName)
     connect(&dlg, &dlgAddNewRec::addRec, this, &dlgDiffRecordsCompare::insertInTable);
     connect(&dlg, &dlgAddNewRec::errHasOccured, this, &dlgDiffRecordsCompare::emitErrHasOccured);
     dlg.setCurrentTable(tbName);
-    dlg.setDestDB(kvtDestDB);
+    dlg.setDestDB(m_resolver->destinationDB());
     return dlg.exec();
 }
 
 int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
 {
     QStringList zone;
-    if (writer->readSource(zone)) {
-        emitErrHasOccured();
+    if (failed(m_resolver->readSource(zone)))
         return 0;
-    }
     dlgAddZones dlg(this);
     connect(&dlg, &dlgAddZones::addRecZone, this, &dlgDiffRecordsCompare::insertZones);
     connect(&dlg, &dlgAddZones::errHasOccured, this, &dlgDiffRecordsCompare::emitErrHasOccured);
     dlg.setCurrentTable(tbName);
-    dlg.setSrcDB(kvtSrcDB);
-    dlg.setDestDB(kvtDestDB);
-    dlg.setCurrentZoneName(zone.value(ConflictTable::find(tnZones)->columnIndex(QStringLiteral("Name"))));
+    dlg.setSrcDB(m_resolver->sourceDB());
+    dlg.setDestDB(m_resolver->destinationDB());
+    dlg.setCurrentZoneName(zone.value(KvtTable::of(tnZones).indexOf(QStringLiteral("Name"))));
     return dlg.exec();
 }
 
 void dlgDiffRecordsCompare::setTableViewForCurrentTable()
 {
-    switch (currentTable) {
-    case tnDefectRef: setTableViewDefectRef(); break;
-    case tnDetTypes: setTableViewDetTypes(); break;
-    case tnDevice: setTableViewDevice(); break;
-    case tnFactory: setTableViewFactory(); break;
-    case tnHumans: setTableViewHumans(); break;
-    case tnResults: setTableViewResults(); break;
-    case tnZones: setTableViewZones(); break;
-    case tnDefects:
-    case tnGraphics: break;
-    }
+    const KvtTable &table = KvtTable::of(m_resolver->table());
+    if (table.isReference())
+        setGridColumns(table);
 }
 
 void dlgDiffRecordsCompare::setTableViewGeneralProperties()
@@ -307,8 +265,8 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     QFont font;
     font.setWeight(75);
     font.setPointSize(10);
-    for (QTableView *view : {tvSrcTable, tvDestTable}) {
-        view->setItemDelegate(gridDelegate);
+    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
+        view->setItemDelegate(m_gridDelegate);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setShowGrid(false);
@@ -318,73 +276,57 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     }
 }
 
-// Captions of both grids and the resize modes of their columns, then the columns fitted
-// to their contents: a fixed column keeps that width, stretched ones share the rest.
-void dlgDiffRecordsCompare::setGridColumns(const QStringList &captions,
-                                           const QVector<QHeaderView::ResizeMode> &modes)
+namespace {
+
+QHeaderView::ResizeMode resizeModeOf(ColumnWidth width)
 {
-    for (QTableView *view : {tvSrcTable, tvDestTable}) {
+    switch (width) {
+    case ColumnWidth::Fixed: return QHeaderView::Fixed;
+    case ColumnWidth::Stretch: return QHeaderView::Stretch;
+    case ColumnWidth::Interactive: break;
+    }
+    return QHeaderView::Interactive;
+}
+
+QString captionOf(const KvtCaption &caption)
+{
+    if (!caption.context)
+        return QString::fromLatin1(caption.text.source);
+    return QCoreApplication::translate(caption.context, caption.text.source, caption.text.comment);
+}
+
+} // namespace
+
+// Captions of both grids and the resize modes of their columns, as the table's
+// description gives them, then the columns fitted to their contents: a fixed column
+// keeps that width, stretched ones share the rest.
+void dlgDiffRecordsCompare::setGridColumns(const KvtTable &table)
+{
+    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
         QAbstractItemModel *model = view->model();
         const int columns = model->columnCount();
-        for (int i = 0; i < captions.size() && i < columns; ++i) {
-            model->setHeaderData(i, Qt::Horizontal, captions.at(i), Qt::EditRole);
-            view->horizontalHeader()->setSectionResizeMode(i, modes.value(i, QHeaderView::Interactive));
+        for (int i = 0; i < table.columns.size() && i < columns; ++i) {
+            const KvtColumn &column = table.columns.at(i);
+            model->setHeaderData(i, Qt::Horizontal, captionOf(column.caption), Qt::EditRole);
+            view->horizontalHeader()->setSectionResizeMode(i, resizeModeOf(column.width));
         }
     }
     tableViewColumnsToContent();
 }
 
-void dlgDiffRecordsCompare::setTableViewShortName()
-{
-    setGridColumns({QStringLiteral("ID"), tr("Abbreviation"), tr("Full name")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewDefectRef()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewDetTypes()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewResults()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewDevice()
-{
-    setGridColumns({QObject::tr("ID"), QObject::tr("Name")}, {QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewFactory()
-{
-    setGridColumns({QStringLiteral("ID"), tr("Code"), tr("Abbreviation"), tr("Full name")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewHumans()
-{
-    // A person's full name is worded apart from the full name of a reference entry.
-    setGridColumns({QStringLiteral("ID"), tr("Surname"), tr("Name"), tr("Patronymic"),
-                    tr("Full name", "person"), tr("Tab. No")},
-                   {QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Stretch, QHeaderView::Stretch,
-                    QHeaderView::Interactive, QHeaderView::Fixed});
-}
-
-void dlgDiffRecordsCompare::setTableViewZones()
-{
-    setGridColumns({QObject::tr("DetTypeZone"), QStringLiteral("ID"), QObject::tr("DetTypeId"), QObject::tr("Zone")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
+// The per-table layouts: each the table's description.
+void dlgDiffRecordsCompare::setTableViewDefectRef() { setGridColumns(KvtTable::of(tnDefectRef)); }
+void dlgDiffRecordsCompare::setTableViewDetTypes() { setGridColumns(KvtTable::of(tnDetTypes)); }
+void dlgDiffRecordsCompare::setTableViewResults() { setGridColumns(KvtTable::of(tnResults)); }
+void dlgDiffRecordsCompare::setTableViewDevice() { setGridColumns(KvtTable::of(tnDevice)); }
+void dlgDiffRecordsCompare::setTableViewFactory() { setGridColumns(KvtTable::of(tnFactory)); }
+void dlgDiffRecordsCompare::setTableViewHumans() { setGridColumns(KvtTable::of(tnHumans)); }
+void dlgDiffRecordsCompare::setTableViewZones() { setGridColumns(KvtTable::of(tnZones)); }
 
 void dlgDiffRecordsCompare::tableViewColumnsToContent()
 {
-    tvSrcTable->resizeColumnsToContents();
-    tvDestTable->resizeColumnsToContents();
+    m_tvSrcTable->resizeColumnsToContents();
+    m_tvDestTable->resizeColumnsToContents();
 }
 
 void dlgDiffRecordsCompare::btnAddEnabled(bool param)

@@ -50,9 +50,6 @@ const int fieldSpacing = 2;
 const int fieldHeight = idleRowHeight - fieldSpacing;
 const int outerMargin = 4;
 
-// How long the window waits for the worker between two wake-ups when it is destroyed.
-const unsigned long workerWaitStepMs = 100;
-
 } // namespace
 
 MainWin::MainWin(QWidget *parent)
@@ -104,15 +101,11 @@ void MainWin::stopWorkerAndWait()
     if (!merger)
         return;
     merger->disconnect(this);
-    disconnect(this, &MainWin::stopFlagThread, merger, nullptr);
     if (!merger->isRunning())
         return;
     PLOG_WARN << "main window closed during a merge: the merge is stopped";
-    merger->setStopFlag(true);
-    // A wake-up may come before the worker has begun to wait in a conflict: repeat it.
-    do {
-        merger->resumeThread();
-    } while (!merger->wait(workerWaitStepMs));
+    merger->requestStop();
+    merger->wait();
 }
 
 // ---------------------------------------------------------------- construction
@@ -129,7 +122,7 @@ void MainWin::createNecessaryObjects()
     merger->setStopFlag(false);
     merger->initDBList();
 
-    dlgDiffRecords = new dlgDiffRecordsCompare(merger, this);
+    dlgDiffRecords = new dlgDiffRecordsCompare(this);
     dlgDiffRecords->setModal(true);
 
     completer = new QCompleter(this);
@@ -212,11 +205,13 @@ void MainWin::initSlotSignal(QWidget *parent)
     connect(merger, &KvtMerger::sendProgressBarCurrentValue, ui->progressBar, &QProgressBar::setValue,
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::sqlErr, this, &MainWin::showLastSqlErr, Qt::QueuedConnection);
-    connect(this, &MainWin::stopFlagThread, merger, &KvtMerger::setStopFlag, Qt::DirectConnection);
     connect(merger, &KvtMerger::differentRecordsInTbs, this, &MainWin::dlgDifferentRecords,
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::setStatusText, this, &MainWin::setStatusText, Qt::QueuedConnection);
     connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::errHasOccured, this, &MainWin::stopMergeProc);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::setActionDiffRec, this, &MainWin::setActionForDiffRecords);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
 }
 
 // ---------------------------------------------------------------- connection panel
@@ -365,7 +360,7 @@ QStringList MainWin::sourceDatabaseNames() const
 
 void MainWin::stopMergeProc()
 {
-    emit stopFlagThread(true);
+    merger->requestStop();
     // Until the worker has ended, a new merge must not start on top of it.
     if (mergeIsRunning())
         ui->btnMerge->setEnabled(false);
@@ -453,21 +448,20 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
         return;
     }
     if (dlgDiffRecords->getSqlParameters(param, currentDB, ui->edToTable->text(), querySrcTb, queryDestTb)) {
-        emit stopFlagThread(true);
-        merger->resumeThread();
+        merger->requestStop();
         return;
     }
     switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
-    case ConflictAnswer::AskOperator:
+    case ConflictAnswer::Step::AskOperator:
         dlgDiffRecords->exec();
         return;
-    case ConflictAnswer::ReplaceDestination:
+    case ConflictAnswer::Step::ReplaceDestination:
         dlgDiffRecords->updateDestinationRecord();
         break;
-    case ConflictAnswer::AddUnderNewKey:
+    case ConflictAnswer::Step::AddUnderNewKey:
         addUnderNewKey();
         break;
-    case ConflictAnswer::LeaveOut:
+    case ConflictAnswer::Step::LeaveOut:
         break;
     }
     merger->resumeThread();
@@ -481,7 +475,7 @@ void MainWin::addUnderNewKey()
     if (id > quint64(std::numeric_limits<int>::max())) {
         PLOG_ERROR << "no free key below" << std::numeric_limits<int>::max()
                    << "for a conflicting record: the merge is stopped";
-        emit stopFlagThread(true);
+        merger->requestStop();
         return;
     }
     dlgDiffRecords->insertInTable(static_cast<int>(id));
