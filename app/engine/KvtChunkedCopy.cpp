@@ -26,12 +26,12 @@ KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes
 {
     bool generated = false;
     if (!readIdGenerated(generated))
-        return Failed;
+        return OpenResult::Failed;
     if (!generated)
-        return NotUsable;
+        return OpenResult::NotUsable;
     if (!sizeChunks(chunkRows, chunkBytes) || !prepareCopy())
-        return Failed;
-    return findFrom(m_firstId, {}) ? Ready : Failed;
+        return OpenResult::Failed;
+    return findFrom(m_firstId, {}) ? OpenResult::Ready : OpenResult::Failed;
 }
 
 bool KvtChunkedCopy::copyNext(int &rows)

@@ -198,9 +198,9 @@ private:
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
     bool handOverConflict(const QString &keyColumn, const QString &key);
     KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
-    // True when a statement failed; see the insertIntoTable* members.
+    // Each true on success; false when a statement failed (reported) or a conflict could
+    // not be handed over.
     bool mergeRecord(const KvtTableSql::Values &record);
-    // True on success.
     bool insertRecord(const KvtTableSql::Values &record);
 
     QString currentSourceDB;
