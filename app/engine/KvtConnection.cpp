@@ -1,5 +1,6 @@
 #include "KvtConnection.h"
 
+#include "KvtServerVersion.h"
 #include "PMySqlCharset.h"
 
 namespace {
@@ -32,6 +33,13 @@ KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QStr
     QSqlError error;
     if (mySql && !PMySqlCharset::switchToUtf8mb4(db, &error))
         return KvtSqlStatus::failure(error);
+    // A server too old for the merge is refused here, before anything is read from it.
+    KvtServerVersion version;
+    QString versionError;
+    if (mySql && !KvtServerVersion::read(db, version, versionError))
+        return KvtSqlStatus::failure(versionError);
+    if (mySql && !version.isSupported())
+        return KvtSqlStatus::failure(version.tooOldMessage());
     return {};
 }
 
