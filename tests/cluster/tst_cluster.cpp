@@ -121,5 +121,5 @@ void tst_Cluster::nodesHoldTheSameRowsAfterAMerge()
     QCOMPARE(tableSums(3, dest), first);
 }
 
-QTEST_MAIN(tst_Cluster)
+QTEST_GUILESS_MAIN(tst_Cluster)
 #include "tst_cluster.moc"

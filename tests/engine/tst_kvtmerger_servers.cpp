@@ -218,5 +218,5 @@ void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath()
     TestDatabase::dropDatabase(dest);
 }
 
-QTEST_MAIN(tst_KvtMergerServers)
+QTEST_GUILESS_MAIN(tst_KvtMergerServers)
 #include "tst_kvtmerger_servers.moc"

@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "WidgetCreation.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "mainwin.h"
 #include "ui_mainwin.h"
@@ -162,7 +163,9 @@ void tst_MainWin::form()
     QVERIFY(!ui.btnMerge->icon().isNull());
     QCOMPARE(ui.btnMerge->maximumHeight(), 35);
 
-    QCOMPARE(ui.menubar->actions().size(), 0);
+    QVERIFY(ui.menubar->actions().contains(ui.menuConnection->menuAction()));
+    QCOMPARE(ui.menuConnection->title(), QStringLiteral("Connection"));
+    QCOMPARE(ui.menuConnection->actions(), QList<QAction *>{ui.actionConnectionSecurity});
     QCOMPARE(window.menuBar(), ui.menubar);
     QCOMPARE(window.statusBar(), ui.statusbar);
 }
