@@ -2,6 +2,7 @@
 #include "BatchMain.h"
 #include "WidgetCreation.h"
 #include "auxFunc.h"
+#include "version.h"
 
 #include <QApplication>
 

@@ -3,6 +3,7 @@
 #include "ConnectionSecurity.h"
 #include "KvtChunkedCopy.h"
 #include "KvtSourceKey.h"
+#include "KvtServerVersion.h"
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
@@ -73,6 +74,14 @@ void KvtMerger::setChunkSize(int rows, qint64 bytes)
     m_chunkBytes = qMax<qint64>(1, bytes);
 }
 
+QString KvtMerger::copyVariantName() const
+{
+    if (m_measurementCopy == MeasurementCopy::PerRow)
+        return QStringLiteral("per row");
+    return m_copyVariant == CopyVariant::WindowFunctions ? QStringLiteral("set-based, window functions")
+                                                         : QStringLiteral("set-based, earlier-row probe");
+}
+
 void KvtMerger::setStopFlag(bool param)
 {
     m_stopFlag = param;
@@ -126,7 +135,7 @@ void KvtMerger::run()
     }
     if (sources.isEmpty())
         return;
-    if (openConnection()) {
+    if (openConnection() && checkServer()) {
         for (const QString &name : qAsConst(sources))
             if (m_stopFlag || !mergeDatabase(name, errCode))
                 break;
@@ -157,6 +166,29 @@ bool KvtMerger::openConnection()
         reportError(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
         return false;
     }
+    return true;
+}
+
+// Refuses a server that is too old and chooses the copy variant it supports.
+bool KvtMerger::checkServer()
+{
+    KvtServerVersion version;
+    QString error;
+    if (!KvtServerVersion::read(m_db, version, error)) {
+        reportError(error, QStringLiteral("0"));
+        return false;
+    }
+    PLOG_INFO << "server: " << version.describe();
+    if (!version.isSupported()) {
+        reportError(version.tooOldMessage(), QStringLiteral("0"));
+        return false;
+    }
+    if (m_copyVariant == CopyVariant::WindowFunctions && !version.hasWindowFunctions()) {
+        m_copyVariant = CopyVariant::EarlierRowProbe;
+        PLOG_INFO << version.describe() << " has no window functions: equal rows within a chunk "
+                  << "are found by a probe for an earlier row";
+    }
+    emit sendCopyVariant(copyVariantName());
     return true;
 }
 
@@ -194,6 +226,15 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     countRecSourceTable(sql.tableName(), errCode);
     if (errCode != stepOk)
         return;
+    m_sourceKey.reset(new KvtSourceKey(m_db));
+    if (!m_sourceKey->read(currentSourceDB, sql.tableName())) {
+        getSqlErr(m_sourceKey->failedQuery());
+        errCode = stepSourceError;
+        return;
+    }
+    if (m_sourceKey->pageColumn().isEmpty())
+        PLOG_INFO << "table " << currentSourceDB << "." << sql.tableName()
+                  << " has no integer key without ties: it is read whole";
     m_statements.reset(new KvtTableStatements(m_db, sql));
     switch (param) {
     case tnDefectRef: queryFromSourceTableDefectRef(errCode); break;
@@ -207,37 +248,37 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     case tnZones: queryFromSourceTableZones(errCode); break;
     }
     m_statements.reset();
+    m_sourceKey.reset();
 }
 
 // Both ways read the source in ID order when its ID allows it, so that they keep the same
-// one of several equal rows and number the copies alike.
+// one of several equal rows and insert the copies in the same order.
 void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
 {
     const KvtTableSql &sql = m_statements->sql();
-    KvtSourceKey key(m_db);
-    if (!key.read(currentSourceDB, sql.tableName())) {
-        getSqlErr(key.failedQuery());
-        errCode = stepSourceError;
+    if (m_measurementCopy == MeasurementCopy::SetBased && m_sourceKey->usable()
+        && copyOnServer(sql, *m_sourceKey, errCode))
         return;
-    }
-    if (m_measurementCopy == MeasurementCopy::SetBased && key.usable()
-        && copyOnServer(sql, key.columns(), errCode))
-        return;
-    m_sourceOrder = key.usable() ? QStringLiteral("ID") : QString();
     if (table == tnDefects)
         queryFromSourceTableDefects(errCode);
     else
         queryFromSourceTableGraphics(errCode);
-    m_sourceOrder.clear();
 }
 
 // False when the destination cannot take the set-based copy (the table is then copied per
 // row). Progress counts the source rows handled, once per chunk; a stop is taken between
 // chunks.
-bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns,
-                             int &errCode)
+bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, int &errCode)
 {
-    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, sourceColumns);
+    // Window functions only where every compared column is partitioned exactly.
+    bool window = m_copyVariant == CopyVariant::WindowFunctions;
+    for (const QString &column : sql.comparedColumns()) {
+        const QString type = key.dataType(column);
+        window = window && (type.isEmpty() || KvtChunkSql::isFixedSizeType(type));
+    }
+    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, key.columns(),
+                        window ? KvtChunkSql::EarlierDuplicates::Window
+                               : KvtChunkSql::EarlierDuplicates::Probe);
     switch (copy.open(m_chunkRows, m_chunkBytes)) {
     case KvtChunkedCopy::OpenResult::NotUsable:
         return false;
@@ -249,7 +290,8 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
         break;
     }
     PLOG_INFO << tr(sql.description().processMessage);
-    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk";
+    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk, "
+               << (window ? "window functions" : "earlier-row probe");
     int handled = 0;
     while (!copy.atEnd()) {
         if (m_stopFlag) {
@@ -291,7 +333,7 @@ void KvtMerger::readSourceTable(int &errCode)
     const KvtTable &table = m_statements->sql().description();
     PLOG_INFO << tr(table.processMessage);
     KvtSourceReader reader(m_db);
-    if (!reader.open(currentSourceDB, table.name, m_sourceOrder)) {
+    if (!reader.open(currentSourceDB, table.name, m_sourceKey->pageColumn())) {
         getSqlErr(reader.query());
         errCode = stepSourceError;
         return;
@@ -309,6 +351,10 @@ void KvtMerger::readSourceTable(int &errCode)
             return;
         }
         ++counter;
+    }
+    if (reader.failed()) {
+        getSqlErr(reader.query());
+        errCode = stepSourceError;
     }
 }
 
