@@ -1,6 +1,7 @@
 #ifndef KVTCHUNKSQL_H
 #define KVTCHUNKSQL_H
 
+#include "KvtReferenceSql.h"
 #include "KvtTableSql.h"
 
 #include <QString>
@@ -49,11 +50,22 @@ public:
     // Copies the rows with IDs :from to :to; new IDs from :nextId on.
     QString copyChunk() const;
 
+    // Keeping references consistent: the rows are copied, and compared with the
+    // destination's, with their references translated.
+    void setTranslation(const KvtReferenceSql::Translation &translation) { m_translation = translation; }
+    // Over the whole source, before the first chunk: the number of rows the copy will
+    // insert whose references it translates, and of those naming a record of other
+    // content or none (one row of two numbers).
+    QString countReferences() const;
+    // The first :rows of the latter: ID, then 1 when the reference is missing in its source.
+    QString mismatchedRows() const;
+
 private:
     QString sourceValue(const QString &alias, const QString &column) const;
     static QString indexHint(const QString &index);
     QString destinationProbe() const;
     QString earlierDuplicateProbe() const;
+    QString toBeCopied(const QString &rows) const;
 
     KvtTableSql m_table;
     QString m_source;
@@ -61,6 +73,7 @@ private:
     QStringList m_sourceColumns;
     QString m_destinationIndex;
     QString m_sourceIndex;
+    KvtReferenceSql::Translation m_translation;
 };
 
 #endif // KVTCHUNKSQL_H

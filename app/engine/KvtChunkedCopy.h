@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include <memory>
 
@@ -42,6 +43,14 @@ public:
     bool copyNext(int &rows);
     int chunkRows() const { return m_chunkRows; }
 
+    // Keeping references consistent: set before open().
+    void setTranslation(const KvtReferenceSql::Translation &translation) { m_sql.setTranslation(translation); }
+    // After open(), before the first chunk: how many rows the copy will insert with
+    // translated references, how many of them name no record of the same content, and
+    // the source IDs of the first `firstRows` of the latter.
+    bool countReferences(qint64 &translated, qint64 &mismatched, QVector<qlonglong> &firstMismatched,
+                         int firstRows);
+
     QSqlQuery *failedQuery() { return m_failed; }
 
 private:
@@ -65,6 +74,7 @@ private:
     KvtPreparedQuery m_signalSample;
     KvtProbeIndex m_probeIndex;
     std::unique_ptr<KvtPreparedQuery> m_copy; // made by open(), with the probes' indexes
+    std::unique_ptr<KvtPreparedQuery> m_referenceCount;
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
     qulonglong m_nextId = 0; // the ID the next copied row gets

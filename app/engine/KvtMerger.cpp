@@ -138,6 +138,10 @@ void KvtMerger::run()
         mergedDBs.insert(name, name);
         sources << name;
     }
+    {
+        QMutexLocker locker(&m_countsMutex);
+        m_referenceCounts.clear();
+    }
     if (sources.isEmpty())
         return;
     if (openConnection()) {
@@ -172,6 +176,7 @@ bool KvtMerger::openConnection()
 void KvtMerger::closeConnection()
 {
     m_statements.reset();
+    m_referenceMap.reset();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -181,12 +186,19 @@ bool KvtMerger::mergeDatabase(const QString &name, int &errCode)
 {
     setCurrentDataBaseSource(name);
     emit sendCurrentDB(name);
-    for (const kvtTableName table : tableOrder) {
-        emit setStatusText(name + QLatin1Char('.') + tableNameOf(table));
+    startReferences();
+    for (const kvtTableName table : stepOrder()) {
+        const QString step = name + QLatin1Char('.') + tableNameOf(table);
+        emit setStatusText(m_keepReferences ? tr("%1 (keeping references consistent)").arg(step) : step);
         mergeTable(table, errCode);
+        if (errCode == stepOk && !m_stopFlag)
+            endReferenceSteps(table, errCode);
         if (errCode != stepOk || m_stopFlag)
             return false;
     }
+    checkReferences(errCode);
+    if (errCode != stepOk || m_stopFlag)
+        return false;
     emit sendCurrentFinishedDB(name);
     return true;
 }
@@ -229,15 +241,31 @@ void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
         errCode = stepSourceError;
         return;
     }
-    if (m_measurementCopy == MeasurementCopy::SetBased && key.usable()
-        && copyOnServer(sql, key.columns(), errCode))
+    qulonglong before = 0;
+    if (!mappingReferences() && !readInsertedEnd(table, before)) {
+        errCode = stepRowError;
         return;
-    m_sourceOrder = key.usable() ? QStringLiteral("ID") : QString();
-    if (table == tnDefects)
-        queryFromSourceTableDefects(errCode);
-    else
-        queryFromSourceTableGraphics(errCode);
-    m_sourceOrder.clear();
+    }
+    m_logged.clear();
+    if (!(m_measurementCopy == MeasurementCopy::SetBased && key.usable()
+          && copyOnServer(sql, key.columns(), errCode))) {
+        m_sourceOrder = key.usable() ? QStringLiteral("ID") : QString();
+        m_rowRelations = KvtRelations::among(sql.copiedColumns());
+        m_rowPositions.clear();
+        for (const KvtRelation &r : qAsConst(m_rowRelations))
+            m_rowPositions << sql.copiedColumns().indexOf(r.column);
+        m_rowCounts = ReferenceCounts();
+        if (table == tnDefects)
+            queryFromSourceTableDefects(errCode);
+        else
+            queryFromSourceTableGraphics(errCode);
+        m_sourceOrder.clear();
+        if (mappingReferences())
+            addReferenceCounts(table, m_rowCounts.translated, m_rowCounts.mismatched);
+    }
+    qulonglong after = 0;
+    if (errCode == stepOk && !mappingReferences() && readInsertedEnd(table, after))
+        m_inserted.insert(table, qMakePair(before, after));
 }
 
 // False when the destination cannot take the set-based copy (the table is then copied per
@@ -247,6 +275,9 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
                              int &errCode)
 {
     KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, sourceColumns);
+    if (mappingReferences())
+        copy.setTranslation(KvtReferenceSql::translation(
+            *m_referenceMap, KvtRelations::among(sql.copiedColumns()), QStringLiteral("s")));
     switch (copy.open(m_chunkRows, m_chunkBytes)) {
     case KvtChunkedCopy::NotUsable:
         return false;
@@ -259,6 +290,20 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
     }
     PLOG_INFO << tr(processMessage(sql.table()));
     PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk";
+    if (mappingReferences()) {
+        qint64 translated = 0;
+        qint64 mismatched = 0;
+        QVector<qlonglong> first;
+        if (!copy.countReferences(translated, mismatched, first, 5)) {
+            getSqlErr(copy.failedQuery());
+            errCode = stepRowError;
+            return true;
+        }
+        for (const qlonglong id : qAsConst(first))
+            logMismatch(sql.table(), tr("source ID %1").arg(id), QString(), QString(),
+                        KvtReferenceSql::Mismatch::OtherContent);
+        addReferenceCounts(sql.table(), translated, mismatched);
+    }
     int handled = 0;
     while (!copy.atEnd()) {
         if (m_stopFlag) {
@@ -347,8 +392,10 @@ bool KvtMerger::countMatches(KvtPreparedQuery &query, const Bindings &values, in
 
 bool KvtMerger::execInsert(KvtPreparedQuery &query, const Bindings &values)
 {
-    if (query.exec(values))
+    if (query.exec(values)) {
+        m_rowInserted = true;
         return true;
+    }
     getSqlErr(&query.query());
     return false;
 }
@@ -370,7 +417,7 @@ KvtMerger::ReferenceState KvtMerger::lookUpReference(const Bindings &sameRecord,
 // resumeThread(), or a stop was requested. The flag is set and the signal emitted under
 // the mutex, and the wait releases it, so a resume can neither be lost nor come from an
 // earlier conflict. A conflict met after a stop request is left out unannounced.
-bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
+bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect)
 {
     const KvtTableSql &sql = m_statements->sql();
     if (!KvtSqlName::isInteger(key)) {
@@ -379,7 +426,7 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
                     QStringLiteral("0"));
         return true;
     }
-    const QString srcTb = sql.conflictSelect(currentSourceDB, key);
+    const QString srcTb = sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect;
     const QString destTb = sql.conflictSelect(currentDestinationDB, key);
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
@@ -402,6 +449,15 @@ void KvtMerger::queryFromSourceTableDefects(int &errCode)
 
 bool KvtMerger::defectsRow(const KvtSourceReader &r)
 {
+    if (mappingReferences()) {
+        const QStringList v = translatedRow(r);
+        m_rowInserted = false;
+        const bool failed = insertIntoTableDefects(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
+                                                   v[10], v[11], v[12], v[13], v[14], v[15], v[16], v[17],
+                                                   v[18], v[19]);
+        countRow(v);
+        return failed;
+    }
     return insertIntoTableDefects(r.text(0), r.text(1), r.text(2), r.text(3), r.text(4),
                                   r.text(5), r.text(6), r.text(7), r.text(8), r.text(9),
                                   r.text(10), r.text(11), r.text(12), r.text(13), r.text(14),
@@ -473,6 +529,15 @@ void KvtMerger::queryFromSourceTableGraphics(int &errCode)
 
 bool KvtMerger::graphicsRow(const KvtSourceReader &r)
 {
+    if (mappingReferences()) {
+        const QStringList v = translatedRow(r);
+        m_rowInserted = false;
+        const bool failed = insertIntoTableGraphics(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9],
+                                                    v[10], v[11], v[12], r.bytes(13), v[14], v[15], v[16],
+                                                    v[17], v[18], v[19]);
+        countRow(v);
+        return failed;
+    }
     return insertIntoTableGraphics(r.text(0), r.text(1), r.text(2), r.text(3), r.text(4),
                                    r.text(5), r.text(6), r.text(7), r.text(8), r.text(9),
                                    r.text(10), r.text(11), r.text(12), r.bytes(13), r.text(14),
@@ -641,6 +706,12 @@ bool KvtMerger::insertIntoTableResults(const QString &fID, const QString &fShort
 bool KvtMerger::insertSimpleReference(const QString &fID, const QString &fShort,
                                       const QString &fName)
 {
+    if (mappingReferences())
+        return mappedSimpleReference(
+            m_statements->sql().table(), fID,
+            {{QStringLiteral(":cShort"), fShort}, {QStringLiteral(":cName"), fName}},
+            {{QStringLiteral(":parID"), fID}, {QStringLiteral(":parShort"), fShort}, {QStringLiteral(":parName"), fName}},
+            {{QStringLiteral(":pID"), fID}, {QStringLiteral(":pShort"), fShort}, {QStringLiteral(":pName"), fName}});
     switch (lookUpReference({{QStringLiteral(":parID"), fID},
                              {QStringLiteral(":parShort"), fShort},
                              {QStringLiteral(":parName"), fName}},
@@ -661,6 +732,10 @@ bool KvtMerger::insertSimpleReference(const QString &fID, const QString &fShort,
 
 bool KvtMerger::insertIntoTableDevice(const QString &fID, const QString &fName)
 {
+    if (mappingReferences())
+        return mappedSimpleReference(tnDevice, fID, {{QStringLiteral(":cName"), fName}},
+                                     {{QStringLiteral(":parID"), fID}, {QStringLiteral(":parName"), fName}},
+                                     {{QStringLiteral(":pID"), fID}, {QStringLiteral(":pName"), fName}});
     switch (lookUpReference({{QStringLiteral(":parID"), fID}, {QStringLiteral(":parName"), fName}},
                             {{QStringLiteral(":parID"), fID}})) {
     case ReferenceState::Failed:
@@ -703,7 +778,13 @@ bool KvtMerger::insertIntoTableFactory(const QString &fID, const QString &fCod,
 bool KvtMerger::insertIntoTableHumans(const QString &fID, QString fFamname, QString fFstName,
                                       QString fSecName, QString fFullName, QString fTabNo)
 {
-    Q_UNUSED(fID)
+    if (mappingReferences())
+        return mappedHuman(fID,
+                           {{QStringLiteral(":cFamname"), fFamname},
+                            {QStringLiteral(":cFstName"), fFstName},
+                            {QStringLiteral(":cSecName"), fSecName},
+                            {QStringLiteral(":cFullName"), fFullName}},
+                           fTabNo);
     switch (lookUpReference({{QStringLiteral(":parFamname"), fFamname},
                              {QStringLiteral(":parFstName"), fFstName},
                              {QStringLiteral(":parSecName"), fSecName},
@@ -735,6 +816,8 @@ bool KvtMerger::insertIntoTableHumans(const QString &fID, QString fFamname, QStr
 bool KvtMerger::insertIntoTableZones(const QString &fDetTypeZone, const QString &fID,
                                      const QString &fDetTypeId, const QString &fName)
 {
+    if (mappingReferences())
+        return mappedZone(fDetTypeZone, fID, fDetTypeId, fName);
     switch (lookUpReference({{QStringLiteral(":parDetTypeZone"), fDetTypeZone},
                              {QStringLiteral(":parID"), fID},
                              {QStringLiteral(":parDetTypeId"), fDetTypeId},

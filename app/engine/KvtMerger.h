@@ -3,6 +3,8 @@
 
 #include "global_vars.h"
 #include "KvtPreparedQuery.h"
+#include "KvtReferenceMap.h"
+#include "KvtReferenceSql.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -86,6 +88,22 @@ public:
     MeasurementCopy measurementCopy() const { return m_measurementCopy; }
     void setChunkSize(int rows, qint64 bytes = defaultChunkBytes);
 
+    // The mode "Keep references consistent" (off by default; set before start()): each
+    // source's reference tables are merged before its measurement tables, and the
+    // measurement rows are written with the identifiers their reference records have in
+    // the destination. Either way the worker counts, per source and measurement table, the
+    // inserted rows whose references were translated, and those that name a record
+    // missing in the source or the destination, or of other content in the two.
+    void setKeepReferences(bool on) { m_keepReferences = on; }
+    bool keepReferences() const { return m_keepReferences; }
+    struct ReferenceCounts
+    {
+        qint64 translated = 0;
+        qint64 mismatched = 0;
+    };
+    // Counts of the last run; zero for a table not (yet) merged.
+    ReferenceCounts referenceCounts(const QString &source, kvtTableName table) const;
+
     // Asks the worker to stop: sets the stop flag and wakes it if it waits in a conflict.
     // Any thread; the worker ends at its next check.
     void requestStop();
@@ -99,6 +117,8 @@ signals:
     void sendCurrentFinishedDB(const QString &db);
     void differentRecordsInTbs(kvtTableName param, const QString &srcTb, const QString &destTb);
     void setStatusText(const QString &text);
+    // A measurement table of a source has been merged and its references checked.
+    void referencesChecked(const QString &source, kvtTableName table, qint64 translated, qint64 mismatched);
 
 public slots:
     void pauseThread();
@@ -180,7 +200,32 @@ private:
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
     bool insertSimpleReference(const QString &fID, const QString &fShort, const QString &fName);
-    bool handOverConflict(const QString &keyColumn, const QString &key);
+    // sourceSelect: the source record as it is to be written, when that is not the
+    // source's own record (a zone under a translated part type).
+    bool handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect = QString());
+
+    // Keeping references consistent (KvtMergerReferences.cpp).
+    using RefId = KvtReferenceMap::Id;
+    bool mappingReferences() const { return m_keepReferences && m_referenceMap; }
+    QVector<kvtTableName> stepOrder() const;
+    void startReferences();
+    void endReferenceSteps(kvtTableName table, int &errCode);
+    void checkReferences(int &errCode);
+    void addReferenceCounts(kvtTableName table, qint64 translated, qint64 mismatched);
+    bool mapTo(kvtTableName table, RefId source, const QString &condition, const Bindings &values);
+    bool settleTakenKey(kvtTableName table, RefId source, const Bindings &content, bool sameKeyRule,
+                        const QString &keyColumn, const QString &key, const QString &sourceSelect = QString(),
+                        qint64 partType = 0);
+    bool mappedSimpleReference(kvtTableName table, const QString &fID, const Bindings &content,
+                               const Bindings &sameRecord, const Bindings &insert);
+    bool mappedHuman(const QString &fID, const Bindings &content, const QString &fTabNo);
+    bool mappedZone(const QString &fDetTypeZone, const QString &fID, const QString &fDetTypeId,
+                    const QString &fName);
+    bool readInsertedEnd(kvtTableName table, qulonglong &last);
+    QStringList translatedRow(const KvtSourceReader &row);
+    void countRow(const QStringList &sourceValues);
+    void logMismatch(kvtTableName table, const QString &row, const QString &column, const QString &value,
+                     KvtReferenceSql::Mismatch kind);
 
     bool defectsRow(const KvtSourceReader &row);
     bool graphicsRow(const KvtSourceReader &row);
@@ -209,6 +254,21 @@ private:
     qint64 m_chunkBytes = defaultChunkBytes;
     // "ID" while a measurement table is read per row in ID order, else empty.
     QString m_sourceOrder;
+
+    bool m_keepReferences = false;
+    std::unique_ptr<KvtReferenceMap> m_referenceMap; // while a source is merged in the mode
+    QHash<QString, ReferenceCounts> m_referenceCounts; // by "<source>/<table number>"
+    mutable QMutex m_countsMutex;
+    // The measurement rows the plain merge inserted, per table: IDs after .first up to .second.
+    QHash<int, QPair<qulonglong, qulonglong>> m_inserted;
+    QHash<int, int> m_logged; // mismatches logged per kind in the current table
+    // The per-row path in the mode: the row handled last was inserted; its relations.
+    bool m_rowInserted = false;
+    QVector<KvtRelation> m_rowRelations;
+    QVector<int> m_rowPositions;
+    ReferenceCounts m_rowCounts;
+    bool m_rowTranslated = false;
+    QVector<QPair<int, KvtReferenceSql::Mismatch>> m_rowMismatches;
 };
 
 #endif // KVTMERGER_H
