@@ -1,10 +1,11 @@
 #ifndef KVTMERGER_H
 #define KVTMERGER_H
 
-#include "global_vars.h"
 #include "KvtPreparedQuery.h"
 #include "KvtReferenceMap.h"
 #include "KvtReferenceSql.h"
+#include "KvtTableSql.h"
+#include "global_vars.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -20,7 +21,6 @@
 
 class QSqlQuery;
 class KvtSourceReader;
-class KvtTableSql;
 class KvtTableStatements;
 
 // The thread that merges source databases into a destination database.
@@ -147,8 +147,9 @@ protected:
     void queryFromSourceTableResults(int &errCode);
     void queryFromSourceTableZones(int &errCode);
 
-    // Each handles one source row; true when a statement failed (or a conflict could
-    // not be handed over) and the table's row loop must end.
+    // Each handles one source row (mergeRecord with the values in the order of the
+    // table's described columns); true when a statement failed (or a conflict could not
+    // be handed over) and the table's row loop must end.
     bool insertIntoTableDefects(const QString &fMyId, const QString &fDate,
                                 const QString &fDefectoscopistID, const QString &fVagNo,
                                 const QString &fDetTypeId, const QString &fDetNo,
@@ -182,7 +183,6 @@ protected:
 
 private:
     using Bindings = KvtPreparedQuery::Bindings;
-    using RowHandler = bool (KvtMerger::*)(const KvtSourceReader &row);
 
     // Where a source reference record stands against the destination.
     enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
@@ -192,14 +192,13 @@ private:
     bool openConnection();
     void closeConnection();
     bool mergeDatabase(const QString &name, int &errCode);
-    void readSourceTable(const char *message, const QStringList &columns, RowHandler handler,
-                         int &errCode);
+    // Reads the current step's source table and merges every record.
+    void readSourceTable(int &errCode);
     void reportError(const QString &text, const QString &code);
 
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
-    bool insertSimpleReference(const QString &fID, const QString &fShort, const QString &fName);
     // sourceSelect: the source record as it is to be written, when that is not the
     // source's own record (a zone under a translated part type).
     bool handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect = QString());
@@ -212,6 +211,7 @@ private:
     void endReferenceSteps(kvtTableName table, int &errCode);
     void checkReferences(int &errCode);
     void addReferenceCounts(kvtTableName table, qint64 translated, qint64 mismatched);
+    bool mergeMapped(const KvtTableSql::Values &record);
     bool mapTo(kvtTableName table, RefId source, const QString &condition, const Bindings &values);
     bool settleTakenKey(kvtTableName table, RefId source, const Bindings &content, bool sameKeyRule,
                         const QString &keyColumn, const QString &key, const QString &sourceSelect = QString(),
@@ -222,20 +222,15 @@ private:
     bool mappedZone(const QString &fDetTypeZone, const QString &fID, const QString &fDetTypeId,
                     const QString &fName);
     bool readInsertedEnd(kvtTableName table, qulonglong &last);
-    QStringList translatedRow(const KvtSourceReader &row);
-    void countRow(const QStringList &sourceValues);
+    KvtTableSql::Values translatedRecord(const KvtTableSql::Values &record);
+    void countRow(const KvtTableSql::Values &values);
     void logMismatch(kvtTableName table, const QString &row, const QString &column, const QString &value,
                      KvtReferenceSql::Mismatch kind);
-
-    bool defectsRow(const KvtSourceReader &row);
-    bool graphicsRow(const KvtSourceReader &row);
-    bool defectRefRow(const KvtSourceReader &row);
-    bool detTypesRow(const KvtSourceReader &row);
-    bool deviceRow(const KvtSourceReader &row);
-    bool factoryRow(const KvtSourceReader &row);
-    bool humansRow(const KvtSourceReader &row);
-    bool resultsRow(const KvtSourceReader &row);
-    bool zonesRow(const KvtSourceReader &row);
+    KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
+    // True when a statement failed; see the insertIntoTable* members.
+    bool mergeRecord(const KvtTableSql::Values &record);
+    // True on success.
+    bool insertRecord(const KvtTableSql::Values &record);
 
     QString currentSourceDB;
     QString currentDestinationDB;
@@ -264,6 +259,7 @@ private:
     QHash<int, int> m_logged; // mismatches logged per kind in the current table
     // The per-row path in the mode: the row handled last was inserted; its relations.
     bool m_rowInserted = false;
+    bool m_plainRecord = false; // mergeMapped() hands a record to the plain merge
     QVector<KvtRelation> m_rowRelations;
     QVector<int> m_rowPositions;
     ReferenceCounts m_rowCounts;

@@ -5,6 +5,7 @@
 #include "CONST.h"
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
 #include "KvtTableSql.h"
 #include "KvtTableStatements.h"
 #include "PLog.h"
@@ -26,7 +27,7 @@ QString countsKey(const QString &source, kvtTableName table)
 
 QString tableNameOf(kvtTableName table)
 {
-    return KvtTableSql::forTable(table, QString()).tableName();
+    return KvtTable::of(table).name;
 }
 
 } // namespace
@@ -151,7 +152,7 @@ bool KvtMerger::readInsertedEnd(kvtTableName table, qulonglong &last)
 {
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM ")
-                    + KvtSqlName::table(currentDestinationDB, tableNameOf(table)))) {
+                    + PSqlIdentifier::qualified(currentDestinationDB, tableNameOf(table)))) {
         getSqlErr(&query);
         return false;
     }
@@ -182,7 +183,7 @@ QString contentCondition(const KvtPreparedQuery::Bindings &content)
 {
     QStringList tests;
     for (const auto &value : content)
-        tests << KvtSqlName::quoted(value.first.mid(2)) + QStringLiteral(" <=> ") + value.first;
+        tests << PSqlIdentifier::quote(value.first.mid(2)) + QStringLiteral(" <=> ") + value.first;
     return tests.join(QStringLiteral(" AND "));
 }
 
@@ -237,7 +238,7 @@ bool KvtMerger::settleTakenKey(kvtTableName table, RefId source, const Bindings 
             m_referenceMap->add(table, source, id);
             return false;
         }
-    return !mapTo(table, source, KvtSqlName::quoted(keyColumn) + QStringLiteral(" <=> :key"),
+    return !mapTo(table, source, PSqlIdentifier::quote(keyColumn) + QStringLiteral(" <=> :key"),
                   {{QStringLiteral(":key"), key}});
 }
 
@@ -335,37 +336,79 @@ bool KvtMerger::mappedZone(const QString &fDetTypeZone, const QString &fID, cons
     QString sourceSelect;
     if (detTypeZone != fDetTypeZone && KvtSqlName::isInteger(fDetTypeZone))
         sourceSelect = QStringLiteral("SELECT %1 AS DetTypeZone, ID, %2 AS DetTypeId, Name FROM %3 WHERE DetTypeZone=%4")
-                           .arg(detTypeZone, detTypeId, KvtSqlName::table(currentSourceDB, tbZONES), fDetTypeZone);
+                           .arg(detTypeZone, detTypeId, PSqlIdentifier::qualified(currentSourceDB, tbZONES), fDetTypeZone);
     return settleTakenKey(tnZones, source, {{QStringLiteral(":cName"), fName}}, true, QStringLiteral("DetTypeZone"),
                           detTypeZone, sourceSelect, written.part);
 }
 
-// ---------------------------------------------------------------- rows on the per-row path
+// ---------------------------------------------------------------- one record in the mode
 
-// The row's values with its references translated through the map. NULL stays NULL; an
+// Reference records go through the decisions that feed the map; measurement rows are
+// written translated and counted.
+bool KvtMerger::mergeMapped(const KvtTableSql::Values &record)
+{
+    const auto text = [&](int i) { return record.value(i).toString(); };
+    switch (m_statements->sql().table()) {
+    case tnDefects:
+    case tnGraphics: {
+        const KvtTableSql::Values translated = translatedRecord(record);
+        m_rowInserted = false;
+        m_plainRecord = true; // the plain merge of the translated row
+        const bool failed = mergeRecord(translated);
+        m_plainRecord = false;
+        countRow(translated);
+        return failed;
+    }
+    case tnDefectRef:
+    case tnDetTypes:
+    case tnResults:
+        return mappedSimpleReference(
+            m_statements->sql().table(), text(0), {{QStringLiteral(":cShort"), text(1)}, {QStringLiteral(":cName"), text(2)}},
+            m_statements->sql().sameRecordValues(record), m_statements->sql().insertValues(record));
+    case tnDevice:
+        return mappedSimpleReference(tnDevice, text(0), {{QStringLiteral(":cName"), text(1)}},
+                                     m_statements->sql().sameRecordValues(record),
+                                     m_statements->sql().insertValues(record));
+    case tnHumans:
+        return mappedHuman(text(0),
+                           {{QStringLiteral(":cFamname"), text(1)},
+                            {QStringLiteral(":cFstName"), text(2)},
+                            {QStringLiteral(":cSecName"), text(3)},
+                            {QStringLiteral(":cFullName"), text(4)}},
+                           text(5));
+    case tnZones:
+        return mappedZone(text(0), text(1), text(2), text(3));
+    case tnFactory:
+        break;
+    }
+    m_plainRecord = true;
+    const bool failed = mergeRecord(record);
+    m_plainRecord = false;
+    return failed;
+}
+
+// The record with its references translated through the map. NULL stays NULL; an
 // identifier the map does not know (a record missing from the row's own source) stays.
-QStringList KvtMerger::translatedRow(const KvtSourceReader &row)
+KvtTableSql::Values KvtMerger::translatedRecord(const KvtTableSql::Values &record)
 {
     const QStringList columns = m_statements->sql().copiedColumns();
-    QStringList values;
-    for (int i = 0; i < columns.size(); ++i)
-        values << (columns.at(i) == QLatin1String("Graphic") ? QString() : row.text(i));
-    const QStringList source = values;
+    KvtTableSql::Values values = record;
     m_rowTranslated = false;
     m_rowMismatches.clear();
     // The translated DetTypeId, which the row's zone must belong to.
     const int partAt = columns.indexOf(QStringLiteral("DetTypeId"));
-    qint64 partType = partAt < 0 ? 0 : source.at(partAt).toLongLong();
+    const qint64 sourcePart = partAt < 0 ? 0 : record.value(partAt).toLongLong();
+    qint64 partType = sourcePart;
     for (int i = 0; i < m_rowRelations.size(); ++i) {
         const KvtRelation &r = m_rowRelations.at(i);
         const int at = m_rowPositions.at(i);
-        if (source.at(at).isNull())
+        const QString value = record.value(at).toString();
+        if (value.isNull())
             continue;
         bool numeric = false;
-        const qint64 id = source.at(at).toLongLong(&numeric);
-        const qint64 part = r.withinPartType ? source.at(partAt).toLongLong() : 0;
+        const qint64 id = value.toLongLong(&numeric);
         KvtReferenceMap::Target target;
-        if (!numeric || !m_referenceMap->lookUp(r.target, RefId{part, id}, target)) {
+        if (!numeric || !m_referenceMap->lookUp(r.target, RefId{r.withinPartType ? sourcePart : 0, id}, target)) {
             m_rowMismatches << qMakePair(i, KvtReferenceSql::Mismatch::MissingInSource);
             continue;
         }
@@ -381,7 +424,7 @@ QStringList KvtMerger::translatedRow(const KvtSourceReader &row)
     return values;
 }
 
-void KvtMerger::countRow(const QStringList &values)
+void KvtMerger::countRow(const KvtTableSql::Values &values)
 {
     if (!m_rowInserted)
         return;
@@ -390,9 +433,8 @@ void KvtMerger::countRow(const QStringList &values)
     if (m_rowMismatches.isEmpty())
         return;
     ++m_rowCounts.mismatched;
-    for (const auto &mismatch : qAsConst(m_rowMismatches)) {
-        const KvtRelation &r = m_rowRelations.at(mismatch.first);
-        logMismatch(m_statements->sql().table(), tr("row %1").arg(m_rowCounts.translated + m_rowCounts.mismatched),
-                    r.column, values.at(m_rowPositions.at(mismatch.first)), mismatch.second);
-    }
+    for (const auto &mismatch : qAsConst(m_rowMismatches))
+        logMismatch(m_statements->sql().table(), tr("inserted row %1").arg(m_rowCounts.mismatched),
+                    m_rowRelations.at(mismatch.first).column,
+                    values.value(m_rowPositions.at(mismatch.first)).toString(), mismatch.second);
 }

@@ -2,7 +2,8 @@
 
 #include "KvtPreparedQuery.h"
 #include "KvtSqlName.h"
-#include "KvtTableSql.h"
+#include "PSqlIdentifier.h"
+#include "KvtTables.h"
 
 #include <QSqlQuery>
 
@@ -13,7 +14,7 @@ constexpr int rowsPerInsert = 500;
 
 QString referenceTableName(kvtTableName table)
 {
-    return KvtTableSql::forTable(table, QString()).tableName();
+    return KvtTable::of(table).name;
 }
 
 } // namespace
@@ -61,7 +62,7 @@ KvtSqlStatus KvtReferenceMap::destinationIds(kvtTableName table, const QString &
     const QStringList identifier = KvtRelations::identifier(table);
     KvtPreparedQuery query(m_db, QStringLiteral("SELECT ") + identifier.join(QStringLiteral(", "))
                                      + QStringLiteral(" FROM ")
-                                     + KvtSqlName::table(m_destination, referenceTableName(table))
+                                     + PSqlIdentifier::qualified(m_destination, referenceTableName(table))
                                      + QStringLiteral(" WHERE ") + condition + QStringLiteral(" ORDER BY ")
                                      + identifier.join(QStringLiteral(", ")));
     const KvtSqlStatus status = query.run(values);
@@ -79,7 +80,7 @@ KvtSqlStatus KvtReferenceMap::destinationIds(kvtTableName table, const QString &
 
 QString KvtReferenceMap::serverTable(kvtTableName table) const
 {
-    return KvtSqlName::table(m_destination, QStringLiteral("kvtmerge_map_") + referenceTableName(table));
+    return PSqlIdentifier::qualified(m_destination, QStringLiteral("kvtmerge_map_") + referenceTableName(table));
 }
 
 KvtSqlStatus KvtReferenceMap::run(const QString &text) const
@@ -139,8 +140,8 @@ KvtSqlStatus KvtReferenceMap::storeTable(kvtTableName table)
     // An entry names the same thing when both records exist and their content agrees.
     const QString name = referenceTableName(table);
     status = run(QStringLiteral("UPDATE ") + map + QStringLiteral(" m SET m.same = 1 WHERE EXISTS (SELECT 1 FROM ")
-                 + KvtSqlName::table(m_source, name) + QStringLiteral(" s JOIN ")
-                 + KvtSqlName::table(m_destination, name) + QStringLiteral(" d ON ")
+                 + PSqlIdentifier::qualified(m_source, name) + QStringLiteral(" s JOIN ")
+                 + PSqlIdentifier::qualified(m_destination, name) + QStringLiteral(" d ON ")
                  + KvtRelations::sameContent(table, QStringLiteral("s"), QStringLiteral("d"))
                  + QStringLiteral(" WHERE ")
                  + KvtRelations::names(table, QStringLiteral("s"), QStringLiteral("m.src_part"),

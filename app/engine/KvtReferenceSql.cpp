@@ -2,7 +2,8 @@
 
 #include "KvtReferenceMap.h"
 #include "KvtSqlName.h"
-#include "KvtTableSql.h"
+#include "PSqlIdentifier.h"
+#include "KvtTables.h"
 
 #include <QCoreApplication>
 
@@ -12,12 +13,12 @@ namespace {
 
 QString column(const QString &alias, const QString &name)
 {
-    return alias + QLatin1Char('.') + KvtSqlName::quoted(name);
+    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
 }
 
 QString targetTable(const QString &database, kvtTableName target)
 {
-    return KvtSqlName::table(database, KvtTableSql::forTable(target, QString()).tableName());
+    return PSqlIdentifier::qualified(database, KvtTable::of(target).name);
 }
 
 // The record the row `d` names, in `database`, aliased `alias`.
@@ -62,7 +63,7 @@ QString mismatchTest(const KvtRelation &r, const QString &source, const QString 
 
 QString insertedRange(const QString &destination, const QString &table)
 {
-    return QStringLiteral(" FROM ") + KvtSqlName::table(destination, table)
+    return QStringLiteral(" FROM ") + PSqlIdentifier::qualified(destination, table)
            + QStringLiteral(" d WHERE d.ID > :after AND d.ID <= :last AND (");
 }
 

@@ -1,6 +1,7 @@
 #include "KvtRelations.h"
 
 #include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
 
 namespace KvtRelations {
 
@@ -8,7 +9,7 @@ namespace {
 
 QString column(const QString &alias, const QString &name)
 {
-    return alias + QLatin1Char('.') + KvtSqlName::quoted(name);
+    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "CONST.h"
 #include "ConflictResolver.h"
-#include "ConflictTable.h"
+#include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlErrors.h"
 #include "dbFunc.h"
@@ -12,6 +12,8 @@
 #include "gridDelegate.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QSqlQueryModel>
 #include <QTableView>
@@ -247,23 +249,15 @@ int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
     dlg.setCurrentTable(tbName);
     dlg.setSrcDB(m_resolver->sourceDB());
     dlg.setDestDB(m_resolver->destinationDB());
-    dlg.setCurrentZoneName(zone.value(ConflictTable::find(tnZones)->columnIndex(QStringLiteral("Name"))));
+    dlg.setCurrentZoneName(zone.value(KvtTable::of(tnZones).indexOf(QStringLiteral("Name"))));
     return dlg.exec();
 }
 
 void dlgDiffRecordsCompare::setTableViewForCurrentTable()
 {
-    switch (m_resolver->table()) {
-    case tnDefectRef: setTableViewDefectRef(); break;
-    case tnDetTypes: setTableViewDetTypes(); break;
-    case tnDevice: setTableViewDevice(); break;
-    case tnFactory: setTableViewFactory(); break;
-    case tnHumans: setTableViewHumans(); break;
-    case tnResults: setTableViewResults(); break;
-    case tnZones: setTableViewZones(); break;
-    case tnDefects:
-    case tnGraphics: break;
-    }
+    const KvtTable &table = KvtTable::of(m_resolver->table());
+    if (table.isReference())
+        setGridColumns(table);
 }
 
 void dlgDiffRecordsCompare::setTableViewGeneralProperties()
@@ -282,68 +276,52 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     }
 }
 
-// Captions of both grids and the resize modes of their columns, then the columns fitted
-// to their contents: a fixed column keeps that width, stretched ones share the rest.
-void dlgDiffRecordsCompare::setGridColumns(const QStringList &captions,
-                                           const QVector<QHeaderView::ResizeMode> &modes)
+namespace {
+
+QHeaderView::ResizeMode resizeModeOf(ColumnWidth width)
+{
+    switch (width) {
+    case ColumnWidth::Fixed: return QHeaderView::Fixed;
+    case ColumnWidth::Stretch: return QHeaderView::Stretch;
+    case ColumnWidth::Interactive: break;
+    }
+    return QHeaderView::Interactive;
+}
+
+QString captionOf(const KvtCaption &caption)
+{
+    if (!caption.context)
+        return QString::fromLatin1(caption.text.source);
+    return QCoreApplication::translate(caption.context, caption.text.source, caption.text.comment);
+}
+
+} // namespace
+
+// Captions of both grids and the resize modes of their columns, as the table's
+// description gives them, then the columns fitted to their contents: a fixed column
+// keeps that width, stretched ones share the rest.
+void dlgDiffRecordsCompare::setGridColumns(const KvtTable &table)
 {
     for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
         QAbstractItemModel *model = view->model();
         const int columns = model->columnCount();
-        for (int i = 0; i < captions.size() && i < columns; ++i) {
-            model->setHeaderData(i, Qt::Horizontal, captions.at(i), Qt::EditRole);
-            view->horizontalHeader()->setSectionResizeMode(i, modes.value(i, QHeaderView::Interactive));
+        for (int i = 0; i < table.columns.size() && i < columns; ++i) {
+            const KvtColumn &column = table.columns.at(i);
+            model->setHeaderData(i, Qt::Horizontal, captionOf(column.caption), Qt::EditRole);
+            view->horizontalHeader()->setSectionResizeMode(i, resizeModeOf(column.width));
         }
     }
     tableViewColumnsToContent();
 }
 
-void dlgDiffRecordsCompare::setTableViewShortName()
-{
-    setGridColumns({QStringLiteral("ID"), tr("Abbreviation"), tr("Full name")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewDefectRef()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewDetTypes()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewResults()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewDevice()
-{
-    setGridColumns({QObject::tr("ID"), QObject::tr("Name")}, {QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewFactory()
-{
-    setGridColumns({QStringLiteral("ID"), tr("Code"), tr("Abbreviation"), tr("Full name")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewHumans()
-{
-    // A person's full name is worded apart from the full name of a reference entry.
-    setGridColumns({QStringLiteral("ID"), tr("Surname"), tr("Name"), tr("Patronymic"),
-                    tr("Full name", "person"), tr("Tab. No")},
-                   {QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Stretch, QHeaderView::Stretch,
-                    QHeaderView::Interactive, QHeaderView::Fixed});
-}
-
-void dlgDiffRecordsCompare::setTableViewZones()
-{
-    setGridColumns({QObject::tr("DetTypeZone"), QStringLiteral("ID"), QObject::tr("DetTypeId"), QObject::tr("Zone")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
+// The per-table layouts: each the table's description.
+void dlgDiffRecordsCompare::setTableViewDefectRef() { setGridColumns(KvtTable::of(tnDefectRef)); }
+void dlgDiffRecordsCompare::setTableViewDetTypes() { setGridColumns(KvtTable::of(tnDetTypes)); }
+void dlgDiffRecordsCompare::setTableViewResults() { setGridColumns(KvtTable::of(tnResults)); }
+void dlgDiffRecordsCompare::setTableViewDevice() { setGridColumns(KvtTable::of(tnDevice)); }
+void dlgDiffRecordsCompare::setTableViewFactory() { setGridColumns(KvtTable::of(tnFactory)); }
+void dlgDiffRecordsCompare::setTableViewHumans() { setGridColumns(KvtTable::of(tnHumans)); }
+void dlgDiffRecordsCompare::setTableViewZones() { setGridColumns(KvtTable::of(tnZones)); }
 
 void dlgDiffRecordsCompare::tableViewColumnsToContent()
 {

@@ -5,13 +5,12 @@
 #include "global_vars.h"
 
 #include <QDialog>
-#include <QHeaderView>
 #include <QString>
-#include <QVector>
 
 #include <memory>
 
 class ConflictResolver;
+struct KvtTable;
 class GridDelegate;
 class PSqlErrors;
 class QCloseEvent;
@@ -105,8 +104,7 @@ private slots:
 private:
     void finishConflict();
     void setTableViewForCurrentTable();
-    void setTableViewShortName();
-    void setGridColumns(const QStringList &captions, const QVector<QHeaderView::ResizeMode> &modes);
+    void setGridColumns(const KvtTable &table);
     int execAddNewRec(const QString &tbName);
     int execAddZone(const QString &tbName);
 
