@@ -264,13 +264,13 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
         copy.setTranslation(KvtReferenceSql::translation(
             *m_referenceMap, KvtRelations::among(sql.copiedColumns()), QStringLiteral("s")));
     switch (copy.open(m_chunkRows, m_chunkBytes)) {
-    case KvtChunkedCopy::NotUsable:
+    case KvtChunkedCopy::OpenResult::NotUsable:
         return false;
-    case KvtChunkedCopy::Failed:
+    case KvtChunkedCopy::OpenResult::Failed:
         getSqlErr(copy.failedQuery());
         errCode = stepSourceError;
         return true;
-    case KvtChunkedCopy::Ready:
+    case KvtChunkedCopy::OpenResult::Ready:
         break;
     }
     PLOG_INFO << tr(sql.description().processMessage);
@@ -343,7 +343,7 @@ void KvtMerger::readSourceTable(int &errCode)
             errCode = stepStopped;
             return;
         }
-        if (mergeRecord(recordOf(reader))) {
+        if (!mergeRecord(recordOf(reader))) {
             errCode = stepRowError;
             return;
         }
@@ -409,19 +409,19 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
         reportError(tr("Table %1.%2: the key %3 of a conflicting record is not an integer: \"%4\"")
                         .arg(currentSourceDB, sql.tableName(), keyColumn, key),
                     QStringLiteral("0"));
-        return true;
+        return false;
     }
     const QString srcTb = sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect;
     const QString destTb = sql.conflictSelect(currentDestinationDB, key);
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
-        return false;
+        return true;
     paused = true;
     emit differentRecordsInTbs(sql.table(), srcTb, destTb);
     while (paused && !m_stopFlag)
         resumeCondition.wait(&waitMutex);
     paused = false;
-    return false;
+    return true;
 }
 
 // ---------------------------------------------------------------- one source record
@@ -447,16 +447,16 @@ bool KvtMerger::mergeRecord(const KvtTableSql::Values &record)
     if (!sql.hasKey()) {
         int count = 0;
         if (!countMatches(m_statements->sameRecordTest, sql.sameRecordValues(record), count))
-            return true;
-        return count < 1 && !insertRecord(record);
+            return false;
+        return count >= 1 || insertRecord(record);
     }
     switch (lookUpReference(sql.sameRecordValues(record), sql.keyValues(record))) {
     case ReferenceState::Failed:
-        return true;
-    case ReferenceState::Present:
         return false;
+    case ReferenceState::Present:
+        return true;
     case ReferenceState::KeyFree:
-        return !insertRecord(record);
+        return insertRecord(record);
     case ReferenceState::KeyTaken:
         break;
     }
@@ -502,7 +502,7 @@ bool KvtMerger::insertIntoTableDefects(
     const QString &fAmplitude, const QString &fPrinted, const QString &fCRC32,
     const QString &fDevice, const QString &fErrors)
 {
-    return mergeRecord({fMyId, fDate, fDefectoscopistID, fVagNo, fDetTypeId, fDetNo, fDetParameter, fDefectNo,
+    return !mergeRecord({fMyId, fDate, fDefectoscopistID, fVagNo, fDetTypeId, fDetNo, fDetParameter, fDefectNo,
                         fZavNo, fProdYear, fTime, fZoneID, fResult, fDefectID, fDefectSize, fAmplitude, fPrinted,
                         fCRC32, fDevice, fErrors});
 }
@@ -516,45 +516,45 @@ bool KvtMerger::insertIntoTableGraphics(
     const QString &fPicture, const QString &fDetParameter, const QString &fDataId,
     const QString &fSynced, const QString &fErrors)
 {
-    return mergeRecord({fVagNo, fDetNo, fZavNo, fProdYear, fDate, fDefectoscopistID, fDetTypeId, fTime, fDataType,
+    return !mergeRecord({fVagNo, fDetNo, fZavNo, fProdYear, fDate, fDefectoscopistID, fDetTypeId, fTime, fDataType,
                         fFieldType, fGradientType, fCountType, fCRC32, fGraphic, fDevice, fPicture, fDetParameter,
                         fDataId, fSynced, fErrors});
 }
 
 bool KvtMerger::insertIntoTableDefectRef(const QString &fID, const QString &fShort, const QString &fName)
 {
-    return mergeRecord({fID, fShort, fName});
+    return !mergeRecord({fID, fShort, fName});
 }
 
 bool KvtMerger::insertIntoTableDetTypesRef(const QString &fID, const QString &fShort, const QString &fName)
 {
-    return mergeRecord({fID, fShort, fName});
+    return !mergeRecord({fID, fShort, fName});
 }
 
 bool KvtMerger::insertIntoTableResults(const QString &fID, const QString &fShort, const QString &fName)
 {
-    return mergeRecord({fID, fShort, fName});
+    return !mergeRecord({fID, fShort, fName});
 }
 
 bool KvtMerger::insertIntoTableDevice(const QString &fID, const QString &fName)
 {
-    return mergeRecord({fID, fName});
+    return !mergeRecord({fID, fName});
 }
 
 bool KvtMerger::insertIntoTableFactory(const QString &fID, const QString &fCod, const QString &fShort,
                                        const QString &fName)
 {
-    return mergeRecord({fID, fCod, fShort, fName});
+    return !mergeRecord({fID, fCod, fShort, fName});
 }
 
 bool KvtMerger::insertIntoTableHumans(const QString &fID, QString fFamname, QString fFstName,
                                       QString fSecName, QString fFullName, QString fTabNo)
 {
-    return mergeRecord({fID, fFamname, fFstName, fSecName, fFullName, fTabNo});
+    return !mergeRecord({fID, fFamname, fFstName, fSecName, fFullName, fTabNo});
 }
 
 bool KvtMerger::insertIntoTableZones(const QString &fDetTypeZone, const QString &fID,
                                      const QString &fDetTypeId, const QString &fName)
 {
-    return mergeRecord({fDetTypeZone, fID, fDetTypeId, fName});
+    return !mergeRecord({fDetTypeZone, fID, fDetTypeId, fName});
 }

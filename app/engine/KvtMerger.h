@@ -227,9 +227,9 @@ private:
     void logMismatch(kvtTableName table, const QString &row, const QString &column, const QString &value,
                      KvtReferenceSql::Mismatch kind);
     KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
-    // True when a statement failed; see the insertIntoTable* members.
+    // Each true on success; false when a statement failed (reported) or a conflict could
+    // not be handed over.
     bool mergeRecord(const KvtTableSql::Values &record);
-    // True on success.
     bool insertRecord(const KvtTableSql::Values &record);
 
     QString currentSourceDB;

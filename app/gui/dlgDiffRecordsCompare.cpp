@@ -37,27 +37,27 @@ dlgDiffRecordsCompare::~dlgDiffRecordsCompare()
 
 void dlgDiffRecordsCompare::createNecessaryObjects()
 {
-    m_sqlErrors = new PSqlErrors(this);
+    sqlErrors = new PSqlErrors(this);
     m_resolver = std::make_unique<ConflictResolver>();
-    m_gridDelegate = new GridDelegate(this);
-    m_srcModel = new QSqlQueryModel(this);
-    m_destModel = new QSqlQueryModel(this);
-    m_tvSrcTable = new QTableView(this);
-    m_tvDestTable = new QTableView(this);
-    m_tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
-    m_tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
+    gridDelegate = new GridDelegate(this);
+    srcModel = new QSqlQueryModel(this);
+    destModel = new QSqlQueryModel(this);
+    tvSrcTable = new QTableView(this);
+    tvDestTable = new QTableView(this);
+    tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
+    tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
 }
 
 void dlgDiffRecordsCompare::initWidgets()
 {
-    m_blockClose = true;
+    blockClose = true;
     installEventFilter(this);
     ui->lbHelpSrcTb->setText(tr("Record in the source table:"));
     ui->lbHelpDestTb->setText(tr("Record in the  destination table:"));
-    m_tvSrcTable->setModel(m_srcModel);
-    m_tvDestTable->setModel(m_destModel);
-    ui->layoutSrcTb->addWidget(m_tvSrcTable);
-    ui->layoutDestTb->addWidget(m_tvDestTable);
+    tvSrcTable->setModel(srcModel);
+    tvDestTable->setModel(destModel);
+    ui->layoutSrcTb->addWidget(tvSrcTable);
+    ui->layoutDestTb->addWidget(tvDestTable);
 }
 
 void dlgDiffRecordsCompare::initSlotSignal()
@@ -78,11 +78,11 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
     m_conflictFailed = false;
     m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
 
-    m_srcModel->setQuery(srcQuery);
-    if (getLastErr(m_srcModel, m_sqlErrors))
+    srcModel->setQuery(srcQuery);
+    if (getLastErr(srcModel, sqlErrors))
         return true;
-    m_destModel->setQuery(destQuery);
-    if (getLastErr(m_destModel, m_sqlErrors))
+    destModel->setQuery(destQuery);
+    if (getLastErr(destModel, sqlErrors))
         return true;
 
     setTableViewGeneralProperties();
@@ -97,13 +97,13 @@ void dlgDiffRecordsCompare::emitErrHasOccured()
     emit errHasOccured();
 }
 
-bool dlgDiffRecordsCompare::failed(const KvtSqlStatus &status)
+bool dlgDiffRecordsCompare::succeeded(const KvtSqlStatus &status)
 {
     if (status)
-        return false;
-    getLastErr(status, m_sqlErrors);
+        return true;
+    getLastErr(status, sqlErrors);
     emitErrHasOccured();
-    return true;
+    return false;
 }
 
 void dlgDiffRecordsCompare::updateDestinationRecord()
@@ -112,7 +112,7 @@ void dlgDiffRecordsCompare::updateDestinationRecord()
         PLOG_WARN << "conflict record not replaced after an error";
         return;
     }
-    failed(m_resolver->replaceDestinationRecord());
+    succeeded(m_resolver->replaceDestinationRecord());
 }
 
 void dlgDiffRecordsCompare::insertInTable(const int &id)
@@ -125,13 +125,15 @@ void dlgDiffRecordsCompare::insertInTable(const int &id)
         PLOG_WARN << "conflict record not added after an error";
         return;
     }
-    failed(m_resolver->addWithKey(id));
+    succeeded(m_resolver->addWithKey(id));
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
 {
     quint64 id = 0;
-    if (showSqlFailure(m_resolver->proposedKey(id), m_sqlErrors)) {
+    const KvtSqlStatus status = m_resolver->proposedKey(id);
+    if (!status) {
+        showSqlFailure(status, sqlErrors);
         emitErrHasOccured();
         return 0;
     }
@@ -145,14 +147,14 @@ void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QStr
         PLOG_WARN << "zone not added after an error";
         return;
     }
-    failed(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax));
+    succeeded(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax));
 }
 
 // Close guard: the window is left only through its three buttons, each of which ends
 // the worker's wait.
 void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 {
-    if (m_blockClose) {
+    if (blockClose) {
         event->ignore();
         return;
     }
@@ -161,7 +163,7 @@ void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 
 void dlgDiffRecordsCompare::showEvent(QShowEvent *event)
 {
-    m_blockClose = true;
+    blockClose = true;
     QDialog::showEvent(event);
 }
 
@@ -170,7 +172,7 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
     if (obj == this && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Alt || key == Qt::Key_F4) {
-            m_blockClose = true;
+            blockClose = true;
             return true;
         }
     }
@@ -179,12 +181,12 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
 
 void dlgDiffRecordsCompare::closeFalse()
 {
-    m_blockClose = false;
+    blockClose = false;
 }
 
 void dlgDiffRecordsCompare::finishConflict()
 {
-    m_blockClose = false;
+    blockClose = false;
     close();
     emit resumeThread();
 }
@@ -210,7 +212,7 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
     if (ui->chkbxSaveChoice->isChecked())
         emit setActionDiffRec(m_resolver->table() == tnZones ? adrAsk : adrAddNew);
     // Stay closed to every request while the child dialog runs and after it was cancelled.
-    m_blockClose = true;
+    blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
     if (added == QDialog::Accepted || m_conflictFailed)
@@ -241,7 +243,7 @@ int dlgDiffRecordsCompare::execAddNewRec(const QString &tbName)
 int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
 {
     QStringList zone;
-    if (failed(m_resolver->readSource(zone)))
+    if (!succeeded(m_resolver->readSource(zone)))
         return 0;
     dlgAddZones dlg(this);
     connect(&dlg, &dlgAddZones::addRecZone, this, &dlgDiffRecordsCompare::insertZones);
@@ -265,8 +267,8 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     QFont font;
     font.setWeight(75);
     font.setPointSize(10);
-    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
-        view->setItemDelegate(m_gridDelegate);
+    for (QTableView *view : {tvSrcTable, tvDestTable}) {
+        view->setItemDelegate(gridDelegate);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setShowGrid(false);
@@ -302,7 +304,7 @@ QString captionOf(const KvtCaption &caption)
 // keeps that width, stretched ones share the rest.
 void dlgDiffRecordsCompare::setGridColumns(const KvtTable &table)
 {
-    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
+    for (QTableView *view : {tvSrcTable, tvDestTable}) {
         QAbstractItemModel *model = view->model();
         const int columns = model->columnCount();
         for (int i = 0; i < table.columns.size() && i < columns; ++i) {
@@ -325,8 +327,8 @@ void dlgDiffRecordsCompare::setTableViewZones() { setGridColumns(KvtTable::of(tn
 
 void dlgDiffRecordsCompare::tableViewColumnsToContent()
 {
-    m_tvSrcTable->resizeColumnsToContents();
-    m_tvDestTable->resizeColumnsToContents();
+    tvSrcTable->resizeColumnsToContents();
+    tvDestTable->resizeColumnsToContents();
 }
 
 void dlgDiffRecordsCompare::btnAddEnabled(bool param)

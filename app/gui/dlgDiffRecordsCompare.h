@@ -108,21 +108,21 @@ private:
     int execAddNewRec(const QString &tbName);
     int execAddZone(const QString &tbName);
 
-    // Shows a failed statement (box, log, connection closed) and reports the error;
-    // true when it failed.
-    bool failed(const KvtSqlStatus &status);
+    // True for a success; otherwise shows the failure (box, log, connection closed) and
+    // reports the error.
+    bool succeeded(const KvtSqlStatus &status);
 
     Ui::dlgDiffRecordsCompare *ui;
     // While true, every request to close the window is refused.
-    bool m_blockClose = true;
+    bool blockClose = true;
     // An error was reported during the conflict in hand: nothing more is written for it.
     bool m_conflictFailed = false;
-    QSqlQueryModel *m_srcModel = nullptr;
-    QSqlQueryModel *m_destModel = nullptr;
-    QTableView *m_tvSrcTable = nullptr;
-    QTableView *m_tvDestTable = nullptr;
-    GridDelegate *m_gridDelegate = nullptr;
-    PSqlErrors *m_sqlErrors = nullptr;
+    QSqlQueryModel *srcModel = nullptr;
+    QSqlQueryModel *destModel = nullptr;
+    QTableView *tvSrcTable = nullptr;
+    QTableView *tvDestTable = nullptr;
+    GridDelegate *gridDelegate = nullptr;
+    PSqlErrors *sqlErrors = nullptr;
     std::unique_ptr<ConflictResolver> m_resolver;
 };
 
