@@ -16,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QCompleter>
+#include <QSettings>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,9 @@
 #include <limits>
 
 namespace {
+
+// The mode "Keep references consistent" (the Merge menu), off until the operator turns it on.
+const QString keepReferencesKey = QStringLiteral("merge/keepReferences");
 
 const int mainWinWidth = 350;
 const int idleRowHeight = 20;
@@ -165,6 +169,7 @@ void MainWin::initWidgets()
     initDBDriverList(SQLDRIVER);
     setWindowTitle(tr("KVT Merge Tool ") + applicationFullVersion());
     ui->statusbar->addWidget(lbStatus, 0);
+    ui->actionKeepReferences->setChecked(QSettings().value(keepReferencesKey, false).toBool());
     fitFormToFixedSize();
 }
 
@@ -192,6 +197,8 @@ void MainWin::initSlotSignal(QWidget *parent)
     registerKvtMetaTypes();
 
     connect(ui->btnConnect, &QPushButton::clicked, this, &MainWin::createConnection);
+    connect(ui->actionKeepReferences, &QAction::toggled, this,
+            [](bool on) { QSettings().setValue(keepReferencesKey, on); });
     connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWin::createTableSource);
     connect(stStopMerge, &QState::entered, this, &MainWin::startMerge);
@@ -341,9 +348,11 @@ void MainWin::startMerge()
         return;
     }
     guiEnabled(false);
-    lbStatus->setText(tr("Merger started"));
+    const bool keepReferences = ui->actionKeepReferences->isChecked();
+    lbStatus->setText(keepReferences ? tr("Merger started, keeping references consistent") : tr("Merger started"));
 
     merger->setStopFlag(false);
+    merger->setKeepReferences(keepReferences);
     merger->setCurrentDataBaseDestination(ui->edToTable->text());
     merger->setDBList(sourceDatabaseNames());
     merger->start(QThread::InheritPriority);
@@ -373,6 +382,7 @@ void MainWin::guiEnabled(bool param)
                            static_cast<QWidget *>(ui->edPassword), static_cast<QWidget *>(ui->edPort),
                            static_cast<QWidget *>(ui->btnConnect), static_cast<QWidget *>(ui->edToTable)})
         input->setEnabled(param);
+    ui->actionKeepReferences->setEnabled(param);
     if (param) {
         ui->progressBar->setValue(0);
         ui->progressBar->hide();

@@ -162,7 +162,10 @@ void tst_MainWin::form()
     QVERIFY(!ui.btnMerge->icon().isNull());
     QCOMPARE(ui.btnMerge->maximumHeight(), 35);
 
-    QCOMPARE(ui.menubar->actions().size(), 0);
+    QVERIFY(ui.menubar->actions().contains(ui.menuMerge->menuAction()));
+    QCOMPARE(ui.menuMerge->title(), QStringLiteral("Merge"));
+    QVERIFY(ui.menuMerge->actions().contains(ui.actionKeepReferences));
+    QVERIFY(ui.actionKeepReferences->isCheckable());
     QCOMPARE(window.menuBar(), ui.menubar);
     QCOMPARE(window.statusBar(), ui.statusbar);
 }
