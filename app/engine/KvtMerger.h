@@ -203,7 +203,7 @@ private:
     // source's own record (a zone under a translated part type).
     bool handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect = QString());
 
-    // Keeping references consistent (KvtMergerReferences.cpp).
+    // Keeping references consistent (KvtMergerReferences.cpp); true on success.
     using RefId = KvtReferenceMap::Id;
     bool mappingReferences() const { return m_keepReferences && m_referenceMap; }
     QVector<kvtTableName> stepOrder() const;

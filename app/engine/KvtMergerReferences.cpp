@@ -108,12 +108,15 @@ void KvtMerger::logMismatch(kvtTableName table, const QString &row, const QStrin
 
 // The plain merge: the rows each measurement step inserted (IDs the destination gave them
 // after the step's start) are checked once the source's reference tables are merged too.
+// Rows another session inserts into the same table meanwhile are checked with them.
 void KvtMerger::checkReferences(int &errCode)
 {
     if (mappingReferences())
         return;
-    for (auto it = m_inserted.constBegin(); it != m_inserted.constEnd(); ++it) {
-        const auto table = kvtTableName(it.key());
+    for (const kvtTableName table : {tnDefects, tnGraphics}) {
+        const auto it = m_inserted.constFind(table);
+        if (it == m_inserted.constEnd())
+            continue;
         const KvtTableSql sql = KvtTableSql::forTable(table, currentDestinationDB);
         const QVector<KvtRelation> relations = KvtRelations::among(sql.copiedColumns());
         const KvtPreparedQuery::Bindings range{{QStringLiteral(":after"), it->first},
@@ -212,7 +215,7 @@ bool KvtMerger::settleTakenKey(kvtTableName table, RefId source, const Bindings 
     KvtSqlStatus status = m_referenceMap->destinationIds(table, condition, content, before);
     if (!status) {
         reportError(status.text(), status.code());
-        return true;
+        return false;
     }
     if (sameKeyRule) {
         QVector<RefId> candidates = before;
@@ -222,23 +225,25 @@ bool KvtMerger::settleTakenKey(kvtTableName table, RefId source, const Bindings 
                              candidates.end());
         if (candidates.size() == 1) {
             m_referenceMap->add(table, source, candidates.first());
-            return false;
+            return true;
         }
     }
-    if (handOverConflict(keyColumn, key, sourceSelect) || m_stopFlag)
+    if (!handOverConflict(keyColumn, key, sourceSelect))
+        return false;
+    if (m_stopFlag)
         return true;
     QVector<RefId> after;
     status = m_referenceMap->destinationIds(table, condition, content, after);
     if (!status) {
         reportError(status.text(), status.code());
-        return true;
+        return false;
     }
     for (const RefId &id : qAsConst(after))
         if (!contains(before, id)) {
             m_referenceMap->add(table, source, id);
-            return false;
+            return true;
         }
-    return !mapTo(table, source, PSqlIdentifier::quote(keyColumn) + QStringLiteral(" <=> :key"),
+    return mapTo(table, source, PSqlIdentifier::quote(keyColumn) + QStringLiteral(" <=> :key"),
                   {{QStringLiteral(":key"), key}});
 }
 
@@ -249,15 +254,15 @@ bool KvtMerger::mappedSimpleReference(kvtTableName table, const QString &fID, co
     const RefId source{0, fID.toLongLong()};
     switch (lookUpReference(sameRecord, {{QStringLiteral(":parID"), fID}})) {
     case ReferenceState::Failed:
-        return true;
+        return false;
     case ReferenceState::Present:
         m_referenceMap->add(table, source, source);
-        return false;
+        return true;
     case ReferenceState::KeyFree:
         if (!execInsert(m_statements->insert, insert))
-            return true;
+            return false;
         m_referenceMap->add(table, source, source);
-        return false;
+        return true;
     case ReferenceState::KeyTaken:
         break;
     }
@@ -275,20 +280,20 @@ bool KvtMerger::mappedHuman(const QString &fID, const Bindings &content, const Q
     same.append({QStringLiteral(":parTabNo"), fTabNo});
     switch (lookUpReference(same, {{QStringLiteral(":parTabNo"), fTabNo}})) {
     case ReferenceState::Failed:
-        return true;
+        return false;
     case ReferenceState::Present:
-        return !mapTo(tnHumans, source, QStringLiteral("TabNo <=> :key"), {{QStringLiteral(":key"), fTabNo}});
+        return mapTo(tnHumans, source, QStringLiteral("TabNo <=> :key"), {{QStringLiteral(":key"), fTabNo}});
     case ReferenceState::KeyFree: {
         int maxId = 0;
         if (!countMatches(m_statements->maxId, {}, maxId))
-            return true;
+            return false;
         Bindings insert{{QStringLiteral(":pID"), maxId + 1}, {QStringLiteral(":pTabNo"), fTabNo}};
         for (const auto &value : content)
             insert.append({QStringLiteral(":p") + value.first.mid(2), value.second});
         if (!execInsert(m_statements->insert, insert))
-            return true;
+            return false;
         m_referenceMap->add(tnHumans, source, RefId{0, maxId + 1});
-        return false;
+        return true;
     }
     case ReferenceState::KeyTaken:
         break;
@@ -317,18 +322,18 @@ bool KvtMerger::mappedZone(const QString &fDetTypeZone, const QString &fID, cons
                              {QStringLiteral(":parName"), fName}},
                             {{QStringLiteral(":parDetTypeZone"), detTypeZone}})) {
     case ReferenceState::Failed:
-        return true;
+        return false;
     case ReferenceState::Present:
         m_referenceMap->add(tnZones, source, written);
-        return false;
+        return true;
     case ReferenceState::KeyFree:
         if (!execInsert(m_statements->insert, {{QStringLiteral(":pDetTypeZone"), detTypeZone},
                                                {QStringLiteral(":pID"), fID},
                                                {QStringLiteral(":pDetTypeId"), detTypeId},
                                                {QStringLiteral(":pName"), fName}}))
-            return true;
+            return false;
         m_referenceMap->add(tnZones, source, written);
-        return false;
+        return true;
     case ReferenceState::KeyTaken:
         break;
     }
@@ -344,7 +349,7 @@ bool KvtMerger::mappedZone(const QString &fDetTypeZone, const QString &fID, cons
 // ---------------------------------------------------------------- one record in the mode
 
 // Reference records go through the decisions that feed the map; measurement rows are
-// written translated and counted.
+// written translated and counted. True on success, as mergeRecord().
 bool KvtMerger::mergeMapped(const KvtTableSql::Values &record)
 {
     const auto text = [&](int i) { return record.value(i).toString(); };
@@ -354,10 +359,10 @@ bool KvtMerger::mergeMapped(const KvtTableSql::Values &record)
         const KvtTableSql::Values translated = translatedRecord(record);
         m_rowInserted = false;
         m_plainRecord = true; // the plain merge of the translated row
-        const bool failed = mergeRecord(translated);
+        const bool merged = mergeRecord(translated);
         m_plainRecord = false;
         countRow(translated);
-        return failed;
+        return merged;
     }
     case tnDefectRef:
     case tnDetTypes:
@@ -382,9 +387,9 @@ bool KvtMerger::mergeMapped(const KvtTableSql::Values &record)
         break;
     }
     m_plainRecord = true;
-    const bool failed = mergeRecord(record);
+    const bool merged = mergeRecord(record);
     m_plainRecord = false;
-    return failed;
+    return merged;
 }
 
 // The record with its references translated through the map. NULL stays NULL; an

@@ -260,7 +260,7 @@ void tst_KeepReferences::rowsNameTheSameRecordsAsInTheirSource()
         // One source at a time: a later replacement changes what earlier rows name.
         QVERIFY(harness.run(dest, {src}));
         QCOMPARE(harness.errorTexts, QStringList());
-        QVERIFY(harness.events.contains("done:" + src));
+        QVERIFY2(harness.events.contains("done:" + src), qPrintable(harness.events.join(" ")));
         QVERIFY(harness.events.filter("status:").first().contains("keeping references"));
         for (const QString table : {"defects", "graphics"}) {
             const QString join = QStringLiteral(" FROM %1.%2 s JOIN %3.%2 d ON d.%4 = s.%4 WHERE ")
@@ -295,6 +295,7 @@ void tst_KeepReferences::rowsNameTheSameRecordsAsInTheirSource()
     const int graphics = count(dest, "graphics");
     QVERIFY(harness.run(dest, sources));
     QCOMPARE(harness.errorTexts, QStringList());
+    QVERIFY(harness.events.contains("done:" + sources[1]));
     QCOMPARE(count(dest, "defects"), defects);
     QCOMPARE(count(dest, "graphics"), graphics);
     for (const MergeHarness::Conflict &c : qAsConst(harness.conflicts))
@@ -322,6 +323,7 @@ void tst_KeepReferences::bothCopyPathsAgree()
         answer(harness, destinations[i]);
         QVERIFY(harness.run(destinations[i], sources));
         QCOMPARE(harness.errorTexts, QStringList());
+        QVERIFY(harness.events.contains("done:" + sources[1]));
         counts[i] = harness.merger().referenceCounts(sources[1], tnDefects);
     }
     for (const QString table : {"defects", "graphics", "humans", "dettypes", "zones"})
@@ -353,6 +355,7 @@ void tst_KeepReferences::offByDefaultCountsMatchDirectSql()
     answer(harness, dest);
     QVERIFY(harness.run(dest, {src}));
     QCOMPARE(harness.errorTexts, QStringList());
+    QVERIFY(harness.events.contains("done:" + src));
     QVERIFY(!harness.events.filter("status:").first().contains("keeping"));
     for (const QString table : {"defects", "graphics"}) {
         const QString join = QStringLiteral(" FROM %1.%2 s JOIN %3.%2 d ON d.%4 = s.%4 WHERE ")
