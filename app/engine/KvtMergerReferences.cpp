@@ -115,7 +115,7 @@ void KvtMerger::checkReferences(int &errCode)
         return;
     for (const kvtTableName table : {tnDefects, tnGraphics}) {
         const auto it = m_inserted.constFind(table);
-        if (it == m_inserted.constEnd())
+        if (it == m_inserted.constEnd() || it->second <= it->first) // nothing inserted
             continue;
         const KvtTableSql sql = KvtTableSql::forTable(table, currentDestinationDB);
         const QVector<KvtRelation> relations = KvtRelations::among(sql.copiedColumns());
