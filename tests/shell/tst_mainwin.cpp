@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "WidgetCreation.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "mainwin.h"
 #include "ui_mainwin.h"
@@ -166,6 +167,9 @@ void tst_MainWin::form()
     QCOMPARE(ui.menuMerge->title(), QStringLiteral("Merge"));
     QVERIFY(ui.menuMerge->actions().contains(ui.actionKeepReferences));
     QVERIFY(ui.actionKeepReferences->isCheckable());
+    QVERIFY(ui.menubar->actions().contains(ui.menuConnection->menuAction()));
+    QCOMPARE(ui.menuConnection->title(), QStringLiteral("Connection"));
+    QCOMPARE(ui.menuConnection->actions(), QList<QAction *>{ui.actionConnectionSecurity});
     QCOMPARE(window.menuBar(), ui.menubar);
     QCOMPARE(window.statusBar(), ui.statusbar);
 }
