@@ -3,6 +3,7 @@
 #include "ConnectionSecurity.h"
 #include "KvtChunkedCopy.h"
 #include "KvtSourceKey.h"
+#include "KvtServerVersion.h"
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
@@ -73,6 +74,14 @@ void KvtMerger::setChunkSize(int rows, qint64 bytes)
     m_chunkBytes = qMax<qint64>(1, bytes);
 }
 
+QString KvtMerger::copyVariantName() const
+{
+    if (m_measurementCopy == MeasurementCopy::PerRow)
+        return QStringLiteral("per row");
+    return m_copyVariant == CopyVariant::WindowFunctions ? QStringLiteral("set-based, window functions")
+                                                         : QStringLiteral("set-based, earlier-row probe");
+}
+
 void KvtMerger::setStopFlag(bool param)
 {
     m_stopFlag = param;
@@ -130,7 +139,7 @@ void KvtMerger::run()
     }
     if (sources.isEmpty())
         return;
-    if (openConnection()) {
+    if (openConnection() && checkServer()) {
         for (const QString &name : qAsConst(sources))
             if (m_stopFlag || !mergeDatabase(name, errCode))
                 break;
@@ -161,6 +170,29 @@ bool KvtMerger::openConnection()
         reportError(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
         return false;
     }
+    return true;
+}
+
+// Refuses a server that is too old and chooses the copy variant it supports.
+bool KvtMerger::checkServer()
+{
+    KvtServerVersion version;
+    QString error;
+    if (!KvtServerVersion::read(m_db, version, error)) {
+        reportError(error, QStringLiteral("0"));
+        return false;
+    }
+    PLOG_INFO << "server: " << version.describe();
+    if (!version.isSupported()) {
+        reportError(version.tooOldMessage(), QStringLiteral("0"));
+        return false;
+    }
+    if (m_copyVariant == CopyVariant::WindowFunctions && !version.hasWindowFunctions()) {
+        m_copyVariant = CopyVariant::EarlierRowProbe;
+        PLOG_INFO << version.describe() << " has no window functions: equal rows within a chunk "
+                  << "are found by a probe for an earlier row";
+    }
+    emit sendCopyVariant(copyVariantName());
     return true;
 }
 
@@ -206,6 +238,15 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     countRecSourceTable(sql.tableName(), errCode);
     if (errCode != stepOk)
         return;
+    m_sourceKey.reset(new KvtSourceKey(m_db));
+    if (!m_sourceKey->read(currentSourceDB, sql.tableName())) {
+        getSqlErr(m_sourceKey->failedQuery());
+        errCode = stepSourceError;
+        return;
+    }
+    if (m_sourceKey->pageColumn().isEmpty())
+        PLOG_INFO << "table " << currentSourceDB << "." << sql.tableName()
+                  << " has no integer key without ties: it is read whole";
     m_statements.reset(new KvtTableStatements(m_db, sql));
     switch (param) {
     case tnDefectRef: queryFromSourceTableDefectRef(errCode); break;
@@ -219,28 +260,22 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     case tnZones: queryFromSourceTableZones(errCode); break;
     }
     m_statements.reset();
+    m_sourceKey.reset();
 }
 
 // Both ways read the source in ID order when its ID allows it, so that they keep the same
-// one of several equal rows and number the copies alike.
+// one of several equal rows and insert the copies in the same order.
 void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
 {
     const KvtTableSql &sql = m_statements->sql();
-    KvtSourceKey key(m_db);
-    if (!key.read(currentSourceDB, sql.tableName())) {
-        getSqlErr(key.failedQuery());
-        errCode = stepSourceError;
-        return;
-    }
     qulonglong before = 0;
     if (!mappingReferences() && !readInsertedEnd(table, before)) {
         errCode = stepRowError;
         return;
     }
     m_logged.clear();
-    if (!(m_measurementCopy == MeasurementCopy::SetBased && key.usable()
-          && copyOnServer(sql, key.columns(), errCode))) {
-        m_sourceOrder = key.usable() ? QStringLiteral("ID") : QString();
+    if (!(m_measurementCopy == MeasurementCopy::SetBased && m_sourceKey->usable()
+          && copyOnServer(sql, *m_sourceKey, errCode))) {
         m_rowRelations = KvtRelations::among(sql.copiedColumns());
         m_rowPositions.clear();
         for (const KvtRelation &r : qAsConst(m_rowRelations))
@@ -250,7 +285,6 @@ void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
             queryFromSourceTableDefects(errCode);
         else
             queryFromSourceTableGraphics(errCode);
-        m_sourceOrder.clear();
         if (mappingReferences())
             addReferenceCounts(table, m_rowCounts.translated, m_rowCounts.mismatched);
     }
@@ -262,10 +296,17 @@ void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
 // False when the destination cannot take the set-based copy (the table is then copied per
 // row). Progress counts the source rows handled, once per chunk; a stop is taken between
 // chunks.
-bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns,
-                             int &errCode)
+bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, int &errCode)
 {
-    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, sourceColumns);
+    // Window functions only where every compared column is partitioned exactly.
+    bool window = m_copyVariant == CopyVariant::WindowFunctions;
+    for (const QString &column : sql.comparedColumns()) {
+        const QString type = key.dataType(column);
+        window = window && (type.isEmpty() || KvtChunkSql::isFixedSizeType(type));
+    }
+    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, key.columns(),
+                        window ? KvtChunkSql::EarlierDuplicates::Window
+                               : KvtChunkSql::EarlierDuplicates::Probe);
     if (mappingReferences())
         copy.setTranslation(KvtReferenceSql::translation(
             *m_referenceMap, KvtRelations::among(sql.copiedColumns()), QStringLiteral("s")));
@@ -280,7 +321,8 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
         break;
     }
     PLOG_INFO << tr(sql.description().processMessage);
-    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk";
+    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk, "
+               << (window ? "window functions" : "earlier-row probe");
     if (mappingReferences()) {
         qint64 translated = 0;
         qint64 mismatched = 0;
@@ -336,7 +378,7 @@ void KvtMerger::readSourceTable(int &errCode)
     const KvtTable &table = m_statements->sql().description();
     PLOG_INFO << tr(table.processMessage);
     KvtSourceReader reader(m_db);
-    if (!reader.open(currentSourceDB, table.name, m_sourceOrder)) {
+    if (!reader.open(currentSourceDB, table.name, m_sourceKey->pageColumn())) {
         getSqlErr(reader.query());
         errCode = stepSourceError;
         return;
@@ -354,6 +396,10 @@ void KvtMerger::readSourceTable(int &errCode)
             return;
         }
         ++counter;
+    }
+    if (reader.failed()) {
+        getSqlErr(reader.query());
+        errCode = stepSourceError;
     }
 }
 

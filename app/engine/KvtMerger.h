@@ -20,6 +20,7 @@
 #include <memory>
 
 class QSqlQuery;
+class KvtSourceKey;
 class KvtSourceReader;
 class KvtTableStatements;
 
@@ -69,6 +70,12 @@ public:
     // ID counter, is copied per row either way.
     enum class MeasurementCopy { PerRow, SetBased };
 
+    // How the set-based copy finds equal source rows within one chunk: with window
+    // functions (ROW_NUMBER, for tables whose compared columns are numbers and dates) or
+    // with a probe for an equal row with a smaller ID. The worker uses window functions
+    // only where the server has them (KvtServerVersion), and says so in the log.
+    enum class CopyVariant { WindowFunctions, EarlierRowProbe };
+
     // Size of one set-based chunk: at most this many rows, and for graphics about this
     // many bytes of signals (at least one row).
     static constexpr int defaultChunkRows = 5000;
@@ -87,6 +94,13 @@ public:
     void setMeasurementCopy(MeasurementCopy mode) { m_measurementCopy = mode; }
     MeasurementCopy measurementCopy() const { return m_measurementCopy; }
     void setChunkSize(int rows, qint64 bytes = defaultChunkBytes);
+    // The variant to use where the server allows it (default WindowFunctions); after the
+    // worker has connected, copyVariant() is the one it uses.
+    void setCopyVariant(CopyVariant variant) { m_copyVariant = variant; }
+    CopyVariant copyVariant() const { return m_copyVariant; }
+    // "per row", "set-based, window functions" or "set-based, earlier-row probe": how
+    // this worker copies the measurement tables.
+    QString copyVariantName() const;
 
     // The mode "Keep references consistent" (off by default; set before start()): each
     // source's reference tables are merged before its measurement tables, and the
@@ -119,6 +133,8 @@ signals:
     void setStatusText(const QString &text);
     // A measurement table of a source has been merged and its references checked.
     void referencesChecked(const QString &source, kvtTableName table, qint64 translated, qint64 mismatched);
+    // Once per run, after connecting: copyVariantName().
+    void sendCopyVariant(const QString &variant);
 
 public slots:
     void pauseThread();
@@ -188,8 +204,9 @@ private:
     enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
 
     void mergeMeasurementTable(kvtTableName table, int &errCode);
-    bool copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns, int &errCode);
+    bool copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, int &errCode);
     bool openConnection();
+    bool checkServer();
     void closeConnection();
     bool mergeDatabase(const QString &name, int &errCode);
     // Reads the current step's source table and merges every record.
@@ -247,9 +264,6 @@ private:
     MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
     int m_chunkRows = defaultChunkRows;
     qint64 m_chunkBytes = defaultChunkBytes;
-    // "ID" while a measurement table is read per row in ID order, else empty.
-    QString m_sourceOrder;
-
     bool m_keepReferences = false;
     std::unique_ptr<KvtReferenceMap> m_referenceMap; // while a source is merged in the mode
     QHash<QString, ReferenceCounts> m_referenceCounts; // by "<source>/<table number>"
@@ -265,6 +279,9 @@ private:
     ReferenceCounts m_rowCounts;
     bool m_rowTranslated = false;
     QVector<QPair<int, KvtReferenceSql::Mismatch>> m_rowMismatches;
+    std::atomic<CopyVariant> m_copyVariant{CopyVariant::WindowFunctions};
+    // The source table of the current step, and the column it is read by (empty: whole).
+    std::unique_ptr<KvtSourceKey> m_sourceKey;
 };
 
 #endif // KVTMERGER_H
