@@ -162,6 +162,10 @@ void tst_MainWin::form()
     QVERIFY(!ui.btnMerge->icon().isNull());
     QCOMPARE(ui.btnMerge->maximumHeight(), 35);
 
+    QVERIFY(ui.menubar->actions().contains(ui.menuMerge->menuAction()));
+    QCOMPARE(ui.menuMerge->title(), QStringLiteral("Merge"));
+    QVERIFY(ui.menuMerge->actions().contains(ui.actionKeepReferences));
+    QVERIFY(ui.actionKeepReferences->isCheckable());
     QVERIFY(ui.menubar->actions().contains(ui.menuConnection->menuAction()));
     QCOMPARE(ui.menuConnection->title(), QStringLiteral("Connection"));
     QCOMPARE(ui.menuConnection->actions(), QList<QAction *>{ui.actionConnectionSecurity});
