@@ -175,7 +175,7 @@ void MainWin::initWidgets()
     initDBDriverList(SQLDRIVER);
     setWindowTitle(tr("KVT Merge Tool ") + applicationFullVersion());
     ui->statusbar->addWidget(lbStatus, 0);
-    ui->actionKeepReferences->setChecked(ProgramSettings().value(keepReferencesKey, false).toBool());
+    ui->actionKeepReferences->setChecked(QSettings().value(keepReferencesKey, false).toBool());
     fitFormToFixedSize();
 }
 
@@ -204,7 +204,7 @@ void MainWin::initSlotSignal(QWidget *parent)
 
     connect(ui->btnConnect, &QPushButton::clicked, this, &MainWin::createConnection);
     connect(ui->actionKeepReferences, &QAction::toggled, this,
-            [](bool on) { ProgramSettings().setValue(keepReferencesKey, on); });
+            [](bool on) { QSettings().setValue(keepReferencesKey, on); });
     connect(ui->actionConnectionSecurity, &QAction::triggered, this, &MainWin::showConnectionSecurity);
     connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWin::createTableSource);
