@@ -1,0 +1,275 @@
+// The preview against the merge that follows it: the rows it expects to insert are the
+// rows the merge inserts, per source and table, on random sources with NULLs and rows
+// repeated within and across sources and already present; it leaves the destination as
+// it was; its conflicts are the merge's; a stop and a failure end it.
+
+#include "EngineTestData.h"
+#include "MergeHarness.h"
+#include "MergePreview.h"
+#include "RandomMeasurements.h"
+#include "TestDatabase.h"
+
+#include <QtTest>
+
+using namespace EngineTestData;
+
+namespace {
+
+const QStringList allTables{"defects", "graphics", "defectref", "dettypes", "device",
+                            "factory", "results",  "humans",    "zones"};
+
+// CHECKSUM TABLE of every merged table: equal before and after means untouched.
+QStringList checksums(const QString &database)
+{
+    QStringList sums;
+    for (const QString &table : allTables)
+        sums += rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(database), table));
+    return sums;
+}
+
+} // namespace
+
+class tst_MergePreview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void previewMatchesTheMerge_data();
+    void previewMatchesTheMerge();
+    void conflictsAreTheMergesConflicts();
+    void stopEndsThePreview();
+    void missingSourceFailsThePreview();
+
+private:
+    void exec(const QStringList &statements);
+    void create(const QStringList &databases);
+
+    bool m_server = false;
+    QStringList m_databases;
+};
+
+void tst_MergePreview::initTestCase()
+{
+    m_server = TestDatabase::requireServer();
+    if (m_server)
+        QVERIFY(TestDatabase::openDefault().isOpen());
+}
+
+void tst_MergePreview::init()
+{
+    if (!m_server)
+        QSKIP("no server");
+}
+
+void tst_MergePreview::cleanup()
+{
+    for (const QString &db : qAsConst(m_databases))
+        TestDatabase::dropDatabase(db);
+    m_databases.clear();
+}
+
+void tst_MergePreview::cleanupTestCase()
+{
+    TestDatabase::closeAll();
+}
+
+void tst_MergePreview::exec(const QStringList &statements)
+{
+    const QString error = TestDatabase::exec(statements);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void tst_MergePreview::create(const QStringList &databases)
+{
+    for (const QString &db : databases) {
+        m_databases << db;
+        const QString error = TestDatabase::createKvtDatabase(db);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+    exec({"USE mysql"});
+}
+
+void tst_MergePreview::previewMatchesTheMerge_data()
+{
+    QTest::addColumn<quint32>("seed");
+    // Rows of defects and graphics of each source, then of the destination.
+    QTest::addColumn<QVector<int>>("sizes");
+    QTest::addColumn<bool>("perRow");
+    QTest::addColumn<bool>("sourceIdUsable");
+
+    QTest::newRow("two sources, destination holds rows")
+        << 21u << QVector<int>{120, 40, 90, 30, 60, 20} << false << true;
+    QTest::newRow("three sources, empty destination, per row")
+        << 22u << QVector<int>{50, 15, 50, 15, 0, 0} << true << true;
+    QTest::newRow("source without a usable ID") << 23u << QVector<int>{80, 20, 40, 10, 30, 10}
+                                                << false << false;
+}
+
+void tst_MergePreview::previewMatchesTheMerge()
+{
+    QFETCH(quint32, seed);
+    QFETCH(QVector<int>, sizes);
+    QFETCH(bool, perRow);
+    QFETCH(bool, sourceIdUsable);
+    const QString src1 = TestDatabase::uniqueName("preview_src");
+    const QString src2 = TestDatabase::uniqueName("preview_src");
+    const QString dest = TestDatabase::uniqueName("preview_dest");
+    create({src1, src2, dest});
+    // Reference tables without conflicts: the same records under more keys in the second
+    // source, some of them already in the destination.
+    QVERIFY(fillDemo(src1, 1, 0, 0, 12).isEmpty());
+    QVERIFY(fillDemo(src2, 1, 0, 0, 20).isEmpty());
+    QVERIFY(fillDemo(dest, 1, 0, 0, 6).isEmpty());
+    RandomMeasurements data(seed);
+    const QStringList measurement{"defects", "graphics"};
+    for (int t = 0; t < 2; ++t) {
+        exec(data.fill(src1, measurement[t], sizes[t], true));
+        exec(data.fill(src2, measurement[t], sizes[2 + t], true));
+        exec(data.fill(dest, measurement[t], sizes[4 + t], false));
+    }
+    if (!sourceIdUsable)
+        exec({QStringLiteral("ALTER TABLE %1.defects MODIFY ID INT NOT NULL, DROP PRIMARY KEY").arg(q(src2))});
+    // The second source named twice and the destination named among the sources.
+    const QStringList sources{src1, dest, src2, src1};
+    const QStringList before = checksums(dest);
+    QMap<QString, int> rowsBefore;
+    for (const QString &table : allTables)
+        rowsBefore[table] = count(dest, table);
+
+    MergePreview preview;
+    preview.setDestination(dest);
+    preview.setSources(sources);
+    preview.run();
+    QCOMPARE(preview.report().errors(), QStringList());
+    QCOMPARE(preview.report().status(), MergeReport::RunStatus::Preview);
+    QCOMPARE(checksums(dest), before);
+    QCOMPARE(preview.conflicts().size(), 0);
+
+    MergeHarness merge;
+    if (perRow)
+        merge.merger().setMeasurementCopy(KvtMerger::MeasurementCopy::PerRow);
+    QVERIFY(merge.run(dest, sources));
+    QCOMPARE(merge.errorTexts, QStringList());
+    QCOMPARE(merge.conflicts.size(), 0);
+
+    const MergeReport &expected = preview.report();
+    QCOMPARE(expected.sources().size(), 4);
+    QVERIFY(expected.sources().at(1).skipped && expected.sources().at(3).skipped);
+    for (int t = 0; t < allTables.size(); ++t) {
+        const kvtTableName table = MergeReport::tableOrder().at(t);
+        QCOMPARE(allTables.at(t), KvtTableSql::forTable(table, QString()).tableName());
+        qint64 toInsert = 0;
+        for (const int source : {0, 2}) {
+            const MergeReport::TableCounts &c = expected.table(source, table);
+            QCOMPARE(c.status, MergeReport::TableStatus::Preview);
+            QCOMPARE(c.rows, qint64(count(sources.at(source), allTables.at(t))));
+            QCOMPARE(c.inserted + c.present, c.rows);
+            toInsert += c.inserted;
+        }
+        QCOMPARE(expected.table(1, table).status, MergeReport::TableStatus::Skipped);
+        QCOMPARE(qint64(count(dest, allTables.at(t)) - rowsBefore[allTables.at(t)]), toInsert);
+    }
+    // Not a trivial outcome: rows of both kinds, and the second source meets the first.
+    const MergeReport::TableCounts &second = expected.table(2, tnDefects);
+    QVERIFY(second.inserted > 0 && second.present > 0);
+    QCOMPARE(expected.table(2, tnDetTypes).present, qint64(12));
+}
+
+void tst_MergePreview::conflictsAreTheMergesConflicts()
+{
+    const QString src1 = TestDatabase::uniqueName("preview_src");
+    const QString src2 = TestDatabase::uniqueName("preview_src");
+    const QString dest = TestDatabase::uniqueName("preview_dest");
+    create({src1, src2, dest});
+    // From the second demo database on, every key ending in 7 has other content.
+    QVERIFY(fillDemo(src1, 1, 20, 5, 30).isEmpty());
+    QVERIFY(fillDemo(src2, 2, 20, 5, 30).isEmpty());
+    QVERIFY(fillDemo(dest, 3, 0, 0, 10).isEmpty());
+
+    MergePreview preview;
+    preview.setDestination(dest);
+    preview.setSources({src1, src2});
+    preview.run();
+    QCOMPARE(preview.report().errors(), QStringList());
+
+    MergeHarness merge; // every conflict left out
+    QVERIFY(merge.run(dest, {src1, src2}));
+    QCOMPARE(merge.errorTexts, QStringList());
+    QCOMPARE(preview.conflicts().size(), merge.conflicts.size());
+    QMap<int, int> previewed;
+    QMap<int, int> met;
+    for (const MergePreview::Conflict &c : preview.conflicts())
+        ++previewed[c.table];
+    for (const MergeHarness::Conflict &c : merge.conflicts)
+        ++met[c.table];
+    QCOMPARE(previewed, met);
+    QVERIFY(!met.isEmpty());
+
+    // Each conflict carries both records as the comparison dialog reads them.
+    for (const MergePreview::Conflict &c : preview.conflicts()) {
+        QCOMPARE(c.sourceRecord.size(), c.columns.size());
+        QCOMPARE(c.destinationRecord.size(), c.columns.size());
+        QVERIFY(c.sourceRecord != c.destinationRecord);
+        QCOMPARE(c.sourceRecord.at(c.columns.indexOf(KvtPreviewSql::keyColumn(c.table))).toString(),
+                 c.key);
+        QVERIFY(c.destinationOrigin == dest || c.destinationOrigin == src1);
+    }
+}
+
+void tst_MergePreview::stopEndsThePreview()
+{
+    const QString src = TestDatabase::uniqueName("preview_src");
+    const QString dest = TestDatabase::uniqueName("preview_dest");
+    create({src, dest});
+    QVERIFY(fillDemo(src, 1, 30, 5, 10).isEmpty());
+
+    MergePreview preview;
+    preview.setDestination(dest);
+    preview.setSources({src});
+    QList<int> done;
+    connect(&preview, &MergePreview::progressed, this, [&](int tables, int total) {
+        done << tables;
+        QCOMPARE(total, 9);
+        preview.requestStop();
+    });
+    preview.run();
+    QCOMPARE(done, QList<int>{1});
+    QCOMPARE(preview.report().status(), MergeReport::RunStatus::Stopped);
+    QCOMPARE(preview.report().table(0, tnDefects).status, MergeReport::TableStatus::Preview);
+    QCOMPARE(preview.report().table(0, tnGraphics).status, MergeReport::TableStatus::NotReached);
+
+    // On its own thread, stopped at once: it ends without waiting for its statements.
+    MergePreview threaded;
+    threaded.setDestination(dest);
+    threaded.setSources({src});
+    threaded.start();
+    threaded.requestStop();
+    QVERIFY(threaded.wait(30000));
+    QCOMPARE(threaded.report().status(), MergeReport::RunStatus::Stopped);
+    QCOMPARE(threaded.report().errors(), QStringList());
+}
+
+void tst_MergePreview::missingSourceFailsThePreview()
+{
+    const QString src = TestDatabase::uniqueName("preview_src");
+    const QString dest = TestDatabase::uniqueName("preview_dest");
+    create({src, dest});
+    MergePreview preview;
+    preview.setDestination(dest);
+    preview.setSources({src, TestDatabase::uniqueName("preview_missing")});
+    preview.run();
+    QCOMPARE(preview.report().status(), MergeReport::RunStatus::Failed);
+    QCOMPARE(preview.report().errors().size(), 1);
+    QVERIFY2(preview.report().errors().first().contains("doesn't exist"),
+             qPrintable(preview.report().errors().first()));
+    QCOMPARE(preview.report().table(0, tnZones).status, MergeReport::TableStatus::Preview);
+    QCOMPARE(preview.report().table(1, tnDefects).status, MergeReport::TableStatus::NotReached);
+}
+
+QTEST_MAIN(tst_MergePreview)
+#include "tst_mergepreview.moc"
