@@ -35,6 +35,7 @@ KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes
 bool KvtChunkedCopy::copyNext(int &rows)
 {
     QVariant to;
+    m_copied = 0;
     if (!findChunkEnd(rows, to))
         return false;
     if (!run(*m_copy, {{QStringLiteral(":from"), m_from},
@@ -43,7 +44,8 @@ bool KvtChunkedCopy::copyNext(int &rows)
         return false;
     // Explicit IDs move the destination's counter past the last of them, as single
     // inserts would have.
-    m_nextId += qulonglong(qMax(0, m_copy->query().numRowsAffected()));
+    m_copied = qMax(0, m_copy->query().numRowsAffected());
+    m_nextId += qulonglong(m_copied);
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
 }
 

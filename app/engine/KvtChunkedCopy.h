@@ -41,6 +41,8 @@ public:
     // Copies the next chunk; rows is the number of source rows it covered.
     bool copyNext(int &rows);
     int chunkRows() const { return m_chunkRows; }
+    // Rows the last chunk copied (the others of it were already there).
+    int copiedRows() const { return m_copied; }
 
     QSqlQuery *failedQuery() { return m_failed; }
 
@@ -69,6 +71,7 @@ private:
     QVariant m_from;
     qulonglong m_nextId = 0; // the ID the next copied row gets
     int m_chunkRows = 1;
+    int m_copied = 0;
 };
 
 #endif // KVTCHUNKEDCOPY_H

@@ -15,10 +15,6 @@
 
 namespace {
 
-// The order of the table steps of one source database.
-const kvtTableName tableOrder[] = {tnDefects, tnGraphics, tnDefectRef, tnDetTypes, tnDevice,
-                                   tnFactory, tnResults,  tnHumans,    tnZones};
-
 QString connectionNameFor(const KvtMerger *merger)
 {
     return QStringLiteral("KvtMerger-%1").arg(reinterpret_cast<quintptr>(merger), 0, 16);
@@ -121,22 +117,50 @@ void KvtMerger::setCurrentDataBaseDestination(const QString &dbName)
 void KvtMerger::run()
 {
     int errCode = stepOk;
+    m_report = MergeReport(currentDestinationDB, dbList);
+    m_report.setCopyVariant(m_measurementCopy == MeasurementCopy::SetBased
+                                ? QStringLiteral("set_based")
+                                : QStringLiteral("per_row"));
     // The destination's own name and repeated names are skipped without a signal.
-    QStringList sources;
-    for (const QString &name : qAsConst(dbList)) {
-        if (name == currentDestinationDB || mergedDBs.contains(name))
-            continue;
-        mergedDBs.insert(name, name);
-        sources << name;
+    const QVector<int> sources = MergeReport::mergedSources(currentDestinationDB, dbList);
+    for (const int position : sources)
+        mergedDBs.insert(dbList.at(position), dbList.at(position));
+    if (!sources.isEmpty()) {
+        if (openConnection()) {
+            for (const int position : sources)
+                if (m_stopFlag || !mergeDatabase(position, errCode))
+                    break;
+        }
+        closeConnection();
     }
-    if (sources.isEmpty())
-        return;
-    if (openConnection()) {
-        for (const QString &name : qAsConst(sources))
-            if (m_stopFlag || !mergeDatabase(name, errCode))
-                break;
-    }
-    closeConnection();
+    m_report.finish(endStatus());
+}
+
+// Failed after an error, stopped when a merged table did not run to its end.
+MergeReport::RunStatus KvtMerger::endStatus() const
+{
+    if (!m_report.errors().isEmpty())
+        return MergeReport::RunStatus::Failed;
+    for (const MergeReport::Source &source : m_report.sources())
+        for (const MergeReport::TableCounts &t : source.tables)
+            if (!source.skipped && t.status != MergeReport::TableStatus::Done)
+                return MergeReport::RunStatus::Stopped;
+    return MergeReport::RunStatus::Done;
+}
+
+MergeReport::TableCounts &KvtMerger::counts()
+{
+    return m_report.table(m_sourcePosition, m_statements->sql().table());
+}
+
+void KvtMerger::settleConflict(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
+                               const QString &newKey)
+{
+    QMutexLocker locker(&waitMutex);
+    m_conflictSettled = true;
+    m_settlement.decision = decision;
+    m_settlement.decidedBy = decidedBy;
+    m_settlement.newKey = newKey;
 }
 
 bool KvtMerger::openConnection()
@@ -144,6 +168,7 @@ bool KvtMerger::openConnection()
     PMySqlCharset::registerDriverCodec();
     m_db = QSqlDatabase::cloneDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection),
                                        m_connectionName);
+    m_report.setServer(m_db.hostName() + QLatin1Char(':') + QString::number(m_db.port()));
     m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!m_db.open()) {
         const QSqlError error = m_db.lastError();
@@ -168,11 +193,13 @@ void KvtMerger::closeConnection()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-bool KvtMerger::mergeDatabase(const QString &name, int &errCode)
+bool KvtMerger::mergeDatabase(int position, int &errCode)
 {
+    const QString name = dbList.at(position);
+    m_sourcePosition = position;
     setCurrentDataBaseSource(name);
     emit sendCurrentDB(name);
-    for (const kvtTableName table : tableOrder) {
+    for (const kvtTableName table : MergeReport::tableOrder()) {
         emit setStatusText(name + QLatin1Char('.') + tableNameOf(table));
         mergeTable(table, errCode);
         if (errCode != stepOk || m_stopFlag)
@@ -191,7 +218,9 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     if (errCode != stepOk)
         return;
     const KvtTableSql sql = KvtTableSql::forTable(param, currentDestinationDB);
-    countRecSourceTable(sql.tableName(), errCode);
+    MergeReport::TableCounts &counts = m_report.table(m_sourcePosition, param);
+    counts.status = MergeReport::TableStatus::Running;
+    counts.rows = countRecSourceTable(sql.tableName(), errCode);
     if (errCode != stepOk)
         return;
     m_statements.reset(new KvtTableStatements(m_db, sql));
@@ -207,6 +236,8 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     case tnZones: queryFromSourceTableZones(errCode); break;
     }
     m_statements.reset();
+    if (errCode == stepOk)
+        counts.status = MergeReport::TableStatus::Done;
 }
 
 // Both ways read the source in ID order when its ID allows it, so that they keep the same
@@ -263,6 +294,8 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
             return true;
         }
         handled += rows;
+        counts().inserted += copy.copiedRows();
+        counts().present += rows - copy.copiedRows();
         emit sendProgressBarCurrentValue(handled);
     }
     return true;
@@ -319,6 +352,7 @@ void KvtMerger::reportError(const QString &text, const QString &code)
     if (text.isEmpty())
         return;
     PLOG_ERROR << text << " code: " << code;
+    m_report.addError(text);
     m_stopFlag = true;
     emit sqlErr(text, code);
     emit errHasOccured();
@@ -338,8 +372,10 @@ bool KvtMerger::countMatches(KvtPreparedQuery &query, const Bindings &values, in
 
 bool KvtMerger::execInsert(KvtPreparedQuery &query, const Bindings &values)
 {
-    if (query.exec(values))
+    if (query.exec(values)) {
+        ++counts().inserted;
         return true;
+    }
     getSqlErr(&query.query());
     return false;
 }
@@ -350,8 +386,10 @@ KvtMerger::ReferenceState KvtMerger::lookUpReference(const Bindings &sameRecord,
     int count = 0;
     if (!countMatches(m_statements->sameRecordTest, sameRecord, count))
         return ReferenceState::Failed;
-    if (count >= 1)
+    if (count >= 1) {
+        ++counts().present;
         return ReferenceState::Present;
+    }
     if (!countMatches(m_statements->keyTest, key, count))
         return ReferenceState::Failed;
     return count < 1 ? ReferenceState::KeyFree : ReferenceState::KeyTaken;
@@ -371,11 +409,19 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
     }
     const QString srcTb = sql.conflictSelect(currentSourceDB, key);
     const QString destTb = sql.conflictSelect(currentDestinationDB, key);
+    ++counts().conflicts;
     QMutexLocker locker(&waitMutex);
     paused = true;
+    m_conflictSettled = false;
     emit differentRecordsInTbs(sql.table(), srcTb, destTb);
     while (paused)
         resumeCondition.wait(&waitMutex);
+    if (m_conflictSettled) {
+        m_settlement.source = currentSourceDB;
+        m_settlement.table = sql.table();
+        m_settlement.key = key;
+        m_report.addConflict(m_sourcePosition, m_settlement);
+    }
     return false;
 }
 
@@ -426,8 +472,10 @@ bool KvtMerger::insertIntoTableDefects(
                                      count);
     if (!tested)
         return true;
-    if (count >= 1)
+    if (count >= 1) {
+        ++counts().present;
         return false;
+    }
     // :pID stays unbound: the destination generates the ID.
     return !execInsert(m_statements->insert,
                        {{QStringLiteral(":pMyId"), fMyId},
@@ -492,8 +540,10 @@ bool KvtMerger::insertIntoTableGraphics(
                                      count);
     if (!tested)
         return true;
-    if (count >= 1)
+    if (count >= 1) {
+        ++counts().present;
         return false;
+    }
     return !execInsert(m_statements->insert,
                        {{QStringLiteral(":pVagNo"), fVagNo},
                         {QStringLiteral(":pDetNo"), fDetNo},

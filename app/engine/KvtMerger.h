@@ -3,6 +3,7 @@
 
 #include "global_vars.h"
 #include "KvtPreparedQuery.h"
+#include "MergeReport.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -86,6 +87,15 @@ public:
     MeasurementCopy measurementCopy() const { return m_measurementCopy; }
     void setChunkSize(int rows, qint64 bytes = defaultChunkBytes);
 
+    // What the last run did: counts per named source and table, settled conflicts,
+    // errors, start, end and status. Read it once the thread has ended.
+    const MergeReport &report() const { return m_report; }
+    // How the conflict the worker waits on was settled; call it, on any thread, before
+    // the resumeThread() that ends the wait. A conflict left without it (the merge is
+    // stopped) is counted but not listed.
+    void settleConflict(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
+                        const QString &newKey = QString());
+
 signals:
     void errHasOccured();
     void sqlErr(const QString &msg, const QString &code);
@@ -167,7 +177,10 @@ private:
     bool copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns, int &errCode);
     bool openConnection();
     void closeConnection();
-    bool mergeDatabase(const QString &name, int &errCode);
+    bool mergeDatabase(int position, int &errCode);
+    MergeReport::RunStatus endStatus() const;
+    // The report's counts of the table step in hand.
+    MergeReport::TableCounts &counts();
     void readSourceTable(const char *message, const QStringList &columns, RowHandler handler,
                          int &errCode);
     void reportError(const QString &text, const QString &code);
@@ -205,6 +218,12 @@ private:
     qint64 m_chunkBytes = defaultChunkBytes;
     // "ID" while a measurement table is read per row in ID order, else empty.
     QString m_sourceOrder;
+
+    MergeReport m_report;
+    int m_sourcePosition = 0; // of the source in process, in dbList
+    // The settlement of the conflict in hand, under waitMutex.
+    bool m_conflictSettled = false;
+    MergeReport::Conflict m_settlement;
 };
 
 #endif // KVTMERGER_H

@@ -133,14 +133,23 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     QVERIFY(!harness.events.contains(QStringLiteral("done:") + src));
     QVERIFY(harness.merger().stopFlag());
 
+    const MergeReport failed = harness.merger().report();
     QVERIFY(startServer());
     const int kept = count(dest, "defects");
     QVERIFY2(kept >= 300 && kept < 15000, qPrintable(QString::number(kept)));
+    // The report of the failed run counts what the destination kept.
+    QCOMPARE(failed.status(), MergeReport::RunStatus::Failed);
+    QCOMPARE(failed.errors(), harness.errorTexts);
+    QCOMPARE(failed.table(0, tnDefects).status, MergeReport::TableStatus::Failed);
+    QCOMPARE(failed.table(0, tnDefects).inserted, qint64(kept));
+    QCOMPARE(failed.table(0, tnGraphics).status, MergeReport::TableStatus::NotReached);
 
     QVERIFY(harness.run(dest, {src}));
     QCOMPARE(harness.errorTexts, QStringList());
     QCOMPARE(harness.events.last(), QStringLiteral("done:") + src);
     QCOMPARE(count(dest, "defects"), 15000);
+    QCOMPARE(harness.merger().report().table(0, tnDefects).inserted, qint64(15000 - kept));
+    QCOMPARE(harness.merger().report().table(0, tnDefects).present, qint64(15030 - (15000 - kept)));
     QCOMPARE(matchingRows(src, dest, "defects", copiedColumns("defects")), 15000);
 
     TestDatabase::dropDatabase(src);

@@ -1,14 +1,17 @@
 // The preview against the merge that follows it: the rows it expects to insert are the
 // rows the merge inserts, per source and table, on random sources with NULLs and rows
 // repeated within and across sources and already present; it leaves the destination as
-// it was; its conflicts are the merge's; a stop and a failure end it.
+// it was; its conflicts are the merge's; a stop and a failure end it. And the merge's
+// report against the destination: counts, statuses and every kind of settled conflict.
 
 #include "EngineTestData.h"
 #include "MergeHarness.h"
 #include "MergePreview.h"
 #include "RandomMeasurements.h"
+#include "MergeReportWriter.h"
 #include "TestDatabase.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace EngineTestData;
@@ -44,6 +47,8 @@ private slots:
     void conflictsAreTheMergesConflicts();
     void stopEndsThePreview();
     void missingSourceFailsThePreview();
+    void reportListsEverySettledConflict();
+    void reportOfAStoppedRun();
 
 private:
     void exec(const QStringList &statements);
@@ -158,6 +163,8 @@ void tst_MergePreview::previewMatchesTheMerge()
     QCOMPARE(merge.conflicts.size(), 0);
 
     const MergeReport &expected = preview.report();
+    const MergeReport &merged = merge.merger().report();
+    QCOMPARE(merged.status(), MergeReport::RunStatus::Done);
     QCOMPARE(expected.sources().size(), 4);
     QVERIFY(expected.sources().at(1).skipped && expected.sources().at(3).skipped);
     for (int t = 0; t < allTables.size(); ++t) {
@@ -169,9 +176,15 @@ void tst_MergePreview::previewMatchesTheMerge()
             QCOMPARE(c.status, MergeReport::TableStatus::Preview);
             QCOMPARE(c.rows, qint64(count(sources.at(source), allTables.at(t))));
             QCOMPARE(c.inserted + c.present, c.rows);
+            const MergeReport::TableCounts &m = merged.table(source, table);
+            QCOMPARE(m.status, MergeReport::TableStatus::Done);
+            QCOMPARE(m.rows, c.rows);
+            QCOMPARE(m.inserted, c.inserted);
+            QCOMPARE(m.present, c.present);
             toInsert += c.inserted;
         }
         QCOMPARE(expected.table(1, table).status, MergeReport::TableStatus::Skipped);
+        QCOMPARE(merged.table(3, table).status, MergeReport::TableStatus::Skipped);
         QCOMPARE(qint64(count(dest, allTables.at(t)) - rowsBefore[allTables.at(t)]), toInsert);
     }
     // Not a trivial outcome: rows of both kinds, and the second source meets the first.
@@ -269,6 +282,92 @@ void tst_MergePreview::missingSourceFailsThePreview()
              qPrintable(preview.report().errors().first()));
     QCOMPARE(preview.report().table(0, tnZones).status, MergeReport::TableStatus::Preview);
     QCOMPARE(preview.report().table(1, tnDefects).status, MergeReport::TableStatus::NotReached);
+}
+
+void tst_MergePreview::reportListsEverySettledConflict()
+{
+    const QString src1 = TestDatabase::uniqueName("report_src");
+    const QString src2 = TestDatabase::uniqueName("report_src");
+    const QString dest = TestDatabase::uniqueName("report_dest");
+    create({src1, src2, dest});
+    QVERIFY(fillDemo(src1, 1, 20, 5, 30).isEmpty());
+    QVERIFY(fillDemo(src2, 2, 20, 5, 30).isEmpty());
+
+    // The harness writes nothing: the report takes what the resolver says it did. The
+    // first conflict is left unsettled, as when a merge is stopped in it.
+    MergeHarness merge;
+    const QStringList decisions{"replaced", "added_new_key", "left_out"};
+    const QStringList deciders{"operator", "standing_choice", "policy"};
+    QStringList expected;
+    merge.setConflictHandler([&](const MergeHarness::Conflict &c) {
+        const int n = merge.conflicts.size() - 1;
+        const QString key = c.sourceQuery.section('=', -1);
+        if (n == 0)
+            return true;
+        const auto decision = MergeReport::Decision(n % 3);
+        const auto by = c.table == tnDevice ? MergeReport::DecidedBy::DeviceRule
+                                            : MergeReport::DecidedBy((n / 3) % 3);
+        const QString newKey = decision == MergeReport::Decision::AddedNewKey ? QString::number(900 + n) : QString();
+        merge.merger().settleConflict(decision, by, newKey);
+        expected << QStringLiteral("%1;%2;%3;%4;%5;%6")
+                        .arg(src2, KvtTableSql::forTable(c.table, QString()).tableName(), key,
+                             decisions.at(n % 3),
+                             c.table == tnDevice ? QStringLiteral("device_rule") : deciders.at((n / 3) % 3),
+                             newKey);
+        return true;
+    });
+    QVERIFY(merge.run(dest, {src1, src2}));
+    QCOMPARE(merge.errorTexts, QStringList());
+    QVERIFY(merge.conflicts.size() >= 7);
+
+    const MergeReport &report = merge.merger().report();
+    qint64 conflicts = 0;
+    qint64 settled = 0;
+    for (const MergeReport::TableCounts &t : report.sources().at(1).tables) {
+        conflicts += t.conflicts;
+        settled += t.replaced + t.addedNewKey + t.leftOut;
+        QCOMPARE(t.rows, t.inserted + t.present + t.conflicts);
+    }
+    QCOMPARE(conflicts, qint64(merge.conflicts.size()));
+    QCOMPARE(settled, conflicts - 1);
+
+    QTemporaryDir dir;
+    const MergeReportWriter::Result files = MergeReportWriter::write(report, dir.path());
+    QVERIFY(files.ok);
+    QFile list(files.basePath + "_conflicts.csv");
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromUtf8(list.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.takeFirst(), QStringLiteral("source;table;key;decision;decided_by;new_key"));
+    QCOMPARE(lines, expected);
+}
+
+void tst_MergePreview::reportOfAStoppedRun()
+{
+    const QString src = TestDatabase::uniqueName("report_src");
+    const QString dest = TestDatabase::uniqueName("report_dest");
+    create({src, dest});
+    QVERIFY(fillDemo(src, 1, 3000, 5, 10).isEmpty());
+    MergeHarness merge;
+    merge.merger().setChunkSize(500);
+    connect(&merge.merger(), &KvtMerger::sendProgressBarCurrentValue, this,
+            [&](int value) {
+                if (value >= 1000)
+                    merge.merger().setStopFlag(true);
+            },
+            Qt::DirectConnection);
+    QVERIFY(merge.run(dest, {src, dest}));
+
+    const MergeReport &report = merge.merger().report();
+    QCOMPARE(report.status(), MergeReport::RunStatus::Stopped);
+    QCOMPARE(report.errors(), QStringList());
+    const MergeReport::TableCounts &defects = report.table(0, tnDefects);
+    QCOMPARE(defects.status, MergeReport::TableStatus::Stopped);
+    QCOMPARE(defects.rows, qint64(count(src, "defects")));
+    QCOMPARE(defects.inserted, qint64(count(dest, "defects")));
+    QVERIFY(defects.inserted >= 1000 && defects.inserted < defects.rows);
+    QCOMPARE(report.table(0, tnGraphics).status, MergeReport::TableStatus::NotReached);
+    QCOMPARE(report.table(1, tnDefects).status, MergeReport::TableStatus::Skipped);
+    QVERIFY(report.start().isValid() && report.end() >= report.start());
 }
 
 QTEST_MAIN(tst_MergePreview)
