@@ -2,6 +2,7 @@
 #include "ui_dlgDiffRecordsCompare.h"
 
 #include "CONST.h"
+#include "ComparedRecordModel.h"
 #include "ConflictRecordWriter.h"
 #include "ConflictTable.h"
 #include "DestinationKeys.h"
@@ -18,6 +19,7 @@
 #include <QKeyEvent>
 #include <QMetaMethod>
 #include <QSqlQueryModel>
+#include <QSqlRecord>
 #include <QTableView>
 
 namespace {
@@ -68,8 +70,8 @@ void dlgDiffRecordsCompare::createNecessaryObjects()
     writer = std::make_unique<ConflictRecordWriter>(sqlService.get(), sqlErrors);
     keys = std::make_unique<DestinationKeys>(sqlService.get(), sqlErrors);
     gridDelegate = new GridDelegate(this);
-    srcModel = new QSqlQueryModel(this);
-    destModel = new QSqlQueryModel(this);
+    srcModel = new ComparedRecordModel(this);
+    destModel = new ComparedRecordModel(this);
     tvSrcTable = new QTableView(this);
     tvDestTable = new QTableView(this);
     tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
@@ -112,6 +114,7 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
     this->kvtSrcDB = kvtSrcDB;
     this->kvtDestDB = kvtDestDB;
     conflictFailed = false;
+    addedKey.clear();
     writer->setConflict(tbName, kvtDestDB, srcQuery);
 
     srcModel->setQuery(srcQuery);
@@ -124,7 +127,21 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
     setTableViewGeneralProperties();
     btnAddEnabled(tbName != tnDevice);
     setTableViewForCurrentTable();
+    markDifferingCells();
     return false;
+}
+
+// Only compared columns are marked: never the ID of humans or factory.
+void dlgDiffRecordsCompare::markDifferingCells()
+{
+    const ConflictTable *table = ConflictTable::find(currentTable);
+    QSet<int> columns;
+    if (table && srcModel->rowCount() > 0 && destModel->rowCount() > 0)
+        columns = ComparedRecordModel::differingColumns(
+            srcModel->record(0), destModel->record(0),
+            QStringList{table->keyColumn} + table->replacedColumns);
+    srcModel->setDifferingColumns(columns);
+    destModel->setDifferingColumns(columns);
 }
 
 void dlgDiffRecordsCompare::emitErrHasOccured()
@@ -155,6 +172,8 @@ void dlgDiffRecordsCompare::insertInTable(const int &id)
     }
     if (writer->addWithKey(id))
         emitErrHasOccured();
+    else
+        addedKey = QString::number(id);
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
@@ -178,6 +197,8 @@ void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QStr
     }
     if (writer->addZone(idZoneDetType, currentIdDetType, idMax))
         emitErrHasOccured();
+    else
+        addedKey = idZoneDetType;
 }
 
 // Close guard: the window is left only through its three buttons, each of which ends
@@ -221,11 +242,20 @@ void dlgDiffRecordsCompare::finishConflict()
     emit resumeThread();
 }
 
+// What the operator chose, unless an error kept it from being written.
+void dlgDiffRecordsCompare::settle(MergeReport::Decision decision)
+{
+    if (!conflictFailed)
+        emit conflictSettled(decision, MergeReport::DecidedBy::Operator,
+                             decision == MergeReport::Decision::AddedNewKey ? addedKey : QString());
+}
+
 void dlgDiffRecordsCompare::mergeContinue()
 {
     if (ui->chkbxSaveChoice->isChecked())
         emit setActionDiffRec(adrReplace);
     updateDestinationRecord();
+    settle(MergeReport::Decision::Replaced);
     finishConflict();
 }
 
@@ -233,6 +263,7 @@ void dlgDiffRecordsCompare::mergeCancel()
 {
     if (ui->chkbxSaveChoice->isChecked())
         emit setActionDiffRec(adrSkip);
+    settle(MergeReport::Decision::LeftOut);
     finishConflict();
 }
 
@@ -245,8 +276,10 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
     blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
-    if (added == QDialog::Accepted || conflictFailed)
+    if (added == QDialog::Accepted || conflictFailed) {
+        settle(MergeReport::Decision::AddedNewKey);
         finishConflict();
+    }
 }
 
 int dlgDiffRecordsCompare::addRecordWithNewID()

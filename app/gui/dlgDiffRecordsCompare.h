@@ -1,6 +1,7 @@
 #ifndef DLGDIFFRECORDSCOMPARE_H
 #define DLGDIFFRECORDSCOMPARE_H
 
+#include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QDialog>
@@ -10,6 +11,7 @@
 
 #include <memory>
 
+class ComparedRecordModel;
 class ConflictRecordWriter;
 class DestinationKeys;
 class GridDelegate;
@@ -60,6 +62,10 @@ signals:
     void errHasOccured();
     void resumeThread();
     void setActionDiffRec(actionDiffRec action);
+    // The operator settled the conflict in hand (sent before resumeThread()); newKey is
+    // the key of an added record.
+    void conflictSettled(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
+                         const QString &newKey);
 
 public slots:
     void createNecessaryObjects();
@@ -105,6 +111,8 @@ private slots:
 
 private:
     void finishConflict();
+    void settle(MergeReport::Decision decision);
+    void markDifferingCells();
     void setTableViewForCurrentTable();
     void setTableViewShortName();
     void setGridColumns(const QStringList &captions, const QVector<QHeaderView::ResizeMode> &modes);
@@ -120,8 +128,10 @@ private:
     kvtTableName currentTable = tnDefects;
     QString kvtSrcDB;
     QString kvtDestDB;
-    QSqlQueryModel *srcModel = nullptr;
-    QSqlQueryModel *destModel = nullptr;
+    ComparedRecordModel *srcModel = nullptr;
+    ComparedRecordModel *destModel = nullptr;
+    // The key of the record added for the conflict in hand.
+    QString addedKey;
     QTableView *tvSrcTable = nullptr;
     QTableView *tvDestTable = nullptr;
     GridDelegate *gridDelegate = nullptr;
