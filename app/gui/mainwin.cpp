@@ -5,6 +5,7 @@
 #include "ConflictAnswer.h"
 #include "ConnectionPanel.h"
 #include "KvtMerger.h"
+#include "MergeReportWriter.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
 #include "PSqlErrors.h"
@@ -13,14 +14,19 @@
 #include "dbAccess.h"
 #include "dbFunc.h"
 #include "dlgDiffRecordsCompare.h"
+#include "dlgMergePreview.h"
+#include "dlgMergeReport.h"
 
 #include <QCloseEvent>
 #include <QCompleter>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalTransition>
+#include <QStandardPaths>
 #include <QState>
 #include <QStringListModel>
 
@@ -131,6 +137,8 @@ void MainWin::createNecessaryObjects()
 
     dlgDiffRecords = new dlgDiffRecordsCompare(merger, this);
     dlgDiffRecords->setModal(true);
+    m_dlgPreview = new dlgMergePreview(this);
+    m_dlgReport = new dlgMergeReport(this);
 
     completer = new QCompleter(this);
     completer->setMaxVisibleItems(completerVisibleItems);
@@ -173,6 +181,8 @@ void MainWin::initWidgets()
     setWindowTitle(tr("KVT Merge Tool ") + applicationFullVersion());
     ui->statusbar->addWidget(lbStatus, 0);
     fitFormToFixedSize();
+    // The menu bar's height follows the form's font, set just now.
+    setMainWinSize(mwsIdle);
 }
 
 void MainWin::fitFormToFixedSize()
@@ -217,6 +227,11 @@ void MainWin::initSlotSignal(QWidget *parent)
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::setStatusText, this, &MainWin::setStatusText, Qt::QueuedConnection);
     connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, merger, &KvtMerger::settleConflict,
+            Qt::DirectConnection);
+    connect(ui->actionPreview, &QAction::triggered, this, &MainWin::showMergePreview);
+    connect(ui->actionMergeReport, &QAction::triggered, this, &MainWin::showMergeReport);
+    connect(m_dlgPreview, &dlgMergePreview::mergeRequested, this, &MainWin::startMergeFromPreview);
 }
 
 // ---------------------------------------------------------------- connection panel
@@ -378,6 +393,8 @@ void MainWin::guiEnabled(bool param)
                            static_cast<QWidget *>(ui->edPassword), static_cast<QWidget *>(ui->edPort),
                            static_cast<QWidget *>(ui->btnConnect), static_cast<QWidget *>(ui->edToTable)})
         input->setEnabled(param);
+    ui->actionPreview->setEnabled(param);
+    ui->actionMergeReport->setEnabled(param);
     if (param) {
         ui->progressBar->setValue(0);
         ui->progressBar->hide();
@@ -393,6 +410,7 @@ void MainWin::guiEnabled(bool param)
 
 void MainWin::mergeIsFinished()
 {
+    keepMergeReport();
     lbStatus->setText(tr("Merger completed"));
     guiEnabled(true);
     setMainWinSize(mwsIdle);
@@ -457,34 +475,96 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
         merger->resumeThread();
         return;
     }
+    const auto byRule = param == tnDevice ? MergeReport::DecidedBy::DeviceRule
+                                          : MergeReport::DecidedBy::StandingChoice;
     switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
     case ConflictAnswer::AskOperator:
         dlgDiffRecords->exec();
         return;
     case ConflictAnswer::ReplaceDestination:
         dlgDiffRecords->updateDestinationRecord();
+        if (!merger->stopFlag())
+            merger->settleConflict(MergeReport::Decision::Replaced, byRule);
         break;
-    case ConflictAnswer::AddUnderNewKey:
-        addUnderNewKey();
+    case ConflictAnswer::AddUnderNewKey: {
+        const QString key = addUnderNewKey();
+        if (!key.isEmpty() && !merger->stopFlag())
+            merger->settleConflict(MergeReport::Decision::AddedNewKey, byRule, key);
         break;
+    }
     case ConflictAnswer::LeaveOut:
+        merger->settleConflict(MergeReport::Decision::LeftOut, byRule);
         break;
     }
     merger->resumeThread();
 }
 
-void MainWin::addUnderNewKey()
+QString MainWin::addUnderNewKey()
 {
     const quint64 id = dlgDiffRecords->getMaxID();
     if (id == 0)
-        return; // reported by the dialog, which has stopped the merge
+        return QString(); // reported by the dialog, which has stopped the merge
     if (id > quint64(std::numeric_limits<int>::max())) {
         PLOG_ERROR << "no free key below" << std::numeric_limits<int>::max()
                    << "for a conflicting record: the merge is stopped";
         emit stopFlagThread(true);
-        return;
+        return QString();
     }
     dlgDiffRecords->insertInTable(static_cast<int>(id));
+    return QString::number(id);
+}
+
+// ---------------------------------------------------------------- preview and report
+
+void MainWin::showMergePreview()
+{
+    if (mergeIsRunning() || !dbConnectionIsActive() || editFieldsIsEmpty())
+        return;
+    m_dlgPreview->startPreview(ui->edToTable->text(), sourceDatabaseNames());
+    showBeside(m_dlgPreview);
+}
+
+// As the merge button would; never a click that would stop a running merge.
+void MainWin::startMergeFromPreview()
+{
+    if (stStartMerge->active() && !mergeIsRunning())
+        ui->btnMerge->click();
+}
+
+// The two dialogs are not modal: the operator can keep them beside the main window.
+void MainWin::showBeside(QDialog *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void MainWin::showMergeReport()
+{
+    if (m_hasReport)
+        m_dlgReport->showReport(m_lastReport, m_lastReportFiles);
+    else
+        m_dlgReport->showNoReport();
+    showBeside(m_dlgReport);
+}
+
+// The report goes into reports/ beside the log file.
+void MainWin::keepMergeReport()
+{
+    m_lastReport = merger->report();
+    m_hasReport = true;
+    const QString log = PLogger::instance ? PLogger::instance->destination() : QString();
+    const QString logFolder = log.isEmpty()
+                                  ? QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                                        .filePath(QStringLiteral("log"))
+                                  : QFileInfo(log).absolutePath();
+    const MergeReportWriter::Result written =
+        MergeReportWriter::write(m_lastReport, QDir(logFolder).filePath(QStringLiteral("reports")));
+    m_lastReportFiles = written.basePath;
+    if (written.ok)
+        PLOG_INFO << "merge report:" << QDir::toNativeSeparators(written.basePath + QStringLiteral(".csv"));
+    else
+        PLOG_ERROR << "merge report not written:" << written.error;
 }
 
 // ---------------------------------------------------------------- window
@@ -492,12 +572,14 @@ void MainWin::addUnderNewKey()
 void MainWin::setMainWinSize(mwSize mode)
 {
     const int fields = tableSource.size();
+    // The menu bar takes its height from the form's room: add it to the base.
+    const int menu = ui->menubar->sizeHint().height();
     switch (mode) {
     case mwsIdle:
-        setFixedSize(mainWinWidth, fields * idleRowHeight + idleBaseHeight);
+        setFixedSize(mainWinWidth, fields * idleRowHeight + idleBaseHeight + menu);
         break;
     case mwsMerging:
-        setFixedSize(mainWinWidth, fields * mergingRowHeight + mergingBaseHeight);
+        setFixedSize(mainWinWidth, fields * mergingRowHeight + mergingBaseHeight + menu);
         break;
     default:
         break;

@@ -321,7 +321,7 @@ void tst_MergeControl::mergeWithoutConflicts()
     });
     QVERIFY(runMerge(window));
     QVERIFY(seen);
-    QCOMPARE(view.height, 345);
+    QCOMPARE(view.height, 345 + ShellTest::menuBarHeight(&window));
     QCOMPARE(view.buttonText, QStringLiteral("Stop process"));
     QVERIFY(view.progressShown);
     QCOMPARE(view.enabledInputs, QStringList());
@@ -485,7 +485,7 @@ void tst_MergeControl::conflictInDialog()
     QVERIFY(runMerge(window));
 
     QCOMPARE(answerer.titles(), QStringList{QStringLiteral("Records with the same ID/Code")});
-    QCOMPARE(view.height, 345);
+    QCOMPARE(view.height, 345 + ShellTest::menuBarHeight(&window));
     QCOMPARE(view.buttonText, QStringLiteral("Stop process"));
     QVERIFY(view.progressShown);
     QVERIFY(view.closeRefused);
