@@ -1,26 +1,26 @@
 #include "ConflictAnswer.h"
 
-#include "dlgDiffRecordsCompare.h"
+#include "ConflictResolver.h"
 
 namespace ConflictAnswer {
 
 Step stepFor(kvtTableName table, actionDiffRec standingChoice)
 {
     if (table == tnDevice)
-        return ReplaceDestination;
-    if (dlgDiffRecordsCompare::needsOperator(table, standingChoice))
-        return AskOperator;
+        return Step::ReplaceDestination;
+    if (ConflictResolver::needsOperator(table, standingChoice))
+        return Step::AskOperator;
     switch (standingChoice) {
     case adrSkip:
-        return LeaveOut;
+        return Step::LeaveOut;
     case adrReplace:
-        return ReplaceDestination;
+        return Step::ReplaceDestination;
     case adrAddNew:
-        return AddUnderNewKey;
+        return Step::AddUnderNewKey;
     case adrAsk:
         break;
     }
-    return AskOperator;
+    return Step::AskOperator;
 }
 
 bool isStandingChoice(int value)

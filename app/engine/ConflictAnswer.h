@@ -7,7 +7,7 @@
 // worker, from the conflict's table and the operator's standing choice.
 namespace ConflictAnswer {
 
-enum Step {
+enum class Step {
     AskOperator,        // show the comparison dialog; it wakes the worker itself
     ReplaceDestination, // the destination record takes the source values
     AddUnderNewKey,     // the source record is added under the next free key

@@ -1,11 +1,8 @@
 #include "ConflictRecordWriter.h"
 
-#include "ConflictQuery.h"
 #include "ConflictTable.h"
 #include "PLog.h"
 #include "PSqlIdentifier.h"
-#include "PSqlService.h"
-#include "dbFunc.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -20,109 +17,111 @@ QString placeholder(const QString &column)
 
 } // namespace
 
-ConflictRecordWriter::ConflictRecordWriter(PSqlService *sqlService, PSqlErrors *sqlErrors)
-    : sqlService(sqlService)
-    , sqlErrors(sqlErrors)
+ConflictRecordWriter::ConflictRecordWriter(const QString &connectionName)
+    : m_connectionName(connectionName)
 {
+}
+
+QSqlDatabase ConflictRecordWriter::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
 }
 
 void ConflictRecordWriter::setConflict(kvtTableName table, const QString &destDB, const QString &srcQuery)
 {
-    conflictTable = ConflictTable::find(table);
-    this->destDB = destDB;
-    this->srcQuery = srcQuery;
+    m_table = ConflictTable::find(table);
+    m_destDB = destDB;
+    m_srcQuery = srcQuery;
 }
 
-bool ConflictRecordWriter::readSource(QStringList &values) const
+KvtSqlStatus ConflictRecordWriter::readSource(QStringList &values) const
 {
     bool found = false;
     return readSourceRecord(values, found);
 }
 
-bool ConflictRecordWriter::readSourceRecord(QStringList &values, bool &found) const
+KvtSqlStatus ConflictRecordWriter::readSourceRecord(QStringList &values, bool &found) const
 {
-    QSqlQuery query;
-    if (!query.exec(srcQuery)) {
-        if (!getLastErr(&query, sqlErrors))
-            PLOG_ERROR << "source record could not be read: " << srcQuery;
-        return true;
-    }
     values.clear();
-    found = query.next();
-    if (!found) {
-        PLOG_WARN << "source record no longer present: " << srcQuery;
-        return false;
+    found = false;
+    KvtPreparedQuery query(connection(), m_srcQuery);
+    const KvtSqlStatus status = query.run();
+    if (!status) {
+        PLOG_ERROR << "source record could not be read: " << m_srcQuery;
+        return status;
     }
-    for (int i = 0; i < query.record().count(); ++i)
-        values.append(query.value(i).toString());
-    return false;
+    QSqlQuery &rows = query.query();
+    found = rows.next();
+    if (!found) {
+        PLOG_WARN << "source record no longer present: " << m_srcQuery;
+        return status;
+    }
+    for (int i = 0; i < rows.record().count(); ++i)
+        values.append(rows.value(i).toString());
+    return status;
 }
 
-bool ConflictRecordWriter::replaceDestinationRecord() const
+KvtSqlStatus ConflictRecordWriter::replaceDestinationRecord() const
 {
-    if (!conflictTable)
-        return false;
+    if (!m_table)
+        return {};
     QStringList record;
     bool found = false;
-    if (readSourceRecord(record, found))
-        return true;
-    const QString key = record.value(conflictTable->columnIndex(conflictTable->keyColumn));
-    if (!found || key.isEmpty())
-        return false;
+    const KvtSqlStatus read = readSourceRecord(record, found);
+    const QString key = record.value(m_table->columnIndex(m_table->keyColumn));
+    if (!read || !found || key.isEmpty())
+        return read;
 
     QStringList assignments;
-    for (const QString &column : conflictTable->replacedColumns)
+    for (const QString &column : m_table->replacedColumns)
         assignments.append(column + QLatin1Char('=') + placeholder(column));
-    QVariantMap values = sourceValues(record, conflictTable->replacedColumns);
-    values.insert(placeholder(conflictTable->keyColumn), key);
+    KvtPreparedQuery::Bindings values = sourceValues(record, m_table->replacedColumns);
+    values.append({placeholder(m_table->keyColumn), key});
     return execBound(QLatin1String("UPDATE ") + destinationTable() + QLatin1String(" SET ")
                          + assignments.join(QLatin1String(", ")) + QLatin1String(" WHERE ")
-                         + conflictTable->keyColumn + QLatin1Char('=')
-                         + placeholder(conflictTable->keyColumn),
+                         + m_table->keyColumn + QLatin1Char('=') + placeholder(m_table->keyColumn),
                      values);
 }
 
-bool ConflictRecordWriter::addWithKey(int key) const
+KvtSqlStatus ConflictRecordWriter::addWithKey(int key) const
 {
-    if (!conflictTable || conflictTable->table == tnZones)
-        return false;
+    if (!m_table || m_table->table == tnZones)
+        return {};
     QStringList record;
     bool found = false;
-    if (readSourceRecord(record, found))
-        return true;
-    if (!found)
-        return false;
+    const KvtSqlStatus read = readSourceRecord(record, found);
+    if (!read || !found)
+        return read;
 
-    QVariantMap values = sourceValues(record, conflictTable->insertedColumns);
-    values.insert(placeholder(conflictTable->newKeyColumn), key);
-    if (conflictTable->generatesId) {
-        QString errMsg;
-        const quint64 id = sqlService->generateDataBaseId(destinationTable(), errMsg);
-        if (!errMsg.isEmpty())
-            return true;
-        values.insert(placeholder(QStringLiteral("ID")), id);
+    KvtPreparedQuery::Bindings values = sourceValues(record, m_table->insertedColumns);
+    values.append({placeholder(m_table->newKeyColumn), key});
+    if (m_table->generatesId) {
+        KvtPreparedQuery maxId(connection(), QLatin1String("SELECT MAX(ID) FROM ") + destinationTable());
+        const KvtSqlStatus status = maxId.run();
+        if (!status)
+            return status;
+        const quint64 id = (maxId.query().next() ? maxId.query().value(0).toULongLong() : 0u) + 1u;
+        values.append({placeholder(QStringLiteral("ID")), id});
     }
     QStringList placeholders;
-    for (const QString &column : conflictTable->insertedColumns)
+    for (const QString &column : m_table->insertedColumns)
         placeholders.append(placeholder(column));
     return execBound(QLatin1String("INSERT INTO ") + destinationTable() + QLatin1String(" (")
-                         + conflictTable->insertedColumns.join(QLatin1String(", "))
-                         + QLatin1String(") VALUES (") + placeholders.join(QLatin1String(", "))
-                         + QLatin1Char(')'),
+                         + m_table->insertedColumns.join(QLatin1String(", ")) + QLatin1String(") VALUES (")
+                         + placeholders.join(QLatin1String(", ")) + QLatin1Char(')'),
                      values);
 }
 
-bool ConflictRecordWriter::addZone(const QString &detTypeZone, const QString &detTypeId,
-                                   const QString &zoneId) const
+KvtSqlStatus ConflictRecordWriter::addZone(const QString &detTypeZone, const QString &detTypeId,
+                                           const QString &zoneId) const
 {
     const ConflictTable *zones = ConflictTable::find(tnZones);
     QStringList record;
     bool found = false;
-    if (readSourceRecord(record, found))
-        return true;
-    if (!found)
-        return false;
-    return execBound(QLatin1String("INSERT INTO ") + PSqlIdentifier::qualified(destDB, zones->name)
+    const KvtSqlStatus read = readSourceRecord(record, found);
+    if (!read || !found)
+        return read;
+    return execBound(QLatin1String("INSERT INTO ") + PSqlIdentifier::qualified(m_destDB, zones->name)
                          + QLatin1String(" (DetTypeZone, ID, DetTypeId, Name)"
                                          " VALUES (:pDetTypeZone, :pID, :pDetTypeId, :pName)"),
                      {{QStringLiteral(":pDetTypeZone"), detTypeZone},
@@ -131,23 +130,25 @@ bool ConflictRecordWriter::addZone(const QString &detTypeZone, const QString &de
                       {QStringLiteral(":pName"), record.value(zones->columnIndex(QStringLiteral("Name")))}});
 }
 
-bool ConflictRecordWriter::execBound(const QString &statement, const QVariantMap &values) const
+KvtSqlStatus ConflictRecordWriter::execBound(const QString &statement,
+                                             const KvtPreparedQuery::Bindings &values) const
 {
-    QSqlQuery query;
-    return execConflictQuery(query, statement, values, sqlErrors);
+    KvtPreparedQuery query(connection(), statement);
+    return query.run(values);
 }
 
 QString ConflictRecordWriter::destinationTable() const
 {
-    return PSqlIdentifier::qualified(destDB, conflictTable->name);
+    return PSqlIdentifier::qualified(m_destDB, m_table->name);
 }
 
 // The source texts of the columns, keyed by their placeholders. A NULL column reads as a
 // null text and is written back as NULL.
-QVariantMap ConflictRecordWriter::sourceValues(const QStringList &record, const QStringList &columns) const
+KvtPreparedQuery::Bindings ConflictRecordWriter::sourceValues(const QStringList &record,
+                                                              const QStringList &columns) const
 {
-    QVariantMap values;
+    KvtPreparedQuery::Bindings values;
     for (const QString &column : columns)
-        values.insert(placeholder(column), record.value(conflictTable->columnIndex(column)));
+        values.append({placeholder(column), record.value(m_table->columnIndex(column))});
     return values;
 }

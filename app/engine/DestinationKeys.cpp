@@ -1,37 +1,47 @@
 #include "DestinationKeys.h"
 
-#include "ConflictQuery.h"
 #include "ConflictTable.h"
+#include "KvtPreparedQuery.h"
 #include "PSqlIdentifier.h"
-#include "PSqlService.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
-DestinationKeys::DestinationKeys(PSqlService *sqlService, PSqlErrors *sqlErrors)
-    : sqlService(sqlService)
-    , sqlErrors(sqlErrors)
+DestinationKeys::DestinationKeys(const QString &connectionName)
+    : m_connectionName(connectionName)
 {
 }
 
-quint64 DestinationKeys::nextFreeKey(const QString &destDB, const QString &tableName,
-                                     QString &errMsg) const
+QSqlDatabase DestinationKeys::connection() const
 {
-    return sqlService->generateDataBaseId(PSqlIdentifier::qualified(destDB, tableName),
-                                          ConflictTable::newKeyColumnOf(tableName), errMsg);
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+KvtSqlStatus DestinationKeys::nextFreeKey(const QString &destDB, const QString &tableName,
+                                          quint64 &key) const
+{
+    key = 0;
+    KvtPreparedQuery query(connection(), QLatin1String("SELECT MAX(")
+                                             + PSqlIdentifier::quote(ConflictTable::newKeyColumnOf(tableName))
+                                             + QLatin1String(") FROM ")
+                                             + PSqlIdentifier::qualified(destDB, tableName));
+    const KvtSqlStatus status = query.run();
+    if (!status)
+        return status;
+    // MAX over no rows is NULL, which reads as 0: the first key is 1.
+    key = (query.query().next() ? query.query().value(0).toULongLong() : 0u) + 1u;
+    return status;
 }
 
 DestinationKeys::KeyState DestinationKeys::keyState(const QString &destDB, const QString &tableName,
-                                                    const QString &key) const
+                                                    const QString &key)
 {
     const QString column = ConflictTable::newKeyColumnOf(tableName);
-    const QString placeholder = QLatin1String(":par") + column;
-    QSqlQuery query;
-    if (execConflictQuery(query,
-                          QLatin1String("SELECT COUNT(*) FROM ")
-                              + PSqlIdentifier::qualified(destDB, tableName) + QLatin1String(" WHERE ")
-                              + column + QLatin1Char('=') + placeholder,
-                          {{placeholder, key}}, sqlErrors))
-        return keyUnknown;
-    return query.next() && query.value(0).toInt() != 0 ? keyUsed : keyFree;
+    KvtPreparedQuery query(connection(), QLatin1String("SELECT COUNT(*) FROM ")
+                                             + PSqlIdentifier::qualified(destDB, tableName)
+                                             + QLatin1String(" WHERE ") + PSqlIdentifier::quote(column)
+                                             + QLatin1String("=:key"));
+    m_lastError = query.run({{QStringLiteral(":key"), key}});
+    if (!m_lastError)
+        return KeyState::Unknown;
+    return query.firstInt() != 0 ? KeyState::Used : KeyState::Free;
 }

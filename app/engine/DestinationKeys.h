@@ -1,32 +1,33 @@
 #ifndef DESTINATIONKEYS_H
 #define DESTINATIONKEYS_H
 
-#include <QString>
+#include "KvtSqlStatus.h"
 
-class PSqlErrors;
-class PSqlService;
+#include <QSqlDatabase>
+#include <QString>
 
 // Keys of a table in the destination database, for a record that is to be added under a
 // new key: the next free one, and whether one is taken. The key column is the table's
-// (Cod for factory, TabNo for humans, ID otherwise). Default connection, GUI thread.
+// (Cod for factory, TabNo for humans, ID otherwise). Runs on the named connection (Qt's
+// default connection unless told otherwise) and reports failures as results.
 class DestinationKeys
 {
 public:
-    enum KeyState { keyFree, keyUsed, keyUnknown };
+    enum class KeyState { Free, Used, Unknown };
 
-    // sqlService computes the next key (and shows its own error box); sqlErrors shows a
-    // failed key check. Neither is owned.
-    DestinationKeys(PSqlService *sqlService, PSqlErrors *sqlErrors);
+    explicit DestinationKeys(const QString &connectionName = QLatin1String(QSqlDatabase::defaultConnection));
 
-    // The largest key plus 1 (1 for an empty table); 0 with errMsg filled on failure.
-    quint64 nextFreeKey(const QString &destDB, const QString &tableName, QString &errMsg) const;
-    // Whether the key is taken; keyUnknown when the check failed (the error has then
-    // been shown and the shared connection closed).
-    KeyState keyState(const QString &destDB, const QString &tableName, const QString &key) const;
+    // The largest key plus 1 (1 for an empty table) in `key`.
+    KvtSqlStatus nextFreeKey(const QString &destDB, const QString &tableName, quint64 &key) const;
+    // Whether the key is taken; Unknown when the check failed (lastError() tells why).
+    KeyState keyState(const QString &destDB, const QString &tableName, const QString &key);
+    KvtSqlStatus lastError() const { return m_lastError; }
 
 private:
-    PSqlService *sqlService;
-    PSqlErrors *sqlErrors;
+    QSqlDatabase connection() const;
+
+    QString m_connectionName;
+    KvtSqlStatus m_lastError;
 };
 
 #endif // DESTINATIONKEYS_H

@@ -44,11 +44,8 @@ KvtMerger::KvtMerger(QObject *parent)
 
 KvtMerger::~KvtMerger()
 {
-    if (isRunning()) {
-        setStopFlag(true);
-        resumeThread();
-        wait();
-    }
+    requestStop();
+    wait();
 }
 
 bool KvtMerger::isPaused() const
@@ -89,6 +86,18 @@ void KvtMerger::setChunkSize(int rows, qint64 bytes)
 void KvtMerger::setStopFlag(bool param)
 {
     m_stopFlag = param;
+}
+
+// The flag is set under the wait's mutex, which the worker holds from its own check of
+// the flag until it waits: the wake-up cannot come between the two and be lost.
+void KvtMerger::requestStop()
+{
+    {
+        QMutexLocker locker(&waitMutex);
+        m_stopFlag = true;
+        paused = false;
+    }
+    resumeCondition.wakeAll();
 }
 
 void KvtMerger::initDBList()
@@ -396,8 +405,9 @@ KvtMerger::ReferenceState KvtMerger::lookUpReference(const Bindings &sameRecord,
 }
 
 // The worker waits until the GUI thread has settled the conflict and called
-// resumeThread(). The flag is set and the signal emitted under the mutex, and the wait
-// releases it, so a resume can neither be lost nor come from an earlier conflict.
+// resumeThread(), or a stop was requested. The flag is set and the signal emitted under
+// the mutex, and the wait releases it, so a resume can neither be lost nor come from an
+// earlier conflict. A conflict met after a stop request is left out unannounced.
 bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
 {
     const KvtTableSql &sql = m_statements->sql();
@@ -409,13 +419,16 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
     }
     const QString srcTb = sql.conflictSelect(currentSourceDB, key);
     const QString destTb = sql.conflictSelect(currentDestinationDB, key);
-    ++counts().conflicts;
     QMutexLocker locker(&waitMutex);
+    if (m_stopFlag)
+        return false;
+    ++counts().conflicts;
     paused = true;
     m_conflictSettled = false;
     emit differentRecordsInTbs(sql.table(), srcTb, destTb);
-    while (paused)
+    while (paused && !m_stopFlag)
         resumeCondition.wait(&waitMutex);
+    paused = false;
     if (m_conflictSettled) {
         m_settlement.source = currentSourceDB;
         m_settlement.table = sql.table();

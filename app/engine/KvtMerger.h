@@ -42,8 +42,8 @@ class KvtTableStatements;
 // Conflict protocol: the worker emits differentRecordsInTbs() and blocks until
 // resumeThread() is called, exactly once per conflict, on any thread. Meanwhile the GUI
 // thread may read and write the destination on the default connection; the worker's
-// next statement sees what was written. To stop during a conflict, call setStopFlag(true)
-// and then resumeThread().
+// next statement sees what was written. requestStop() stops the worker at its next check
+// and ends a conflict wait as well; a conflict that arrives after it is left out.
 //
 // A source database is reported finished (sendCurrentFinishedDB) only when all nine
 // steps ran to their end. A stop or an error ends the run: no later database is announced.
@@ -95,6 +95,9 @@ public:
     // stopped) is counted but not listed.
     void settleConflict(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
                         const QString &newKey = QString());
+    // Asks the worker to stop: sets the stop flag and wakes it if it waits in a conflict.
+    // Any thread; the worker ends at its next check.
+    void requestStop();
 
 signals:
     void errHasOccured();

@@ -25,3 +25,13 @@ int KvtPreparedQuery::firstInt()
     m_query.finish();
     return value;
 }
+
+KvtSqlStatus KvtPreparedQuery::status() const
+{
+    return m_query.isActive() ? KvtSqlStatus() : KvtSqlStatus::failureOf(m_query);
+}
+
+KvtSqlStatus KvtPreparedQuery::run(const Bindings &values)
+{
+    return exec(values) ? KvtSqlStatus() : KvtSqlStatus::failureOf(m_query);
+}

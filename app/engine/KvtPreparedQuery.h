@@ -1,6 +1,8 @@
 #ifndef KVTPREPAREDQUERY_H
 #define KVTPREPAREDQUERY_H
 
+#include "KvtSqlStatus.h"
+
 #include <QPair>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -8,9 +10,10 @@
 #include <QVariant>
 #include <QVector>
 
-// One statement of a table step: prepared once, on first use, and executed again for
-// every row with new values. Preparing late means a statement on a missing table fails
-// when the first row needs it, not when the step starts.
+// The one way the engine runs a statement with values: prepared once, on first use, and
+// executed again with new values as often as needed (for instance for every row of a
+// table step). Preparing late means a statement on a missing table fails when the first
+// row needs it, not when the step starts. Values are bound by placeholder name.
 class KvtPreparedQuery
 {
 public:
@@ -24,6 +27,10 @@ public:
     // Column 0 of the first result row as an int, 0 when it is NULL or there is no row;
     // releases the result.
     int firstInt();
+    // Success, or the error of the last exec().
+    KvtSqlStatus status() const;
+    // exec() once, as a status.
+    KvtSqlStatus run(const Bindings &values = Bindings());
 
     QSqlQuery &query() { return m_query; }
     QString text() const { return m_text; }

@@ -1,59 +1,59 @@
 #include "ZoneNumbering.h"
 
 #include "CONST.h"
-#include "ConflictQuery.h"
+#include "KvtPreparedQuery.h"
 #include "PSqlIdentifier.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
-ZoneNumbering::ZoneNumbering(PSqlErrors *sqlErrors)
-    : sqlErrors(sqlErrors)
+ZoneNumbering::ZoneNumbering(const QString &connectionName)
+    : m_connectionName(connectionName)
 {
 }
 
-bool ZoneNumbering::partTypes(QStringList &abbreviations) const
+QSqlDatabase ZoneNumbering::connection() const
 {
-    QSqlQuery query;
-    if (execConflictQuery(query, QLatin1String("SELECT ID, Short FROM ")
-                                     + PSqlIdentifier::qualified(srcDB, tbDETTYPES), {}, sqlErrors))
-        return true;
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+KvtSqlStatus ZoneNumbering::partTypes(QStringList &abbreviations) const
+{
+    KvtPreparedQuery query(connection(), QLatin1String("SELECT ID, Short FROM ")
+                                             + PSqlIdentifier::qualified(m_srcDB, tbDETTYPES));
+    const KvtSqlStatus status = query.run();
     abbreviations.clear();
-    while (query.next())
-        abbreviations.append(query.value(1).toString());
-    return false;
+    while (status && query.query().next())
+        abbreviations.append(query.query().value(1).toString());
+    return status;
 }
 
-bool ZoneNumbering::partTypeId(const QString &abbreviation, QString &id) const
+KvtSqlStatus ZoneNumbering::partTypeId(const QString &abbreviation, QString &id) const
 {
-    QSqlQuery query;
-    if (execConflictQuery(query, QLatin1String("SELECT ID FROM ") + PSqlIdentifier::qualified(srcDB, tbDETTYPES)
-                                     + QLatin1String(" WHERE Short=:parShort"),
-                          {{QStringLiteral(":parShort"), abbreviation}}, sqlErrors))
-        return true;
-    id = query.next() ? query.value(0).toString() : QString();
-    return false;
+    KvtPreparedQuery query(connection(), QLatin1String("SELECT ID FROM ")
+                                             + PSqlIdentifier::qualified(m_srcDB, tbDETTYPES)
+                                             + QLatin1String(" WHERE Short=:parShort"));
+    const KvtSqlStatus status = query.run({{QStringLiteral(":parShort"), abbreviation}});
+    id = status && query.query().next() ? query.query().value(0).toString() : QString();
+    return status;
 }
 
-bool ZoneNumbering::nextZoneNumber(const QString &partTypeId, quint32 &number) const
+KvtSqlStatus ZoneNumbering::nextZoneNumber(const QString &partTypeId, quint32 &number) const
 {
-    QSqlQuery query;
-    if (execConflictQuery(query, QLatin1String("SELECT MAX(ID) FROM ") + PSqlIdentifier::qualified(srcDB, tbZONES)
-                                     + QLatin1String(" WHERE DetTypeId=:parDetTypeId"),
-                          {{QStringLiteral(":parDetTypeId"), partTypeId}}, sqlErrors))
-        return true;
+    KvtPreparedQuery query(connection(), QLatin1String("SELECT MAX(ID) FROM ")
+                                             + PSqlIdentifier::qualified(m_srcDB, tbZONES)
+                                             + QLatin1String(" WHERE DetTypeId=:parDetTypeId"));
+    const KvtSqlStatus status = query.run({{QStringLiteral(":parDetTypeId"), partTypeId}});
     // MAX over no rows is NULL, which reads as 0: the first zone gets number 1.
-    number = (query.next() ? query.value(0).toUInt() : 0u) + 1u;
-    return false;
+    number = (status && query.query().next() ? query.query().value(0).toUInt() : 0u) + 1u;
+    return status;
 }
 
-bool ZoneNumbering::keyIsUsed(quint32 key, bool &used) const
+KvtSqlStatus ZoneNumbering::keyIsUsed(quint32 key, bool &used) const
 {
-    QSqlQuery query;
-    if (execConflictQuery(query, QLatin1String("SELECT COUNT(*) FROM ") + PSqlIdentifier::qualified(destDB, zonesTable)
-                                     + QLatin1String(" WHERE DetTypeZone=:parDetTypeZone"),
-                          {{QStringLiteral(":parDetTypeZone"), QString::number(key)}}, sqlErrors))
-        return true;
-    used = query.next() && query.value(0).toInt() != 0;
-    return false;
+    KvtPreparedQuery query(connection(), QLatin1String("SELECT COUNT(*) FROM ")
+                                             + PSqlIdentifier::qualified(m_destDB, m_zonesTable)
+                                             + QLatin1String(" WHERE DetTypeZone=:parDetTypeZone"));
+    const KvtSqlStatus status = query.run({{QStringLiteral(":parDetTypeZone"), QString::number(key)}});
+    used = !status || query.firstInt() != 0;
+    return status;
 }

@@ -6,7 +6,7 @@
 // Start-up helpers of the merge program.
 
 // Registers the compiled-in resource bundle (":/pic/..." icons) of the static library
-// kvtmerge_core. Call once before the first window; safe to call again.
+// kvtmerge_gui. Call once before the first window; safe to call again.
 void initAppResources();
 
 // Makes Windows-1251 ("CP1251") the codec for the locale (Qt 5 has no codec for tr()

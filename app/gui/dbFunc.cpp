@@ -4,6 +4,7 @@
 #include "PSqlErrors.h"
 #include "PSqlService.h"
 #include "dbAccess.h"
+#include "KvtSqlStatus.h"
 
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -12,7 +13,7 @@
 namespace {
 
 template <typename Source>
-bool reportLastError(Source *source, PSqlErrors *sqlErrors)
+bool reportLastError(Source source, PSqlErrors *sqlErrors, bool closeConnection = true)
 {
     if (!sqlErrors) {
         PLOG_ERROR << "SQL error check without an error object";
@@ -23,7 +24,8 @@ bool reportLastError(Source *source, PSqlErrors *sqlErrors)
     if (code == 0)
         return false;
     PLOG_ERROR << errMsg << " code: " << code;
-    DBAccess::instance()->closeConnection();
+    if (closeConnection)
+        DBAccess::instance()->closeConnection();
     return true;
 }
 
@@ -57,4 +59,14 @@ bool getLastErr(QSqlQueryModel *model, PSqlErrors *sqlErrors)
 bool getLastErr(QSqlTableModel *model, PSqlErrors *sqlErrors)
 {
     return reportLastError(model, sqlErrors);
+}
+
+bool getLastErr(const KvtSqlStatus &status, PSqlErrors *sqlErrors)
+{
+    return !status.ok() && reportLastError(status.error(), sqlErrors);
+}
+
+bool showSqlFailure(const KvtSqlStatus &status, PSqlErrors *sqlErrors)
+{
+    return !status.ok() && reportLastError(status.error(), sqlErrors, false);
 }

@@ -3,6 +3,7 @@
 
 #include <QStringList>
 
+class KvtSqlStatus;
 class PSqlErrors;
 class PSqlService;
 class QSqlQuery;
@@ -21,5 +22,10 @@ bool getDBList(QStringList &list, PSqlService *sqlService);
 bool getLastErr(QSqlQuery *query, PSqlErrors *sqlErrors);
 bool getLastErr(QSqlQueryModel *model, PSqlErrors *sqlErrors);
 bool getLastErr(QSqlTableModel *model, PSqlErrors *sqlErrors);
+// The same for the failure of an engine statement.
+bool getLastErr(const KvtSqlStatus &status, PSqlErrors *sqlErrors);
+// Shows and logs a failed engine statement but keeps the connection (a key that could not
+// be proposed); true when it failed.
+bool showSqlFailure(const KvtSqlStatus &status, PSqlErrors *sqlErrors);
 
 #endif // DBFUNC_H

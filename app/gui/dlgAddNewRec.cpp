@@ -3,7 +3,7 @@
 
 #include "DestinationKeys.h"
 #include "PSqlErrors.h"
-#include "PSqlService.h"
+#include "dbFunc.h"
 
 #include <QIntValidator>
 #include <QMessageBox>
@@ -24,9 +24,8 @@ dlgAddNewRec::~dlgAddNewRec()
 
 void dlgAddNewRec::createNecessaryObjects()
 {
-    sqlErrors = new PSqlErrors(this);
-    sqlService = std::make_unique<PSqlService>(this);
-    keys = std::make_unique<DestinationKeys>(sqlService.get(), sqlErrors);
+    m_sqlErrors = new PSqlErrors(this);
+    m_keys = std::make_unique<DestinationKeys>();
 }
 
 void dlgAddNewRec::initSlotSignal()
@@ -38,12 +37,12 @@ void dlgAddNewRec::initSlotSignal()
 
 void dlgAddNewRec::setDestDB(const QString &db)
 {
-    destDB = db;
+    m_destDB = db;
 }
 
 void dlgAddNewRec::setCurrentTable(const QString &tbName)
 {
-    currentTable = tbName;
+    m_currentTable = tbName;
 }
 
 void dlgAddNewRec::showEvent(QShowEvent *event)
@@ -61,9 +60,8 @@ void dlgAddNewRec::initWidgets()
 
 quint64 dlgAddNewRec::getMaxID()
 {
-    QString errMsg;
-    const quint64 id = keys->nextFreeKey(destDB, currentTable, errMsg);
-    if (!errMsg.isEmpty()) {
+    quint64 id = 0;
+    if (showSqlFailure(m_keys->nextFreeKey(m_destDB, m_currentTable, id), m_sqlErrors)) {
         failAndReject();
         return 0;
     }
@@ -72,19 +70,21 @@ quint64 dlgAddNewRec::getMaxID()
 
 bool dlgAddNewRec::idIsExists()
 {
-    const DestinationKeys::KeyState state = keys->keyState(destDB, currentTable, ui->edID->text());
-    if (state == DestinationKeys::keyUnknown)
+    const DestinationKeys::KeyState state = m_keys->keyState(m_destDB, m_currentTable, ui->edID->text());
+    if (state == DestinationKeys::KeyState::Unknown) {
+        getLastErr(m_keys->lastError(), m_sqlErrors);
         failAndReject();
-    return state != DestinationKeys::keyFree;
+    }
+    return state != DestinationKeys::KeyState::Free;
 }
 
 void dlgAddNewRec::addRecord()
 {
     // A lone sign is no key either.
-    if (failed || ui->edID->text().isEmpty() || !ui->edID->hasAcceptableInput())
+    if (m_failed || ui->edID->text().isEmpty() || !ui->edID->hasAcceptableInput())
         return;
     if (idIsExists()) {
-        if (failed)
+        if (m_failed)
             return;
         QMessageBox::warning(this, tr("Check ID"),
                              tr("Selected ID/Code is exists,\nplease select another value!"),
@@ -101,7 +101,7 @@ void dlgAddNewRec::addRecord()
 // Rejected from the event loop, as this may run while the dialog is still being shown.
 void dlgAddNewRec::failAndReject()
 {
-    failed = true;
+    m_failed = true;
     emit errHasOccured();
     QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }

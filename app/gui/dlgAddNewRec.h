@@ -8,7 +8,6 @@
 
 class DestinationKeys;
 class PSqlErrors;
-class PSqlService;
 class QShowEvent;
 
 namespace Ui {
@@ -56,12 +55,11 @@ private:
     void failAndReject();
 
     Ui::dlgAddNewRec *ui;
-    QString destDB;
-    QString currentTable;
-    PSqlErrors *sqlErrors = nullptr;
-    std::unique_ptr<PSqlService> sqlService;
-    std::unique_ptr<DestinationKeys> keys;
-    bool failed = false;
+    QString m_destDB;
+    QString m_currentTable;
+    PSqlErrors *m_sqlErrors = nullptr;
+    std::unique_ptr<DestinationKeys> m_keys;
+    bool m_failed = false;
 };
 
 #endif // DLGADDNEWREC_H

@@ -3,6 +3,7 @@
 
 #include "PSqlErrors.h"
 #include "ZoneNumbering.h"
+#include "dbFunc.h"
 
 #include <QMessageBox>
 
@@ -22,8 +23,8 @@ dlgAddZones::~dlgAddZones()
 
 void dlgAddZones::createNecessaryObjects()
 {
-    sqlErrors = new PSqlErrors(this);
-    numbering = std::make_unique<ZoneNumbering>(sqlErrors);
+    m_sqlErrors = new PSqlErrors(this);
+    m_numbering = std::make_unique<ZoneNumbering>();
 }
 
 void dlgAddZones::initSlotSignal()
@@ -35,23 +36,23 @@ void dlgAddZones::initSlotSignal()
 
 void dlgAddZones::setSrcDB(const QString &db)
 {
-    numbering->setSrcDB(db);
+    m_numbering->setSrcDB(db);
 }
 
 void dlgAddZones::setDestDB(const QString &db)
 {
-    numbering->setDestDB(db);
+    m_numbering->setDestDB(db);
 }
 
 void dlgAddZones::setCurrentTable(const QString &tbName)
 {
-    numbering->setZonesTable(tbName);
+    m_numbering->setZonesTable(tbName);
 }
 
 void dlgAddZones::setCurrentZoneName(const QString &zone)
 {
-    zoneName = zone;
-    ui->lbZone->setText(tr("Current zone is: ") + zoneName + QLatin1Char('\n')
+    m_zoneName = zone;
+    ui->lbZone->setText(tr("Current zone is: ") + m_zoneName + QLatin1Char('\n')
                         + tr("please select the group (part's type)\nbelow you want to add a zone"));
 }
 
@@ -70,10 +71,8 @@ void dlgAddZones::initWidgets()
 void dlgAddZones::detTypeSelection()
 {
     QStringList abbreviations;
-    if (numbering->partTypes(abbreviations)) {
-        failAndReject();
+    if (failed(m_numbering->partTypes(abbreviations)))
         return;
-    }
     // Filled afresh each time the dialog is shown.
     ui->cmbxZones->clear();
     ui->cmbxZones->addItems(abbreviations);
@@ -81,22 +80,20 @@ void dlgAddZones::detTypeSelection()
 
 void dlgAddZones::addZoneToPart()
 {
-    if (failed)
+    if (m_failed)
         return;
     QString partTypeId;
     quint32 zoneNumber = 0;
-    if (numbering->partTypeId(ui->cmbxZones->currentText(), partTypeId)
-        || (!partTypeId.isEmpty() && numbering->nextZoneNumber(partTypeId, zoneNumber))) {
-        failAndReject();
+    if (failed(m_numbering->partTypeId(ui->cmbxZones->currentText(), partTypeId))
+        || (!partTypeId.isEmpty() && failed(m_numbering->nextZoneNumber(partTypeId, zoneNumber))))
         return;
-    }
     // No part type chosen (an empty list) or it has gone from the source: nothing to add to.
     if (partTypeId.isEmpty())
         return;
 
     const quint32 key = ZoneNumbering::zoneKey(partTypeId.toUInt(), zoneNumber);
     if (idIsExists(key)) {
-        if (!failed)
+        if (!m_failed)
             QMessageBox::warning(this, tr("Check ID"), tr("Selected ID/Code is exists!"), QMessageBox::Ok);
         return;
     }
@@ -108,18 +105,24 @@ void dlgAddZones::addZoneToPart()
 bool dlgAddZones::idIsExists(const quint32 &idZoneDetType)
 {
     bool used = true;
-    if (numbering->keyIsUsed(idZoneDetType, used)) {
-        failAndReject();
-        return true;
-    }
+    failed(m_numbering->keyIsUsed(idZoneDetType, used));
     return used;
 }
 
 // The error has been shown; the merge is to stop, so nothing more can be added here.
 // Rejected from the event loop, as this may run while the dialog is still being shown.
+bool dlgAddZones::failed(const KvtSqlStatus &status)
+{
+    if (status)
+        return false;
+    getLastErr(status, m_sqlErrors);
+    failAndReject();
+    return true;
+}
+
 void dlgAddZones::failAndReject()
 {
-    failed = true;
+    m_failed = true;
     emit errHasOccured();
     QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }

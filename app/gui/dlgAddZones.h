@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class KvtSqlStatus;
 class PSqlErrors;
 class QShowEvent;
 class ZoneNumbering;
@@ -57,12 +58,15 @@ private slots:
 private:
     void failAndReject();
 
+    // Shows a failed query and rejects the dialog; true when it failed.
+    bool failed(const KvtSqlStatus &status);
+
     Ui::dlgAddZones *ui;
-    PSqlErrors *sqlErrors = nullptr;
+    PSqlErrors *m_sqlErrors = nullptr;
     // Holds the source and destination databases and the zones table.
-    std::unique_ptr<ZoneNumbering> numbering;
-    QString zoneName;
-    bool failed = false;
+    std::unique_ptr<ZoneNumbering> m_numbering;
+    QString m_zoneName;
+    bool m_failed = false;
 };
 
 #endif // DLGADDZONES_H

@@ -3,13 +3,10 @@
 
 #include "CONST.h"
 #include "ComparedRecordModel.h"
-#include "ConflictRecordWriter.h"
+#include "ConflictResolver.h"
 #include "ConflictTable.h"
-#include "DestinationKeys.h"
-#include "KvtMerger.h"
 #include "PLog.h"
 #include "PSqlErrors.h"
-#include "PSqlService.h"
 #include "dbFunc.h"
 #include "dlgAddNewRec.h"
 #include "dlgAddZones.h"
@@ -17,84 +14,54 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMetaMethod>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QTableView>
 
-namespace {
-
-// The dialog's owner is the main window, whose class this dialog does not know: its
-// slots are looked up by signature, and a missing one is logged.
-template <typename Signal>
-void connectToOwner(QObject *sender, Signal signal, QObject *owner, const char *slotSignature)
-{
-    if (!owner)
-        return;
-    const QMetaObject *meta = owner->metaObject();
-    const int index = meta->indexOfSlot(QMetaObject::normalizedSignature(slotSignature).constData());
-    if (index < 0 || !QObject::connect(sender, QMetaMethod::fromSignal(signal), owner, meta->method(index)))
-        PLOG_ERROR << "conflict dialog: its owner offers no slot" << slotSignature;
-}
-
-} // namespace
-
-dlgDiffRecordsCompare::dlgDiffRecordsCompare(KvtMerger *merger, QWidget *parent)
+dlgDiffRecordsCompare::dlgDiffRecordsCompare(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::dlgDiffRecordsCompare)
 {
     ui->setupUi(this);
     createNecessaryObjects();
     initWidgets();
-    initSlotSignal(parent, merger);
+    initSlotSignal();
 }
 
-// The form object goes first, then the SQL helpers (members); Qt deletes the children
+// The form object goes first, then the resolver (member); Qt deletes the children
 // (error object, delegate, models and grids) last.
 dlgDiffRecordsCompare::~dlgDiffRecordsCompare()
 {
     delete ui;
 }
 
-bool dlgDiffRecordsCompare::needsOperator(kvtTableName table, actionDiffRec standingChoice)
-{
-    if (table == tnDevice)
-        return false;
-    return standingChoice == adrAsk || (standingChoice == adrAddNew && table == tnZones);
-}
-
 void dlgDiffRecordsCompare::createNecessaryObjects()
 {
-    sqlErrors = new PSqlErrors(this);
-    sqlService = std::make_unique<PSqlService>(this);
-    writer = std::make_unique<ConflictRecordWriter>(sqlService.get(), sqlErrors);
-    keys = std::make_unique<DestinationKeys>(sqlService.get(), sqlErrors);
-    gridDelegate = new GridDelegate(this);
-    srcModel = new ComparedRecordModel(this);
-    destModel = new ComparedRecordModel(this);
-    tvSrcTable = new QTableView(this);
-    tvDestTable = new QTableView(this);
-    tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
-    tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
+    m_sqlErrors = new PSqlErrors(this);
+    m_resolver = std::make_unique<ConflictResolver>();
+    m_gridDelegate = new GridDelegate(this);
+    m_srcModel = new ComparedRecordModel(this);
+    m_destModel = new ComparedRecordModel(this);
+    m_tvSrcTable = new QTableView(this);
+    m_tvDestTable = new QTableView(this);
+    m_tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
+    m_tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
 }
 
 void dlgDiffRecordsCompare::initWidgets()
 {
-    blockClose = true;
+    m_blockClose = true;
     installEventFilter(this);
     ui->lbHelpSrcTb->setText(tr("Record in the source table:"));
     ui->lbHelpDestTb->setText(tr("Record in the  destination table:"));
-    tvSrcTable->setModel(srcModel);
-    tvDestTable->setModel(destModel);
-    ui->layoutSrcTb->addWidget(tvSrcTable);
-    ui->layoutDestTb->addWidget(tvDestTable);
+    m_tvSrcTable->setModel(m_srcModel);
+    m_tvDestTable->setModel(m_destModel);
+    ui->layoutSrcTb->addWidget(m_tvSrcTable);
+    ui->layoutDestTb->addWidget(m_tvDestTable);
 }
 
-void dlgDiffRecordsCompare::initSlotSignal(QObject *parent, KvtMerger *obj)
+void dlgDiffRecordsCompare::initSlotSignal()
 {
-    connectToOwner(this, &dlgDiffRecordsCompare::errHasOccured, parent, "stopMergeProc()");
-    connectToOwner(this, &dlgDiffRecordsCompare::setActionDiffRec, parent,
-                   "setActionForDiffRecords(actionDiffRec)");
     // The guard is lowered before any button's action runs and closes the window.
     connect(ui->btnContinueMerge, &QPushButton::clicked, this, &dlgDiffRecordsCompare::closeFalse);
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::closeFalse);
@@ -102,26 +69,21 @@ void dlgDiffRecordsCompare::initSlotSignal(QObject *parent, KvtMerger *obj)
     connect(ui->btnContinueMerge, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeContinue);
     connect(ui->btnDontMergeCurrentRec, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeCancel);
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeAddNewRec);
-    if (obj)
-        connect(this, &dlgDiffRecordsCompare::resumeThread, obj, &KvtMerger::resumeThread);
 }
 
 bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB,
                                              const QString &kvtDestDB, const QString &srcQuery,
                                              const QString &destQuery)
 {
-    currentTable = tbName;
-    this->kvtSrcDB = kvtSrcDB;
-    this->kvtDestDB = kvtDestDB;
-    conflictFailed = false;
-    addedKey.clear();
-    writer->setConflict(tbName, kvtDestDB, srcQuery);
+    m_conflictFailed = false;
+    m_addedKey.clear();
+    m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
 
-    srcModel->setQuery(srcQuery);
-    if (getLastErr(srcModel, sqlErrors))
+    m_srcModel->setQuery(srcQuery);
+    if (getLastErr(m_srcModel, m_sqlErrors))
         return true;
-    destModel->setQuery(destQuery);
-    if (getLastErr(destModel, sqlErrors))
+    m_destModel->setQuery(destQuery);
+    if (getLastErr(m_destModel, m_sqlErrors))
         return true;
 
     setTableViewGeneralProperties();
@@ -134,54 +96,58 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
 // Only compared columns are marked: never the ID of humans or factory.
 void dlgDiffRecordsCompare::markDifferingCells()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
+    const ConflictTable *table = ConflictTable::find(m_resolver->table());
     QSet<int> columns;
-    if (table && srcModel->rowCount() > 0 && destModel->rowCount() > 0)
+    if (table && m_srcModel->rowCount() > 0 && m_destModel->rowCount() > 0)
         columns = ComparedRecordModel::differingColumns(
-            srcModel->record(0), destModel->record(0),
+            m_srcModel->record(0), m_destModel->record(0),
             QStringList{table->keyColumn} + table->replacedColumns);
-    srcModel->setDifferingColumns(columns);
-    destModel->setDifferingColumns(columns);
+    m_srcModel->setDifferingColumns(columns);
+    m_destModel->setDifferingColumns(columns);
 }
 
 void dlgDiffRecordsCompare::emitErrHasOccured()
 {
-    conflictFailed = true;
+    m_conflictFailed = true;
     emit errHasOccured();
+}
+
+bool dlgDiffRecordsCompare::failed(const KvtSqlStatus &status)
+{
+    if (status)
+        return false;
+    getLastErr(status, m_sqlErrors);
+    emitErrHasOccured();
+    return true;
 }
 
 void dlgDiffRecordsCompare::updateDestinationRecord()
 {
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "conflict record not replaced after an error";
         return;
     }
-    if (writer->replaceDestinationRecord())
-        emitErrHasOccured();
+    failed(m_resolver->replaceDestinationRecord());
 }
 
 void dlgDiffRecordsCompare::insertInTable(const int &id)
 {
-    if (currentTable == tnZones) {
+    if (m_resolver->table() == tnZones) {
         PLOG_WARN << "a zone is added through the zone dialog only; zone left out";
         return;
     }
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "conflict record not added after an error";
         return;
     }
-    if (writer->addWithKey(id))
-        emitErrHasOccured();
-    else
-        addedKey = QString::number(id);
+    if (!failed(m_resolver->addWithKey(id)))
+        m_addedKey = QString::number(id);
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
-    QString errMsg;
-    const quint64 id = keys->nextFreeKey(kvtDestDB, table ? table->name : QString(), errMsg);
-    if (!errMsg.isEmpty()) {
+    quint64 id = 0;
+    if (showSqlFailure(m_resolver->proposedKey(id), m_sqlErrors)) {
         emitErrHasOccured();
         return 0;
     }
@@ -191,21 +157,19 @@ quint64 dlgDiffRecordsCompare::getMaxID()
 void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QString &currentIdDetType,
                                         const QString &idMax)
 {
-    if (conflictFailed) {
+    if (m_conflictFailed) {
         PLOG_WARN << "zone not added after an error";
         return;
     }
-    if (writer->addZone(idZoneDetType, currentIdDetType, idMax))
-        emitErrHasOccured();
-    else
-        addedKey = idZoneDetType;
+    if (!failed(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax)))
+        m_addedKey = idZoneDetType;
 }
 
 // Close guard: the window is left only through its three buttons, each of which ends
 // the worker's wait.
 void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 {
-    if (blockClose) {
+    if (m_blockClose) {
         event->ignore();
         return;
     }
@@ -214,7 +178,7 @@ void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 
 void dlgDiffRecordsCompare::showEvent(QShowEvent *event)
 {
-    blockClose = true;
+    m_blockClose = true;
     QDialog::showEvent(event);
 }
 
@@ -223,7 +187,7 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
     if (obj == this && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Alt || key == Qt::Key_F4) {
-            blockClose = true;
+            m_blockClose = true;
             return true;
         }
     }
@@ -232,12 +196,12 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
 
 void dlgDiffRecordsCompare::closeFalse()
 {
-    blockClose = false;
+    m_blockClose = false;
 }
 
 void dlgDiffRecordsCompare::finishConflict()
 {
-    blockClose = false;
+    m_blockClose = false;
     close();
     emit resumeThread();
 }
@@ -245,9 +209,9 @@ void dlgDiffRecordsCompare::finishConflict()
 // What the operator chose, unless an error kept it from being written.
 void dlgDiffRecordsCompare::settle(MergeReport::Decision decision)
 {
-    if (!conflictFailed)
+    if (!m_conflictFailed)
         emit conflictSettled(decision, MergeReport::DecidedBy::Operator,
-                             decision == MergeReport::Decision::AddedNewKey ? addedKey : QString());
+                             decision == MergeReport::Decision::AddedNewKey ? m_addedKey : QString());
 }
 
 void dlgDiffRecordsCompare::mergeContinue()
@@ -271,12 +235,12 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
 {
     // A zone always needs the operator's choice of part type.
     if (ui->chkbxSaveChoice->isChecked())
-        emit setActionDiffRec(currentTable == tnZones ? adrAsk : adrAddNew);
+        emit setActionDiffRec(m_resolver->table() == tnZones ? adrAsk : adrAddNew);
     // Stay closed to every request while the child dialog runs and after it was cancelled.
-    blockClose = true;
+    m_blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
-    if (added == QDialog::Accepted || conflictFailed) {
+    if (added == QDialog::Accepted || m_conflictFailed) {
         settle(MergeReport::Decision::AddedNewKey);
         finishConflict();
     }
@@ -284,8 +248,8 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
 
 int dlgDiffRecordsCompare::addRecordWithNewID()
 {
-    const ConflictTable *table = ConflictTable::find(currentTable);
-    return table ? createDlgNewRecID(table->name) : 0;
+    const QString table = m_resolver->tableName();
+    return table.isEmpty() ? 0 : createDlgNewRecID(table);
 }
 
 int dlgDiffRecordsCompare::createDlgNewRecID(const QString &tbName)
@@ -299,30 +263,28 @@ int dlgDiffRecordsCompare::execAddNewRec(const QString &tbName)
     connect(&dlg, &dlgAddNewRec::addRec, this, &dlgDiffRecordsCompare::insertInTable);
     connect(&dlg, &dlgAddNewRec::errHasOccured, this, &dlgDiffRecordsCompare::emitErrHasOccured);
     dlg.setCurrentTable(tbName);
-    dlg.setDestDB(kvtDestDB);
+    dlg.setDestDB(m_resolver->destinationDB());
     return dlg.exec();
 }
 
 int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
 {
     QStringList zone;
-    if (writer->readSource(zone)) {
-        emitErrHasOccured();
+    if (failed(m_resolver->readSource(zone)))
         return 0;
-    }
     dlgAddZones dlg(this);
     connect(&dlg, &dlgAddZones::addRecZone, this, &dlgDiffRecordsCompare::insertZones);
     connect(&dlg, &dlgAddZones::errHasOccured, this, &dlgDiffRecordsCompare::emitErrHasOccured);
     dlg.setCurrentTable(tbName);
-    dlg.setSrcDB(kvtSrcDB);
-    dlg.setDestDB(kvtDestDB);
+    dlg.setSrcDB(m_resolver->sourceDB());
+    dlg.setDestDB(m_resolver->destinationDB());
     dlg.setCurrentZoneName(zone.value(ConflictTable::find(tnZones)->columnIndex(QStringLiteral("Name"))));
     return dlg.exec();
 }
 
 void dlgDiffRecordsCompare::setTableViewForCurrentTable()
 {
-    switch (currentTable) {
+    switch (m_resolver->table()) {
     case tnDefectRef: setTableViewDefectRef(); break;
     case tnDetTypes: setTableViewDetTypes(); break;
     case tnDevice: setTableViewDevice(); break;
@@ -340,8 +302,8 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     QFont font;
     font.setWeight(75);
     font.setPointSize(10);
-    for (QTableView *view : {tvSrcTable, tvDestTable}) {
-        view->setItemDelegate(gridDelegate);
+    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
+        view->setItemDelegate(m_gridDelegate);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setShowGrid(false);
@@ -356,7 +318,7 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
 void dlgDiffRecordsCompare::setGridColumns(const QStringList &captions,
                                            const QVector<QHeaderView::ResizeMode> &modes)
 {
-    for (QTableView *view : {tvSrcTable, tvDestTable}) {
+    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
         QAbstractItemModel *model = view->model();
         const int columns = model->columnCount();
         for (int i = 0; i < captions.size() && i < columns; ++i) {
@@ -416,8 +378,8 @@ void dlgDiffRecordsCompare::setTableViewZones()
 
 void dlgDiffRecordsCompare::tableViewColumnsToContent()
 {
-    tvSrcTable->resizeColumnsToContents();
-    tvDestTable->resizeColumnsToContents();
+    m_tvSrcTable->resizeColumnsToContents();
+    m_tvDestTable->resizeColumnsToContents();
 }
 
 void dlgDiffRecordsCompare::btnAddEnabled(bool param)

@@ -1,6 +1,7 @@
 #ifndef DLGDIFFRECORDSCOMPARE_H
 #define DLGDIFFRECORDSCOMPARE_H
 
+#include "KvtSqlStatus.h"
 #include "MergeReport.h"
 #include "global_vars.h"
 
@@ -12,12 +13,9 @@
 #include <memory>
 
 class ComparedRecordModel;
-class ConflictRecordWriter;
-class DestinationKeys;
+class ConflictResolver;
 class GridDelegate;
-class KvtMerger;
 class PSqlErrors;
-class PSqlService;
 class QCloseEvent;
 class QShowEvent;
 class QSqlQueryModel;
@@ -34,29 +32,30 @@ class dlgDiffRecordsCompare;
 // standing. It also holds the SQL that writes a standing choice's outcome when the main
 // window settles a conflict without showing it.
 //
-// The main window builds one dialog (with itself as parent and its worker) and, for each
-// conflict (worker's differentRecordsInTbs):
+// The SQL of a conflict is the engine's ConflictResolver; the dialog shows its failures.
+//
+// The main window builds one dialog, connects its signals (errHasOccured() to its stop,
+// setActionDiffRec() to its standing choice, resumeThread() to the worker's
+// resumeThread()) and, for each conflict (worker's differentRecordsInTbs):
 //   1. getSqlParameters(table, source DB, destination DB, source SELECT, destination SELECT);
 //      true: a query failed -> stop the worker and call its resumeThread() itself;
-//   2. if needsOperator(table, standing choice): exec(); the dialog resumes the worker
-//      (its resumeThread() signal) exactly once and never closes otherwise.
-//      This includes every zones conflict under adrAddNew: a zone needs the operator's
-//      choice of part type, so it cannot be added by getMaxID() + insertInTable();
-//   3. otherwise, by the standing choice: tnDevice (always) and adrReplace:
-//      updateDestinationRecord(); adrAddNew: insertInTable(getMaxID()); adrSkip: nothing;
-//      then the main window calls the worker's resumeThread() itself.
-// Any failure emits errHasOccured() (connected to the parent's stopMergeProc()); after a
-// failure nothing more is written for that conflict.
+//   2. if ConflictResolver::needsOperator(table, standing choice): exec(); the dialog
+//      resumes the worker (its resumeThread() signal) exactly once and never closes
+//      otherwise. This includes every zones conflict under adrAddNew: a zone needs the
+//      operator's choice of part type;
+//   3. otherwise the main window applies the standing choice through resolver() and
+//      calls the worker's resumeThread() itself.
+// Any failure emits errHasOccured(); after a failure nothing more is written for that
+// conflict.
 class dlgDiffRecordsCompare : public QDialog
 {
     Q_OBJECT
 public:
-    explicit dlgDiffRecordsCompare(KvtMerger *merger, QWidget *parent = nullptr);
+    explicit dlgDiffRecordsCompare(QWidget *parent = nullptr);
     ~dlgDiffRecordsCompare() override;
 
-    // Whether a conflict of this table under this standing choice must be shown (exec()):
-    // adrAsk for every table but device, and adrAddNew for zones.
-    static bool needsOperator(kvtTableName table, actionDiffRec standingChoice);
+    // The conflict in hand, loaded by getSqlParameters().
+    ConflictResolver *resolver() const { return m_resolver.get(); }
 
 signals:
     void errHasOccured();
@@ -70,9 +69,8 @@ signals:
 public slots:
     void createNecessaryObjects();
     void initWidgets();
-    // Connects errHasOccured() to the parent's stopMergeProc(), setActionDiffRec() to its
-    // setActionForDiffRecords(actionDiffRec), the buttons, and resumeThread() to the worker.
-    void initSlotSignal(QObject *parent, KvtMerger *obj);
+    // Connects the buttons.
+    void initSlotSignal();
     // Loads a conflict into both grids; true when one of the two queries failed (the
     // error has been shown and the shared connection closed).
     bool getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB, const QString &kvtDestDB,
@@ -81,6 +79,7 @@ public slots:
     // The destination record takes the source record's values; its key stays.
     void updateDestinationRecord();
     // Adds the source record under the key `id` (from getMaxID()). Does nothing for zones.
+    // The key is the operator's choice or the proposal.
     void insertInTable(const int &id);
     // The next free key of the conflict's table in the destination; 0 on failure.
     quint64 getMaxID();
@@ -119,26 +118,24 @@ private:
     int execAddNewRec(const QString &tbName);
     int execAddZone(const QString &tbName);
 
+    // Shows a failed statement (box, log, connection closed) and reports the error;
+    // true when it failed.
+    bool failed(const KvtSqlStatus &status);
+
     Ui::dlgDiffRecordsCompare *ui;
     // While true, every request to close the window is refused.
-    bool blockClose = true;
+    bool m_blockClose = true;
     // An error was reported during the conflict in hand: nothing more is written for it.
-    bool conflictFailed = false;
-    // The table of the conflict in hand; defects (which never conflict) before the first.
-    kvtTableName currentTable = tnDefects;
-    QString kvtSrcDB;
-    QString kvtDestDB;
-    ComparedRecordModel *srcModel = nullptr;
-    ComparedRecordModel *destModel = nullptr;
+    bool m_conflictFailed = false;
+    ComparedRecordModel *m_srcModel = nullptr;
+    ComparedRecordModel *m_destModel = nullptr;
     // The key of the record added for the conflict in hand.
-    QString addedKey;
-    QTableView *tvSrcTable = nullptr;
-    QTableView *tvDestTable = nullptr;
-    GridDelegate *gridDelegate = nullptr;
-    PSqlErrors *sqlErrors = nullptr;
-    std::unique_ptr<PSqlService> sqlService;
-    std::unique_ptr<ConflictRecordWriter> writer;
-    std::unique_ptr<DestinationKeys> keys;
+    QString m_addedKey;
+    QTableView *m_tvSrcTable = nullptr;
+    QTableView *m_tvDestTable = nullptr;
+    GridDelegate *m_gridDelegate = nullptr;
+    PSqlErrors *m_sqlErrors = nullptr;
+    std::unique_ptr<ConflictResolver> m_resolver;
 };
 
 #endif // DLGDIFFRECORDSCOMPARE_H

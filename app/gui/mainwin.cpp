@@ -56,9 +56,6 @@ const int fieldSpacing = 2;
 const int fieldHeight = idleRowHeight - fieldSpacing;
 const int outerMargin = 4;
 
-// How long the window waits for the worker between two wake-ups when it is destroyed.
-const unsigned long workerWaitStepMs = 100;
-
 } // namespace
 
 MainWin::MainWin(QWidget *parent)
@@ -110,15 +107,11 @@ void MainWin::stopWorkerAndWait()
     if (!merger)
         return;
     merger->disconnect(this);
-    disconnect(this, &MainWin::stopFlagThread, merger, nullptr);
     if (!merger->isRunning())
         return;
     PLOG_WARN << "main window closed during a merge: the merge is stopped";
-    merger->setStopFlag(true);
-    // A wake-up may come before the worker has begun to wait in a conflict: repeat it.
-    do {
-        merger->resumeThread();
-    } while (!merger->wait(workerWaitStepMs));
+    merger->requestStop();
+    merger->wait();
 }
 
 // ---------------------------------------------------------------- construction
@@ -135,7 +128,7 @@ void MainWin::createNecessaryObjects()
     merger->setStopFlag(false);
     merger->initDBList();
 
-    dlgDiffRecords = new dlgDiffRecordsCompare(merger, this);
+    dlgDiffRecords = new dlgDiffRecordsCompare(this);
     dlgDiffRecords->setModal(true);
     m_dlgPreview = new dlgMergePreview(this);
     m_dlgReport = new dlgMergeReport(this);
@@ -222,13 +215,15 @@ void MainWin::initSlotSignal(QWidget *parent)
     connect(merger, &KvtMerger::sendProgressBarCurrentValue, ui->progressBar, &QProgressBar::setValue,
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::sqlErr, this, &MainWin::showLastSqlErr, Qt::QueuedConnection);
-    connect(this, &MainWin::stopFlagThread, merger, &KvtMerger::setStopFlag, Qt::DirectConnection);
     connect(merger, &KvtMerger::differentRecordsInTbs, this, &MainWin::dlgDifferentRecords,
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::setStatusText, this, &MainWin::setStatusText, Qt::QueuedConnection);
     connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::errHasOccured, this, &MainWin::stopMergeProc);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::setActionDiffRec, this, &MainWin::setActionForDiffRecords);
     connect(dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, merger, &KvtMerger::settleConflict,
             Qt::DirectConnection);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
     connect(ui->actionPreview, &QAction::triggered, this, &MainWin::showMergePreview);
     connect(ui->actionMergeReport, &QAction::triggered, this, &MainWin::showMergeReport);
     connect(m_dlgPreview, &dlgMergePreview::mergeRequested, this, &MainWin::startMergeFromPreview);
@@ -380,7 +375,7 @@ QStringList MainWin::sourceDatabaseNames() const
 
 void MainWin::stopMergeProc()
 {
-    emit stopFlagThread(true);
+    merger->requestStop();
     // Until the worker has ended, a new merge must not start on top of it.
     if (mergeIsRunning())
         ui->btnMerge->setEnabled(false);
@@ -471,28 +466,27 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
         return;
     }
     if (dlgDiffRecords->getSqlParameters(param, currentDB, ui->edToTable->text(), querySrcTb, queryDestTb)) {
-        emit stopFlagThread(true);
-        merger->resumeThread();
+        merger->requestStop();
         return;
     }
     const auto byRule = param == tnDevice ? MergeReport::DecidedBy::DeviceRule
                                           : MergeReport::DecidedBy::StandingChoice;
     switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
-    case ConflictAnswer::AskOperator:
+    case ConflictAnswer::Step::AskOperator:
         dlgDiffRecords->exec();
         return;
-    case ConflictAnswer::ReplaceDestination:
+    case ConflictAnswer::Step::ReplaceDestination:
         dlgDiffRecords->updateDestinationRecord();
         if (!merger->stopFlag())
             merger->settleConflict(MergeReport::Decision::Replaced, byRule);
         break;
-    case ConflictAnswer::AddUnderNewKey: {
+    case ConflictAnswer::Step::AddUnderNewKey: {
         const QString key = addUnderNewKey();
         if (!key.isEmpty() && !merger->stopFlag())
             merger->settleConflict(MergeReport::Decision::AddedNewKey, byRule, key);
         break;
     }
-    case ConflictAnswer::LeaveOut:
+    case ConflictAnswer::Step::LeaveOut:
         merger->settleConflict(MergeReport::Decision::LeftOut, byRule);
         break;
     }
@@ -507,7 +501,7 @@ QString MainWin::addUnderNewKey()
     if (id > quint64(std::numeric_limits<int>::max())) {
         PLOG_ERROR << "no free key below" << std::numeric_limits<int>::max()
                    << "for a conflicting record: the merge is stopped";
-        emit stopFlagThread(true);
+        merger->requestStop();
         return QString();
     }
     dlgDiffRecords->insertInTable(static_cast<int>(id));

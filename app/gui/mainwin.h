@@ -61,14 +61,12 @@ public:
 signals:
     // Moves the merge button's state machine back to its idle state.
     void mergeFinished();
-    // Sets the worker's stop flag (connected directly).
-    void stopFlagThread(bool);
 
 public slots:
     // Validates the connection and the fields, locks the inputs and starts the worker;
     // emits mergeFinished() instead when something is missing.
     void startMerge();
-    // Asks the worker to stop; it ends at its next check.
+    // Asks the worker to stop (KvtMerger::requestStop); it ends at its next check.
     void stopMergeProc();
     void initWidgets();
     void createNecessaryObjects();

@@ -51,6 +51,11 @@ int PSqlErrors::getLastSqlQueryError(QSqlQueryModel *model, QString &errMsg) con
     return report(error.isValid() ? error : errorOf(model->query()), errMsg);
 }
 
+int PSqlErrors::getLastSqlQueryError(const QSqlError &error, QString &errMsg) const
+{
+    return report(error, errMsg);
+}
+
 // A statement sent to a connection that is not open fails without any error being
 // recorded (Qt only warns on the console). It must not pass for a success.
 QSqlError PSqlErrors::errorOf(const QSqlQuery &q)

@@ -34,6 +34,8 @@ public slots:
     int getLastSqlQueryError(QSqlDatabase &db, QString &errMsg) const;
     int getLastSqlQueryError(QSqlTableModel *model, QString &errMsg) const;
     int getLastSqlQueryError(QSqlQueryModel *model, QString &errMsg) const;
+    // An error handed over by code that does not show errors itself.
+    int getLastSqlQueryError(const QSqlError &error, QString &errMsg) const;
 
 private slots:
     void showError(const QString &errText, const QString &code) const;

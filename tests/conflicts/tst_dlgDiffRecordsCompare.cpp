@@ -2,6 +2,7 @@
 // guard, its three buttons with their child dialogs, the operations the main window
 // calls, and the failure paths. Every conflict must wake the worker exactly once.
 #include "ConflictFixture.h"
+#include "ConflictResolver.h"
 #include "KvtMerger.h"
 #include "ModalAnswerer.h"
 #include "TestDatabase.h"
@@ -27,7 +28,7 @@
 
 #include <memory>
 
-// Stands in for the main window: offers the two slots the dialog connects to by name.
+// Stands in for the main window: receives the dialog's stop request and standing choice.
 class TestOwner : public QWidget
 {
     Q_OBJECT
@@ -174,7 +175,11 @@ void tst_dlgDiffRecordsCompare::makeDialog()
     owner = std::make_unique<TestOwner>();
     merger = std::make_unique<KvtMerger>();
     merger->pauseThread();
-    dlg = std::make_unique<dlgDiffRecordsCompare>(merger.get(), owner.get());
+    dlg = std::make_unique<dlgDiffRecordsCompare>(owner.get());
+    // Wired as the main window wires it.
+    connect(dlg.get(), &dlgDiffRecordsCompare::errHasOccured, owner.get(), &TestOwner::stopMergeProc);
+    connect(dlg.get(), &dlgDiffRecordsCompare::setActionDiffRec, owner.get(), &TestOwner::setActionForDiffRecords);
+    connect(dlg.get(), &dlgDiffRecordsCompare::resumeThread, merger.get(), &KvtMerger::resumeThread);
     resumed = std::make_unique<QSignalSpy>(dlg.get(), &dlgDiffRecordsCompare::resumeThread);
     errors = std::make_unique<QSignalSpy>(dlg.get(), &dlgDiffRecordsCompare::errHasOccured);
     choices = std::make_unique<QSignalSpy>(dlg.get(), &dlgDiffRecordsCompare::setActionDiffRec);
@@ -668,7 +673,7 @@ void tst_dlgDiffRecordsCompare::standingAddNew()
     // A zone needs its part type: it is never added this way.
     const QStringList zones = ConflictFixture::rows(fx.dest, "zones");
     QVERIFY(!load(tnZones, "305"));
-    QVERIFY(dlgDiffRecordsCompare::needsOperator(tnZones, adrAddNew));
+    QVERIFY(ConflictResolver::needsOperator(tnZones, adrAddNew));
     dlg->insertInTable(int(dlg->getMaxID()));
     QCOMPARE(ConflictFixture::rows(fx.dest, "zones"), zones);
     QCOMPARE(errors->count(), 0);
@@ -694,7 +699,7 @@ void tst_dlgDiffRecordsCompare::needsOperator()
     QFETCH(int, table);
     QFETCH(int, choice);
     QFETCH(bool, expected);
-    QCOMPARE(dlgDiffRecordsCompare::needsOperator(kvtTableName(table), actionDiffRec(choice)), expected);
+    QCOMPARE(ConflictResolver::needsOperator(kvtTableName(table), actionDiffRec(choice)), expected);
 }
 
 void tst_dlgDiffRecordsCompare::loadFailure()

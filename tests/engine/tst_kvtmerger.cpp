@@ -2,6 +2,7 @@
 // recorded on the test thread and conflicts are answered there, as the main window does.
 
 #include "EngineTestData.h"
+#include "KvtConnection.h"
 #include "MergeHarness.h"
 #include "TestDatabase.h"
 
@@ -92,12 +93,15 @@ private slots:
     void standingChoices_data();
     void standingChoices();
     void conflictSettledOnGuiThreadIsSeenByTheWorker();
+    void stopDuringAConflict_data();
     void stopDuringAConflict();
     void stopInTheMiddleOfATable();
     void missingSourceDatabaseEndsTheRun();
     void missingDestinationTable_data();
     void missingDestinationTable();
     void nonIntegerKeyEndsTheMerge();
+    void openConnection_data();
+    void openConnection();
 
 private:
     void exec(const QStringList &statements);
@@ -665,14 +669,26 @@ void tst_KvtMerger::conflictSettledOnGuiThreadIsSeenByTheWorker()
 
 // ---------------------------------------------------------------- stop and errors
 
+void tst_KvtMerger::stopDuringAConflict_data()
+{
+    QTest::addColumn<bool>("requestStop");
+    QTest::newRow("flag, then resume") << false;
+    QTest::newRow("requestStop wakes the worker") << true;
+}
+
 void tst_KvtMerger::stopDuringAConflict()
 {
+    QFETCH(bool, requestStop);
     exec({QStringLiteral("INSERT INTO %1.defects (MyId) VALUES (1)").arg(q(m_src)),
           QStringLiteral("INSERT INTO %1.defectref VALUES (1, 'А', 'Один'), (2, 'Б', 'Два'), (3, 'В', 'Три')").arg(q(m_src)),
           QStringLiteral("INSERT INTO %1.defectref VALUES (1, 'А', 'Один!')").arg(q(m_dest)),
           QStringLiteral("INSERT INTO %1.defects (MyId) VALUES (2)").arg(q(m_src2))});
     MergeHarness harness;
-    harness.setConflictHandler([&harness](const MergeHarness::Conflict &) {
+    harness.setConflictHandler([&harness, requestStop](const MergeHarness::Conflict &) {
+        if (requestStop) {
+            harness.merger().requestStop();
+            return false; // no resume: the stop request alone ends the wait
+        }
         harness.merger().setStopFlag(true);
         return true;
     });
@@ -763,6 +779,44 @@ void tst_KvtMerger::nonIntegerKeyEndsTheMerge()
     QCOMPARE(rows(QStringLiteral("SELECT * FROM %1.device ORDER BY ID").arg(q(m_dest))),
              QStringList{key + "|other"});
     QCOMPARE(count(m_dest, "results"), 0);
+}
+
+// The window-less connection: a failure comes back with the server's text and number.
+void tst_KvtMerger::openConnection_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("code");
+    const TestDatabase::Server s = TestDatabase::server();
+    QTest::newRow("test server") << s.password << s.port << QString();
+    QTest::newRow("wrong password") << s.password + "x" << s.port << "1045";
+    QTest::newRow("no server on the port") << s.password << 1 << "2002";
+}
+
+void tst_KvtMerger::openConnection()
+{
+    QFETCH(QString, password);
+    QFETCH(int, port);
+    QFETCH(QString, code);
+    const TestDatabase::Server s = TestDatabase::server();
+    KvtConnectionSettings settings;
+    settings.host = s.host;
+    settings.port = port;
+    settings.user = s.user;
+    settings.password = password;
+    const QString name = QStringLiteral("openConnection");
+    const KvtSqlStatus status = openKvtConnection(settings, name);
+    QCOMPARE(status.ok(), code.isEmpty());
+    QCOMPARE(status.code(), code);
+    if (status) {
+        QSqlQuery query(QSqlDatabase::database(name, false));
+        QVERIFY(query.exec(QStringLiteral("SELECT @@character_set_client")) && query.next());
+        QCOMPARE(query.value(0).toString(), QStringLiteral("utf8mb4"));
+    } else {
+        QVERIFY(!status.text().isEmpty());
+    }
+    closeKvtConnection(name);
+    QVERIFY(!QSqlDatabase::contains(name));
 }
 
 QTEST_MAIN(tst_KvtMerger)

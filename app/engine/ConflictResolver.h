@@ -1,0 +1,71 @@
+#ifndef CONFLICTRESOLVER_H
+#define CONFLICTRESOLVER_H
+
+#include "ConflictRecordWriter.h"
+#include "DestinationKeys.h"
+#include "KvtSqlStatus.h"
+#include "global_vars.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// Settles a conflicting reference record the merge worker handed over, without a window:
+// the rules that decide whether the operator must be asked, the key proposed for a record
+// added under a new key, and the statements that write the outcome (ConflictRecordWriter).
+// The main window applies standing choices through it, the comparison dialog the
+// operator's choice. Failures come back as results; showing them is the caller's business.
+//
+//     resolver.setConflict(table, sourceDB, destinationDB, sourceSelect);
+//     if (!ConflictResolver::needsOperator(table, choice)) resolver.replaceDestinationRecord();
+class ConflictResolver
+{
+public:
+    // Why adding under the next free key did not add anything.
+    enum class AddOutcome {
+        Added,     // added (or nothing to add: the source record has gone)
+        Failed,    // a statement failed; lastError() tells why
+        NoKeyLeft  // the next free key lies beyond the key column's range
+    };
+
+    explicit ConflictResolver(const QString &connectionName = QLatin1String(QSqlDatabase::defaultConnection));
+
+    // Whether a conflict of this table under this standing choice must be shown to the
+    // operator: adrAsk for every table but device, and adrAddNew for zones, whose part
+    // type only the operator can choose.
+    static bool needsOperator(kvtTableName table, actionDiffRec standingChoice);
+
+    void setConflict(kvtTableName table, const QString &srcDB, const QString &destDB, const QString &srcQuery);
+    kvtTableName table() const { return m_table; }
+    QString sourceDB() const { return m_srcDB; }
+    QString destinationDB() const { return m_destDB; }
+    // The conflict's table name; empty before the first conflict.
+    QString tableName() const;
+
+    // See ConflictRecordWriter.
+    KvtSqlStatus readSource(QStringList &values) const { return m_writer.readSource(values); }
+    KvtSqlStatus replaceDestinationRecord() const { return m_writer.replaceDestinationRecord(); }
+    KvtSqlStatus addWithKey(int key) const { return m_writer.addWithKey(key); }
+    KvtSqlStatus addZone(const QString &detTypeZone, const QString &detTypeId, const QString &zoneId) const
+    {
+        return m_writer.addZone(detTypeZone, detTypeId, zoneId);
+    }
+
+    // The key proposed for the conflict's record: the next free key of its table in the
+    // destination.
+    KvtSqlStatus proposedKey(quint64 &key) const;
+    // The standing choice "add under a new key": the record is added under the proposed
+    // key. Zones are never added this way (needsOperator).
+    AddOutcome addUnderNewKey();
+    KvtSqlStatus lastError() const { return m_lastError; }
+
+private:
+    ConflictRecordWriter m_writer;
+    DestinationKeys m_keys;
+    kvtTableName m_table = tnDefects;
+    QString m_srcDB;
+    QString m_destDB;
+    KvtSqlStatus m_lastError;
+};
+
+#endif // CONFLICTRESOLVER_H
