@@ -18,8 +18,9 @@ dlgMergePreview::dlgMergePreview(QWidget *parent)
     m_ui->tvConflicts->setModel(m_conflicts);
     for (QTableView *view : {m_ui->tvPreview, m_ui->tvConflicts}) {
         view->verticalHeader()->hide();
-        view->horizontalHeader()->setStretchLastSection(true);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     }
+    m_ui->tvConflicts->horizontalHeader()->setStretchLastSection(true);
     connect(m_ui->btnCancelPreview, &QPushButton::clicked, this, &dlgMergePreview::cancelPreview);
     connect(m_ui->btnExportCsv, &QPushButton::clicked, this, &dlgMergePreview::exportCsv);
     connect(m_ui->btnExportExcel, &QPushButton::clicked, this, &dlgMergePreview::exportExcel);

@@ -33,6 +33,7 @@ dlgMergeReport::dlgMergeReport(QWidget *parent)
     m_ui->setupUi(this);
     m_ui->tvReport->setModel(m_model);
     m_ui->tvReport->verticalHeader()->hide();
+    m_ui->tvReport->verticalHeader()->setDefaultSectionSize(m_ui->tvReport->fontMetrics().height() + 6);
     connect(m_ui->btnExportCsv, &QPushButton::clicked, this, &dlgMergeReport::exportCsv);
     connect(m_ui->btnExportExcel, &QPushButton::clicked, this, &dlgMergeReport::exportExcel);
     connect(m_ui->btnCloseReport, &QPushButton::clicked, this, &dlgMergeReport::reject);
