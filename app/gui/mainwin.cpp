@@ -21,12 +21,10 @@
 #include <QCompleter>
 #include <QDir>
 #include <QEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalTransition>
-#include <QStandardPaths>
 #include <QState>
 #include <QStringListModel>
 
@@ -542,18 +540,12 @@ void MainWin::showMergeReport()
     showBeside(m_dlgReport);
 }
 
-// The report goes into reports/ beside the log file.
 void MainWin::keepMergeReport()
 {
     m_lastReport = merger->report();
     m_hasReport = true;
-    const QString log = PLogger::instance ? PLogger::instance->destination() : QString();
-    const QString logFolder = log.isEmpty()
-                                  ? QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                                        .filePath(QStringLiteral("log"))
-                                  : QFileInfo(log).absolutePath();
     const MergeReportWriter::Result written =
-        MergeReportWriter::write(m_lastReport, QDir(logFolder).filePath(QStringLiteral("reports")));
+        MergeReportWriter::write(m_lastReport, MergeReportWriter::reportsFolder());
     m_lastReportFiles = written.basePath;
     if (written.ok)
         PLOG_INFO << "merge report:" << QDir::toNativeSeparators(written.basePath + QStringLiteral(".csv"));
