@@ -1,6 +1,6 @@
 #include "ConflictRecordWriter.h"
 
-#include "ConflictTable.h"
+#include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlIdentifier.h"
 
@@ -29,7 +29,8 @@ QSqlDatabase ConflictRecordWriter::connection() const
 
 void ConflictRecordWriter::setConflict(kvtTableName table, const QString &destDB, const QString &srcQuery)
 {
-    m_table = ConflictTable::find(table);
+    const KvtTable &described = KvtTable::of(table);
+    m_table = described.isReference() ? &described : nullptr;
     m_destDB = destDB;
     m_srcQuery = srcQuery;
 }
@@ -68,24 +69,24 @@ KvtSqlStatus ConflictRecordWriter::replaceDestinationRecord() const
     QStringList record;
     bool found = false;
     const KvtSqlStatus read = readSourceRecord(record, found);
-    const QString key = record.value(m_table->columnIndex(m_table->keyColumn));
+    const QString key = record.value(m_table->indexOf(m_table->keyColumn()));
     if (!read || !found || key.isEmpty())
         return read;
 
     QStringList assignments;
-    for (const QString &column : m_table->replacedColumns)
+    for (const QString &column : m_table->replacedColumns())
         assignments.append(column + QLatin1Char('=') + placeholder(column));
-    KvtPreparedQuery::Bindings values = sourceValues(record, m_table->replacedColumns);
-    values.append({placeholder(m_table->keyColumn), key});
+    KvtPreparedQuery::Bindings values = sourceValues(record, m_table->replacedColumns());
+    values.append({placeholder(m_table->keyColumn()), key});
     return execBound(QLatin1String("UPDATE ") + destinationTable() + QLatin1String(" SET ")
                          + assignments.join(QLatin1String(", ")) + QLatin1String(" WHERE ")
-                         + m_table->keyColumn + QLatin1Char('=') + placeholder(m_table->keyColumn),
+                         + m_table->keyColumn() + QLatin1Char('=') + placeholder(m_table->keyColumn()),
                      values);
 }
 
 KvtSqlStatus ConflictRecordWriter::addWithKey(int key) const
 {
-    if (!m_table || m_table->table == tnZones)
+    if (!m_table || m_table->id == tnZones)
         return {};
     QStringList record;
     bool found = false;
@@ -93,9 +94,9 @@ KvtSqlStatus ConflictRecordWriter::addWithKey(int key) const
     if (!read || !found)
         return read;
 
-    KvtPreparedQuery::Bindings values = sourceValues(record, m_table->insertedColumns);
-    values.append({placeholder(m_table->newKeyColumn), key});
-    if (m_table->generatesId) {
+    KvtPreparedQuery::Bindings values = sourceValues(record, m_table->insertedColumns());
+    values.append({placeholder(m_table->keyColumn()), key});
+    if (m_table->idRule == IdRule::NextAfterMax) {
         KvtPreparedQuery maxId(connection(), QLatin1String("SELECT MAX(ID) FROM ") + destinationTable());
         const KvtSqlStatus status = maxId.run();
         if (!status)
@@ -104,10 +105,10 @@ KvtSqlStatus ConflictRecordWriter::addWithKey(int key) const
         values.append({placeholder(QStringLiteral("ID")), id});
     }
     QStringList placeholders;
-    for (const QString &column : m_table->insertedColumns)
+    for (const QString &column : m_table->insertedColumns())
         placeholders.append(placeholder(column));
     return execBound(QLatin1String("INSERT INTO ") + destinationTable() + QLatin1String(" (")
-                         + m_table->insertedColumns.join(QLatin1String(", ")) + QLatin1String(") VALUES (")
+                         + m_table->insertedColumns().join(QLatin1String(", ")) + QLatin1String(") VALUES (")
                          + placeholders.join(QLatin1String(", ")) + QLatin1Char(')'),
                      values);
 }
@@ -115,19 +116,19 @@ KvtSqlStatus ConflictRecordWriter::addWithKey(int key) const
 KvtSqlStatus ConflictRecordWriter::addZone(const QString &detTypeZone, const QString &detTypeId,
                                            const QString &zoneId) const
 {
-    const ConflictTable *zones = ConflictTable::find(tnZones);
+    const KvtTable &zones = KvtTable::of(tnZones);
     QStringList record;
     bool found = false;
     const KvtSqlStatus read = readSourceRecord(record, found);
     if (!read || !found)
         return read;
-    return execBound(QLatin1String("INSERT INTO ") + PSqlIdentifier::qualified(m_destDB, zones->name)
+    return execBound(QLatin1String("INSERT INTO ") + PSqlIdentifier::qualified(m_destDB, zones.name)
                          + QLatin1String(" (DetTypeZone, ID, DetTypeId, Name)"
                                          " VALUES (:pDetTypeZone, :pID, :pDetTypeId, :pName)"),
                      {{QStringLiteral(":pDetTypeZone"), detTypeZone},
                       {QStringLiteral(":pID"), zoneId},
                       {QStringLiteral(":pDetTypeId"), detTypeId},
-                      {QStringLiteral(":pName"), record.value(zones->columnIndex(QStringLiteral("Name")))}});
+                      {QStringLiteral(":pName"), record.value(zones.indexOf(QStringLiteral("Name")))}});
 }
 
 KvtSqlStatus ConflictRecordWriter::execBound(const QString &statement,
@@ -149,6 +150,6 @@ KvtPreparedQuery::Bindings ConflictRecordWriter::sourceValues(const QStringList 
 {
     KvtPreparedQuery::Bindings values;
     for (const QString &column : columns)
-        values.append({placeholder(column), record.value(m_table->columnIndex(column))});
+        values.append({placeholder(column), record.value(m_table->indexOf(column))});
     return values;
 }

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-struct ConflictTable;
+struct KvtTable;
 
 // Writes the outcome of one conflict into the destination database: the source record
 // either overwrites the destination record of the same key or is added under a new key.
@@ -47,7 +47,7 @@ private:
     QSqlDatabase connection() const;
 
     QString m_connectionName;
-    const ConflictTable *m_table = nullptr;
+    const KvtTable *m_table = nullptr; // null unless a reference table
     QString m_destDB;
     QString m_srcQuery;
 };

@@ -1,6 +1,6 @@
 #include "ConflictResolver.h"
 
-#include "ConflictTable.h"
+#include "KvtTables.h"
 
 #include <limits>
 
@@ -29,8 +29,8 @@ void ConflictResolver::setConflict(kvtTableName table, const QString &srcDB, con
 
 QString ConflictResolver::tableName() const
 {
-    const ConflictTable *table = ConflictTable::find(m_table);
-    return table ? table->name : QString();
+    const KvtTable &table = KvtTable::of(m_table);
+    return table.isReference() ? table.name : QString();
 }
 
 KvtSqlStatus ConflictResolver::proposedKey(quint64 &key) const

@@ -1,10 +1,21 @@
 #include "DestinationKeys.h"
 
-#include "ConflictTable.h"
+#include "KvtTables.h"
 #include "KvtPreparedQuery.h"
 #include "PSqlIdentifier.h"
 
 #include <QVariant>
+
+namespace {
+
+// The key of a reference table (Cod for factory, TabNo for humans, ...); ID otherwise.
+QString keyColumnOf(const QString &tableName)
+{
+    const KvtTable *table = KvtTable::find(tableName);
+    return table && table->isReference() ? table->keyColumn() : QStringLiteral("ID");
+}
+
+} // namespace
 
 DestinationKeys::DestinationKeys(const QString &connectionName)
     : m_connectionName(connectionName)
@@ -21,7 +32,7 @@ KvtSqlStatus DestinationKeys::nextFreeKey(const QString &destDB, const QString &
 {
     key = 0;
     KvtPreparedQuery query(connection(), QLatin1String("SELECT MAX(")
-                                             + PSqlIdentifier::quote(ConflictTable::newKeyColumnOf(tableName))
+                                             + PSqlIdentifier::quote(keyColumnOf(tableName))
                                              + QLatin1String(") FROM ")
                                              + PSqlIdentifier::qualified(destDB, tableName));
     const KvtSqlStatus status = query.run();
@@ -35,7 +46,7 @@ KvtSqlStatus DestinationKeys::nextFreeKey(const QString &destDB, const QString &
 DestinationKeys::KeyState DestinationKeys::keyState(const QString &destDB, const QString &tableName,
                                                     const QString &key)
 {
-    const QString column = ConflictTable::newKeyColumnOf(tableName);
+    const QString column = keyColumnOf(tableName);
     KvtPreparedQuery query(connection(), QLatin1String("SELECT COUNT(*) FROM ")
                                              + PSqlIdentifier::qualified(destDB, tableName)
                                              + QLatin1String(" WHERE ") + PSqlIdentifier::quote(column)

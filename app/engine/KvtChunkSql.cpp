@@ -1,6 +1,6 @@
 #include "KvtChunkSql.h"
 
-#include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ const QString signalColumn = QStringLiteral("Graphic");
 
 QString column(const QString &alias, const QString &name)
 {
-    return alias + QLatin1Char('.') + KvtSqlName::quoted(name);
+    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
 }
 
 } // namespace
@@ -16,8 +16,8 @@ QString column(const QString &alias, const QString &name)
 KvtChunkSql::KvtChunkSql(const KvtTableSql &table, const QString &source,
                          const QString &destination, const QStringList &sourceColumns)
     : m_table(table)
-    , m_source(KvtSqlName::table(source, table.tableName()))
-    , m_destination(KvtSqlName::table(destination, table.tableName()))
+    , m_source(PSqlIdentifier::qualified(source, table.tableName()))
+    , m_destination(PSqlIdentifier::qualified(destination, table.tableName()))
 {
     for (const QString &name : sourceColumns)
         m_sourceColumns << name.toLower();
@@ -52,7 +52,7 @@ void KvtChunkSql::setProbeIndexes(const QString &destinationIndex, const QString
 QString KvtChunkSql::indexHint(const QString &index)
 {
     return index.isEmpty() ? QString()
-                           : QStringLiteral(" FORCE INDEX (") + KvtSqlName::quoted(index) + QLatin1Char(')');
+                           : QStringLiteral(" FORCE INDEX (") + PSqlIdentifier::quote(index) + QLatin1Char(')');
 }
 
 QString KvtChunkSql::firstId() const
@@ -77,7 +77,7 @@ QString KvtChunkSql::signalSample() const
         || !m_sourceColumns.contains(signalColumn.toLower()))
         return QString();
     return QStringLiteral("SELECT AVG(LENGTH(%1)) FROM (SELECT %1 FROM %2 ORDER BY ID LIMIT 64) c")
-        .arg(KvtSqlName::quoted(signalColumn), m_source);
+        .arg(PSqlIdentifier::quote(signalColumn), m_source);
 }
 
 QString KvtChunkSql::copyChunk() const
@@ -85,7 +85,7 @@ QString KvtChunkSql::copyChunk() const
     QStringList columns{QStringLiteral("ID")};
     QStringList values{QStringLiteral(":nextId + ROW_NUMBER() OVER (ORDER BY s.ID) - 1")};
     for (const QString &name : m_table.copiedColumns()) {
-        columns << KvtSqlName::quoted(name);
+        columns << PSqlIdentifier::quote(name);
         values << sourceValue(QStringLiteral("s"), name);
     }
     return QStringLiteral("INSERT INTO ") + m_destination + QStringLiteral(" (")

@@ -24,12 +24,12 @@ KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes
 {
     bool counting = false;
     if (!readNextId(counting))
-        return Failed;
+        return OpenResult::Failed;
     if (!counting)
-        return NotUsable;
+        return OpenResult::NotUsable;
     if (!sizeChunks(chunkRows, chunkBytes) || !prepareCopy())
-        return Failed;
-    return findFrom(m_firstId, {}) ? Ready : Failed;
+        return OpenResult::Failed;
+    return findFrom(m_firstId, {}) ? OpenResult::Ready : OpenResult::Failed;
 }
 
 bool KvtChunkedCopy::copyNext(int &rows)

@@ -19,12 +19,12 @@
 // best (KvtProbeIndex) in the destination and the source.
 //
 //     KvtChunkedCopy copy(db, KvtTableSql::forTable(tnDefects, dest), source, dest, columns);
-//     if (copy.open(rows, bytes) == KvtChunkedCopy::Ready)
+//     if (copy.open(rows, bytes) == KvtChunkedCopy::OpenResult::Ready)
 //         while (!copy.atEnd()) copy.copyNext(handled);
 class KvtChunkedCopy
 {
 public:
-    enum OpenResult {
+    enum class OpenResult {
         Ready,     // chunks can be copied
         NotUsable, // the destination has no counter that generates IDs one by one
         Failed     // a statement failed; failedQuery() holds the error

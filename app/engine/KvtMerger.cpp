@@ -1,6 +1,5 @@
 #include "KvtMerger.h"
 
-#include "CONST.h"
 #include "KvtChunkedCopy.h"
 #include "KvtSourceKey.h"
 #include "KvtSourceReader.h"
@@ -8,6 +7,7 @@
 #include "KvtTableStatements.h"
 #include "PLog.h"
 #include "PMySqlCharset.h"
+#include "PSqlIdentifier.h"
 
 #include <QMutexLocker>
 #include <QSqlError>
@@ -18,17 +18,6 @@ namespace {
 QString connectionNameFor(const KvtMerger *merger)
 {
     return QStringLiteral("KvtMerger-%1").arg(reinterpret_cast<quintptr>(merger), 0, 16);
-}
-
-const char *processMessage(kvtTableName table)
-{
-    return table == tnDefects ? QT_TRANSLATE_NOOP("KvtMerger", "table \"defects\" in process")
-                              : QT_TRANSLATE_NOOP("KvtMerger", "table \"graphic\" in process");
-}
-
-QString tableNameOf(kvtTableName table)
-{
-    return KvtTableSql::forTable(table, QString()).tableName();
 }
 
 } // namespace
@@ -208,9 +197,9 @@ bool KvtMerger::mergeDatabase(int position, int &errCode)
     m_sourcePosition = position;
     setCurrentDataBaseSource(name);
     emit sendCurrentDB(name);
-    for (const kvtTableName table : MergeReport::tableOrder()) {
-        emit setStatusText(name + QLatin1Char('.') + tableNameOf(table));
-        mergeTable(table, errCode);
+    for (const KvtTable &table : KvtTable::all()) {
+        emit setStatusText(name + QLatin1Char('.') + table.name);
+        mergeTable(table.id, errCode);
         if (errCode != stepOk || m_stopFlag)
             return false;
     }
@@ -279,16 +268,16 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
 {
     KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, sourceColumns);
     switch (copy.open(m_chunkRows, m_chunkBytes)) {
-    case KvtChunkedCopy::NotUsable:
+    case KvtChunkedCopy::OpenResult::NotUsable:
         return false;
-    case KvtChunkedCopy::Failed:
+    case KvtChunkedCopy::OpenResult::Failed:
         getSqlErr(copy.failedQuery());
         errCode = stepSourceError;
         return true;
-    case KvtChunkedCopy::Ready:
+    case KvtChunkedCopy::OpenResult::Ready:
         break;
     }
-    PLOG_INFO << tr(processMessage(sql.table()));
+    PLOG_INFO << tr(sql.description().processMessage);
     PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk";
     int handled = 0;
     while (!copy.atEnd()) {
@@ -318,7 +307,7 @@ int KvtMerger::countRecSourceTable(const QString &tbName, int &errCode)
     }
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ")
-                    + KvtSqlName::table(currentSourceDB, tbName) + QLatin1Char(';'))) {
+                    + PSqlIdentifier::qualified(currentSourceDB, tbName) + QLatin1Char(';'))) {
         getSqlErr(&query);
         errCode = stepSourceError;
         return 1;
@@ -328,17 +317,17 @@ int KvtMerger::countRecSourceTable(const QString &tbName, int &errCode)
     return rows;
 }
 
-void KvtMerger::readSourceTable(const char *message, const QStringList &columns,
-                                RowHandler handler, int &errCode)
+void KvtMerger::readSourceTable(int &errCode)
 {
-    PLOG_INFO << tr(message);
+    const KvtTable &table = m_statements->sql().description();
+    PLOG_INFO << tr(table.processMessage);
     KvtSourceReader reader(m_db);
-    if (!reader.open(currentSourceDB, m_statements->sql().tableName(), m_sourceOrder)) {
+    if (!reader.open(currentSourceDB, table.name, m_sourceOrder)) {
         getSqlErr(reader.query());
         errCode = stepSourceError;
         return;
     }
-    reader.locate(columns);
+    reader.locate(table.columnNames());
     int counter = 0;
     while (reader.next()) {
         emit sendProgressBarCurrentValue(counter);
@@ -346,7 +335,7 @@ void KvtMerger::readSourceTable(const char *message, const QStringList &columns,
             errCode = stepStopped;
             return;
         }
-        if ((this->*handler)(reader)) {
+        if (!mergeRecord(recordOf(reader))) {
             errCode = stepRowError;
             return;
         }
@@ -415,13 +404,13 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
         reportError(tr("Table %1.%2: the key %3 of a conflicting record is not an integer: \"%4\"")
                         .arg(currentSourceDB, sql.tableName(), keyColumn, key),
                     QStringLiteral("0"));
-        return true;
+        return false;
     }
     const QString srcTb = sql.conflictSelect(currentSourceDB, key);
     const QString destTb = sql.conflictSelect(currentDestinationDB, key);
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
-        return false;
+        return true;
     ++counts().conflicts;
     paused = true;
     m_conflictSettled = false;
@@ -435,24 +424,79 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
         m_settlement.key = key;
         m_report.addConflict(m_sourcePosition, m_settlement);
     }
-    return false;
+    return true;
 }
 
-// ---------------------------------------------------------------- measurement tables
+// ---------------------------------------------------------------- one source record
 
-void KvtMerger::queryFromSourceTableDefects(int &errCode)
+KvtTableSql::Values KvtMerger::recordOf(const KvtSourceReader &row) const
 {
-    readSourceTable(processMessage(tnDefects), m_statements->sql().copiedColumns(),
-                    &KvtMerger::defectsRow, errCode);
+    const QVector<KvtColumn> &columns = m_statements->sql().description().columns;
+    KvtTableSql::Values record;
+    record.reserve(columns.size());
+    for (int i = 0; i < columns.size(); ++i)
+        record << (columns.at(i).binary ? QVariant(row.bytes(i)) : QVariant(row.text(i)));
+    return record;
 }
 
-bool KvtMerger::defectsRow(const KvtSourceReader &r)
+// A measurement record is appended unless an equal one is there. A reference record is
+// left out when the destination holds the same record, inserted when its key is free,
+// and otherwise handed over as a conflict.
+bool KvtMerger::mergeRecord(const KvtTableSql::Values &record)
 {
-    return insertIntoTableDefects(r.text(0), r.text(1), r.text(2), r.text(3), r.text(4),
-                                  r.text(5), r.text(6), r.text(7), r.text(8), r.text(9),
-                                  r.text(10), r.text(11), r.text(12), r.text(13), r.text(14),
-                                  r.text(15), r.text(16), r.text(17), r.text(18), r.text(19));
+    const KvtTableSql &sql = m_statements->sql();
+    if (!sql.hasKey()) {
+        int count = 0;
+        if (!countMatches(m_statements->sameRecordTest, sql.sameRecordValues(record), count))
+            return false;
+        if (count >= 1) {
+            ++counts().present;
+            return true;
+        }
+        return insertRecord(record);
+    }
+    switch (lookUpReference(sql.sameRecordValues(record), sql.keyValues(record))) {
+    case ReferenceState::Failed:
+        return false;
+    case ReferenceState::Present:
+        return true;
+    case ReferenceState::KeyFree:
+        return insertRecord(record);
+    case ReferenceState::KeyTaken:
+        break;
+    }
+    const KvtTable &table = sql.description();
+    return handOverConflict(table.keyColumn(), record.value(table.indexOf(table.keyColumn())).toString());
 }
+
+// The identifier follows the table's rule: copied, left to the destination's counter, or
+// the destination's largest ID plus 1.
+bool KvtMerger::insertRecord(const KvtTableSql::Values &record)
+{
+    const KvtTableSql &sql = m_statements->sql();
+    Bindings values = sql.insertValues(record);
+    if (sql.description().idRule == IdRule::NextAfterMax) {
+        int maxId = 0;
+        if (!countMatches(m_statements->maxId, {}, maxId))
+            return false;
+        values.append({QStringLiteral(":pID"), maxId + 1});
+    }
+    return execInsert(m_statements->insert, values);
+}
+
+// ---------------------------------------------------------------- the per-table steps
+
+void KvtMerger::queryFromSourceTableDefects(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableGraphics(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableDefectRef(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableDetTypes(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableDevice(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableFactory(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableHumans(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableResults(int &errCode) { readSourceTable(errCode); }
+void KvtMerger::queryFromSourceTableZones(int &errCode) { readSourceTable(errCode); }
+
+// The values in the order of the table's described columns (KvtTables).
 
 bool KvtMerger::insertIntoTableDefects(
     const QString &fMyId, const QString &fDate, const QString &fDefectoscopistID,
@@ -463,68 +507,9 @@ bool KvtMerger::insertIntoTableDefects(
     const QString &fAmplitude, const QString &fPrinted, const QString &fCRC32,
     const QString &fDevice, const QString &fErrors)
 {
-    int count = 0;
-    const bool tested = countMatches(m_statements->sameRecordTest,
-                                     {{QStringLiteral(":parMyId"), fMyId},
-                                      {QStringLiteral(":parDate"), fDate},
-                                      {QStringLiteral(":parTime"), fTime},
-                                      {QStringLiteral(":parHuman"), fDefectoscopistID},
-                                      {QStringLiteral(":parVagNo"), fVagNo},
-                                      {QStringLiteral(":parDetTypeId"), fDetTypeId},
-                                      {QStringLiteral(":parDetNo"), fDetNo},
-                                      {QStringLiteral(":parZavNo"), fZavNo},
-                                      {QStringLiteral(":parProdYear"), fProdYear},
-                                      {QStringLiteral(":parDetParameter"), fDetParameter},
-                                      {QStringLiteral(":parDefectNo"), fDefectNo},
-                                      {QStringLiteral(":parZoneID"), fZoneID},
-                                      {QStringLiteral(":parResult"), fResult},
-                                      {QStringLiteral(":parDefectID"), fDefectID},
-                                      {QStringLiteral(":parDefectSize"), fDefectSize},
-                                      {QStringLiteral(":parAmplitude"), fAmplitude},
-                                      {QStringLiteral(":parDevice"), fDevice}},
-                                     count);
-    if (!tested)
-        return true;
-    if (count >= 1) {
-        ++counts().present;
-        return false;
-    }
-    // :pID stays unbound: the destination generates the ID.
-    return !execInsert(m_statements->insert,
-                       {{QStringLiteral(":pMyId"), fMyId},
-                        {QStringLiteral(":pDate"), fDate},
-                        {QStringLiteral(":pDefectoscopistID"), fDefectoscopistID},
-                        {QStringLiteral(":pVagNo"), fVagNo},
-                        {QStringLiteral(":pDetTypeId"), fDetTypeId},
-                        {QStringLiteral(":pDetNo"), fDetNo},
-                        {QStringLiteral(":pDetParameter"), fDetParameter},
-                        {QStringLiteral(":pDefectNo"), fDefectNo},
-                        {QStringLiteral(":pZavNo"), fZavNo},
-                        {QStringLiteral(":pProdYear"), fProdYear},
-                        {QStringLiteral(":pTime"), fTime},
-                        {QStringLiteral(":pZoneID"), fZoneID},
-                        {QStringLiteral(":pResult"), fResult},
-                        {QStringLiteral(":pDefectID"), fDefectID},
-                        {QStringLiteral(":pDefectSize"), fDefectSize},
-                        {QStringLiteral(":pAmplitude"), fAmplitude},
-                        {QStringLiteral(":pPrinted"), fPrinted},
-                        {QStringLiteral(":pCRC32"), fCRC32},
-                        {QStringLiteral(":pDevice"), fDevice},
-                        {QStringLiteral(":pErrors"), fErrors}});
-}
-
-void KvtMerger::queryFromSourceTableGraphics(int &errCode)
-{
-    readSourceTable(processMessage(tnGraphics), m_statements->sql().copiedColumns(),
-                    &KvtMerger::graphicsRow, errCode);
-}
-
-bool KvtMerger::graphicsRow(const KvtSourceReader &r)
-{
-    return insertIntoTableGraphics(r.text(0), r.text(1), r.text(2), r.text(3), r.text(4),
-                                   r.text(5), r.text(6), r.text(7), r.text(8), r.text(9),
-                                   r.text(10), r.text(11), r.text(12), r.bytes(13), r.text(14),
-                                   r.text(15), r.text(16), r.text(17), r.text(18), r.text(19));
+    return !mergeRecord({fMyId, fDate, fDefectoscopistID, fVagNo, fDetTypeId, fDetNo, fDetParameter, fDefectNo,
+                        fZavNo, fProdYear, fTime, fZoneID, fResult, fDefectID, fDefectSize, fAmplitude, fPrinted,
+                        fCRC32, fDevice, fErrors});
 }
 
 bool KvtMerger::insertIntoTableGraphics(
@@ -536,272 +521,45 @@ bool KvtMerger::insertIntoTableGraphics(
     const QString &fPicture, const QString &fDetParameter, const QString &fDataId,
     const QString &fSynced, const QString &fErrors)
 {
-    int count = 0;
-    const bool tested = countMatches(m_statements->sameRecordTest,
-                                     {{QStringLiteral(":parDate"), fDate},
-                                      {QStringLiteral(":parTime"), fTime},
-                                      {QStringLiteral(":parHuman"), fDefectoscopistID},
-                                      {QStringLiteral(":parVagNo"), fVagNo},
-                                      {QStringLiteral(":parDetNo"), fDetNo},
-                                      {QStringLiteral(":parZavNo"), fZavNo},
-                                      {QStringLiteral(":parProdYear"), fProdYear},
-                                      {QStringLiteral(":parDetParameter"), fDetParameter},
-                                      {QStringLiteral(":parDetTypeId"), fDetTypeId},
-                                      {QStringLiteral(":parDevice"), fDevice},
-                                      {QStringLiteral(":parGraphic"), fGraphic},
-                                      {QStringLiteral(":parDataId"), fDataId}},
-                                     count);
-    if (!tested)
-        return true;
-    if (count >= 1) {
-        ++counts().present;
-        return false;
-    }
-    return !execInsert(m_statements->insert,
-                       {{QStringLiteral(":pVagNo"), fVagNo},
-                        {QStringLiteral(":pDetNo"), fDetNo},
-                        {QStringLiteral(":pZavNo"), fZavNo},
-                        {QStringLiteral(":pProdYear"), fProdYear},
-                        {QStringLiteral(":pDate"), fDate},
-                        {QStringLiteral(":pDefectoscopistID"), fDefectoscopistID},
-                        {QStringLiteral(":pDetTypeId"), fDetTypeId},
-                        {QStringLiteral(":pTime"), fTime},
-                        {QStringLiteral(":pDataType"), fDataType},
-                        {QStringLiteral(":pFieldType"), fFieldType},
-                        {QStringLiteral(":pGradientType"), fGradientType},
-                        {QStringLiteral(":pCountType"), fCountType},
-                        {QStringLiteral(":pCRC32"), fCRC32},
-                        {QStringLiteral(":pGraphic"), fGraphic},
-                        {QStringLiteral(":pDevice"), fDevice},
-                        {QStringLiteral(":pPicture"), fPicture},
-                        {QStringLiteral(":pDetParameter"), fDetParameter},
-                        {QStringLiteral(":pDataId"), fDataId},
-                        {QStringLiteral(":pSynced"), fSynced},
-                        {QStringLiteral(":pErrors"), fErrors}});
+    return !mergeRecord({fVagNo, fDetNo, fZavNo, fProdYear, fDate, fDefectoscopistID, fDetTypeId, fTime, fDataType,
+                        fFieldType, fGradientType, fCountType, fCRC32, fGraphic, fDevice, fPicture, fDetParameter,
+                        fDataId, fSynced, fErrors});
 }
 
-// ---------------------------------------------------------------- reference tables
-
-namespace {
-const QStringList idShortName{QStringLiteral("ID"), QStringLiteral("Short"), QStringLiteral("Name")};
-} // namespace
-
-void KvtMerger::queryFromSourceTableDefectRef(int &errCode)
+bool KvtMerger::insertIntoTableDefectRef(const QString &fID, const QString &fShort, const QString &fName)
 {
-    readSourceTable(QT_TR_NOOP("table \"defectref\" in process"), idShortName,
-                    &KvtMerger::defectRefRow, errCode);
+    return !mergeRecord({fID, fShort, fName});
 }
 
-void KvtMerger::queryFromSourceTableDetTypes(int &errCode)
+bool KvtMerger::insertIntoTableDetTypesRef(const QString &fID, const QString &fShort, const QString &fName)
 {
-    readSourceTable(QT_TR_NOOP("table \"dettypes\" in process"), idShortName,
-                    &KvtMerger::detTypesRow, errCode);
+    return !mergeRecord({fID, fShort, fName});
 }
 
-void KvtMerger::queryFromSourceTableResults(int &errCode)
+bool KvtMerger::insertIntoTableResults(const QString &fID, const QString &fShort, const QString &fName)
 {
-    readSourceTable(QT_TR_NOOP("table \"results\" in process"), idShortName,
-                    &KvtMerger::resultsRow, errCode);
-}
-
-void KvtMerger::queryFromSourceTableDevice(int &errCode)
-{
-    readSourceTable(QT_TR_NOOP("table \"device\" in process"),
-                    {QStringLiteral("ID"), QStringLiteral("Name")}, &KvtMerger::deviceRow, errCode);
-}
-
-void KvtMerger::queryFromSourceTableFactory(int &errCode)
-{
-    readSourceTable(QT_TR_NOOP("table \"factory\" in process"),
-                    {QStringLiteral("ID"), QStringLiteral("Cod"), QStringLiteral("Short"),
-                     QStringLiteral("Name")},
-                    &KvtMerger::factoryRow, errCode);
-}
-
-void KvtMerger::queryFromSourceTableHumans(int &errCode)
-{
-    readSourceTable(QT_TR_NOOP("table \"human\" in process"),
-                    {QStringLiteral("ID"), QStringLiteral("Famname"), QStringLiteral("FstName"),
-                     QStringLiteral("SecName"), QStringLiteral("FullName"), QStringLiteral("TabNo")},
-                    &KvtMerger::humansRow, errCode);
-}
-
-void KvtMerger::queryFromSourceTableZones(int &errCode)
-{
-    readSourceTable(QT_TR_NOOP("table \"zones\" in process"),
-                    {QStringLiteral("DetTypeZone"), QStringLiteral("ID"), QStringLiteral("DetTypeId"),
-                     QStringLiteral("Name")},
-                    &KvtMerger::zonesRow, errCode);
-}
-
-bool KvtMerger::defectRefRow(const KvtSourceReader &r)
-{
-    return insertIntoTableDefectRef(r.text(0), r.text(1), r.text(2));
-}
-
-bool KvtMerger::detTypesRow(const KvtSourceReader &r)
-{
-    return insertIntoTableDetTypesRef(r.text(0), r.text(1), r.text(2));
-}
-
-bool KvtMerger::resultsRow(const KvtSourceReader &r)
-{
-    return insertIntoTableResults(r.text(0), r.text(1), r.text(2));
-}
-
-bool KvtMerger::deviceRow(const KvtSourceReader &r)
-{
-    return insertIntoTableDevice(r.text(0), r.text(1));
-}
-
-bool KvtMerger::factoryRow(const KvtSourceReader &r)
-{
-    return insertIntoTableFactory(r.text(0), r.text(1), r.text(2), r.text(3));
-}
-
-bool KvtMerger::humansRow(const KvtSourceReader &r)
-{
-    return insertIntoTableHumans(r.text(0), r.text(1), r.text(2), r.text(3), r.text(4), r.text(5));
-}
-
-bool KvtMerger::zonesRow(const KvtSourceReader &r)
-{
-    return insertIntoTableZones(r.text(0), r.text(1), r.text(2), r.text(3));
-}
-
-bool KvtMerger::insertIntoTableDefectRef(const QString &fID, const QString &fShort,
-                                         const QString &fName)
-{
-    return insertSimpleReference(fID, fShort, fName);
-}
-
-bool KvtMerger::insertIntoTableDetTypesRef(const QString &fID, const QString &fShort,
-                                           const QString &fName)
-{
-    return insertSimpleReference(fID, fShort, fName);
-}
-
-bool KvtMerger::insertIntoTableResults(const QString &fID, const QString &fShort,
-                                       const QString &fName)
-{
-    return insertSimpleReference(fID, fShort, fName);
-}
-
-// defectref, dettypes and results: key ID, the record keeps its source ID.
-bool KvtMerger::insertSimpleReference(const QString &fID, const QString &fShort,
-                                      const QString &fName)
-{
-    switch (lookUpReference({{QStringLiteral(":parID"), fID},
-                             {QStringLiteral(":parShort"), fShort},
-                             {QStringLiteral(":parName"), fName}},
-                            {{QStringLiteral(":parID"), fID}})) {
-    case ReferenceState::Failed:
-        return true;
-    case ReferenceState::Present:
-        return false;
-    case ReferenceState::KeyFree:
-        return !execInsert(m_statements->insert, {{QStringLiteral(":pID"), fID},
-                                                  {QStringLiteral(":pShort"), fShort},
-                                                  {QStringLiteral(":pName"), fName}});
-    case ReferenceState::KeyTaken:
-        break;
-    }
-    return handOverConflict(QStringLiteral("ID"), fID);
+    return !mergeRecord({fID, fShort, fName});
 }
 
 bool KvtMerger::insertIntoTableDevice(const QString &fID, const QString &fName)
 {
-    switch (lookUpReference({{QStringLiteral(":parID"), fID}, {QStringLiteral(":parName"), fName}},
-                            {{QStringLiteral(":parID"), fID}})) {
-    case ReferenceState::Failed:
-        return true;
-    case ReferenceState::Present:
-        return false;
-    case ReferenceState::KeyFree:
-        return !execInsert(m_statements->insert,
-                           {{QStringLiteral(":pID"), fID}, {QStringLiteral(":pName"), fName}});
-    case ReferenceState::KeyTaken:
-        break;
-    }
-    return handOverConflict(QStringLiteral("ID"), fID);
+    return !mergeRecord({fID, fName});
 }
 
-// Key Cod; the destination generates the ID, the source's fID is not used.
-bool KvtMerger::insertIntoTableFactory(const QString &fID, const QString &fCod,
-                                       const QString &fShort, const QString &fName)
+bool KvtMerger::insertIntoTableFactory(const QString &fID, const QString &fCod, const QString &fShort,
+                                       const QString &fName)
 {
-    Q_UNUSED(fID)
-    switch (lookUpReference({{QStringLiteral(":parCod"), fCod},
-                             {QStringLiteral(":parShort"), fShort},
-                             {QStringLiteral(":parName"), fName}},
-                            {{QStringLiteral(":parCod"), fCod}})) {
-    case ReferenceState::Failed:
-        return true;
-    case ReferenceState::Present:
-        return false;
-    case ReferenceState::KeyFree:
-        return !execInsert(m_statements->insert, {{QStringLiteral(":pCod"), fCod},
-                                                  {QStringLiteral(":pShort"), fShort},
-                                                  {QStringLiteral(":pName"), fName}});
-    case ReferenceState::KeyTaken:
-        break;
-    }
-    return handOverConflict(QStringLiteral("Cod"), fCod);
+    return !mergeRecord({fID, fCod, fShort, fName});
 }
 
-// Key TabNo; a new person gets the destination's largest ID plus one, fID is not used.
 bool KvtMerger::insertIntoTableHumans(const QString &fID, QString fFamname, QString fFstName,
                                       QString fSecName, QString fFullName, QString fTabNo)
 {
-    Q_UNUSED(fID)
-    switch (lookUpReference({{QStringLiteral(":parFamname"), fFamname},
-                             {QStringLiteral(":parFstName"), fFstName},
-                             {QStringLiteral(":parSecName"), fSecName},
-                             {QStringLiteral(":parFullName"), fFullName},
-                             {QStringLiteral(":parTabNo"), fTabNo}},
-                            {{QStringLiteral(":parTabNo"), fTabNo}})) {
-    case ReferenceState::Failed:
-        return true;
-    case ReferenceState::Present:
-        return false;
-    case ReferenceState::KeyFree: {
-        int maxId = 0;
-        if (!countMatches(m_statements->maxId, {}, maxId))
-            return true;
-        return !execInsert(m_statements->insert, {{QStringLiteral(":pID"), maxId + 1},
-                                                  {QStringLiteral(":pFamname"), fFamname},
-                                                  {QStringLiteral(":pFstName"), fFstName},
-                                                  {QStringLiteral(":pSecName"), fSecName},
-                                                  {QStringLiteral(":pFullName"), fFullName},
-                                                  {QStringLiteral(":pTabNo"), fTabNo}});
-    }
-    case ReferenceState::KeyTaken:
-        break;
-    }
-    return handOverConflict(QStringLiteral("TabNo"), fTabNo);
+    return !mergeRecord({fID, fFamname, fFstName, fSecName, fFullName, fTabNo});
 }
 
-// Key DetTypeZone; the record keeps all four source values.
 bool KvtMerger::insertIntoTableZones(const QString &fDetTypeZone, const QString &fID,
                                      const QString &fDetTypeId, const QString &fName)
 {
-    switch (lookUpReference({{QStringLiteral(":parDetTypeZone"), fDetTypeZone},
-                             {QStringLiteral(":parID"), fID},
-                             {QStringLiteral(":parDetTypeId"), fDetTypeId},
-                             {QStringLiteral(":parName"), fName}},
-                            {{QStringLiteral(":parDetTypeZone"), fDetTypeZone}})) {
-    case ReferenceState::Failed:
-        return true;
-    case ReferenceState::Present:
-        return false;
-    case ReferenceState::KeyFree:
-        return !execInsert(m_statements->insert,
-                           {{QStringLiteral(":pDetTypeZone"), fDetTypeZone},
-                            {QStringLiteral(":pID"), fID},
-                            {QStringLiteral(":pDetTypeId"), fDetTypeId},
-                            {QStringLiteral(":pName"), fName}});
-    case ReferenceState::KeyTaken:
-        break;
-    }
-    return handOverConflict(QStringLiteral("DetTypeZone"), fDetTypeZone);
+    return !mergeRecord({fDetTypeZone, fID, fDetTypeId, fName});
 }

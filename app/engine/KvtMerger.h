@@ -1,9 +1,10 @@
 #ifndef KVTMERGER_H
 #define KVTMERGER_H
 
-#include "global_vars.h"
 #include "KvtPreparedQuery.h"
+#include "KvtTableSql.h"
 #include "MergeReport.h"
+#include "global_vars.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -19,7 +20,6 @@
 
 class QSqlQuery;
 class KvtSourceReader;
-class KvtTableSql;
 class KvtTableStatements;
 
 // The thread that merges source databases into a destination database.
@@ -136,8 +136,9 @@ protected:
     void queryFromSourceTableResults(int &errCode);
     void queryFromSourceTableZones(int &errCode);
 
-    // Each handles one source row; true when a statement failed (or a conflict could
-    // not be handed over) and the table's row loop must end.
+    // Each handles one source row (mergeRecord with the values in the order of the
+    // table's described columns); true when a statement failed (or a conflict could not
+    // be handed over) and the table's row loop must end.
     bool insertIntoTableDefects(const QString &fMyId, const QString &fDate,
                                 const QString &fDefectoscopistID, const QString &fVagNo,
                                 const QString &fDetTypeId, const QString &fDetNo,
@@ -171,7 +172,6 @@ protected:
 
 private:
     using Bindings = KvtPreparedQuery::Bindings;
-    using RowHandler = bool (KvtMerger::*)(const KvtSourceReader &row);
 
     // Where a source reference record stands against the destination.
     enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
@@ -184,25 +184,19 @@ private:
     MergeReport::RunStatus endStatus() const;
     // The report's counts of the table step in hand.
     MergeReport::TableCounts &counts();
-    void readSourceTable(const char *message, const QStringList &columns, RowHandler handler,
-                         int &errCode);
+    // Reads the current step's source table and merges every record.
+    void readSourceTable(int &errCode);
     void reportError(const QString &text, const QString &code);
 
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
-    bool insertSimpleReference(const QString &fID, const QString &fShort, const QString &fName);
     bool handOverConflict(const QString &keyColumn, const QString &key);
-
-    bool defectsRow(const KvtSourceReader &row);
-    bool graphicsRow(const KvtSourceReader &row);
-    bool defectRefRow(const KvtSourceReader &row);
-    bool detTypesRow(const KvtSourceReader &row);
-    bool deviceRow(const KvtSourceReader &row);
-    bool factoryRow(const KvtSourceReader &row);
-    bool humansRow(const KvtSourceReader &row);
-    bool resultsRow(const KvtSourceReader &row);
-    bool zonesRow(const KvtSourceReader &row);
+    KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
+    // Each true on success; false when a statement failed (reported) or a conflict could
+    // not be handed over.
+    bool mergeRecord(const KvtTableSql::Values &record);
+    bool insertRecord(const KvtTableSql::Values &record);
 
     QString currentSourceDB;
     QString currentDestinationDB;

@@ -1,17 +1,12 @@
 #include "KvtPreviewSql.h"
 
-#include "ConflictTable.h"
-#include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
+#include "KvtTables.h"
 
 namespace {
 
 const QString sourceAlias = QStringLiteral("s");
 const QString probeAlias = QStringLiteral("d");
-
-bool isMeasurement(kvtTableName table)
-{
-    return table == tnDefects || table == tnGraphics;
-}
 
 // A source lacking every compared column has one class: all its rows read as NULLs.
 QString groupBy(const QStringList &columns)
@@ -30,7 +25,7 @@ QString anyOf(const QStringList &tests)
 KvtPreviewSql::KvtPreviewSql(kvtTableName table, const Copy &source, const Copy &destination,
                              const QVector<Copy> &earlier, bool ordered)
     : m_table(table)
-    , m_tableName(KvtTableSql::forTable(table, QString()).tableName())
+    , m_tableName(KvtTable::of(table).name)
     , m_source(source)
     , m_destination(destination)
     , m_earlier(earlier)
@@ -46,33 +41,29 @@ KvtPreviewSql::KvtPreviewSql(kvtTableName table, const Copy &source, const Copy 
 
 QStringList KvtPreviewSql::comparedColumns(kvtTableName table)
 {
-    if (isMeasurement(table))
-        return KvtTableSql::forTable(table, QString()).comparedColumns();
-    const ConflictTable *t = ConflictTable::find(table);
-    return t ? QStringList{t->keyColumn} + t->replacedColumns : QStringList();
+    return KvtTable::of(table).columnsWith(ColumnRole::Same);
 }
 
 QString KvtPreviewSql::keyColumn(kvtTableName table)
 {
-    const ConflictTable *t = ConflictTable::find(table);
-    return t ? t->keyColumn : QString();
+    return KvtTable::of(table).keyColumn();
 }
 
 QStringList KvtPreviewSql::recordColumns(kvtTableName table)
 {
-    const ConflictTable *t = ConflictTable::find(table);
-    return t ? t->columns : QStringList();
+    const KvtTable &t = KvtTable::of(table);
+    return t.isReference() ? t.columnNames() : QStringList();
 }
 
 QString KvtPreviewSql::table(const Copy &copy) const
 {
-    return KvtSqlName::table(copy.database, m_tableName);
+    return PSqlIdentifier::qualified(copy.database, m_tableName);
 }
 
 QString KvtPreviewSql::value(const QString &alias, const QString &column, const Copy &copy)
 {
     return copy.columns.contains(column.toLower())
-               ? alias + QLatin1Char('.') + KvtSqlName::quoted(column)
+               ? alias + QLatin1Char('.') + PSqlIdentifier::quote(column)
                : QStringLiteral("NULL");
 }
 
@@ -90,7 +81,7 @@ QString KvtPreviewSql::probe(const Copy &copy, const QString &condition) const
 {
     const QString hint = copy.probeIndex.isEmpty()
                              ? QString()
-                             : QStringLiteral(" FORCE INDEX (") + KvtSqlName::quoted(copy.probeIndex)
+                             : QStringLiteral(" FORCE INDEX (") + PSqlIdentifier::quote(copy.probeIndex)
                                    + QLatin1Char(')');
     return QStringLiteral("EXISTS (SELECT 1 FROM ") + table(copy) + QLatin1Char(' ') + probeAlias
            + hint + QStringLiteral(" WHERE ") + condition + QLatin1Char(')');

@@ -1,6 +1,6 @@
 #include "KvtSourceReader.h"
 
-#include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
 
 #include <QSqlField>
 #include <QSqlRecord>
@@ -15,13 +15,13 @@ KvtSourceReader::KvtSourceReader(const QSqlDatabase &db)
 bool KvtSourceReader::open(const QString &database, const QString &table,
                            const QString &orderColumn)
 {
-    const QString tableText = KvtSqlName::table(database, table);
+    const QString tableText = PSqlIdentifier::qualified(database, table);
     const QString columns = selectList(tableText);
     if (columns.isNull())
         return false;
     const QString order = orderColumn.isEmpty()
                               ? QString()
-                              : QStringLiteral(" ORDER BY ") + KvtSqlName::quoted(orderColumn);
+                              : QStringLiteral(" ORDER BY ") + PSqlIdentifier::quote(orderColumn);
     return m_query.exec(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + tableText
                         + order);
 }
@@ -37,7 +37,7 @@ QString KvtSourceReader::selectList(const QString &tableText)
     bool castNeeded = false;
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField field = record.field(i);
-        const QString name = KvtSqlName::quoted(field.name());
+        const QString name = PSqlIdentifier::quote(field.name());
         const int type = field.type();
         if (type == QVariant::Date || type == QVariant::DateTime) {
             columns << QStringLiteral("CAST(") + name + QStringLiteral(" AS CHAR) AS ") + name;

@@ -2,18 +2,6 @@
 
 namespace KvtSqlName {
 
-QString quoted(const QString &name)
-{
-    QString inner = name;
-    inner.replace(QLatin1Char('`'), QLatin1String("``"));
-    return QLatin1Char('`') + inner + QLatin1Char('`');
-}
-
-QString table(const QString &database, const QString &tableName)
-{
-    return quoted(database) + QLatin1Char('.') + tableName;
-}
-
 bool isInteger(const QString &text)
 {
     const int start = text.startsWith(QLatin1Char('-')) ? 1 : 0;

@@ -1,37 +1,45 @@
 #ifndef KVTTABLESQL_H
 #define KVTTABLESQL_H
 
+#include "KvtPreparedQuery.h"
+#include "KvtTables.h"
 #include "global_vars.h"
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <QVector>
 
-// The statements that merge one table into a destination database: the test for a record
-// that is already there, the key test and the insert, and for a reference table the
-// SELECT texts that show a conflicting record. Every comparison is NULL-safe (<=>), so a
-// NULL in a source value finds the same NULL in the destination.
+// The statements that merge one table into a destination database, built from its
+// description (KvtTables): the test for a record that is already there, the key test and
+// the insert, and for a reference table the SELECT texts that show a conflicting record.
+// Every comparison is NULL-safe (<=>), so a NULL in a source value finds the same NULL in
+// the destination. Tests bind ":par" plus the column, inserts ":p" plus the column.
 class KvtTableSql
 {
 public:
+    using Values = QVector<QVariant>;
+
     // The statements of one of the nine merged tables, writing into `destination`.
     static KvtTableSql forTable(kvtTableName table, const QString &destination);
 
-    kvtTableName table() const { return m_table; }
-    // The table's name (its constant of CONST.h).
-    QString tableName() const { return m_tableName; }
+    const KvtTable &description() const { return *m_table; }
+    kvtTableName table() const { return m_table->id; }
+    QString tableName() const { return m_table->name; }
     // False for defects and graphics, which have no key and never conflict.
-    bool hasKey() const { return !m_keyCondition.isEmpty(); }
+    bool hasKey() const { return m_table->isReference(); }
 
-    // Measurement tables (empty for the others): the columns in which two records must
-    // agree, NULL-safely, to be the same record, and every column an insert writes besides
-    // the generated ID, in the order of the row handlers' values.
-    QStringList comparedColumns() const;
-    QStringList copiedColumns() const;
+    // The columns in which two records must agree, NULL-safely, to be the same record,
+    // and every column an insert copies from the source.
+    QStringList comparedColumns() const { return m_table->columnsWith(ColumnRole::Same); }
+    QStringList copiedColumns() const { return m_table->columnsWith(ColumnRole::Copied); }
 
     // "SELECT COUNT(*)" of destination records equal in all compared columns.
     QString sameRecordTest() const;
     // "SELECT COUNT(*)" of destination records with the source record's key.
     QString keyTest() const;
+    // Inserts the inserted columns (KvtTable::insertedColumns); a generated ID is left
+    // to the destination.
     QString insert() const;
     // "SELECT MAX(ID)" of the destination (the new ID of a person is that plus one).
     QString maxId() const;
@@ -39,17 +47,19 @@ public:
     // appended as a number: callers check it with KvtSqlName::isInteger first.
     QString conflictSelect(const QString &database, const QString &key) const;
 
-private:
-    KvtTableSql() = default;
+    // Bindings of the three statements for a source record whose values are in the
+    // order of the description's columns. An ID the merge numbers (IdRule::NextAfterMax)
+    // is bound by the caller.
+    KvtPreparedQuery::Bindings sameRecordValues(const Values &record) const;
+    KvtPreparedQuery::Bindings keyValues(const Values &record) const;
+    KvtPreparedQuery::Bindings insertValues(const Values &record) const;
 
-    kvtTableName m_table = tnDefects;
-    QString m_tableName;
+private:
+    explicit KvtTableSql(const KvtTable &table) : m_table(&table) {}
+    KvtPreparedQuery::Bindings bindings(const QString &prefix, ColumnRole role, const Values &record) const;
+
+    const KvtTable *m_table;
     QString m_destinationTable;
-    QString m_sameCondition;
-    QString m_keyCondition;
-    QString m_insertColumns;
-    QString m_conflictColumns;
-    QString m_conflictWhere;
 };
 
 #endif // KVTTABLESQL_H

@@ -3,6 +3,7 @@
 #include "KvtPreparedQuery.h"
 #include "KvtProbeIndex.h"
 #include "KvtSourceKey.h"
+#include "KvtTables.h"
 #include "PMySqlCharset.h"
 
 #include <QSqlDriver>
@@ -10,11 +11,6 @@
 #include <QSqlQuery>
 
 namespace {
-
-bool isMeasurement(kvtTableName table)
-{
-    return table == tnDefects || table == tnGraphics;
-}
 
 QVariantList recordOf(const QSqlQuery &query, int first, int count)
 {
@@ -131,8 +127,8 @@ bool MergePreview::previewSource(int position, const QVector<int> &earlier)
             earlierCopies << copy;
         }
         const KvtPreviewSql sql(table, sourceCopy, destination, earlierCopies, ordered);
-        const bool done = isMeasurement(table) ? previewMeasurement(position, table, sql)
-                                               : previewReference(position, table, sql, earlier);
+        const bool done = KvtTable::of(table).isReference() ? previewReference(position, table, sql, earlier)
+                                                            : previewMeasurement(position, table, sql);
         if (!done)
             return false;
         m_report.table(position, table).status = MergeReport::TableStatus::Preview;
@@ -144,7 +140,7 @@ bool MergePreview::previewSource(int position, const QVector<int> &earlier)
 bool MergePreview::copyOf(const QString &database, kvtTableName table, KvtPreviewSql::Copy &copy,
                           bool &ordered)
 {
-    const QString tableName = KvtTableSql::forTable(table, QString()).tableName();
+    const QString tableName = KvtTable::of(table).name;
     const QString cacheKey = database + QLatin1Char('\n') + tableName;
     auto cached = m_copies.constFind(cacheKey);
     if (cached == m_copies.constEnd()) {
@@ -155,7 +151,7 @@ bool MergePreview::copyOf(const QString &database, kvtTableName table, KvtPrevie
             return fail(key.failedQuery()->lastError());
         info.copy.columns = key.columns();
         info.ordered = key.usable();
-        if (isMeasurement(table)) {
+        if (!KvtTable::of(table).isReference()) {
             KvtProbeIndex index(m_db);
             if (!index.find(database, tableName, KvtPreviewSql::comparedColumns(table),
                             info.copy.probeIndex))

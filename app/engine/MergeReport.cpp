@@ -1,12 +1,17 @@
 #include "MergeReport.h"
 
+#include "KvtTables.h"
+
 #include <QSet>
 
 const QVector<kvtTableName> &MergeReport::tableOrder()
 {
-    static const QVector<kvtTableName> order{tnDefects, tnGraphics, tnDefectRef,
-                                             tnDetTypes, tnDevice,  tnFactory,
-                                             tnResults,  tnHumans,  tnZones};
+    static const QVector<kvtTableName> order = [] {
+        QVector<kvtTableName> tables;
+        for (const KvtTable &table : KvtTable::all())
+            tables << table.id;
+        return tables;
+    }();
     return order;
 }
 

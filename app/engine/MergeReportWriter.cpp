@@ -1,6 +1,6 @@
 #include "MergeReportWriter.h"
 
-#include "KvtTableSql.h"
+#include "KvtTables.h"
 #include "PLog.h"
 
 #include <QDir>
@@ -33,7 +33,7 @@ QString line(const QStringList &fields)
 
 QString tableName(kvtTableName table)
 {
-    return KvtTableSql::forTable(table, QString()).tableName();
+    return KvtTable::of(table).name;
 }
 
 QString number(qint64 value)

@@ -8,24 +8,24 @@ namespace ConnectionPanel {
 MissingInput firstMissingInput(const QString &driver, const QString &dbName, const QString &host)
 {
     if (driver.isEmpty())
-        return NoDriver;
+        return MissingInput::NoDriver;
     if (dbName.isEmpty())
-        return NoDatabaseName;
+        return MissingInput::NoDatabaseName;
     if (host.isEmpty())
-        return NoHost;
-    return NothingMissing;
+        return MissingInput::NoHost;
+    return MissingInput::NothingMissing;
 }
 
 QString boxText(MissingInput missing)
 {
     switch (missing) {
-    case NoDriver:
+    case MissingInput::NoDriver:
         return QObject::tr("There is no db driver selected!");
-    case NoDatabaseName:
+    case MissingInput::NoDatabaseName:
         return QObject::tr("Please enter the database name!");
-    case NoHost:
+    case MissingInput::NoHost:
         return QObject::tr("Please enter server IP (host)");
-    case NothingMissing:
+    case MissingInput::NothingMissing:
         break;
     }
     return QString();
@@ -34,13 +34,13 @@ QString boxText(MissingInput missing)
 QString statusText(MissingInput missing)
 {
     switch (missing) {
-    case NoDriver:
+    case MissingInput::NoDriver:
         return QCoreApplication::translate("MainWin", "There is no db driver selected");
-    case NoDatabaseName:
+    case MissingInput::NoDatabaseName:
         return QCoreApplication::translate("MainWin", "Please enter the database name");
-    case NoHost:
+    case MissingInput::NoHost:
         return QCoreApplication::translate("MainWin", "Please enter server IP (host)");
-    case NothingMissing:
+    case MissingInput::NothingMissing:
         break;
     }
     return QString();

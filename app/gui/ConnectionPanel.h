@@ -8,7 +8,7 @@
 namespace ConnectionPanel {
 
 // The first connection field that is missing, in the order the panel checks them.
-enum MissingInput {
+enum class MissingInput {
     NothingMissing,
     NoDriver,
     NoDatabaseName,

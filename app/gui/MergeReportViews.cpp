@@ -1,6 +1,6 @@
 #include "MergeReportViews.h"
 
-#include "KvtTableSql.h"
+#include "KvtTables.h"
 #include "PExcelExport.h"
 #include "PExportTableToCSV.h"
 
@@ -14,7 +14,7 @@ namespace {
 
 QString tableName(kvtTableName table)
 {
-    return KvtTableSql::forTable(table, QString()).tableName();
+    return KvtTable::of(table).name;
 }
 
 QStandardItem *numberItem(qint64 value)

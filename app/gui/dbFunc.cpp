@@ -66,7 +66,8 @@ bool getLastErr(const KvtSqlStatus &status, PSqlErrors *sqlErrors)
     return !status.ok() && reportLastError(status.error(), sqlErrors);
 }
 
-bool showSqlFailure(const KvtSqlStatus &status, PSqlErrors *sqlErrors)
+void showSqlFailure(const KvtSqlStatus &status, PSqlErrors *sqlErrors)
 {
-    return !status.ok() && reportLastError(status.error(), sqlErrors, false);
+    if (!status.ok())
+        reportLastError(status.error(), sqlErrors, false);
 }

@@ -25,7 +25,7 @@ bool getLastErr(QSqlTableModel *model, PSqlErrors *sqlErrors);
 // The same for the failure of an engine statement.
 bool getLastErr(const KvtSqlStatus &status, PSqlErrors *sqlErrors);
 // Shows and logs a failed engine statement but keeps the connection (a key that could not
-// be proposed); true when it failed.
-bool showSqlFailure(const KvtSqlStatus &status, PSqlErrors *sqlErrors);
+// be proposed); nothing for a success.
+void showSqlFailure(const KvtSqlStatus &status, PSqlErrors *sqlErrors);
 
 #endif // DBFUNC_H

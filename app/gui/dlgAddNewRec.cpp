@@ -24,7 +24,7 @@ dlgAddNewRec::~dlgAddNewRec()
 
 void dlgAddNewRec::createNecessaryObjects()
 {
-    m_sqlErrors = new PSqlErrors(this);
+    sqlErrors = new PSqlErrors(this);
     m_keys = std::make_unique<DestinationKeys>();
 }
 
@@ -37,12 +37,12 @@ void dlgAddNewRec::initSlotSignal()
 
 void dlgAddNewRec::setDestDB(const QString &db)
 {
-    m_destDB = db;
+    destDB = db;
 }
 
 void dlgAddNewRec::setCurrentTable(const QString &tbName)
 {
-    m_currentTable = tbName;
+    currentTable = tbName;
 }
 
 void dlgAddNewRec::showEvent(QShowEvent *event)
@@ -61,7 +61,9 @@ void dlgAddNewRec::initWidgets()
 quint64 dlgAddNewRec::getMaxID()
 {
     quint64 id = 0;
-    if (showSqlFailure(m_keys->nextFreeKey(m_destDB, m_currentTable, id), m_sqlErrors)) {
+    const KvtSqlStatus status = m_keys->nextFreeKey(destDB, currentTable, id);
+    if (!status) {
+        showSqlFailure(status, sqlErrors);
         failAndReject();
         return 0;
     }
@@ -70,9 +72,9 @@ quint64 dlgAddNewRec::getMaxID()
 
 bool dlgAddNewRec::idIsExists()
 {
-    const DestinationKeys::KeyState state = m_keys->keyState(m_destDB, m_currentTable, ui->edID->text());
+    const DestinationKeys::KeyState state = m_keys->keyState(destDB, currentTable, ui->edID->text());
     if (state == DestinationKeys::KeyState::Unknown) {
-        getLastErr(m_keys->lastError(), m_sqlErrors);
+        getLastErr(m_keys->lastError(), sqlErrors);
         failAndReject();
     }
     return state != DestinationKeys::KeyState::Free;

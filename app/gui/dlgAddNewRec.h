@@ -55,9 +55,9 @@ private:
     void failAndReject();
 
     Ui::dlgAddNewRec *ui;
-    QString m_destDB;
-    QString m_currentTable;
-    PSqlErrors *m_sqlErrors = nullptr;
+    QString destDB;
+    QString currentTable;
+    PSqlErrors *sqlErrors = nullptr;
     std::unique_ptr<DestinationKeys> m_keys;
     bool m_failed = false;
 };

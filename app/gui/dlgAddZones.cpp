@@ -23,7 +23,7 @@ dlgAddZones::~dlgAddZones()
 
 void dlgAddZones::createNecessaryObjects()
 {
-    m_sqlErrors = new PSqlErrors(this);
+    sqlErrors = new PSqlErrors(this);
     m_numbering = std::make_unique<ZoneNumbering>();
 }
 
@@ -51,8 +51,8 @@ void dlgAddZones::setCurrentTable(const QString &tbName)
 
 void dlgAddZones::setCurrentZoneName(const QString &zone)
 {
-    m_zoneName = zone;
-    ui->lbZone->setText(tr("Current zone is: ") + m_zoneName + QLatin1Char('\n')
+    zoneName = zone;
+    ui->lbZone->setText(tr("Current zone is: ") + zoneName + QLatin1Char('\n')
                         + tr("please select the group (part's type)\nbelow you want to add a zone"));
 }
 
@@ -71,7 +71,7 @@ void dlgAddZones::initWidgets()
 void dlgAddZones::detTypeSelection()
 {
     QStringList abbreviations;
-    if (failed(m_numbering->partTypes(abbreviations)))
+    if (!succeeded(m_numbering->partTypes(abbreviations)))
         return;
     // Filled afresh each time the dialog is shown.
     ui->cmbxZones->clear();
@@ -84,8 +84,8 @@ void dlgAddZones::addZoneToPart()
         return;
     QString partTypeId;
     quint32 zoneNumber = 0;
-    if (failed(m_numbering->partTypeId(ui->cmbxZones->currentText(), partTypeId))
-        || (!partTypeId.isEmpty() && failed(m_numbering->nextZoneNumber(partTypeId, zoneNumber))))
+    if (!succeeded(m_numbering->partTypeId(ui->cmbxZones->currentText(), partTypeId))
+        || (!partTypeId.isEmpty() && !succeeded(m_numbering->nextZoneNumber(partTypeId, zoneNumber))))
         return;
     // No part type chosen (an empty list) or it has gone from the source: nothing to add to.
     if (partTypeId.isEmpty())
@@ -105,19 +105,19 @@ void dlgAddZones::addZoneToPart()
 bool dlgAddZones::idIsExists(const quint32 &idZoneDetType)
 {
     bool used = true;
-    failed(m_numbering->keyIsUsed(idZoneDetType, used));
+    succeeded(m_numbering->keyIsUsed(idZoneDetType, used));
     return used;
 }
 
 // The error has been shown; the merge is to stop, so nothing more can be added here.
 // Rejected from the event loop, as this may run while the dialog is still being shown.
-bool dlgAddZones::failed(const KvtSqlStatus &status)
+bool dlgAddZones::succeeded(const KvtSqlStatus &status)
 {
     if (status)
-        return false;
-    getLastErr(status, m_sqlErrors);
+        return true;
+    getLastErr(status, sqlErrors);
     failAndReject();
-    return true;
+    return false;
 }
 
 void dlgAddZones::failAndReject()

@@ -58,14 +58,14 @@ private slots:
 private:
     void failAndReject();
 
-    // Shows a failed query and rejects the dialog; true when it failed.
-    bool failed(const KvtSqlStatus &status);
+    // True for a success; otherwise shows the failure and rejects the dialog.
+    bool succeeded(const KvtSqlStatus &status);
 
     Ui::dlgAddZones *ui;
-    PSqlErrors *m_sqlErrors = nullptr;
+    PSqlErrors *sqlErrors = nullptr;
     // Holds the source and destination databases and the zones table.
     std::unique_ptr<ZoneNumbering> m_numbering;
-    QString m_zoneName;
+    QString zoneName;
     bool m_failed = false;
 };
 

@@ -4,7 +4,7 @@
 #include "CONST.h"
 #include "ComparedRecordModel.h"
 #include "ConflictResolver.h"
-#include "ConflictTable.h"
+#include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlErrors.h"
 #include "dbFunc.h"
@@ -13,6 +13,8 @@
 #include "gridDelegate.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
@@ -37,27 +39,27 @@ dlgDiffRecordsCompare::~dlgDiffRecordsCompare()
 
 void dlgDiffRecordsCompare::createNecessaryObjects()
 {
-    m_sqlErrors = new PSqlErrors(this);
+    sqlErrors = new PSqlErrors(this);
     m_resolver = std::make_unique<ConflictResolver>();
-    m_gridDelegate = new GridDelegate(this);
-    m_srcModel = new ComparedRecordModel(this);
-    m_destModel = new ComparedRecordModel(this);
-    m_tvSrcTable = new QTableView(this);
-    m_tvDestTable = new QTableView(this);
-    m_tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
-    m_tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
+    gridDelegate = new GridDelegate(this);
+    srcModel = new ComparedRecordModel(this);
+    destModel = new ComparedRecordModel(this);
+    tvSrcTable = new QTableView(this);
+    tvDestTable = new QTableView(this);
+    tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
+    tvDestTable->setObjectName(QStringLiteral("tvDestTable"));
 }
 
 void dlgDiffRecordsCompare::initWidgets()
 {
-    m_blockClose = true;
+    blockClose = true;
     installEventFilter(this);
     ui->lbHelpSrcTb->setText(tr("Record in the source table:"));
     ui->lbHelpDestTb->setText(tr("Record in the  destination table:"));
-    m_tvSrcTable->setModel(m_srcModel);
-    m_tvDestTable->setModel(m_destModel);
-    ui->layoutSrcTb->addWidget(m_tvSrcTable);
-    ui->layoutDestTb->addWidget(m_tvDestTable);
+    tvSrcTable->setModel(srcModel);
+    tvDestTable->setModel(destModel);
+    ui->layoutSrcTb->addWidget(tvSrcTable);
+    ui->layoutDestTb->addWidget(tvDestTable);
 }
 
 void dlgDiffRecordsCompare::initSlotSignal()
@@ -79,11 +81,11 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
     m_addedKey.clear();
     m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
 
-    m_srcModel->setQuery(srcQuery);
-    if (getLastErr(m_srcModel, m_sqlErrors))
+    srcModel->setQuery(srcQuery);
+    if (getLastErr(srcModel, sqlErrors))
         return true;
-    m_destModel->setQuery(destQuery);
-    if (getLastErr(m_destModel, m_sqlErrors))
+    destModel->setQuery(destQuery);
+    if (getLastErr(destModel, sqlErrors))
         return true;
 
     setTableViewGeneralProperties();
@@ -96,14 +98,14 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
 // Only compared columns are marked: never the ID of humans or factory.
 void dlgDiffRecordsCompare::markDifferingCells()
 {
-    const ConflictTable *table = ConflictTable::find(m_resolver->table());
     QSet<int> columns;
-    if (table && m_srcModel->rowCount() > 0 && m_destModel->rowCount() > 0)
+    if (KvtTable::of(m_resolver->table()).isReference() && srcModel->rowCount() > 0
+        && destModel->rowCount() > 0)
         columns = ComparedRecordModel::differingColumns(
-            m_srcModel->record(0), m_destModel->record(0),
-            QStringList{table->keyColumn} + table->replacedColumns);
-    m_srcModel->setDifferingColumns(columns);
-    m_destModel->setDifferingColumns(columns);
+            srcModel->record(0), destModel->record(0),
+            KvtTable::of(m_resolver->table()).columnsWith(ColumnRole::Same));
+    srcModel->setDifferingColumns(columns);
+    destModel->setDifferingColumns(columns);
 }
 
 void dlgDiffRecordsCompare::emitErrHasOccured()
@@ -112,13 +114,13 @@ void dlgDiffRecordsCompare::emitErrHasOccured()
     emit errHasOccured();
 }
 
-bool dlgDiffRecordsCompare::failed(const KvtSqlStatus &status)
+bool dlgDiffRecordsCompare::succeeded(const KvtSqlStatus &status)
 {
     if (status)
-        return false;
-    getLastErr(status, m_sqlErrors);
+        return true;
+    getLastErr(status, sqlErrors);
     emitErrHasOccured();
-    return true;
+    return false;
 }
 
 void dlgDiffRecordsCompare::updateDestinationRecord()
@@ -127,7 +129,7 @@ void dlgDiffRecordsCompare::updateDestinationRecord()
         PLOG_WARN << "conflict record not replaced after an error";
         return;
     }
-    failed(m_resolver->replaceDestinationRecord());
+    succeeded(m_resolver->replaceDestinationRecord());
 }
 
 void dlgDiffRecordsCompare::insertInTable(const int &id)
@@ -140,14 +142,16 @@ void dlgDiffRecordsCompare::insertInTable(const int &id)
         PLOG_WARN << "conflict record not added after an error";
         return;
     }
-    if (!failed(m_resolver->addWithKey(id)))
+    if (succeeded(m_resolver->addWithKey(id)))
         m_addedKey = QString::number(id);
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
 {
     quint64 id = 0;
-    if (showSqlFailure(m_resolver->proposedKey(id), m_sqlErrors)) {
+    const KvtSqlStatus status = m_resolver->proposedKey(id);
+    if (!status) {
+        showSqlFailure(status, sqlErrors);
         emitErrHasOccured();
         return 0;
     }
@@ -161,7 +165,7 @@ void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QStr
         PLOG_WARN << "zone not added after an error";
         return;
     }
-    if (!failed(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax)))
+    if (succeeded(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax)))
         m_addedKey = idZoneDetType;
 }
 
@@ -169,7 +173,7 @@ void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QStr
 // the worker's wait.
 void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 {
-    if (m_blockClose) {
+    if (blockClose) {
         event->ignore();
         return;
     }
@@ -178,7 +182,7 @@ void dlgDiffRecordsCompare::closeEvent(QCloseEvent *event)
 
 void dlgDiffRecordsCompare::showEvent(QShowEvent *event)
 {
-    m_blockClose = true;
+    blockClose = true;
     QDialog::showEvent(event);
 }
 
@@ -187,7 +191,7 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
     if (obj == this && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Escape || key == Qt::Key_Alt || key == Qt::Key_F4) {
-            m_blockClose = true;
+            blockClose = true;
             return true;
         }
     }
@@ -196,12 +200,12 @@ bool dlgDiffRecordsCompare::eventFilter(QObject *obj, QEvent *event)
 
 void dlgDiffRecordsCompare::closeFalse()
 {
-    m_blockClose = false;
+    blockClose = false;
 }
 
 void dlgDiffRecordsCompare::finishConflict()
 {
-    m_blockClose = false;
+    blockClose = false;
     close();
     emit resumeThread();
 }
@@ -237,7 +241,7 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
     if (ui->chkbxSaveChoice->isChecked())
         emit setActionDiffRec(m_resolver->table() == tnZones ? adrAsk : adrAddNew);
     // Stay closed to every request while the child dialog runs and after it was cancelled.
-    m_blockClose = true;
+    blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
     if (added == QDialog::Accepted || m_conflictFailed) {
@@ -270,7 +274,7 @@ int dlgDiffRecordsCompare::execAddNewRec(const QString &tbName)
 int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
 {
     QStringList zone;
-    if (failed(m_resolver->readSource(zone)))
+    if (!succeeded(m_resolver->readSource(zone)))
         return 0;
     dlgAddZones dlg(this);
     connect(&dlg, &dlgAddZones::addRecZone, this, &dlgDiffRecordsCompare::insertZones);
@@ -278,23 +282,15 @@ int dlgDiffRecordsCompare::execAddZone(const QString &tbName)
     dlg.setCurrentTable(tbName);
     dlg.setSrcDB(m_resolver->sourceDB());
     dlg.setDestDB(m_resolver->destinationDB());
-    dlg.setCurrentZoneName(zone.value(ConflictTable::find(tnZones)->columnIndex(QStringLiteral("Name"))));
+    dlg.setCurrentZoneName(zone.value(KvtTable::of(tnZones).indexOf(QStringLiteral("Name"))));
     return dlg.exec();
 }
 
 void dlgDiffRecordsCompare::setTableViewForCurrentTable()
 {
-    switch (m_resolver->table()) {
-    case tnDefectRef: setTableViewDefectRef(); break;
-    case tnDetTypes: setTableViewDetTypes(); break;
-    case tnDevice: setTableViewDevice(); break;
-    case tnFactory: setTableViewFactory(); break;
-    case tnHumans: setTableViewHumans(); break;
-    case tnResults: setTableViewResults(); break;
-    case tnZones: setTableViewZones(); break;
-    case tnDefects:
-    case tnGraphics: break;
-    }
+    const KvtTable &table = KvtTable::of(m_resolver->table());
+    if (table.isReference())
+        setGridColumns(table);
 }
 
 void dlgDiffRecordsCompare::setTableViewGeneralProperties()
@@ -302,8 +298,8 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     QFont font;
     font.setWeight(75);
     font.setPointSize(10);
-    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
-        view->setItemDelegate(m_gridDelegate);
+    for (QTableView *view : {tvSrcTable, tvDestTable}) {
+        view->setItemDelegate(gridDelegate);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setShowGrid(false);
@@ -313,73 +309,57 @@ void dlgDiffRecordsCompare::setTableViewGeneralProperties()
     }
 }
 
-// Captions of both grids and the resize modes of their columns, then the columns fitted
-// to their contents: a fixed column keeps that width, stretched ones share the rest.
-void dlgDiffRecordsCompare::setGridColumns(const QStringList &captions,
-                                           const QVector<QHeaderView::ResizeMode> &modes)
+namespace {
+
+QHeaderView::ResizeMode resizeModeOf(ColumnWidth width)
 {
-    for (QTableView *view : {m_tvSrcTable, m_tvDestTable}) {
+    switch (width) {
+    case ColumnWidth::Fixed: return QHeaderView::Fixed;
+    case ColumnWidth::Stretch: return QHeaderView::Stretch;
+    case ColumnWidth::Interactive: break;
+    }
+    return QHeaderView::Interactive;
+}
+
+QString captionOf(const KvtCaption &caption)
+{
+    if (!caption.context)
+        return QString::fromLatin1(caption.text.source);
+    return QCoreApplication::translate(caption.context, caption.text.source, caption.text.comment);
+}
+
+} // namespace
+
+// Captions of both grids and the resize modes of their columns, as the table's
+// description gives them, then the columns fitted to their contents: a fixed column
+// keeps that width, stretched ones share the rest.
+void dlgDiffRecordsCompare::setGridColumns(const KvtTable &table)
+{
+    for (QTableView *view : {tvSrcTable, tvDestTable}) {
         QAbstractItemModel *model = view->model();
         const int columns = model->columnCount();
-        for (int i = 0; i < captions.size() && i < columns; ++i) {
-            model->setHeaderData(i, Qt::Horizontal, captions.at(i), Qt::EditRole);
-            view->horizontalHeader()->setSectionResizeMode(i, modes.value(i, QHeaderView::Interactive));
+        for (int i = 0; i < table.columns.size() && i < columns; ++i) {
+            const KvtColumn &column = table.columns.at(i);
+            model->setHeaderData(i, Qt::Horizontal, captionOf(column.caption), Qt::EditRole);
+            view->horizontalHeader()->setSectionResizeMode(i, resizeModeOf(column.width));
         }
     }
     tableViewColumnsToContent();
 }
 
-void dlgDiffRecordsCompare::setTableViewShortName()
-{
-    setGridColumns({QStringLiteral("ID"), tr("Abbreviation"), tr("Full name")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewDefectRef()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewDetTypes()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewResults()
-{
-    setTableViewShortName();
-}
-
-void dlgDiffRecordsCompare::setTableViewDevice()
-{
-    setGridColumns({QObject::tr("ID"), QObject::tr("Name")}, {QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewFactory()
-{
-    setGridColumns({QStringLiteral("ID"), tr("Code"), tr("Abbreviation"), tr("Full name")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
-
-void dlgDiffRecordsCompare::setTableViewHumans()
-{
-    // A person's full name is worded apart from the full name of a reference entry.
-    setGridColumns({QStringLiteral("ID"), tr("Surname"), tr("Name"), tr("Patronymic"),
-                    tr("Full name", "person"), tr("Tab. No")},
-                   {QHeaderView::Fixed, QHeaderView::Stretch, QHeaderView::Stretch, QHeaderView::Stretch,
-                    QHeaderView::Interactive, QHeaderView::Fixed});
-}
-
-void dlgDiffRecordsCompare::setTableViewZones()
-{
-    setGridColumns({QObject::tr("DetTypeZone"), QStringLiteral("ID"), QObject::tr("DetTypeId"), QObject::tr("Zone")},
-                   {QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Fixed, QHeaderView::Stretch});
-}
+// The per-table layouts: each the table's description.
+void dlgDiffRecordsCompare::setTableViewDefectRef() { setGridColumns(KvtTable::of(tnDefectRef)); }
+void dlgDiffRecordsCompare::setTableViewDetTypes() { setGridColumns(KvtTable::of(tnDetTypes)); }
+void dlgDiffRecordsCompare::setTableViewResults() { setGridColumns(KvtTable::of(tnResults)); }
+void dlgDiffRecordsCompare::setTableViewDevice() { setGridColumns(KvtTable::of(tnDevice)); }
+void dlgDiffRecordsCompare::setTableViewFactory() { setGridColumns(KvtTable::of(tnFactory)); }
+void dlgDiffRecordsCompare::setTableViewHumans() { setGridColumns(KvtTable::of(tnHumans)); }
+void dlgDiffRecordsCompare::setTableViewZones() { setGridColumns(KvtTable::of(tnZones)); }
 
 void dlgDiffRecordsCompare::tableViewColumnsToContent()
 {
-    m_tvSrcTable->resizeColumnsToContents();
-    m_tvDestTable->resizeColumnsToContents();
+    tvSrcTable->resizeColumnsToContents();
+    tvDestTable->resizeColumnsToContents();
 }
 
 void dlgDiffRecordsCompare::btnAddEnabled(bool param)

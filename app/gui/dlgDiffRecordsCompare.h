@@ -6,14 +6,13 @@
 #include "global_vars.h"
 
 #include <QDialog>
-#include <QHeaderView>
 #include <QString>
-#include <QVector>
 
 #include <memory>
 
 class ComparedRecordModel;
 class ConflictResolver;
+struct KvtTable;
 class GridDelegate;
 class PSqlErrors;
 class QCloseEvent;
@@ -113,28 +112,27 @@ private:
     void settle(MergeReport::Decision decision);
     void markDifferingCells();
     void setTableViewForCurrentTable();
-    void setTableViewShortName();
-    void setGridColumns(const QStringList &captions, const QVector<QHeaderView::ResizeMode> &modes);
+    void setGridColumns(const KvtTable &table);
     int execAddNewRec(const QString &tbName);
     int execAddZone(const QString &tbName);
 
-    // Shows a failed statement (box, log, connection closed) and reports the error;
-    // true when it failed.
-    bool failed(const KvtSqlStatus &status);
+    // True for a success; otherwise shows the failure (box, log, connection closed) and
+    // reports the error.
+    bool succeeded(const KvtSqlStatus &status);
 
     Ui::dlgDiffRecordsCompare *ui;
     // While true, every request to close the window is refused.
-    bool m_blockClose = true;
+    bool blockClose = true;
     // An error was reported during the conflict in hand: nothing more is written for it.
     bool m_conflictFailed = false;
-    ComparedRecordModel *m_srcModel = nullptr;
-    ComparedRecordModel *m_destModel = nullptr;
+    ComparedRecordModel *srcModel = nullptr;
+    ComparedRecordModel *destModel = nullptr;
     // The key of the record added for the conflict in hand.
     QString m_addedKey;
-    QTableView *m_tvSrcTable = nullptr;
-    QTableView *m_tvDestTable = nullptr;
-    GridDelegate *m_gridDelegate = nullptr;
-    PSqlErrors *m_sqlErrors = nullptr;
+    QTableView *tvSrcTable = nullptr;
+    QTableView *tvDestTable = nullptr;
+    GridDelegate *gridDelegate = nullptr;
+    PSqlErrors *sqlErrors = nullptr;
     std::unique_ptr<ConflictResolver> m_resolver;
 };
 

@@ -243,7 +243,7 @@ void MainWin::createConnection()
 {
     const ConnectionPanel::MissingInput missing = ConnectionPanel::firstMissingInput(
         ui->cmbxDBDriver->currentText(), ui->edDBName->text(), ui->edHost->text());
-    if (missing != ConnectionPanel::NothingMissing) {
+    if (missing != ConnectionPanel::MissingInput::NothingMissing) {
         showInputProblem(ConnectionPanel::boxText(missing), ConnectionPanel::statusText(missing));
         return;
     }

@@ -1,6 +1,7 @@
 // Names and keys pasted into the merge statements.
 
 #include "KvtSqlName.h"
+#include "PSqlIdentifier.h"
 #include "KvtTableSql.h"
 
 #include <QtTest>
@@ -34,8 +35,8 @@ void tst_KvtSqlName::quoted()
 {
     QFETCH(QString, name);
     QFETCH(QString, expected);
-    QCOMPARE(KvtSqlName::quoted(name), expected);
-    QCOMPARE(KvtSqlName::table(name, "zones"), expected + ".zones");
+    QCOMPARE(PSqlIdentifier::quote(name), expected);
+    QCOMPARE(PSqlIdentifier::qualified(name, "zones"), expected + ".`zones`");
 }
 
 void tst_KvtSqlName::isInteger_data()

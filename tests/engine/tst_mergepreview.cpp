@@ -9,6 +9,7 @@
 #include "MergePreview.h"
 #include "RandomMeasurements.h"
 #include "MergeReportWriter.h"
+#include "KvtTables.h"
 #include "TestDatabase.h"
 
 #include <QTemporaryDir>
@@ -169,7 +170,7 @@ void tst_MergePreview::previewMatchesTheMerge()
     QVERIFY(expected.sources().at(1).skipped && expected.sources().at(3).skipped);
     for (int t = 0; t < allTables.size(); ++t) {
         const kvtTableName table = MergeReport::tableOrder().at(t);
-        QCOMPARE(allTables.at(t), KvtTableSql::forTable(table, QString()).tableName());
+        QCOMPARE(allTables.at(t), KvtTable::of(table).name);
         qint64 toInsert = 0;
         for (const int source : {0, 2}) {
             const MergeReport::TableCounts &c = expected.table(source, table);
@@ -310,7 +311,7 @@ void tst_MergePreview::reportListsEverySettledConflict()
         const QString newKey = decision == MergeReport::Decision::AddedNewKey ? QString::number(900 + n) : QString();
         merge.merger().settleConflict(decision, by, newKey);
         expected << QStringLiteral("%1;%2;%3;%4;%5;%6")
-                        .arg(src2, KvtTableSql::forTable(c.table, QString()).tableName(), key,
+                        .arg(src2, KvtTable::of(c.table).name, key,
                              decisions.at(n % 3),
                              c.table == tnDevice ? QStringLiteral("device_rule") : deciders.at((n / 3) % 3),
                              newKey);

@@ -100,11 +100,11 @@ void tst_ConnectionPanel::missingInputOrder_data()
     QTest::addColumn<QString>("dbName");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("expected");
-    QTest::newRow("all given") << "QMYSQL" << "mysql" << "127.0.0.1" << int(ConnectionPanel::NothingMissing);
-    QTest::newRow("no driver, others given") << "" << "mysql" << "127.0.0.1" << int(ConnectionPanel::NoDriver);
-    QTest::newRow("nothing given") << "" << "" << "" << int(ConnectionPanel::NoDriver);
-    QTest::newRow("no database, no host") << "QMYSQL" << "" << "" << int(ConnectionPanel::NoDatabaseName);
-    QTest::newRow("no host") << "QMYSQL" << "mysql" << "" << int(ConnectionPanel::NoHost);
+    QTest::newRow("all given") << "QMYSQL" << "mysql" << "127.0.0.1" << int(ConnectionPanel::MissingInput::NothingMissing);
+    QTest::newRow("no driver, others given") << "" << "mysql" << "127.0.0.1" << int(ConnectionPanel::MissingInput::NoDriver);
+    QTest::newRow("nothing given") << "" << "" << "" << int(ConnectionPanel::MissingInput::NoDriver);
+    QTest::newRow("no database, no host") << "QMYSQL" << "" << "" << int(ConnectionPanel::MissingInput::NoDatabaseName);
+    QTest::newRow("no host") << "QMYSQL" << "mysql" << "" << int(ConnectionPanel::MissingInput::NoHost);
 }
 
 void tst_ConnectionPanel::missingInputOrder()
@@ -282,7 +282,7 @@ void tst_ConnectionPanel::sourceFieldsFromSpinBox()
         QCOMPARE(fields.at(i)->text(), QString());
         QVERIFY(fields.at(i)->completer());
     }
-    QCOMPARE(window.size(), QSize(350, 320));
+    QCOMPARE(window.size(), QSize(350, 320 + menuBarHeight(&window)));
 }
 
 void tst_ConnectionPanel::editFieldsIsEmpty_data()

@@ -1,0 +1,186 @@
+#include "KvtTables.h"
+
+#include "CONST.h"
+
+#include <QtGlobal>
+
+namespace {
+
+using Role = ColumnRole;
+using Width = ColumnWidth;
+
+const ColumnRoles sameCopied = ColumnRoles(Role::Same) | Role::Copied;
+const ColumnRoles keySameCopied = sameCopied | Role::Key;
+
+const char *const dialog = "dlgDiffRecordsCompare";
+const char *const object = "QObject";
+
+KvtColumn column(const char *name, ColumnRoles roles, KvtCaption caption = {}, Width width = Width::Interactive)
+{
+    return {QLatin1String(name), roles, false, caption, width};
+}
+
+// A measurement column: Copied, and Same unless listed as copied only.
+QVector<KvtColumn> measurementColumns(std::initializer_list<const char *> names,
+                                      std::initializer_list<const char *> copiedOnly)
+{
+    QVector<KvtColumn> columns;
+    for (const char *name : names) {
+        bool onlyCopied = false;
+        for (const char *other : copiedOnly)
+            onlyCopied = onlyCopied || qstrcmp(name, other) == 0;
+        columns << column(name, onlyCopied ? ColumnRoles(Role::Copied) : sameCopied);
+    }
+    return columns;
+}
+
+// defectref, dettypes and results: key ID, the record keeps its source ID.
+KvtTable shortNameTable(kvtTableName id, const QString &name, const char *processMessage)
+{
+    return {id, name,
+            {column("ID", keySameCopied, {nullptr, {"ID"}}, Width::Fixed),
+             column("Short", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Abbreviation")}},
+                    Width::Fixed),
+             column("Name", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Full name")}},
+                    Width::Stretch)},
+            IdRule::FromSource, processMessage};
+}
+
+QVector<KvtTable> makeTables()
+{
+    QVector<KvtTable> tables;
+
+    KvtTable defects{tnDefects, tbDEFECTS,
+                     measurementColumns({"MyId", "Date", "DefectoscopistID", "VagNo", "DetTypeId", "DetNo",
+                                         "DetParameter", "DefectNo", "ZavNo", "ProdYear", "Time", "ZoneID",
+                                         "Result", "DefectID", "DefectSize", "Amplitude", "Printed", "CRC32",
+                                         "Device", "Errors"},
+                                        {"Printed", "CRC32", "Errors"}),
+                     IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"defects\" in process")};
+    tables << defects;
+
+    KvtTable graphics{tnGraphics, tbGRAPHICS,
+                      measurementColumns({"VagNo", "DetNo", "ZavNo", "ProdYear", "Date", "DefectoscopistID",
+                                          "DetTypeId", "Time", "DataType", "FieldType", "GradientType",
+                                          "CountType", "CRC32", "Graphic", "Device", "Picture", "DetParameter",
+                                          "DataId", "Synced", "Errors"},
+                                         {"DataType", "FieldType", "GradientType", "CountType", "CRC32",
+                                          "Picture", "Synced", "Errors"}),
+                      IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"graphic\" in process")};
+    for (KvtColumn &c : graphics.columns)
+        c.binary = c.name == QLatin1String("Graphic");
+    tables << graphics;
+
+    tables << shortNameTable(tnDefectRef, tbDEFECTREF, QT_TRANSLATE_NOOP("KvtMerger", "table \"defectref\" in process"));
+    tables << shortNameTable(tnDetTypes, tbDETTYPES, QT_TRANSLATE_NOOP("KvtMerger", "table \"dettypes\" in process"));
+
+    tables << KvtTable{tnDevice, tbDEVICE,
+                       {column("ID", keySameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "ID")}}, Width::Fixed),
+                        column("Name", sameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "Name")}}, Width::Stretch)},
+                       IdRule::FromSource, QT_TRANSLATE_NOOP("KvtMerger", "table \"device\" in process")};
+
+    // Key Cod; the destination numbers a new factory itself.
+    tables << KvtTable{tnFactory, tbFACTORY,
+                       {column("ID", Role::None, {nullptr, {"ID"}}, Width::Fixed),
+                        column("Cod", keySameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Code")}},
+                               Width::Fixed),
+                        column("Short", sameCopied,
+                               {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Abbreviation")}}, Width::Fixed),
+                        column("Name", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Full name")}},
+                               Width::Stretch)},
+                       IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"factory\" in process")};
+
+    tables << shortNameTable(tnResults, tbRESULT, QT_TRANSLATE_NOOP("KvtMerger", "table \"results\" in process"));
+
+    // Key TabNo (the personnel number); a new person gets the largest ID plus 1. A
+    // person's full name is worded apart from the full name of a reference entry.
+    tables << KvtTable{
+        tnHumans, tbHUMAN,
+        {column("ID", Role::None, {nullptr, {"ID"}}, Width::Fixed),
+         column("Famname", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Surname")}}, Width::Stretch),
+         column("FstName", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Name")}}, Width::Stretch),
+         column("SecName", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Patronymic")}},
+                Width::Stretch),
+         column("FullName", sameCopied, {dialog, QT_TRANSLATE_NOOP3("dlgDiffRecordsCompare", "Full name", "person")}),
+         column("TabNo", keySameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Tab. No")}}, Width::Fixed)},
+        IdRule::NextAfterMax, QT_TRANSLATE_NOOP("KvtMerger", "table \"human\" in process")};
+
+    // Key DetTypeZone (the part type's ID times 100 plus the zone's number); the record
+    // keeps all four source values.
+    tables << KvtTable{tnZones, tbZONES,
+                       {column("DetTypeZone", keySameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "DetTypeZone")}},
+                               Width::Fixed),
+                        column("ID", sameCopied, {nullptr, {"ID"}}, Width::Fixed),
+                        column("DetTypeId", sameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "DetTypeId")}},
+                               Width::Fixed),
+                        column("Name", sameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "Zone")}}, Width::Stretch)},
+                       IdRule::FromSource, QT_TRANSLATE_NOOP("KvtMerger", "table \"zones\" in process")};
+    return tables;
+}
+
+} // namespace
+
+const QVector<KvtTable> &KvtTable::all()
+{
+    static const QVector<KvtTable> tables = makeTables();
+    return tables;
+}
+
+const KvtTable &KvtTable::of(kvtTableName table)
+{
+    for (const KvtTable &t : all())
+        if (t.id == table)
+            return t;
+    Q_UNREACHABLE();
+}
+
+const KvtTable *KvtTable::find(const QString &name)
+{
+    for (const KvtTable &t : all())
+        if (t.name == name)
+            return &t;
+    return nullptr;
+}
+
+QString KvtTable::keyColumn() const
+{
+    const QStringList keys = columnsWith(ColumnRole::Key);
+    return keys.isEmpty() ? QString() : keys.first();
+}
+
+QStringList KvtTable::columnNames() const
+{
+    QStringList names;
+    for (const KvtColumn &c : columns)
+        names << c.name;
+    return names;
+}
+
+QStringList KvtTable::columnsWith(ColumnRole role) const
+{
+    QStringList names;
+    for (const KvtColumn &c : columns)
+        if (c.has(role))
+            names << c.name;
+    return names;
+}
+
+int KvtTable::indexOf(const QString &column) const
+{
+    return columnNames().indexOf(column);
+}
+
+QStringList KvtTable::insertedColumns() const
+{
+    QStringList names = columnsWith(ColumnRole::Copied);
+    if (idRule == IdRule::NextAfterMax)
+        names.prepend(QStringLiteral("ID"));
+    return names;
+}
+
+QStringList KvtTable::replacedColumns() const
+{
+    QStringList names = columnsWith(ColumnRole::Copied);
+    names.removeAll(keyColumn());
+    return names;
+}
