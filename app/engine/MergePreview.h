@@ -28,6 +28,7 @@
 //     preview.setDestination(dest); preview.setSources(sources);
 //     preview.start();   // or run() on the calling thread
 //     ... finished(): preview.report(), preview.conflicts()
+// One preview per object: a stop request holds for good.
 class MergePreview : public QThread
 {
     Q_OBJECT

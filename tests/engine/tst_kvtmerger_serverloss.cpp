@@ -137,11 +137,15 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     QVERIFY(startServer());
     const int kept = count(dest, "defects");
     QVERIFY2(kept >= 300 && kept < 15000, qPrintable(QString::number(kept)));
-    // The report of the failed run counts what the destination kept.
+    // The report of the failed run counts the inserts the server confirmed: all that the
+    // destination kept but the statement in flight, whose commit may have happened without
+    // its answer reaching the worker.
     QCOMPARE(failed.status(), MergeReport::RunStatus::Failed);
     QCOMPARE(failed.errors(), harness.errorTexts);
     QCOMPARE(failed.table(0, tnDefects).status, MergeReport::TableStatus::Failed);
-    QCOMPARE(failed.table(0, tnDefects).inserted, qint64(kept));
+    const qint64 unconfirmed = kept - failed.table(0, tnDefects).inserted;
+    QVERIFY2(unconfirmed >= 0 && unconfirmed <= (copy == KvtMerger::MeasurementCopy::PerRow ? 1 : 1000),
+             qPrintable(QString::number(unconfirmed)));
     QCOMPARE(failed.table(0, tnGraphics).status, MergeReport::TableStatus::NotReached);
 
     QVERIFY(harness.run(dest, {src}));
