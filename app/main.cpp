@@ -8,14 +8,9 @@ int main(int argc, char *argv[])
     // 1. The application; the program reads no arguments of its own.
     QApplication app(argc, argv);
     initAppResources();
-    // 2. The log file name and the translation lookup depend on the name.
-    QApplication::setApplicationName(QStringLiteral("kvtMergeDB"));
-    // 3. to 5.
-    setCodecForApp();
-    setLogger();
-    startLogInfo();
-    // 6. The interface language, before any window exists.
-    setApplicationLocale();
+    // 2. to 6.: names (the log file, the settings and the translation lookup depend on
+    // them), codec, log file, banner, and the interface language before any window.
+    initApplication();
     // 7.
     if (!WidgetCreation::instance)
         WidgetCreation::instance = new WidgetCreation;

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ccache
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5sql5-mysql qttranslations5-l10n
-    mariadb-server mariadb-client
+    mariadb-server mariadb-client openssl
     libxlsxwriter-dev
     xvfb xauth fonts-dejavu-core
     unzip

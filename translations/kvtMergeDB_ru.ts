@@ -9,6 +9,37 @@
     </message>
 </context>
 <context>
+    <name>ConnectionSecurity</name>
+    <message>
+        <source>The database driver cannot take the path &quot;%1&quot;: it holds a semicolon, a line break or blanks at its ends or side by side.</source>
+        <translation>Драйвер базы данных не может принять путь «%1»: в нём есть точка с запятой, перевод строки или пробелы по краям либо несколько пробелов подряд.</translation>
+    </message>
+    <message>
+        <source>Choose the CA certificate file: the server&apos;s certificate is checked against it.</source>
+        <translation>Выберите файл сертификата ЦС: с ним сверяется сертификат сервера.</translation>
+    </message>
+    <message>
+        <source>A client certificate needs its key, and a key its certificate: choose both or neither.</source>
+        <translation>Сертификату клиента нужен его ключ, а ключу — сертификат: выберите оба файла или ни одного.</translation>
+    </message>
+    <message>
+        <source>Cannot read the CA certificate file &quot;%1&quot;.</source>
+        <translation>Не удаётся прочитать файл сертификата ЦС «%1».</translation>
+    </message>
+    <message>
+        <source>Cannot read the client certificate file &quot;%1&quot;.</source>
+        <translation>Не удаётся прочитать файл сертификата клиента «%1».</translation>
+    </message>
+    <message>
+        <source>Cannot read the client key file &quot;%1&quot;.</source>
+        <translation>Не удаётся прочитать файл ключа клиента «%1».</translation>
+    </message>
+    <message>
+        <source>The server did not encrypt the connection although TLS is on, so the connection was closed. The server may not offer TLS, or something between the program and the server hides it.</source>
+        <translation>Сервер не зашифровал соединение, хотя TLS включён, поэтому соединение закрыто. Возможно, сервер не поддерживает TLS или что-то между программой и сервером это скрывает.</translation>
+    </message>
+</context>
+<context>
     <name>KvtMerger</name>
     <message>
         <source>Cannot open a database connection</source>
@@ -160,6 +191,26 @@
     <message>
         <source>Merger completed</source>
         <translation>Слияние завершено</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation>Соединение</translation>
+    </message>
+    <message>
+        <source>Connection security…</source>
+        <translation>Защита соединения…</translation>
+    </message>
+    <message>
+        <source>TLS settings cannot be used: see Connection security</source>
+        <translation>Настройки TLS непригодны: см. «Защита соединения»</translation>
+    </message>
+    <message>
+        <source>connection is success, encrypted (%1)</source>
+        <translation>подключение установлено, зашифровано (%1)</translation>
+    </message>
+    <message>
+        <source>Table &quot;%1&quot;: no free key is left within the range of the column &quot;%2&quot;. The merge is stopped.</source>
+        <translation>Таблица «%1»: в пределах столбца «%2» не осталось свободного ключа. Слияние остановлено.</translation>
     </message>
     <message>
         <source>Merge</source>
@@ -583,6 +634,61 @@ below you want to add a zone</source>
     <message>
         <source>Selected ID/Code is exists!</source>
         <translation>Выбранный ID/код уже занят!</translation>
+    </message>
+    <message>
+        <source>There is no part type in the source
+to add the zone to.</source>
+        <translation>В базе-источнике нет типа детали,
+к которому можно добавить зону.</translation>
+    </message>
+</context>
+<context>
+    <name>dlgConnectionSecurity</name>
+    <message>
+        <source>Connection security</source>
+        <translation>Защита соединения</translation>
+    </message>
+    <message>
+        <source>Use TLS (encrypted connection)</source>
+        <translation>Использовать TLS (шифрованное соединение)</translation>
+    </message>
+    <message>
+        <source>Certificates</source>
+        <translation>Сертификаты</translation>
+    </message>
+    <message>
+        <source>CA certificate:</source>
+        <translation>Сертификат ЦС:</translation>
+    </message>
+    <message>
+        <source>Client certificate (optional):</source>
+        <translation>Сертификат клиента (необязательно):</translation>
+    </message>
+    <message>
+        <source>Client key (optional):</source>
+        <translation>Ключ клиента (необязательно):</translation>
+    </message>
+    <message>
+        <source>Checked: the connection is encrypted, and the server must show a certificate signed by this CA, or no connection is made.
+Not checked: whether that certificate was made out for the host name you connect to. Use a CA that signs only your own database servers.</source>
+        <translation>Проверяется: соединение шифруется, и сервер должен предъявить сертификат, подписанный этим ЦС, иначе соединение не устанавливается.
+Не проверяется: выдан ли этот сертификат на то имя узла, к которому вы подключаетесь. Используйте ЦС, который подписывает только ваши серверы баз данных.</translation>
+    </message>
+    <message>
+        <source>CA certificate</source>
+        <translation>Сертификат ЦС</translation>
+    </message>
+    <message>
+        <source>Client certificate</source>
+        <translation>Сертификат клиента</translation>
+    </message>
+    <message>
+        <source>Client key</source>
+        <translation>Ключ клиента</translation>
+    </message>
+    <message>
+        <source>Certificates and keys (*.pem *.crt *.key);;All files (*)</source>
+        <translation>Сертификаты и ключи (*.pem *.crt *.key);;Все файлы (*)</translation>
     </message>
 </context>
 <context>

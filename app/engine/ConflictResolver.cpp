@@ -38,6 +38,11 @@ KvtSqlStatus ConflictResolver::proposedKey(quint64 &key) const
     return m_keys.nextFreeKey(m_destDB, tableName(), key);
 }
 
+bool ConflictResolver::keyFits(quint64 key)
+{
+    return key <= quint64(std::numeric_limits<int>::max());
+}
+
 ConflictResolver::AddOutcome ConflictResolver::addUnderNewKey()
 {
     if (m_table == tnZones)
@@ -46,7 +51,7 @@ ConflictResolver::AddOutcome ConflictResolver::addUnderNewKey()
     m_lastError = proposedKey(key);
     if (!m_lastError)
         return AddOutcome::Failed;
-    if (key > quint64(std::numeric_limits<int>::max()))
+    if (!keyFits(key))
         return AddOutcome::NoKeyLeft;
     m_lastError = addWithKey(int(key));
     return m_lastError ? AddOutcome::Added : AddOutcome::Failed;

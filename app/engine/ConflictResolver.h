@@ -54,6 +54,9 @@ public:
     // The key proposed for the conflict's record: the next free key of its table in the
     // destination.
     KvtSqlStatus proposedKey(quint64 &key) const;
+    // Whether a proposed key fits the key columns (int): past the largest key there is
+    // no free key left.
+    static bool keyFits(quint64 key);
     // The standing choice "add under a new key": the record is added under the proposed
     // key. Zones are never added this way (needsOperator).
     AddOutcome addUnderNewKey();

@@ -14,6 +14,9 @@ bool isMySql(const QString &driver)
 KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QString &connectionName)
 {
     closeKvtConnection(connectionName);
+    QString tlsProblem;
+    if (!settings.security.isUsable(&tlsProblem))
+        return KvtSqlStatus::failure(tlsProblem);
     const bool mySql = isMySql(settings.driver);
     if (mySql)
         PMySqlCharset::registerDriverCodec();
@@ -26,12 +29,18 @@ KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QStr
     db.setPassword(settings.password);
     db.setDatabaseName(settings.database);
     if (mySql)
-        db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds));
+        db.setConnectOptions(settings.security.addedTo(
+            QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds)));
     if (!db.open())
         return KvtSqlStatus::failure(db.lastError());
     QSqlError error;
     if (mySql && !PMySqlCharset::switchToUtf8mb4(db, &error))
         return KvtSqlStatus::failure(error);
+    QString notEncrypted;
+    if (!ConnectionSecurity::isEncryptedAsAsked(db, &notEncrypted)) {
+        db.close();
+        return KvtSqlStatus::failure(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
+    }
     return {};
 }
 

@@ -1,6 +1,7 @@
 #ifndef KVTCONNECTION_H
 #define KVTCONNECTION_H
 
+#include "ConnectionSecurity.h"
 #include "KvtSqlStatus.h"
 #include "PSqlDBAccess.h"
 
@@ -15,8 +16,12 @@ struct KvtConnectionSettings
     int port = PSqlDBAccess::defaultPort;
     QString user;
     QString password;
-    // The database the connection opens; every statement names its databases itself.
-    QString database = QStringLiteral("mysql");
+    // The database the connection opens; none by default: every statement names its
+    // databases itself, and an account with only the grants of a merge has no rights on
+    // "mysql".
+    QString database;
+    // TLS; a connection that is not encrypted although TLS is on fails.
+    ConnectionSecurity security;
 };
 
 // Opens a connection for code without a window: nothing is shown, the failure comes back

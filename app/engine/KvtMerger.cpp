@@ -1,5 +1,6 @@
 #include "KvtMerger.h"
 
+#include "ConnectionSecurity.h"
 #include "KvtChunkedCopy.h"
 #include "KvtSourceKey.h"
 #include "KvtSourceReader.h"
@@ -178,6 +179,11 @@ bool KvtMerger::openConnection()
     QSqlError charsetError;
     if (!PMySqlCharset::switchToUtf8mb4(m_db, &charsetError)) {
         reportError(charsetError.text(), charsetError.nativeErrorCode());
+        return false;
+    }
+    QString notEncrypted;
+    if (!ConnectionSecurity::isEncryptedAsAsked(m_db, &notEncrypted)) {
+        reportError(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
         return false;
     }
     return true;

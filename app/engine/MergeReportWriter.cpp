@@ -1,12 +1,9 @@
 #include "MergeReportWriter.h"
 
 #include "KvtTables.h"
-#include "PLog.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 namespace {
 
@@ -121,16 +118,6 @@ QString MergeReportWriter::runText(const MergeReport &report)
     for (const QString &error : report.errors())
         text += line({QStringLiteral("error"), error});
     return text;
-}
-
-QString MergeReportWriter::reportsFolder()
-{
-    const QString log = PLogger::instance ? PLogger::instance->destination() : QString();
-    const QString logFolder =
-        log.isEmpty() ? QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                            .filePath(QStringLiteral("log"))
-                      : QFileInfo(log).absolutePath();
-    return QDir(logFolder).filePath(QStringLiteral("reports"));
 }
 
 MergeReportWriter::Result MergeReportWriter::write(const MergeReport &report, const QString &folder)

@@ -26,9 +26,6 @@ public:
     };
 
     static Result write(const MergeReport &report, const QString &folder);
-    // The log folder's reports/: beside the log file, or, while the log has no file, in
-    // the user's data folder (log/reports).
-    static QString reportsFolder();
 
     // The three files' contents.
     static QString tablesText(const MergeReport &report);

@@ -1,9 +1,11 @@
 #include "version.h"
 
-const int kvtVersionMajor = 0;
-const int kvtVersionMinor = 2;
-const int kvtVersionRevision = 0;
-const int kvtVersionBuild = 121004;
+#include "kvtversion.h"
+
+const int kvtVersionMajor = KVT_VERSION_MAJOR;
+const int kvtVersionMinor = KVT_VERSION_MINOR;
+const int kvtVersionRevision = KVT_VERSION_REVISION;
+const int kvtVersionBuild = KVT_VERSION_BUILD;
 
 QString kvtVersionNumbers()
 {

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-// The program's version: four numbers.
+// The program's version: four numbers, from project(VERSION) of the top CMakeLists.txt.
 extern const int kvtVersionMajor;
 extern const int kvtVersionMinor;
 extern const int kvtVersionRevision;

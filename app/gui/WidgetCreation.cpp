@@ -6,6 +6,21 @@
 #include "PSingleton.h"
 #include "PWindowService.h"
 
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void registerKvtResources()
+{
+    Q_INIT_RESOURCE(kvtmerge);
+}
+
+void initAppResources()
+{
+    static bool done = false;
+    if (done)
+        return;
+    registerKvtResources();
+    done = true;
+}
+
 WidgetCreation *WidgetCreation::instance = nullptr;
 
 void WidgetCreation::createWindowMain()

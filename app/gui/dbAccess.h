@@ -1,6 +1,8 @@
 #ifndef DBACCESS_H
 #define DBACCESS_H
 
+#include "ConnectionSecurity.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QWidget>
@@ -17,13 +19,21 @@ public:
     // The one DBAccess, created on first use and never deleted.
     static DBAccess *instance();
 
-    // Opens (or replaces) the connection; 0 on success, else the error code, which
-    // is also logged. The error box has then been shown.
+    // Opens (or replaces) the connection, with the TLS options of security(); 0 on
+    // success, else the error code, which is also logged. The error box has then been
+    // shown. A connection that is not encrypted although TLS is on is closed again
+    // (ConnectionSecurity::notEncryptedCode).
     int connectToDB(const QString &driver, const QString &dbName, const QString &host,
                     const QString &user, const QString &password, const QString &port);
     bool isOpen() const;
     void closeConnection();
     QSqlDatabase getSqlDatabase() const;
+
+    // The TLS choices of the next connectToDB.
+    void setSecurity(const ConnectionSecurity &security);
+    ConnectionSecurity security() const;
+    // The cipher of the open connection; empty when it is not encrypted.
+    QString cipher() const;
 
 private:
     DBAccess();
@@ -31,8 +41,11 @@ private:
 
     static DBAccess *pInstance;
 
+    bool keepOnlyIfEncryptedAsAsked();
+
     QSqlDatabase db;
     PSqlDBAccess *sqlDBAccess;
+    ConnectionSecurity m_security;
 };
 
 #endif // DBACCESS_H

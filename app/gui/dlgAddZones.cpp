@@ -52,8 +52,15 @@ void dlgAddZones::setCurrentTable(const QString &tbName)
 void dlgAddZones::setCurrentZoneName(const QString &zone)
 {
     zoneName = zone;
+    showQuestion(true);
+}
+
+// Without a part type the operator is told so instead of being asked to choose one.
+void dlgAddZones::showQuestion(bool partTypesListed)
+{
     ui->lbZone->setText(tr("Current zone is: ") + zoneName + QLatin1Char('\n')
-                        + tr("please select the group (part's type)\nbelow you want to add a zone"));
+                        + (partTypesListed ? tr("please select the group (part's type)\nbelow you want to add a zone")
+                                           : tr("There is no part type in the source\nto add the zone to.")));
 }
 
 void dlgAddZones::showEvent(QShowEvent *event)
@@ -73,9 +80,11 @@ void dlgAddZones::detTypeSelection()
     QStringList abbreviations;
     if (!succeeded(m_numbering->partTypes(abbreviations)))
         return;
-    // Filled afresh each time the dialog is shown.
+    // Filled afresh each time the dialog is shown; "Add" only with a part type to add to.
     ui->cmbxZones->clear();
     ui->cmbxZones->addItems(abbreviations);
+    ui->btnAdd->setEnabled(!abbreviations.isEmpty());
+    showQuestion(!abbreviations.isEmpty());
 }
 
 void dlgAddZones::addZoneToPart()
@@ -87,9 +96,12 @@ void dlgAddZones::addZoneToPart()
     if (!succeeded(m_numbering->partTypeId(ui->cmbxZones->currentText(), partTypeId))
         || (!partTypeId.isEmpty() && !succeeded(m_numbering->nextZoneNumber(partTypeId, zoneNumber))))
         return;
-    // No part type chosen (an empty list) or it has gone from the source: nothing to add to.
-    if (partTypeId.isEmpty())
+    // The part type has gone from the source since the list was read: the list is read
+    // again, and without any part type left the operator is told so.
+    if (partTypeId.isEmpty()) {
+        detTypeSelection();
         return;
+    }
 
     const quint32 key = ZoneNumbering::zoneKey(partTypeId.toUInt(), zoneNumber);
     if (idIsExists(key)) {

@@ -60,6 +60,7 @@ private:
 
     // True for a success; otherwise shows the failure and rejects the dialog.
     bool succeeded(const KvtSqlStatus &status);
+    void showQuestion(bool partTypesListed);
 
     Ui::dlgAddZones *ui;
     PSqlErrors *sqlErrors = nullptr;

@@ -3,8 +3,12 @@
 
 #include "CONST.h"
 #include "ConflictAnswer.h"
+#include "ConflictResolver.h"
 #include "ConnectionPanel.h"
+#include "ConnectionSecurity.h"
 #include "KvtMerger.h"
+#include "KvtPaths.h"
+#include "KvtTables.h"
 #include "MergeReportWriter.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
@@ -13,22 +17,25 @@
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "dbFunc.h"
+#include "dlgConnectionSecurity.h"
 #include "dlgDiffRecordsCompare.h"
 #include "dlgMergePreview.h"
 #include "dlgMergeReport.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSignalTransition>
 #include <QState>
 #include <QStringListModel>
 
-#include <limits>
 
 namespace {
 
@@ -53,6 +60,16 @@ const int formPixelSize = 11;
 const int fieldSpacing = 2;
 const int fieldHeight = idleRowHeight - fieldSpacing;
 const int outerMargin = 4;
+
+// The program's settings, ~/.config/kvtMergeDB/kvtMergeDB.conf (the application's name
+// also serves as the organisation's).
+struct ProgramSettings : QSettings {
+    ProgramSettings()
+        : QSettings(QSettings::NativeFormat, QSettings::UserScope, QCoreApplication::applicationName(),
+                    QCoreApplication::applicationName())
+    {
+    }
+};
 
 } // namespace
 
@@ -121,6 +138,7 @@ void MainWin::createNecessaryObjects()
     sqlErrors = new PSqlErrors(this);
     sqlService = new PSqlService(this);
     sqlDBAccess = new PSqlDBAccess(this);
+    DBAccess::instance()->setSecurity(ConnectionSecurity::load(ProgramSettings()));
 
     merger = new KvtMerger;
     merger->setStopFlag(false);
@@ -200,6 +218,7 @@ void MainWin::initSlotSignal(QWidget *parent)
     registerKvtMetaTypes();
 
     connect(ui->btnConnect, &QPushButton::clicked, this, &MainWin::createConnection);
+    connect(ui->actionConnectionSecurity, &QAction::triggered, this, &MainWin::showConnectionSecurity);
     connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWin::createTableSource);
     connect(stStopMerge, &QState::entered, this, &MainWin::startMerge);
@@ -248,14 +267,23 @@ void MainWin::createConnection()
         return;
     }
 
-    const int code = DBAccess::instance()->connectToDB(ui->cmbxDBDriver->currentText(), ui->edDBName->text(),
+    QString tlsProblem;
+    if (!DBAccess::instance()->security().isUsable(&tlsProblem)) {
+        showInputProblem(tlsProblem, tr("TLS settings cannot be used: see Connection security"));
+        return;
+    }
+
+    // The database field names the server's system database, which the program does not
+    // need: every statement names its database. So the connection selects none, and an
+    // account with only the grants of a merge (no rights on "mysql") can log in.
+    const int code = DBAccess::instance()->connectToDB(ui->cmbxDBDriver->currentText(), QString(),
                                                        ui->edHost->text(), ui->edUser->text(),
                                                        ui->edPassword->text(), ui->edPort->text());
     if (code != 0) {
         lbStatus->setText(QString());
         return;
     }
-    lbStatus->setText(tr("connection is success"));
+    lbStatus->setText(connectedStatusText());
 
     QStringList databases;
     if (!getDBList(databases, sqlService))
@@ -263,6 +291,24 @@ void MainWin::createConnection()
     // The completer deletes the model it owned so far.
     completer->setModel(modelFromStringList(databases));
     ui->edToTable->setCompleter(completer);
+}
+
+QString MainWin::connectedStatusText() const
+{
+    const QString cipher = DBAccess::instance()->cipher();
+    return cipher.isEmpty() ? tr("connection is success")
+                            : tr("connection is success, encrypted (%1)").arg(cipher);
+}
+
+void MainWin::showConnectionSecurity()
+{
+    dlgConnectionSecurity dialog(this);
+    dialog.setSecurity(DBAccess::instance()->security());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ProgramSettings settings;
+    dialog.security().save(settings);
+    DBAccess::instance()->setSecurity(dialog.security());
 }
 
 void MainWin::showInputProblem(const QString &boxText, const QString &statusText)
@@ -496,10 +542,8 @@ QString MainWin::addUnderNewKey()
     const quint64 id = dlgDiffRecords->getMaxID();
     if (id == 0)
         return QString(); // reported by the dialog, which has stopped the merge
-    if (id > quint64(std::numeric_limits<int>::max())) {
-        PLOG_ERROR << "no free key below" << std::numeric_limits<int>::max()
-                   << "for a conflicting record: the merge is stopped";
-        merger->requestStop();
+    if (!ConflictResolver::keyFits(id)) {
+        showNoKeyLeft();
         return QString();
     }
     dlgDiffRecords->insertInTable(static_cast<int>(id));
@@ -545,12 +589,24 @@ void MainWin::keepMergeReport()
     m_lastReport = merger->report();
     m_hasReport = true;
     const MergeReportWriter::Result written =
-        MergeReportWriter::write(m_lastReport, MergeReportWriter::reportsFolder());
+        MergeReportWriter::write(m_lastReport, KvtPaths::reportsFolder());
     m_lastReportFiles = written.basePath;
     if (written.ok)
         PLOG_INFO << "merge report:" << QDir::toNativeSeparators(written.basePath + QStringLiteral(".csv"));
     else
         PLOG_ERROR << "merge report not written:" << written.error;
+}
+
+// Not an SQL error, so the box has no code line; the run ends as after one.
+void MainWin::showNoKeyLeft()
+{
+    const KvtTable &table = KvtTable::of(dlgDiffRecords->resolver()->table());
+    const QString text = tr("Table \"%1\": no free key is left within the range of the column \"%2\". "
+                            "The merge is stopped.")
+                             .arg(table.name, table.keyColumn());
+    PLOG_ERROR << text;
+    merger->requestStop();
+    QMessageBox::critical(this, QObject::tr("Error"), text, QMessageBox::Ok);
 }
 
 // ---------------------------------------------------------------- window

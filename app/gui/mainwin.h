@@ -129,7 +129,14 @@ protected:
     // True while the worker thread runs; a close request is then ignored.
     virtual bool mergeIsRunning() const;
 
+private slots:
+    // The "Connection security…" dialog; accepted choices are kept in the settings and
+    // used by the next connection.
+    void showConnectionSecurity();
+
 private:
+    // The status line after a successful connection, naming the cipher when encrypted.
+    QString connectedStatusText() const;
     // Makes the form fit the fixed sizes of the size rule (see mainwin.cpp).
     void fitFormToFixedSize();
     void createMergeButtonStates();
@@ -138,6 +145,7 @@ private:
     QString addUnderNewKey();
     void keepMergeReport();
     void showBeside(QDialog *dialog);
+    void showNoKeyLeft();
     QStringList sourceDatabaseNames() const;
     // Stops a running worker and waits for its thread to end.
     void stopWorkerAndWait();

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QSaveFile>
 #include <QTextCodec>
 
 #include <cstdio>
@@ -140,9 +141,15 @@ void PLogger::PHelper::writeToLog()
     logger->write(line);
 }
 
+// A dump may hold anything the program handled, so only its owner may read it. The
+// new content goes to a private temporary file that replaces the old one, which is
+// never rewritten in place (a file left by an older version may be readable by all).
 void PDebug::writeStrToFile(const QString &text, const QString &fileName)
 {
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(text.toLocal8Bit());
+    QSaveFile file(fileName);
+    const bool done = file.open(QIODevice::WriteOnly)
+        && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        && file.write(text.toLocal8Bit()) >= 0 && file.commit();
+    if (!done)
+        PLOG_WARN << "Cannot write the dump" << fileName << file.errorString();
 }

@@ -77,7 +77,8 @@ private:
     QTextStream m_stream;
 };
 
-// Dumps a text into a file, replacing what the file held.
+// Dumps a text into a file, replacing what the file held. The file is readable by its
+// owner only; a failure is logged.
 class PELMORA0_EXPORT PDebug
 {
 public:

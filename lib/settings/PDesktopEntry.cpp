@@ -5,6 +5,9 @@
 
 namespace {
 const QString mainGroup = QStringLiteral("Desktop Entry");
+const QString execReserved = QStringLiteral("\"`$\\");
+const QChar quote = QLatin1Char('"');
+const QChar percent = QLatin1Char('%');
 }
 
 bool PDesktopEntry::load(const QString &filePath)
@@ -119,4 +122,43 @@ QString PDesktopEntry::unescape(const QString &text)
         }
     }
     return value;
+}
+
+QString PDesktopEntry::quoteExecArgument(const QString &argument)
+{
+    QString text = quote;
+    for (const QChar c : argument) {
+        if (execReserved.contains(c))
+            text += QLatin1Char('\\');
+        else if (c == percent)
+            text += percent;
+        text += c;
+    }
+    return text + quote;
+}
+
+bool PDesktopEntry::unquoteExecArgument(const QString &exec, QString *argument)
+{
+    if (exec.size() < 2 || exec.front() != quote || exec.back() != quote)
+        return false;
+    QString value;
+    for (int i = 1; i < exec.size() - 1; ++i) {
+        QChar c = exec.at(i);
+        const bool escaped = c == QLatin1Char('\\') || c == percent;
+        if (escaped) {
+            // A backslash escapes a reserved character, '%' only itself; anything
+            // else (a field code like %f, a stray backslash) is not a plain argument.
+            if (i + 2 >= exec.size())
+                return false;
+            const QChar next = exec.at(++i);
+            if (c == percent ? next != percent : !execReserved.contains(next))
+                return false;
+            c = next;
+        } else if (c == quote) {
+            return false;
+        }
+        value += c;
+    }
+    *argument = value;
+    return true;
 }

@@ -23,6 +23,14 @@ public:
     static QString escape(const QString &value);
     static QString unescape(const QString &text);
 
+    // One argument of an Exec value, quoted by the Exec rules: in double quotes, with
+    // '"', '`', '$' and '\' preceded by a backslash and '%' doubled. The string rules
+    // (escape) apply on top when the value is saved.
+    static QString quoteExecArgument(const QString &argument);
+    // The argument of an Exec value that is exactly one such quoted argument; false
+    // (argument untouched) for any other value.
+    static bool unquoteExecArgument(const QString &exec, QString *argument);
+
 private:
     void parseLine(const QString &line, bool *inMainGroup);
 

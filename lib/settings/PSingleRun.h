@@ -9,6 +9,10 @@
 // Tells an application at start whether another instance with the same key runs.
 // The marker is a named shared-memory segment held for the life of this object, so
 // keep the object alive as long as the application runs.
+//
+// The marker belongs to the user: its name joins the key and the user's identity
+// (userKey), so that two users each run one instance, and a segment under that name
+// that another user made (a squatter) does not count as an instance.
 class PELMORA0_EXPORT PSingleRun
 {
 public:
@@ -17,13 +21,17 @@ public:
     PSingleRun &operator=(const PSingleRun &) = delete;
 
     // False when this instance now holds the key. True, after telling the user, when
-    // another live instance holds it (or the marker cannot be created).
+    // another live instance of this user holds it (or the marker cannot be created).
     bool isRunningNow(const QString &key);
+
+    // The name of the marker of key for the user running this process.
+    static QString userKey(const QString &key);
 
     static const int segmentSize = 512;
 
 private:
     void removeOrphanedSegment();
+    bool heldByAnotherUser() const;
     static void tellUser(const QString &key);
 
     QSharedMemory m_marker;

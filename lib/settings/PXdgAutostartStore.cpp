@@ -45,7 +45,7 @@ QString PXdgAutostartStore::value(const QString &name) const
         return QString();
     if (entry.value(hiddenKey).trimmed() == QLatin1String("true"))
         return QString();
-    return entry.value(execKey);
+    return commandOfExec(entry.value(execKey));
 }
 
 bool PXdgAutostartStore::setValue(const QString &name, const QString &command)
@@ -57,7 +57,7 @@ bool PXdgAutostartStore::setValue(const QString &name, const QString &command)
     PDesktopEntry entry;
     entry.setValue(QStringLiteral("Type"), QStringLiteral("Application"));
     entry.setValue(QStringLiteral("Name"), name);
-    entry.setValue(execKey, command);
+    entry.setValue(execKey, execOfCommand(command));
     if (entry.save(entryFilePath(name)))
         return true;
     PLOG_WARN << "Cannot write the autostart entry" << entryFilePath(name);
@@ -71,6 +71,24 @@ bool PXdgAutostartStore::remove(const QString &name)
         return true;
     PLOG_WARN << "Cannot remove the autostart entry" << file.fileName() << file.errorString();
     return false;
+}
+
+// A command in double quotes is one program path (the form PAutoRun registers): it
+// becomes one quoted Exec argument, so that every character of the path reaches the
+// desktop as it is. Other commands are taken as Exec values already.
+QString PXdgAutostartStore::execOfCommand(const QString &command)
+{
+    if (command.size() < 2 || !command.startsWith(QLatin1Char('"')) || !command.endsWith(QLatin1Char('"')))
+        return command;
+    return PDesktopEntry::quoteExecArgument(command.mid(1, command.size() - 2));
+}
+
+QString PXdgAutostartStore::commandOfExec(const QString &exec)
+{
+    QString program;
+    if (!PDesktopEntry::unquoteExecArgument(exec, &program))
+        return exec;
+    return QLatin1Char('"') + program + QLatin1Char('"');
 }
 
 QString PXdgAutostartStore::fileBaseName(const QString &name)

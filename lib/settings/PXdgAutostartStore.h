@@ -8,8 +8,10 @@
 
 // The per-user XDG autostart folder ($XDG_CONFIG_HOME/autostart, by default
 // ~/.config/autostart) as a run-key store: one desktop entry per name, named
-// "<name>.desktop", whose Exec line is the registered command. An entry that the
-// desktop marked Hidden counts as not registered.
+// "<name>.desktop", whose Exec line is the registered command. A command that is one
+// path in double quotes is written as one argument quoted by the Exec rules (so '%',
+// '$', '`', '"' and '\' in the path survive) and read back in the same form. An
+// entry that the desktop marked Hidden counts as not registered.
 class PELMORA0_EXPORT PXdgAutostartStore : public PRunKeyStore
 {
 public:
@@ -28,6 +30,8 @@ public:
 
 private:
     static QString fileBaseName(const QString &name);
+    static QString execOfCommand(const QString &command);
+    static QString commandOfExec(const QString &exec);
 
     QString m_directory;
 };

@@ -43,11 +43,15 @@ int PSqlDBAccess::openDBConnection(QSqlDatabase &db, QString &errMsg, const QStr
                                    const QString &user, const QString &password,
                                    const QString &port)
 {
-    // Let go of the old handle, then of the old connection, before the new one comes.
+    // Let go of the old handle, then of the old connection, before the new one comes. The
+    // old connection is closed first: a query or model may still hold it, and removing it
+    // alone would leave it open on the server.
     db = QSqlDatabase();
     const QString name = QLatin1String(QSqlDatabase::defaultConnection);
-    if (QSqlDatabase::contains(name))
+    if (QSqlDatabase::contains(name)) {
+        QSqlDatabase::database(name, false).close();
         QSqlDatabase::removeDatabase(name);
+    }
     db = QSqlDatabase::addDatabase(driver, name);
     db.setDatabaseName(dbName);
     db.setHostName(host);
@@ -69,6 +73,16 @@ void PSqlDBAccess::closeDBConnection(QSqlDatabase &db)
     db.close();
 }
 
+void PSqlDBAccess::setExtraConnectOptions(const QString &options)
+{
+    m_extraConnectOptions = options;
+}
+
+QString PSqlDBAccess::extraConnectOptions() const
+{
+    return m_extraConnectOptions;
+}
+
 int PSqlDBAccess::portFromText(const QString &port)
 {
     bool ok = false;
@@ -84,10 +98,13 @@ bool PSqlDBAccess::isMySqlDriver(const QString &driver)
 // Qt's MySQL driver always connects with CLIENT_MULTI_STATEMENTS (and rejects the flag
 // as an option name), so a script of several statements runs in one call. What it
 // lacks is a bound on the wait for an address where nothing answers.
-void PSqlDBAccess::prepareMySqlConnection(QSqlDatabase &db)
+void PSqlDBAccess::prepareMySqlConnection(QSqlDatabase &db) const
 {
     PMySqlCharset::registerDriverCodec();
-    db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(connectTimeoutSeconds));
+    QString options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(connectTimeoutSeconds);
+    if (!m_extraConnectOptions.isEmpty())
+        options += QLatin1Char(';') + m_extraConnectOptions;
+    db.setConnectOptions(options);
 }
 
 // The driver talks utf8mb3 to the server, which refuses four-byte characters.

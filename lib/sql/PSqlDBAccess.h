@@ -33,6 +33,11 @@ public:
                          const QString &password, const QString &port);
     void closeDBConnection(QSqlDatabase &db);
 
+    // Driver connect options that the next openDBConnection adds to its own (the
+    // connect timeout), for example "SSL_CA=/path/ca.pem" for TLS. Empty: none.
+    void setExtraConnectOptions(const QString &options);
+    QString extraConnectOptions() const;
+
     static constexpr int defaultPort = 3306;
     // Seconds to wait for a server before the connection attempt fails.
     static constexpr int connectTimeoutSeconds = 5;
@@ -40,12 +45,13 @@ public:
 private:
     static int portFromText(const QString &port);
     static bool isMySqlDriver(const QString &driver);
-    static void prepareMySqlConnection(QSqlDatabase &db);
+    void prepareMySqlConnection(QSqlDatabase &db) const;
     static void switchToUtf8mb4(QSqlDatabase &db);
 
     // Deleted with its QObject parent too; the guard keeps the destructor from
     // deleting it a second time when the parent went first.
     QPointer<PSqlErrors> sqlErrors;
+    QString m_extraConnectOptions;
 };
 
 #endif // PSQLDBACCESS_H

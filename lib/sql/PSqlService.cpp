@@ -6,6 +6,7 @@
 #include "PSqlScriptReader.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QSqlDatabase>
@@ -13,6 +14,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlTableModel>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QVariant>
 
@@ -100,13 +102,16 @@ int PSqlService::execScriptFromFile(QSqlDatabase &db, const QString &fileName, Q
         errMsg = QObject::tr("Error opening create DB script-file");
         return 1;
     }
-    PSingleton<PDebug>::instance()->writeStrToFile(script, scriptDumpFile());
+    const QString dump = scriptDumpFile();
+    if (!dump.isEmpty() && QDir().mkpath(QFileInfo(dump).path()))
+        PSingleton<PDebug>::instance()->writeStrToFile(script, dump);
     return execOnDatabase(db, script, errMsg);
 }
 
 QString PSqlService::scriptDumpFile()
 {
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("file.sql"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("file.sql"));
 }
 
 // Runs a text of one or more statements in one call. The server stops at the first

@@ -58,7 +58,9 @@ public:
     // Number of rows whose field equals value (pasted as it is); 0 on failure, silently.
     quint64 containAnyRecWithCode(const QString &table, const QString &field, const QString &value);
 
-    // Where execScriptFromFile leaves a copy of the last script it ran.
+    // Where execScriptFromFile leaves a copy of the last script it ran: file.sql in the
+    // user's cache folder, readable by the user only, replaced by the next script. Empty
+    // (no dump) when the user has no cache folder.
     static QString scriptDumpFile();
 
 private:

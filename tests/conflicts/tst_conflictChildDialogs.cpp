@@ -3,6 +3,7 @@
 #include "ConflictFixture.h"
 #include "ModalAnswerer.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dlgAddNewRec.h"
 #include "dlgAddZones.h"
@@ -60,6 +61,7 @@ private slots:
     void zoneKey_data();
     void zoneKey();
     void zoneKeyUsed();
+    void zoneWithoutPartType();
 
 private:
     void showNewId(dlgAddNewRec &dlg, const QString &table);
@@ -278,6 +280,40 @@ void tst_conflictChildDialogs::zoneKeyUsed()
     child<QPushButton>(&dlg, "btnAdd")->click();
     QCOMPARE(added.count(), 1);
     QCOMPARE(added.at(0).at(0).toString(), QStringLiteral("401"));
+}
+
+// An empty part-type list, or one whose part types vanish before "Add": the operator is
+// told there is nothing to add the zone to, and "Add" stays disabled until there is.
+void tst_conflictChildDialogs::zoneWithoutPartType()
+{
+    const QString none = QStringLiteral("There is no part type in the source\nto add the zone to.");
+    dlgAddZones dlg;
+    QSignalSpy added(&dlg, &dlgAddZones::addRecZone);
+    QSignalSpy errors(&dlg, &dlgAddZones::errHasOccured);
+    auto *add = child<QPushButton>(&dlg, "btnAdd");
+
+    // Vanished: listed when shown, gone when "Add" is pressed.
+    showZones(dlg);
+    QVERIFY(add->isEnabled());
+    QCOMPARE(TestDatabase::exec("DELETE FROM " + fx.src + ".dettypes"), QString());
+    add->click();
+    QVERIFY(!add->isEnabled());
+    QVERIFY(child<QLabel>(&dlg, "lbZone")->text().endsWith(none));
+    QCOMPARE(added.count(), 0);
+    QVERIFY(dlg.isVisible());
+
+    // Empty when shown; a part type that appears enables "Add" when it is shown again.
+    dlg.hide();
+    showZones(dlg);
+    QVERIFY(!add->isEnabled());
+    QCOMPARE(TestDatabase::exec("INSERT INTO " + fx.src + ".dettypes VALUES (6, 'T6', 'Type six')"), QString());
+    dlg.hide();
+    showZones(dlg);
+    QVERIFY(add->isEnabled());
+    QVERIFY(child<QLabel>(&dlg, "lbZone")->text().endsWith(QStringLiteral("below you want to add a zone")));
+    add->click();
+    QCOMPARE(added.count(), 1);
+    QCOMPARE(errors.count(), 0);
 }
 
 QTEST_MAIN(tst_conflictChildDialogs)

@@ -6,6 +6,7 @@
 #include "KvtMerger.h"
 #include "ModalAnswerer.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "dlgDiffRecordsCompare.h"

@@ -819,5 +819,5 @@ void tst_KvtMerger::openConnection()
     QVERIFY(!QSqlDatabase::contains(name));
 }
 
-QTEST_MAIN(tst_KvtMerger)
+QTEST_GUILESS_MAIN(tst_KvtMerger)
 #include "tst_kvtmerger.moc"

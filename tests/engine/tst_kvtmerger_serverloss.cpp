@@ -160,5 +160,5 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     TestDatabase::dropDatabase(dest);
 }
 
-QTEST_MAIN(tst_KvtMergerServerLoss)
+QTEST_GUILESS_MAIN(tst_KvtMergerServerLoss)
 #include "tst_kvtmerger_serverloss.moc"

@@ -88,5 +88,5 @@ void tst_KvtSqlName::everyStatementQuotesTheDatabase()
     }
 }
 
-QTEST_MAIN(tst_KvtSqlName)
+QTEST_GUILESS_MAIN(tst_KvtSqlName)
 #include "tst_kvtsqlname.moc"

@@ -438,5 +438,5 @@ void tst_MeasurementCopy::tablesWithoutRecordIndexAreCopied()
              QStringList{"20|1|20|190"});
 }
 
-QTEST_MAIN(tst_MeasurementCopy)
+QTEST_GUILESS_MAIN(tst_MeasurementCopy)
 #include "tst_measurementcopy.moc"

@@ -3,6 +3,8 @@
 //     singlerun_helper <key> check   asks once, reports, ends
 //     singlerun_helper <key> hold    asks once, reports, keeps the marker until its
 //                                    standard input closes, then ends normally
+//     singlerun_helper <name> occupy  makes a bare segment of that name (no PSingleRun),
+//                                    reports result=occupied|failed, holds it like hold
 //
 // The report is one line per item on standard output:
 //     result=alone|running, then for a box shown: title=..., text=..., buttons=<n>
@@ -12,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QSharedMemory>
 
 #include <cstdio>
 #include <iostream>
@@ -25,6 +28,13 @@ void report(const char *item, const QString &value)
     std::fflush(stdout);
 }
 
+void waitForEndOfInput()
+{
+    std::string line;
+    while (std::getline(std::cin, line)) {
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -34,6 +44,13 @@ int main(int argc, char *argv[])
         return 2;
     const QString key = QString::fromLocal8Bit(argv[1]);
     const bool hold = qstrcmp(argv[2], "hold") == 0;
+    if (qstrcmp(argv[2], "occupy") == 0) {
+        QSharedMemory segment(key);
+        report("result", segment.create(PSingleRun::segmentSize) ? QStringLiteral("occupied")
+                                                                 : QStringLiteral("failed"));
+        waitForEndOfInput();
+        return 0;
+    }
 
     int buttons = -1;
     ModalAnswerer answerer;
@@ -56,10 +73,7 @@ int main(int argc, char *argv[])
     }
     report("result", running ? QStringLiteral("running") : QStringLiteral("alone"));
 
-    if (hold) {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-        }
-    }
+    if (hold)
+        waitForEndOfInput();
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,6 +88,7 @@ private slots:
 
     // Both together, as an application uses them.
     void autoRunInTheUsersAutostartFolder();
+    void desktopStartsAProgramWhosePathNeedsQuoting();
 
 private:
     QString m_configHome;
@@ -215,14 +217,19 @@ void tst_AutoRun::commandRoundTrip_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("execLine");
     QTest::newRow("plain") << "\"/usr/bin/kvt\"" << QByteArray("Exec=\"/usr/bin/kvt\"");
-    QTest::newRow("backslashes") << "\"C:\\Program Files\\kvt.exe\""
-                                 << QByteArray("Exec=\"C:\\\\Program Files\\\\kvt.exe\"");
+    // A path in quotes is one Exec argument: '"', '`', '$' and '\\' get a backslash and
+    // '%' is doubled; then the string rules double every backslash.
+    QTest::newRow("backslashes") << R"("C:\Program Files\kvt.exe")"
+                                 << QByteArray(R"(Exec="C:\\\\Program Files\\\\kvt.exe")");
+    QTest::newRow("every reserved character") << R"("/opt/a b/%$`"\kvt")"
+                                              << QByteArray(R"(Exec="/opt/a b/%%\\$\\`\\"\\\\kvt")");
     QTest::newRow("line break") << "\"/a\nb\"" << QByteArray("Exec=\"/a\\nb\"");
     QTest::newRow("tab and return") << "\"/a\tb\rc\"" << QByteArray("Exec=\"/a\\tb\\rc\"");
     QTest::newRow("leading space") << " \"/x\"" << QByteArray("Exec=\\s\"/x\"");
     QTest::newRow("cyrillic") << "\"/home/пользователь/kvt\""
                               << QStringLiteral("Exec=\"/home/пользователь/kvt\"").toUtf8();
-    QTest::newRow("escape-like text") << "\"/a\\sb\"" << QByteArray("Exec=\"/a\\\\sb\"");
+    QTest::newRow("escape-like text") << R"("/a\sb")" << QByteArray(R"(Exec="/a\\\\sb")");
+    QTest::newRow("not one path") << R"("/a" "b")" << QByteArray(R"(Exec="/a\\" \\"b")");
 }
 
 void tst_AutoRun::commandRoundTrip()
@@ -272,6 +279,14 @@ void tst_AutoRun::handWrittenEntries_data()
         << QByteArray("[Desktop Entry]\nExec=\"/x\"\nHidden=true\n") << "";
     QTest::newRow("not hidden")
         << QByteArray("[Desktop Entry]\nExec=\"/x\"\nHidden=false\n") << "\"/x\"";
+    QTest::newRow("quoted by another writer")
+        << QByteArray(R"([Desktop Entry]
+Exec="/opt/100%% \\$ \\\\ sure"
+)") << R"("/opt/100% $ \ sure")";
+    QTest::newRow("field code is no path")
+        << QByteArray("[Desktop Entry]\nExec=\"/x %f\"\n") << "\"/x %f\"";
+    QTest::newRow("unescaped quote inside")
+        << QByteArray("[Desktop Entry]\nExec=\"/x\" \"/y\"\n") << "\"/x\" \"/y\"";
     QTest::newRow("no exec") << QByteArray("[Desktop Entry]\nName=x\n") << "";
     QTest::newRow("empty file") << QByteArray() << "";
 }
@@ -335,6 +350,37 @@ void tst_AutoRun::autoRunInTheUsersAutostartFolder()
     autoRun.setAutoRunState(false);
     QVERIFY(!QFile::exists(entry));
     QCOMPARE(autoRun.isInAutoRun(), false);
+}
+
+// A copy of the helper in a folder whose name holds every character the Exec rules
+// reserve registers itself; a shell, whose double quotes follow the same rules, then
+// starts the program named by the Exec line, as a desktop would.
+void tst_AutoRun::desktopStartsAProgramWhosePathNeedsQuoting()
+{
+    const QString folder = m_dir->filePath(QStringLiteral(R"(a b%$`"\c)"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString program = folder + QStringLiteral("/autorun_helper");
+    QVERIFY(QFile::copy(QStringLiteral(AUTORUN_HELPER), program));
+
+    QProcess registering;
+    registering.start(program, {QStringLiteral("register")});
+    QVERIFY(registering.waitForFinished(60000));
+    QCOMPARE(registering.readAllStandardOutput(), QByteArray("registered=true\n"));
+
+    const QByteArray tail = R"(/a b%%\\$\\`\\"\\\\c/autorun_helper")";
+    QByteArray execLine;
+    for (const QByteArray &line : readAll(m_configHome + QStringLiteral("/autostart/kvtRoundTrip.desktop")).split('\n')) {
+        if (line.startsWith("Exec="))
+            execLine = line;
+    }
+    QCOMPARE(execLine, "Exec=\"" + m_dir->path().toUtf8() + tail);
+
+    QString exec = QString::fromUtf8(execLine.mid(5));
+    exec.replace(QStringLiteral("\\\\"), QStringLiteral("\\")).replace(QStringLiteral("%%"), QStringLiteral("%"));
+    QProcess desktop;
+    desktop.start(QStringLiteral("sh"), {QStringLiteral("-c"), exec + QStringLiteral(" path")});
+    QVERIFY(desktop.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(desktop.readAllStandardOutput()), QStringLiteral("path=") + program + QLatin1Char('\n'));
 }
 
 SERVICES_TEST_MAIN(tst_AutoRun)

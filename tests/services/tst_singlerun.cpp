@@ -10,6 +10,7 @@
 #include <QSharedMemory>
 #include <QTest>
 
+#include <pwd.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <unistd.h>
@@ -23,13 +24,25 @@ const int processTimeoutMs = 60000;
 class Helper
 {
 public:
-    Helper(const QString &key, const char *mode)
+    // As another user (asUser > 0) the helper starts through setpriv, which becomes it.
+    Helper(const QString &key, const char *mode, uid_t asUser = 0)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(QStringLiteral(SINGLERUN_HELPER), {key, QString::fromLatin1(mode)});
+        QStringList arguments{key, QString::fromLatin1(mode)};
+        QString program = QStringLiteral(SINGLERUN_HELPER);
+        if (asUser > 0) {
+            env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
+            env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+            env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            arguments = QStringList{QStringLiteral("--reuid=%1").arg(asUser),
+                                    QStringLiteral("--regid=%1").arg(asUser),
+                                    QStringLiteral("--clear-groups"), program} + arguments;
+            program = QStringLiteral("setpriv");
+        }
+        m_process.setProcessEnvironment(env);
+        m_process.start(program, arguments);
     }
     ~Helper()
     {
@@ -91,11 +104,20 @@ QString uniqueKey(const char *test)
     return key;
 }
 
-// Number of processes attached to the key's segment; -1 when there is no segment.
-int attachedProcesses(const QString &key)
+// The user nobody, whom the two-user cases run their second user as; 0 when the test
+// cannot start a process as another user.
+uid_t otherUser()
+{
+    const passwd *entry = getpwnam("nobody");
+    return geteuid() == 0 && entry && entry->pw_uid != 0 ? entry->pw_uid : 0;
+}
+
+// Number of processes attached to the key's segment of the user (this process's user
+// by default); -1 when there is no segment.
+int attachedProcesses(const QString &key, const QString &userKey = QString())
 {
     QSharedMemory naming;
-    naming.setKey(key);
+    naming.setKey(userKey.isEmpty() ? PSingleRun::userKey(key) : userKey);
     const key_t ipcKey = ftok(QFile::encodeName(naming.nativeKey()).constData(), 'Q');
     if (ipcKey == -1)
         return -1;
@@ -121,6 +143,8 @@ private slots:
     void differentKeysDoNotMeet();
     void secondProcessIsRefusedUntilTheFirstEnds();
     void startAfterAKilledFirstProcessIsAllowed();
+    void twoUsersEachRunOne();
+    void anotherUsersSegmentUnderOurNameIsNoInstance();
     void cleanupTestCase();
 };
 
@@ -239,11 +263,67 @@ void tst_SingleRun::startAfterAKilledFirstProcessIsAllowed()
     QCOMPARE(attachedProcesses(key), -1);
 }
 
+// Root and nobody each hold their marker of the same key; each is protected from a
+// second start of its own, and a killed instance of one never blocks the other.
+void tst_SingleRun::twoUsersEachRunOne()
+{
+    const uid_t nobody = otherUser();
+    if (nobody == 0)
+        QSKIP("needs root to start a second process as the user nobody");
+    const QString key = uniqueKey("twoUsers");
+    Helper mine(key, "hold");
+    QVERIFY2(mine.waitForResult(), qPrintable(mine.errors()));
+    QCOMPARE(mine.item(QStringLiteral("result")), QStringLiteral("alone"));
+
+    Helper theirs(key, "hold", nobody);
+    QVERIFY2(theirs.waitForResult(), qPrintable(theirs.errors()));
+    QCOMPARE(theirs.item(QStringLiteral("result")), QStringLiteral("alone"));
+    QCOMPARE(theirs.item(QStringLiteral("title")), QString());
+    Helper theirSecond(key, "check", nobody);
+    QVERIFY2(theirSecond.waitForResult(), qPrintable(theirSecond.errors()));
+    QCOMPARE(theirSecond.item(QStringLiteral("result")), QStringLiteral("running"));
+    QCOMPARE(theirSecond.item(QStringLiteral("text")), key + QStringLiteral(" is already running."));
+    QVERIFY(theirSecond.finish());
+
+    // Both killed as a crash would; each user starts again, in either order.
+    QVERIFY(mine.killHard());
+    QVERIFY(theirs.killHard());
+    Helper theirRestart(key, "hold", nobody);
+    QVERIFY2(theirRestart.waitForResult(), qPrintable(theirRestart.errors()));
+    QCOMPARE(theirRestart.item(QStringLiteral("result")), QStringLiteral("alone"));
+    Helper myRestart(key, "check");
+    QVERIFY2(myRestart.waitForResult(), qPrintable(myRestart.errors()));
+    QCOMPARE(myRestart.item(QStringLiteral("result")), QStringLiteral("alone"));
+    QVERIFY(myRestart.finish());
+    QVERIFY(theirRestart.finish());
+}
+
+// Another user made a segment under the name of our marker before we started: it is
+// no instance of ours and must not lock us out.
+void tst_SingleRun::anotherUsersSegmentUnderOurNameIsNoInstance()
+{
+    const uid_t nobody = otherUser();
+    if (nobody == 0)
+        QSKIP("needs root to start a second process as the user nobody");
+    const QString key = uniqueKey("squatted");
+    Helper squatter(PSingleRun::userKey(key), "occupy", nobody);
+    QVERIFY2(squatter.waitForResult(), qPrintable(squatter.errors()));
+    QCOMPARE(squatter.item(QStringLiteral("result")), QStringLiteral("occupied"));
+    QCOMPARE(attachedProcesses(key), 1);
+
+    ModalAnswerer answerer;
+    answerer.clickButton(QMessageBox::Ok);
+    PSingleRun singleRun;
+    QCOMPARE(singleRun.isRunningNow(key), false);
+    QCOMPARE(answerer.answered(), 0);
+    QVERIFY(squatter.finish());
+}
+
 // A failed test may leave a killed helper's marker behind; leave the system clean.
 void tst_SingleRun::cleanupTestCase()
 {
     for (const QString &key : qAsConst(usedKeys())) {
-        QSharedMemory leftover(key);
+        QSharedMemory leftover(PSingleRun::userKey(key));
         if (leftover.attach())
             leftover.detach();
     }

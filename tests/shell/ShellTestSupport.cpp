@@ -29,12 +29,12 @@ QList<QLineEdit *> sourceFields(QWidget *window)
     return fields;
 }
 
-void connectPanel(QWidget *window, const QString &password)
+void connectPanel(QWidget *window, const QString &password, const QString &user)
 {
     const TestDatabase::Server server = TestDatabase::server();
     child<QLineEdit>(window, "edHost")->setText(server.host);
     child<QLineEdit>(window, "edPort")->setText(QString::number(server.port));
-    child<QLineEdit>(window, "edUser")->setText(server.user);
+    child<QLineEdit>(window, "edUser")->setText(user.isNull() ? server.user : user);
     child<QLineEdit>(window, "edPassword")->setText(password.isNull() ? server.password : password);
     child<QPushButton>(window, "btnConnect")->click();
 }

@@ -26,8 +26,9 @@ T *child(QWidget *window, const char *name)
 int menuBarHeight(QWidget *window);
 // The source fields in layoutTableSource, top-down.
 QList<QLineEdit *> sourceFields(QWidget *window);
-// Fills host, port, user and password from the test server and clicks Connect.
-void connectPanel(QWidget *window, const QString &password = QString());
+// Fills host, port, user and password from the test server and clicks Connect; a
+// password or user given replaces the server's.
+void connectPanel(QWidget *window, const QString &password = QString(), const QString &user = QString());
 
 // Name of the fixture connection.
 QString fixtureConnection();

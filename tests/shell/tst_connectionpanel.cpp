@@ -2,6 +2,7 @@
 #include "PSqlDBAccess.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "mainwin.h"

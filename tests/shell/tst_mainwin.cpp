@@ -1,5 +1,6 @@
 #include "ShellTestSupport.h"
 #include "WidgetCreation.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "mainwin.h"
 #include "ui_mainwin.h"
@@ -163,6 +164,9 @@ void tst_MainWin::form()
     QVERIFY(!ui.btnMerge->icon().isNull());
     QCOMPARE(ui.btnMerge->maximumHeight(), 35);
 
+    QVERIFY(ui.menubar->actions().contains(ui.menuConnection->menuAction()));
+    QCOMPARE(ui.menuConnection->title(), QStringLiteral("Connection"));
+    QCOMPARE(ui.menuConnection->actions(), QList<QAction *>{ui.actionConnectionSecurity});
     QVERIFY(ui.menubar->actions().contains(ui.menuMerge->menuAction()));
     QCOMPARE(ui.menuMerge->title(), QStringLiteral("Merge"));
     QCOMPARE(ui.menuMerge->actions(), QList<QAction *>({ui.actionPreview, ui.actionMergeReport}));

@@ -1,6 +1,7 @@
 #include "ConflictAnswer.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "global_vars.h"
@@ -587,9 +588,13 @@ void tst_MergeControl::noKeyLeftForNewRecord()
     setFields(window, {src}, dest);
     window.setActionForDiffRecords(adrAddNew);
     ModalAnswerer answerer;
+    answerer.clickButton(QMessageBox::Ok);
     QVERIFY(runMerge(window));
-    QCOMPARE(answerer.answered(), 0);
-    // The next key does not fit the key column's int: nothing is added and the merge stops.
+    // The next key does not fit the key column's int: one error box without a code line,
+    // nothing is added and the merge stops.
+    QCOMPARE(answerer.titles(), QStringList{"Error"});
+    QCOMPARE(answerer.lastText(), QStringLiteral("Table \"results\": no free key is left within the range of the "
+                                                 "column \"ID\". The merge is stopped."));
     QCOMPARE(rows(QStringLiteral("SELECT ID, Name FROM %1.results ORDER BY ID").arg(q(dest))),
              (QStringList{"1|Kept", "2147483647|Last"}));
     QCOMPARE(count(dest, QStringLiteral("humans")), 0);

@@ -1,5 +1,6 @@
 #include "auxFunc.h"
 
+#include "KvtPaths.h"
 #include "PLog.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@ private slots:
     void initTestCase();
     void codecForLocale();
     void fullVersion();
+    void programPaths();
     void createsLogFolderAndWritesBanner();
     void appendsToTheDaysFile();
     void defaultFolderIsTheProgramFolder();
@@ -37,9 +39,10 @@ private:
 void tst_Startup::initTestCase()
 {
     QVERIFY(m_home.isValid());
-    QCoreApplication::setApplicationName(QStringLiteral("kvtMergeDB"));
-    // The fallback log folder (AppDataLocation) lands in this test's own folder.
+    // The per-user folders land in this test's own folder.
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+    KvtPaths::setApplicationNames();
     setCodecForApp();
 }
 
@@ -139,6 +142,16 @@ void tst_Startup::defaultFolderIsTheProgramFolder()
         QDir(folder).removeRecursively();
 }
 
+// With the organisation's name set as well, each per-user folder names the program once.
+void tst_Startup::programPaths()
+{
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("kvtMergeDB"));
+    QCOMPARE(KvtPaths::settingsFile(), m_home.filePath(QStringLiteral("config/kvtMergeDB/kvtMergeDB.conf")));
+    QCOMPARE(KvtPaths::fallbackLogFolder(), m_home.filePath(QStringLiteral("data/kvtMergeDB/log")));
+    QCOMPARE(KvtPaths::journalFile(), m_home.filePath(QStringLiteral("data/kvtMergeDB/journal.sqlite")));
+    QCOMPARE(KvtPaths::logFolder(QStringLiteral("/opt/kvtmerge")), QStringLiteral("/opt/kvtmerge/log"));
+}
+
 void tst_Startup::fallbackWhenProgramFolderUnusable()
 {
     // A FILE named "log" in the program's folder: the log folder cannot be made there
@@ -150,13 +163,12 @@ void tst_Startup::fallbackWhenProgramFolderUnusable()
     }
     setLogger(program.path());
 
-    const QString folder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                               .filePath(QStringLiteral("log"));
-    QVERIFY(folder.startsWith(m_home.path()));
+    const QString folder = m_home.filePath(QStringLiteral("data/kvtMergeDB/log"));
     const QString file = QDir(folder).filePath(logName());
     QCOMPARE(PLogger::instance->destination(), file);
     QVERIFY(PLogger::instance->hasDestination());
     QVERIFY(QFileInfo(program.filePath(QStringLiteral("log"))).isFile());
+    QCOMPARE(KvtPaths::reportsFolder(), QDir(folder).filePath(QStringLiteral("reports")));
 
     startLogInfo();
     QStringList written = lines(file);
@@ -188,5 +200,5 @@ void tst_Startup::neitherFolderUsable()
     startLogInfo();
 }
 
-QTEST_MAIN(tst_Startup)
+QTEST_GUILESS_MAIN(tst_Startup)
 #include "tst_startup.moc"

@@ -5,6 +5,8 @@
 #include "PSqlService.h"
 #include "TestDatabase.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -30,6 +32,7 @@ private slots:
     void databaseListOnDeadConnection();
     void createDB();
     void scriptRunsInOneCall();
+    void scriptDumpIsPrivate();
     void scriptErrorInSecondStatement();
     void scriptFileMissing();
     void containAnyRecWithCode_data();
@@ -53,6 +56,8 @@ private:
 
 void tst_PSqlService::initTestCase()
 {
+    // The script dump goes to the user's cache folder: keep it inside the test's folder.
+    qputenv("XDG_CACHE_HOME", m_dir.filePath("cache").toLocal8Bit());
     if (!TestDatabase::requireServer())
         return;
     m_db = TestDatabase::uniqueName("sqlsvc");
@@ -260,10 +265,38 @@ void tst_PSqlService::scriptRunsInOneCall()
     QCOMPARE(answerer.answered(), 0);
 
     QFile dump(PSqlService::scriptDumpFile());
+    QVERIFY(dump.fileName().startsWith(m_dir.filePath("cache") + "/"));
     QVERIFY(dump.open(QIODevice::ReadOnly));
     QString expected = text;
     expected.replace("\n", "\r\n");
     QCOMPARE(QString::fromLocal8Bit(dump.readAll()), expected + "\r\n");
+}
+
+// The dump is the user's alone, also where an older one was readable by everybody,
+// and the next script replaces it.
+void tst_PSqlService::scriptDumpIsPrivate()
+{
+    const QString path = PSqlService::scriptDumpFile();
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write("an older, longer dump that everybody could read");
+    old.close();
+    QVERIFY(old.setPermissions(old.permissions() | QFile::ReadOther | QFile::ReadGroup));
+
+    PSqlService service;
+    ModalAnswerer answerer;
+    answerer.clickButton(QMessageBox::Ok);
+    QString errMsg;
+    for (const QString &statement : {QString("DO 1;"), QString("DO 2;")}) {
+        service.execScriptFromFile(m_conn, writeScript(statement), errMsg);
+        QFile dump(path);
+        QCOMPARE(dump.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(dump.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(dump.readAll()), statement + "\r\n\r\n");
+    }
+    QCOMPARE(answerer.answered(), 0);
 }
 
 // The server stops at the failing statement; its error must not get lost behind the

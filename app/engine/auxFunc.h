@@ -3,11 +3,13 @@
 
 #include <QString>
 
-// Start-up helpers of the merge program.
+// Start-up of the merge program, the steps a run with a window and one without share.
+// Needs a QCoreApplication (or QApplication); shows nothing.
 
-// Registers the compiled-in resource bundle (":/pic/..." icons) of the static library
-// kvtmerge_gui. Call once before the first window; safe to call again.
-void initAppResources();
+// Steps 2 to 6 of the start-up, in this order: the application's and organisation's
+// name (KvtPaths::setApplicationNames), the codec, the log file, the banner and the
+// interface language.
+void initApplication();
 
 // Makes Windows-1251 ("CP1251") the codec for the locale (Qt 5 has no codec for tr()
 // or for C strings; those are UTF-8).
@@ -15,9 +17,9 @@ void setCodecForApp();
 
 // Prepares the logger: file "log/log_<application>_<date>.txt" below the program's
 // folder, level trace. When that folder cannot be used (for instance the program is
-// installed where the user may not write) the log goes to the per-user application data
-// folder instead (QStandardPaths::AppDataLocation + "/log"), with a warn line naming the
-// unusable folder; if neither works the logger writes to standard error.
+// installed where the user may not write) the log goes to the per-user folder instead
+// (KvtPaths::fallbackLogFolder), with a warn line naming the unusable folder; if neither
+// works the logger writes to standard error.
 void setLogger();
 // The same with an explicit base folder instead of the program's folder.
 void setLogger(const QString &baseFolder);

@@ -1,6 +1,7 @@
 #include "auxFunc.h"
 
 #include "CONST.h"
+#include "KvtPaths.h"
 #include "PLog.h"
 #include "PSingleton.h"
 #include "PTranslationLanguage.h"
@@ -12,22 +13,15 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QObject>
-#include <QStandardPaths>
 #include <QTextCodec>
 
-// Q_INIT_RESOURCE must be used outside any namespace.
-static void registerKvtResources()
+void initApplication()
 {
-    Q_INIT_RESOURCE(kvtmerge);
-}
-
-void initAppResources()
-{
-    static bool done = false;
-    if (done)
-        return;
-    registerKvtResources();
-    done = true;
+    KvtPaths::setApplicationNames();
+    setCodecForApp();
+    setLogger();
+    startLogInfo();
+    setApplicationLocale();
 }
 
 void setCodecForApp()
@@ -60,16 +54,13 @@ void setLogger(const QString &baseFolder)
 {
     PLogger *logger = PLogger::ensureInstance();
     const QString fileName = logger->generateLogFileName();
-    const QString primary = QDir(baseFolder).filePath(QStringLiteral("log"));
+    const QString primary = KvtPaths::logFolder(baseFolder);
 
     bool opened = openLogIn(logger, primary, fileName);
     QString fallback;
     if (!opened) {
-        fallback = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        if (!fallback.isEmpty()) {
-            fallback = QDir(fallback).filePath(QStringLiteral("log"));
-            opened = openLogIn(logger, fallback, fileName);
-        }
+        fallback = KvtPaths::fallbackLogFolder();
+        opened = openLogIn(logger, fallback, fileName);
     }
     logger->setLoggingLevel(PLogger::TraceLevel);
 
@@ -132,7 +123,7 @@ void recordTranslations(PTranslationLanguage *loader, const QString &folder)
 
 void setApplicationLocale()
 {
-    const QString folder = QCoreApplication::applicationDirPath() + translationDir;
+    const QString folder = KvtPaths::translationsFolder(QCoreApplication::applicationDirPath());
     PTranslationLanguage *loader = PSingleton<PTranslationLanguage>::instance();
     loader->setAppName(QCoreApplication::applicationName());
     loader->setTranslationsFolder(folder);
