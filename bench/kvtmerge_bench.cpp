@@ -8,14 +8,17 @@
 // one INSERT ... SELECT ... WHERE NOT EXISTS (... <=> ...) per table. Then the same merge
 // again into the now full destinations. Prints rows per second per table and way, the
 // ratios, the peak resident memory (VmHWM) of each worker run, and whether the per-row and
-// the set-based destinations are identical (CHECKSUM TABLE, IDs included).
+// the set-based destinations hold the same rows in the same order (the IDs are the
+// destination's to give and may differ).
 //
 //   kvtmerge_bench [--defects N] [--graphics N] [--graphic-bytes N] [--refs N]
 //                  [--preloaded PCT] [--chunk-rows N] [--chunk-bytes N] [--no-per-row]
-//                  [--env FILE] [--keep]
+//                  [--cluster] [--env FILE] [--keep]
 //
-// Without --env the benchmark starts a private server of its own (scripts/mariadb-server.sh)
-// in a temporary folder and stops it at the end.
+// Without --env the benchmark starts a private server of its own (scripts/mariadb-server.sh),
+// or with --cluster a private three-node Galera cluster (scripts/galera-cluster.sh), in a
+// temporary folder and stops it at the end; the merge then goes through node 1. --env
+// names the env file of a running server (or, with --cluster, of a running cluster).
 
 #include "KvtMerger.h"
 #include "MergePreview.h"
@@ -55,6 +58,7 @@ struct Options {
     int chunkRows = KvtMerger::defaultChunkRows;
     qint64 chunkBytes = KvtMerger::defaultChunkBytes;
     bool perRow = true;
+    bool cluster = false;
     QString envFile;
     bool keep = false;
 };
@@ -93,21 +97,23 @@ qlonglong scalar(const QString &statement)
     return query.value(0).toLongLong();
 }
 
-QString scriptPath()
+QString scriptPath(bool cluster)
 {
-    return QStringLiteral(KVT_SOURCE_DIR "/scripts/mariadb-server.sh");
+    return cluster ? QStringLiteral(KVT_SOURCE_DIR "/scripts/galera-cluster.sh")
+                   : QStringLiteral(KVT_SOURCE_DIR "/scripts/mariadb-server.sh");
 }
 
-QString runServerScript(const QString &command, const QString &dir)
+QString runServerScript(bool cluster, const QString &command, const QString &dir)
 {
     QProcess process;
-    process.start(QStringLiteral("bash"), {scriptPath(), command, dir});
-    if (!process.waitForFinished(120000) || process.exitCode() != 0)
-        fail(QStringLiteral("mariadb-server.sh %1 failed: %2")
-                 .arg(command, QString::fromLocal8Bit(process.readAllStandardError())));
+    process.start(QStringLiteral("bash"), {scriptPath(cluster), command, dir});
+    if (!process.waitForFinished(300000) || process.exitCode() != 0)
+        fail(QStringLiteral("%1 %2 failed: %3")
+                 .arg(scriptPath(cluster), command, QString::fromLocal8Bit(process.readAllStandardError())));
     return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
 }
 
+// The server of a server's env file, or node 1 of a cluster's.
 Server readEnvFile(const QString &path)
 {
     QFile file(path);
@@ -131,7 +137,15 @@ Server readEnvFile(const QString &path)
             server.user = value;
         else if (name == QLatin1String("KVT_TEST_DB_PASSWORD"))
             server.password = value;
+        else if (name == QLatin1String("KVT_CLUSTER_NODE1_PORT"))
+            server.port = value.toInt();
+        else if (name == QLatin1String("KVT_CLUSTER_USER"))
+            server.user = value;
+        else if (name == QLatin1String("KVT_CLUSTER_PASSWORD"))
+            server.password = value;
     }
+    if (server.host.isEmpty())
+        server.host = QStringLiteral("127.0.0.1");
     return server;
 }
 
@@ -410,12 +424,20 @@ QVector<qlonglong> rowCounts(const QString &db)
     return counts;
 }
 
-qlonglong checksum(const QString &db, const QString &table)
+// Rows, and a checksum of their contents and their order (all columns but the ID, the
+// rows numbered in ID order).
+QString contents(const QString &db, const QString &table)
 {
+    const BaselineSql sql = baselineSqlOf(table);
+    QStringList values{QStringLiteral("ROW_NUMBER() OVER (ORDER BY ID)")};
+    for (const QString &column : sql.inserted)
+        values << QStringLiteral("COALESCE(HEX(`%1`), 'NULL')").arg(column);
     QSqlQuery query;
-    if (!query.exec(QStringLiteral("CHECKSUM TABLE %1.%2").arg(db, table)) || !query.next())
+    if (!query.exec(QStringLiteral("SELECT COUNT(*), SUM(c) FROM (SELECT CRC32(CONCAT_WS('|', %1)) c FROM %2.%3) x")
+                        .arg(values.join(QStringLiteral(", ")), db, table))
+        || !query.next())
         fail(query.lastError().text());
-    return query.value(1).toLongLong();
+    return query.value(0).toString() + QLatin1Char('/') + query.value(1).toString();
 }
 
 QString rate(qlonglong rows, double seconds)
@@ -506,9 +528,10 @@ Options parseOptions(const QCoreApplication &app)
     const QCommandLineOption chunkBytes("chunk-bytes", "Signal bytes of one set-based chunk.", "N",
                                         QString::number(KvtMerger::defaultChunkBytes));
     const QCommandLineOption noPerRow("no-per-row", "Leave out the per-row worker run.");
+    const QCommandLineOption cluster("cluster", "Merge into a three-node Galera cluster, through node 1.");
     const QCommandLineOption env("env", "Use the server of this env file instead of a private one.", "FILE");
     const QCommandLineOption keep("keep", "Keep the benchmark databases.");
-    parser.addOptions({defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, env, keep});
+    parser.addOptions({defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, cluster, env, keep});
     parser.process(app);
     Options o;
     o.defects = parser.value(defects).toInt();
@@ -519,6 +542,7 @@ Options parseOptions(const QCoreApplication &app)
     o.chunkRows = qMax(1, parser.value(chunkRows).toInt());
     o.chunkBytes = qMax<qint64>(1, parser.value(chunkBytes).toLongLong());
     o.perRow = !parser.isSet(noPerRow);
+    o.cluster = parser.isSet(cluster);
     o.envFile = parser.value(env);
     o.keep = parser.isSet(keep);
     return o;
@@ -535,7 +559,8 @@ int main(int argc, char *argv[])
 
     QTemporaryDir serverDir;
     const bool ownServer = o.envFile.isEmpty();
-    const QString envFile = ownServer ? runServerScript(QStringLiteral("start"), serverDir.path()) : o.envFile;
+    const QString envFile = ownServer ? runServerScript(o.cluster, QStringLiteral("start"), serverDir.path())
+                                      : o.envFile;
     openDefaultConnection(readEnvFile(envFile));
 
     QElapsedTimer setup;
@@ -543,7 +568,7 @@ int main(int argc, char *argv[])
     fillSource(o);
     for (const QString &db : {perRowDb, fastDb, baselineDb})
         preloadDestination(db, o.preloadedPct);
-    out() << "source: " << o.defects << " defects, " << o.graphics << " graphics of "
+    out() << (o.cluster ? "three-node Galera cluster, through node 1; " : "") << "source: " << o.defects << " defects, " << o.graphics << " graphics of "
           << o.graphicBytes << " bytes, " << o.refs << " keys per reference table; "
           << o.preloadedPct << "% already in the destination; chunks of " << o.chunkRows
           << " rows / " << o.chunkBytes << " signal bytes (set up in " << setup.elapsed() / 1000.0
@@ -558,9 +583,9 @@ int main(int argc, char *argv[])
     if (o.perRow) {
         bool same = true;
         for (const QString &table : {QStringLiteral("defects"), QStringLiteral("graphics")})
-            same = same && checksum(perRowDb, table) == checksum(fastDb, table);
-        out() << Qt::endl << "per-row and set-based destinations identical (CHECKSUM TABLE of defects "
-              << "and graphics, IDs included): " << (same ? "yes" : "NO") << Qt::endl;
+            same = same && contents(perRowDb, table) == contents(fastDb, table);
+        out() << Qt::endl << "per-row and set-based destinations hold the same defects and graphics "
+              << "in the same ID order: " << (same ? "yes" : "NO") << Qt::endl;
     }
 
     if (!o.keep)
@@ -568,6 +593,6 @@ int main(int argc, char *argv[])
             exec(QStringLiteral("DROP DATABASE IF EXISTS ") + db);
     QSqlDatabase::database().close();
     if (ownServer)
-        runServerScript(QStringLiteral("stop"), serverDir.path());
+        runServerScript(o.cluster, QStringLiteral("stop"), serverDir.path());
     return 0;
 }

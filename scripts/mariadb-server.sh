@@ -57,6 +57,33 @@ sql() {
     mariadb --no-defaults --protocol=socket -S "$run/mysqld.sock" -uroot "$@"
 }
 
+# Prints the lines of log $1 that say why something failed: its [ERROR] lines when it has
+# any, otherwise its last lines.
+log_cause() {
+    if [ ! -s "$1" ]; then
+        echo "  (no log written: $1)" >&2
+    elif grep -q '\[ERROR\]' "$1"; then
+        grep '\[ERROR\]' "$1" | tail -15 | sed 's/^/  /' >&2
+    else
+        tail -15 "$1" | sed 's/^/  /' >&2
+    fi
+}
+
+# Creates the system tables in $data. The accounts are made by address: --skip-name-resolve.
+# On a machine whose host name (and "localhost") does not resolve, the tool still stops
+# at its own look-up check unless --force is given too, which skips only that check.
+initialise() {
+    mkdir -p "$data"
+    if ! mariadb-install-db --no-defaults --datadir="$data" --user=root \
+            --auth-root-authentication-method=normal --skip-name-resolve --force \
+            >"$run/install.log" 2>&1; then
+        echo "initialising the data folder $data failed; mariadb-install-db says:" >&2
+        log_cause "$run/install.log"
+        rm -rf "$data"
+        exit 1
+    fi
+}
+
 # ---- TLS ---------------------------------------------------------------------------
 tls="$dir/tls"
 tls_args=()
@@ -122,24 +149,36 @@ start() {
     mkdir -p "$run"
     local fresh=0
     if [ ! -d "$data/mysql" ]; then
-        mkdir -p "$data"
-        mariadb-install-db --no-defaults --datadir="$data" --user=root \
-            --auth-root-authentication-method=normal >"$run/install.log" 2>&1
+        initialise
         fresh=1
     fi
     tls_prepare
     local port; port=$(free_port)
-    "$(server_bin)" --no-defaults --datadir="$data" --socket="$run/mysqld.sock" \
+    local bin; bin=$(server_bin)
+    rm -f "$run/mysqld.err"
+    # --skip-name-resolve: the accounts are by address, and a host name that does not
+    # resolve must not slow down or refuse a connection.
+    "$bin" --no-defaults --datadir="$data" --socket="$run/mysqld.sock" \
         --pid-file="$run/mysqld.pid" --port="$port" --bind-address=127.0.0.1 --user=root \
+        --skip-name-resolve \
         --skip-log-bin --innodb-buffer-pool-size=256M --log-error="$run/mysqld.err" \
         --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
         --max-allowed-packet=256M "${tls_args[@]}" >/dev/null 2>&1 </dev/null &
-    local i
+    local server_pid=$! i
     for i in $(seq 1 300); do
         if [ -S "$run/mysqld.sock" ] && sql -e "SELECT 1" >/dev/null 2>&1; then break; fi
+        kill -0 "$server_pid" 2>/dev/null || break
         sleep 0.1
     done
-    sql -e "SELECT 1" >/dev/null 2>&1 || { echo "server did not start:" >&2; tail -20 "$run/mysqld.err" >&2; exit 1; }
+    if ! sql -e "SELECT 1" >/dev/null 2>&1; then
+        if kill -0 "$server_pid" 2>/dev/null; then
+            echo "the server in $dir did not answer within 30 s; its log says:" >&2
+        else
+            echo "the server in $dir did not start (port $port); its log says:" >&2
+        fi
+        log_cause "$run/mysqld.err"
+        exit 1
+    fi
     if [ "$fresh" = 1 ]; then
         sql <<SQL
 DELETE FROM mysql.global_priv WHERE User='';

@@ -87,6 +87,17 @@
     </message>
 </context>
 <context>
+    <name>KvtServerVersion</name>
+    <message>
+        <source>The server reports no version number: &quot;%1&quot;</source>
+        <translation>Сервер не сообщает номер версии: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>The server is %1, which is too old: the merge needs MySQL 5.5.3 or MariaDB 5.5 or later.</source>
+        <translation>Сервер %1 слишком старый: для слияния нужен MySQL 5.5.3 или MariaDB 5.5 либо новее.</translation>
+    </message>
+</context>
+<context>
     <name>MainWin</name>
     <message>
         <source>KVT Merge Tool</source>

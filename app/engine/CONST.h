@@ -9,7 +9,7 @@ extern const QString SQLDRIVER;
 extern const QString translationDir;
 extern const QString langPrefixENGLISH;
 extern const QString langPrefixRUSSIAN;
-// Window icon file, relative to the working directory.
+// Window icon file, relative to the working directory or else to the program's folder.
 extern const char *const iconAppPath;
 
 // Tables of a KVT database.

@@ -29,11 +29,21 @@ QString KvtChunkSql::tableColumns()
                           "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table");
 }
 
-QString KvtChunkSql::idCounter()
+QString KvtChunkSql::idGenerated()
 {
-    return QStringLiteral("SELECT AUTO_INCREMENT, @@auto_increment_increment "
-                          "FROM information_schema.TABLES "
-                          "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table");
+    return QStringLiteral("SELECT EXTRA FROM information_schema.COLUMNS "
+                          "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table AND COLUMN_NAME = 'ID'");
+}
+
+bool KvtChunkSql::isFixedSizeType(const QString &dataType)
+{
+    static const QStringList types{
+        QStringLiteral("tinyint"), QStringLiteral("smallint"), QStringLiteral("mediumint"),
+        QStringLiteral("int"),     QStringLiteral("bigint"),   QStringLiteral("decimal"),
+        QStringLiteral("double"),  QStringLiteral("float"),    QStringLiteral("date"),
+        QStringLiteral("time"),    QStringLiteral("datetime"), QStringLiteral("timestamp"),
+        QStringLiteral("year")};
+    return types.contains(dataType.toLower());
 }
 
 QString KvtChunkSql::indexColumns()
@@ -80,10 +90,20 @@ QString KvtChunkSql::signalSample() const
         .arg(PSqlIdentifier::quote(signalColumn), m_source);
 }
 
-QString KvtChunkSql::copyChunk() const
+QString KvtChunkSql::rowsToCopy() const
 {
-    QStringList columns{QStringLiteral("ID")};
-    QStringList values{QStringLiteral(":nextId + ROW_NUMBER() OVER (ORDER BY s.ID) - 1")};
+    const bool window = m_earlierDuplicates == EarlierDuplicates::Window;
+    const QString rows = window ? QStringLiteral("(") + numberedChunk() + QStringLiteral(") s WHERE s.kvt_nth = 1")
+                                : m_source + QStringLiteral(" s WHERE s.ID >= :from AND s.ID <= :to AND NOT EXISTS (")
+                                      + earlierDuplicateProbe() + QLatin1Char(')');
+    return QStringLiteral("SELECT s.ID FROM ") + rows + QStringLiteral(" AND NOT EXISTS (")
+           + destinationProbe() + QStringLiteral(") ORDER BY s.ID");
+}
+
+QString KvtChunkSql::copyRows(const QStringList &ids) const
+{
+    QStringList columns;
+    QStringList values;
     for (const QString &name : m_table.copiedColumns()) {
         columns << PSqlIdentifier::quote(name);
         values << sourceValue(QStringLiteral("s"), name);
@@ -91,9 +111,25 @@ QString KvtChunkSql::copyChunk() const
     return QStringLiteral("INSERT INTO ") + m_destination + QStringLiteral(" (")
            + columns.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ")
            + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + m_source
-           + QStringLiteral(" s WHERE s.ID >= :from AND s.ID <= :to AND NOT EXISTS (")
-           + destinationProbe() + QStringLiteral(") AND NOT EXISTS (") + earlierDuplicateProbe()
+           + QStringLiteral(" s WHERE s.ID IN (") + ids.join(QLatin1Char(','))
            + QStringLiteral(") ORDER BY s.ID");
+}
+
+// The rows of the chunk, each numbered among the equal ones by ID (kvt_nth). A column
+// the source lacks is NULL in every row, so it takes no part.
+QString KvtChunkSql::numberedChunk() const
+{
+    QStringList partition;
+    for (const QString &name : m_table.comparedColumns())
+        if (m_sourceColumns.contains(name.toLower()))
+            partition << column(QStringLiteral("w"), name);
+    const QString partitionBy = partition.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral("PARTITION BY ") + partition.join(QStringLiteral(", "))
+                                          + QLatin1Char(' ');
+    return QStringLiteral("SELECT w.*, ROW_NUMBER() OVER (") + partitionBy
+           + QStringLiteral("ORDER BY w.ID) AS kvt_nth FROM ") + m_source
+           + QStringLiteral(" w WHERE w.ID >= :from AND w.ID <= :to");
 }
 
 // The value of a source column, NULL when the source lacks it.

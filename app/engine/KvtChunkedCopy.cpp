@@ -4,28 +4,30 @@
 
 KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
                                const QString &source, const QString &destination,
-                               const QStringList &sourceColumns)
+                               const QStringList &sourceColumns,
+                               KvtChunkSql::EarlierDuplicates earlierDuplicates)
     : m_db(db)
     , m_table(table)
     , m_source(source)
     , m_sql(table, source, destination, sourceColumns)
     , m_destination(destination)
     , m_tableName(table.tableName())
-    , m_counter(db, KvtChunkSql::idCounter())
+    , m_idGenerated(db, KvtChunkSql::idGenerated())
     , m_firstId(db, m_sql.firstId())
     , m_idAfter(db, m_sql.idAfter())
     , m_chunkEnd(db, m_sql.chunkEnd())
     , m_signalSample(db, m_sql.signalSample())
     , m_probeIndex(db)
 {
+    m_sql.setEarlierDuplicates(earlierDuplicates);
 }
 
 KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes)
 {
-    bool counting = false;
-    if (!readNextId(counting))
+    bool generated = false;
+    if (!readIdGenerated(generated))
         return OpenResult::Failed;
-    if (!counting)
+    if (!generated)
         return OpenResult::NotUsable;
     if (!sizeChunks(chunkRows, chunkBytes) || !prepareCopy())
         return OpenResult::Failed;
@@ -38,14 +40,8 @@ bool KvtChunkedCopy::copyNext(int &rows)
     m_copied = 0;
     if (!findChunkEnd(rows, to))
         return false;
-    if (!run(*m_copy, {{QStringLiteral(":from"), m_from},
-                       {QStringLiteral(":to"), to},
-                       {QStringLiteral(":nextId"), m_nextId}}))
+    if (!copyRows(to))
         return false;
-    // Explicit IDs move the destination's counter past the last of them, as single
-    // inserts would have.
-    m_copied = qMax(0, m_copy->query().numRowsAffected());
-    m_nextId += qulonglong(m_copied);
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
 }
 
@@ -60,8 +56,29 @@ bool KvtChunkedCopy::prepareCopy()
         return false;
     }
     m_sql.setProbeIndexes(destinationIndex, sourceIndex);
-    m_copy.reset(new KvtPreparedQuery(m_db, m_sql.copyChunk()));
+    m_rowsToCopy.reset(new KvtPreparedQuery(m_db, m_sql.rowsToCopy()));
     return true;
+}
+
+// The IDs of the chunk's rows to copy, then the rows.
+bool KvtChunkedCopy::copyRows(const QVariant &to)
+{
+    if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
+        return false;
+    QStringList ids;
+    QSqlQuery &rows = m_rowsToCopy->query();
+    while (rows.next())
+        ids << QString::number(rows.value(0).toLongLong());
+    rows.finish();
+    if (ids.isEmpty())
+        return true;
+    m_insert.reset(new QSqlQuery(m_db));
+    if (m_insert->exec(m_sql.copyRows(ids))) {
+        m_copied = int(ids.size());
+        return true;
+    }
+    m_failed = m_insert.get();
+    return false;
 }
 
 bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values)
@@ -72,16 +89,16 @@ bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindin
     return false;
 }
 
-// The destination's counter: the ID its next insert would generate. Without one, or with
-// a step other than 1, copies could not get the IDs single inserts get.
-bool KvtChunkedCopy::readNextId(bool &counting)
+// Copies get their IDs from the destination, as single inserts do; a destination whose ID
+// is not generated cannot take them.
+bool KvtChunkedCopy::readIdGenerated(bool &generated)
 {
-    if (!run(m_counter, {{QStringLiteral(":schema"), m_destination},
-                         {QStringLiteral(":table"), m_tableName}}))
+    if (!run(m_idGenerated, {{QStringLiteral(":schema"), m_destination},
+                             {QStringLiteral(":table"), m_tableName}}))
         return false;
-    QSqlQuery &query = m_counter.query();
-    counting = query.next() && !query.value(0).isNull() && query.value(1).toInt() == 1;
-    m_nextId = counting ? query.value(0).toULongLong() : 0;
+    QSqlQuery &query = m_idGenerated.query();
+    generated = query.next()
+                && query.value(0).toString().contains(QLatin1String("auto_increment"), Qt::CaseInsensitive);
     query.finish();
     return true;
 }

@@ -14,8 +14,8 @@
 
 // Copies a measurement table from a source database into the destination on the server,
 // chunk by chunk in source ID order (statements in KvtChunkSql). No row passes through
-// the client. Each chunk is one statement: it is copied whole or, on failure, not at all;
-// earlier chunks stay. The probes for equal rows are held to the index that serves them
+// the client, only the IDs of one chunk's rows to copy. Each chunk is inserted by one
+// statement: it is copied whole or, on failure, not at all; earlier chunks stay. The probes for equal rows are held to the index that serves them
 // best (KvtProbeIndex) in the destination and the source.
 //
 //     KvtChunkedCopy copy(db, KvtTableSql::forTable(tnDefects, dest), source, dest, columns);
@@ -26,13 +26,14 @@ class KvtChunkedCopy
 public:
     enum class OpenResult {
         Ready,     // chunks can be copied
-        NotUsable, // the destination has no counter that generates IDs one by one
+        NotUsable, // the destination does not generate the IDs
         Failed     // a statement failed; failedQuery() holds the error
     };
 
     // sourceColumns: the source table's columns; its ID must be usable (KvtSourceKey).
     KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table, const QString &source,
-                   const QString &destination, const QStringList &sourceColumns);
+                   const QString &destination, const QStringList &sourceColumns,
+                   KvtChunkSql::EarlierDuplicates earlierDuplicates = KvtChunkSql::EarlierDuplicates::Probe);
 
     // A chunk holds at most chunkRows rows and, for a table with signals, about
     // chunkBytes of them (at least one row), judged by the first rows of the source.
@@ -48,11 +49,12 @@ public:
 
 private:
     bool run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values = {});
-    bool readNextId(bool &counting);
+    bool readIdGenerated(bool &generated);
     bool sizeChunks(int chunkRows, qint64 chunkBytes);
     bool findChunkEnd(int &rows, QVariant &to);
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
     bool prepareCopy();
+    bool copyRows(const QVariant &to);
 
     QSqlDatabase m_db;
     KvtTableSql m_table;
@@ -60,16 +62,16 @@ private:
     KvtChunkSql m_sql;
     QString m_destination;
     QString m_tableName;
-    KvtPreparedQuery m_counter;
+    KvtPreparedQuery m_idGenerated;
     KvtPreparedQuery m_firstId;
     KvtPreparedQuery m_idAfter;
     KvtPreparedQuery m_chunkEnd;
     KvtPreparedQuery m_signalSample;
     KvtProbeIndex m_probeIndex;
-    std::unique_ptr<KvtPreparedQuery> m_copy; // made by open(), with the probes' indexes
+    std::unique_ptr<KvtPreparedQuery> m_rowsToCopy; // made by open(), with the probes' indexes
+    std::unique_ptr<QSqlQuery> m_insert;              // the last chunk's INSERT
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
-    qulonglong m_nextId = 0; // the ID the next copied row gets
     int m_chunkRows = 1;
     int m_copied = 0;
 };

@@ -1,5 +1,6 @@
 #include "KvtConnection.h"
 
+#include "KvtServerVersion.h"
 #include "PMySqlCharset.h"
 
 namespace {
@@ -40,6 +41,17 @@ KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QStr
     if (!ConnectionSecurity::isEncryptedAsAsked(db, &notEncrypted)) {
         db.close();
         return KvtSqlStatus::failure(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
+    }
+    // A server too old for the merge is refused here, before anything is read from it.
+    KvtServerVersion version;
+    QString versionError;
+    if (mySql && !KvtServerVersion::read(db, version, versionError)) {
+        db.close();
+        return KvtSqlStatus::failure(versionError);
+    }
+    if (mySql && !version.isSupported()) {
+        db.close();
+        return KvtSqlStatus::failure(version.tooOldMessage());
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "ConnectionSecurity.h"
 #include "KvtChunkedCopy.h"
 #include "KvtSourceKey.h"
+#include "KvtServerVersion.h"
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
@@ -73,6 +74,14 @@ void KvtMerger::setChunkSize(int rows, qint64 bytes)
     m_chunkBytes = qMax<qint64>(1, bytes);
 }
 
+QString KvtMerger::copyVariantName() const
+{
+    if (m_measurementCopy == MeasurementCopy::PerRow)
+        return QStringLiteral("per row");
+    return m_copyVariant == CopyVariant::WindowFunctions ? QStringLiteral("set-based, window functions")
+                                                         : QStringLiteral("set-based, earlier-row probe");
+}
+
 void KvtMerger::setStopFlag(bool param)
 {
     m_stopFlag = param;
@@ -117,15 +126,13 @@ void KvtMerger::run()
 {
     int errCode = stepOk;
     m_report = MergeReport(currentDestinationDB, dbList);
-    m_report.setCopyVariant(m_measurementCopy == MeasurementCopy::SetBased
-                                ? QStringLiteral("set_based")
-                                : QStringLiteral("per_row"));
     // The destination's own name and repeated names are skipped without a signal.
     const QVector<int> sources = MergeReport::mergedSources(currentDestinationDB, dbList);
     for (const int position : sources)
         mergedDBs.insert(dbList.at(position), dbList.at(position));
     if (!sources.isEmpty()) {
-        if (openConnection()) {
+        if (openConnection() && checkServer()) {
+            m_report.setCopyVariant(reportedCopyVariant());
             for (const int position : sources)
                 if (m_stopFlag || !mergeDatabase(position, errCode))
                     break;
@@ -133,6 +140,15 @@ void KvtMerger::run()
         closeConnection();
     }
     m_report.finish(endStatus());
+}
+
+// The copy variant as the report names it.
+QString KvtMerger::reportedCopyVariant() const
+{
+    if (m_measurementCopy == MeasurementCopy::PerRow)
+        return QStringLiteral("per_row");
+    return m_copyVariant == CopyVariant::WindowFunctions ? QStringLiteral("set_based_window_functions")
+                                                         : QStringLiteral("set_based_earlier_row_probe");
 }
 
 // Failed after an error, stopped when a merged table did not run to its end.
@@ -189,6 +205,29 @@ bool KvtMerger::openConnection()
     return true;
 }
 
+// Refuses a server that is too old and chooses the copy variant it supports.
+bool KvtMerger::checkServer()
+{
+    KvtServerVersion version;
+    QString error;
+    if (!KvtServerVersion::read(m_db, version, error)) {
+        reportError(error, QStringLiteral("0"));
+        return false;
+    }
+    PLOG_INFO << "server: " << version.describe();
+    if (!version.isSupported()) {
+        reportError(version.tooOldMessage(), QStringLiteral("0"));
+        return false;
+    }
+    if (m_copyVariant == CopyVariant::WindowFunctions && !version.hasWindowFunctions()) {
+        m_copyVariant = CopyVariant::EarlierRowProbe;
+        PLOG_INFO << version.describe() << " has no window functions: equal rows within a chunk "
+                  << "are found by a probe for an earlier row";
+    }
+    emit sendCopyVariant(copyVariantName());
+    return true;
+}
+
 void KvtMerger::closeConnection()
 {
     m_statements.reset();
@@ -227,6 +266,15 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     counts.rows = countRecSourceTable(sql.tableName(), errCode);
     if (errCode != stepOk)
         return;
+    m_sourceKey.reset(new KvtSourceKey(m_db));
+    if (!m_sourceKey->read(currentSourceDB, sql.tableName())) {
+        getSqlErr(m_sourceKey->failedQuery());
+        errCode = stepSourceError;
+        return;
+    }
+    if (m_sourceKey->pageColumn().isEmpty())
+        PLOG_INFO << "table " << currentSourceDB << "." << sql.tableName()
+                  << " has no integer key without ties: it is read whole";
     m_statements.reset(new KvtTableStatements(m_db, sql));
     switch (param) {
     case tnDefectRef: queryFromSourceTableDefectRef(errCode); break;
@@ -240,39 +288,39 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     case tnZones: queryFromSourceTableZones(errCode); break;
     }
     m_statements.reset();
+    m_sourceKey.reset();
     if (errCode == stepOk)
         counts.status = MergeReport::TableStatus::Done;
 }
 
 // Both ways read the source in ID order when its ID allows it, so that they keep the same
-// one of several equal rows and number the copies alike.
+// one of several equal rows and insert the copies in the same order.
 void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
 {
     const KvtTableSql &sql = m_statements->sql();
-    KvtSourceKey key(m_db);
-    if (!key.read(currentSourceDB, sql.tableName())) {
-        getSqlErr(key.failedQuery());
-        errCode = stepSourceError;
+    if (m_measurementCopy == MeasurementCopy::SetBased && m_sourceKey->usable()
+        && copyOnServer(sql, *m_sourceKey, errCode))
         return;
-    }
-    if (m_measurementCopy == MeasurementCopy::SetBased && key.usable()
-        && copyOnServer(sql, key.columns(), errCode))
-        return;
-    m_sourceOrder = key.usable() ? QStringLiteral("ID") : QString();
     if (table == tnDefects)
         queryFromSourceTableDefects(errCode);
     else
         queryFromSourceTableGraphics(errCode);
-    m_sourceOrder.clear();
 }
 
 // False when the destination cannot take the set-based copy (the table is then copied per
 // row). Progress counts the source rows handled, once per chunk; a stop is taken between
 // chunks.
-bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns,
-                             int &errCode)
+bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, int &errCode)
 {
-    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, sourceColumns);
+    // Window functions only where every compared column is partitioned exactly.
+    bool window = m_copyVariant == CopyVariant::WindowFunctions;
+    for (const QString &column : sql.comparedColumns()) {
+        const QString type = key.dataType(column);
+        window = window && (type.isEmpty() || KvtChunkSql::isFixedSizeType(type));
+    }
+    KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, key.columns(),
+                        window ? KvtChunkSql::EarlierDuplicates::Window
+                               : KvtChunkSql::EarlierDuplicates::Probe);
     switch (copy.open(m_chunkRows, m_chunkBytes)) {
     case KvtChunkedCopy::OpenResult::NotUsable:
         return false;
@@ -284,7 +332,8 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const QStringList &sourceCo
         break;
     }
     PLOG_INFO << tr(sql.description().processMessage);
-    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk";
+    PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk, "
+               << (window ? "window functions" : "earlier-row probe");
     int handled = 0;
     while (!copy.atEnd()) {
         if (m_stopFlag) {
@@ -328,7 +377,7 @@ void KvtMerger::readSourceTable(int &errCode)
     const KvtTable &table = m_statements->sql().description();
     PLOG_INFO << tr(table.processMessage);
     KvtSourceReader reader(m_db);
-    if (!reader.open(currentSourceDB, table.name, m_sourceOrder)) {
+    if (!reader.open(currentSourceDB, table.name, m_sourceKey->pageColumn())) {
         getSqlErr(reader.query());
         errCode = stepSourceError;
         return;
@@ -346,6 +395,10 @@ void KvtMerger::readSourceTable(int &errCode)
             return;
         }
         ++counter;
+    }
+    if (reader.failed()) {
+        getSqlErr(reader.query());
+        errCode = stepSourceError;
     }
 }
 

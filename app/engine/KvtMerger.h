@@ -19,6 +19,7 @@
 #include <memory>
 
 class QSqlQuery;
+class KvtSourceKey;
 class KvtSourceReader;
 class KvtTableStatements;
 
@@ -68,6 +69,12 @@ public:
     // ID counter, is copied per row either way.
     enum class MeasurementCopy { PerRow, SetBased };
 
+    // How the set-based copy finds equal source rows within one chunk: with window
+    // functions (ROW_NUMBER, for tables whose compared columns are numbers and dates) or
+    // with a probe for an equal row with a smaller ID. The worker uses window functions
+    // only where the server has them (KvtServerVersion), and says so in the log.
+    enum class CopyVariant { WindowFunctions, EarlierRowProbe };
+
     // Size of one set-based chunk: at most this many rows, and for graphics about this
     // many bytes of signals (at least one row).
     static constexpr int defaultChunkRows = 5000;
@@ -86,6 +93,13 @@ public:
     void setMeasurementCopy(MeasurementCopy mode) { m_measurementCopy = mode; }
     MeasurementCopy measurementCopy() const { return m_measurementCopy; }
     void setChunkSize(int rows, qint64 bytes = defaultChunkBytes);
+    // The variant to use where the server allows it (default WindowFunctions); after the
+    // worker has connected, copyVariant() is the one it uses.
+    void setCopyVariant(CopyVariant variant) { m_copyVariant = variant; }
+    CopyVariant copyVariant() const { return m_copyVariant; }
+    // "per row", "set-based, window functions" or "set-based, earlier-row probe": how
+    // this worker copies the measurement tables.
+    QString copyVariantName() const;
 
     // What the last run did: counts per named source and table, settled conflicts,
     // errors, start, end and status. Read it once the thread has ended.
@@ -108,6 +122,8 @@ signals:
     void sendCurrentFinishedDB(const QString &db);
     void differentRecordsInTbs(kvtTableName param, const QString &srcTb, const QString &destTb);
     void setStatusText(const QString &text);
+    // Once per run, after connecting: copyVariantName().
+    void sendCopyVariant(const QString &variant);
 
 public slots:
     void pauseThread();
@@ -177,11 +193,13 @@ private:
     enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
 
     void mergeMeasurementTable(kvtTableName table, int &errCode);
-    bool copyOnServer(const KvtTableSql &sql, const QStringList &sourceColumns, int &errCode);
+    bool copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, int &errCode);
     bool openConnection();
+    bool checkServer();
     void closeConnection();
     bool mergeDatabase(int position, int &errCode);
     MergeReport::RunStatus endStatus() const;
+    QString reportedCopyVariant() const;
     // The report's counts of the table step in hand.
     MergeReport::TableCounts &counts();
     // Reads the current step's source table and merges every record.
@@ -213,9 +231,9 @@ private:
     MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
     int m_chunkRows = defaultChunkRows;
     qint64 m_chunkBytes = defaultChunkBytes;
-    // "ID" while a measurement table is read per row in ID order, else empty.
-    QString m_sourceOrder;
-
+    std::atomic<CopyVariant> m_copyVariant{CopyVariant::WindowFunctions};
+    // The source table of the current step, and the column it is read by (empty: whole).
+    std::unique_ptr<KvtSourceKey> m_sourceKey;
     MergeReport m_report;
     int m_sourcePosition = 0; // of the source in process, in dbList
     // The settlement of the conflict in hand, under waitMutex.

@@ -31,18 +31,29 @@ KvtSourceKey::KvtSourceKey(const QSqlDatabase &db)
 bool KvtSourceKey::read(const QString &database, const QString &table)
 {
     m_columns.clear();
+    m_types.clear();
+    m_notNull.clear();
     m_usable = false;
-    bool integerId = false;
-    bool unique = false;
-    if (!readColumns(database, table, integerId))
+    m_pageColumn.clear();
+    bool uniqueId = false;
+    QStringList primaryKey;
+    if (!readColumns(database, table) || !readIndexes(database, table, uniqueId, primaryKey))
         return false;
-    if (integerId && !readUniqueness(database, table, unique))
-        return false;
-    m_usable = integerId && unique;
+    const QString id = QStringLiteral("ID");
+    m_usable = uniqueId && isIntegerNotNull(id);
+    if (m_usable)
+        m_pageColumn = id;
+    else if (primaryKey.size() == 1 && isIntegerNotNull(primaryKey.first()))
+        m_pageColumn = primaryKey.first();
     return true;
 }
 
-bool KvtSourceKey::readColumns(const QString &database, const QString &table, bool &integerId)
+bool KvtSourceKey::isIntegerNotNull(const QString &column) const
+{
+    return isIntegerType(dataType(column)) && m_notNull.contains(column.toLower());
+}
+
+bool KvtSourceKey::readColumns(const QString &database, const QString &table)
 {
     if (!m_columnsQuery.exec(tableBindings(database, table))) {
         m_failed = &m_columnsQuery.query();
@@ -52,16 +63,17 @@ bool KvtSourceKey::readColumns(const QString &database, const QString &table, bo
     while (rows.next()) {
         const QString name = rows.value(0).toString();
         m_columns << name;
-        if (name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
-            integerId = isIntegerType(rows.value(1).toString())
-                        && rows.value(2).toString() == QLatin1String("NO");
+        m_types.insert(name.toLower(), rows.value(1).toString().toLower());
+        if (rows.value(2).toString() == QLatin1String("NO"))
+            m_notNull.insert(name.toLower());
     }
     rows.finish();
     return true;
 }
 
-// A unique index made of ID alone.
-bool KvtSourceKey::readUniqueness(const QString &database, const QString &table, bool &unique)
+// uniqueId: a unique index made of ID alone. primaryKey: the primary key's columns.
+bool KvtSourceKey::readIndexes(const QString &database, const QString &table, bool &uniqueId,
+                               QStringList &primaryKey)
 {
     if (!m_indexQuery.exec(tableBindings(database, table))) {
         m_failed = &m_indexQuery.query();
@@ -73,10 +85,13 @@ bool KvtSourceKey::readUniqueness(const QString &database, const QString &table,
         if (rows.value(2).toInt() != 0)
             continue;
         const QString index = rows.value(0).toString();
-        const bool isId = rows.value(1).toString().compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0;
+        const QString column = rows.value(1).toString();
+        if (index == QLatin1String("PRIMARY"))
+            primaryKey << column;
+        const bool isId = column.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0;
         onlyId.insert(index, onlyId.value(index, true) && isId);
     }
     rows.finish();
-    unique = onlyId.values().contains(true);
+    uniqueId = onlyId.values().contains(true);
     return true;
 }

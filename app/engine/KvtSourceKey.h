@@ -3,13 +3,16 @@
 
 #include "KvtPreparedQuery.h"
 
+#include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
 // What the server's catalogue says about a source table: its columns, and whether its ID
 // orders the rows and cuts them into ranges without ties: an integer column, NOT NULL,
-// unique on its own. Only then is "in ID order" one well-defined order.
+// unique on its own. Only then is "in ID order" one well-defined order. Also the column
+// the rows are read by, page after page.
 class KvtSourceKey
 {
 public:
@@ -20,18 +23,28 @@ public:
     bool read(const QString &database, const QString &table);
 
     QStringList columns() const { return m_columns; }
+    // The column's DATA_TYPE in lower case, empty for a column the table lacks.
+    QString dataType(const QString &column) const { return m_types.value(column.toLower()); }
     bool usable() const { return m_usable; }
+    // The column that orders the rows without ties, for reading them in pages: ID when it
+    // is usable, else a primary key of one integer column; empty when there is neither.
+    QString pageColumn() const { return m_pageColumn; }
     QSqlQuery *failedQuery() { return m_failed; }
 
 private:
-    bool readColumns(const QString &database, const QString &table, bool &integerId);
-    bool readUniqueness(const QString &database, const QString &table, bool &unique);
+    bool readColumns(const QString &database, const QString &table);
+    bool readIndexes(const QString &database, const QString &table, bool &uniqueId,
+                     QStringList &primaryKey);
+    bool isIntegerNotNull(const QString &column) const;
 
     KvtPreparedQuery m_columnsQuery;
     KvtPreparedQuery m_indexQuery;
     QSqlQuery *m_failed = nullptr;
     QStringList m_columns;
+    QHash<QString, QString> m_types;
+    QSet<QString> m_notNull;
     bool m_usable = false;
+    QString m_pageColumn;
 };
 
 #endif // KVTSOURCEKEY_H

@@ -4,7 +4,7 @@
 
 #include <QSqlField>
 #include <QSqlRecord>
-#include <QVariant>
+#include <QtGlobal>
 
 KvtSourceReader::KvtSourceReader(const QSqlDatabase &db)
     : m_query(db)
@@ -13,21 +13,30 @@ KvtSourceReader::KvtSourceReader(const QSqlDatabase &db)
 }
 
 bool KvtSourceReader::open(const QString &database, const QString &table,
-                           const QString &orderColumn)
+                           const QString &pageColumn, int pageRows)
 {
     const QString tableText = PSqlIdentifier::qualified(database, table);
-    const QString columns = selectList(tableText);
+    bool binary = false;
+    const QString columns = selectList(tableText, binary);
     if (columns.isNull())
         return false;
-    const QString order = orderColumn.isEmpty()
-                              ? QString()
-                              : QStringLiteral(" ORDER BY ") + PSqlIdentifier::quote(orderColumn);
-    return m_query.exec(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + tableText
-                        + order);
+    const QString select = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + tableText;
+    if (pageColumn.isEmpty())
+        return m_query.exec(select);
+    m_pageRows = binary ? qMax(1, pageRows / 20) : qMax(1, pageRows);
+    const QString key = PSqlIdentifier::quote(pageColumn);
+    const QString order = QStringLiteral(" ORDER BY ") + key + QStringLiteral(" LIMIT ")
+                          + QString::number(m_pageRows);
+    m_nextPage = select + QStringLiteral(" WHERE ") + key + QStringLiteral(" > :last") + order;
+    if (!m_query.exec(select + order))
+        return false;
+    m_keyPosition = m_query.record().indexOf(pageColumn);
+    return true;
 }
 
 // "*" unless the table has date columns; those are cast to text under their own names.
-QString KvtSourceReader::selectList(const QString &tableText)
+// binary: the table has a binary column.
+QString KvtSourceReader::selectList(const QString &tableText, bool &binary)
 {
     if (!m_query.exec(QStringLiteral("SELECT * FROM ") + tableText + QStringLiteral(" LIMIT 0")))
         return QString();
@@ -39,6 +48,7 @@ QString KvtSourceReader::selectList(const QString &tableText)
         const QSqlField field = record.field(i);
         const QString name = PSqlIdentifier::quote(field.name());
         const int type = field.type();
+        binary = binary || type == QVariant::ByteArray;
         if (type == QVariant::Date || type == QVariant::DateTime) {
             columns << QStringLiteral("CAST(") + name + QStringLiteral(" AS CHAR) AS ") + name;
             castNeeded = true;
@@ -59,7 +69,33 @@ void KvtSourceReader::locate(const QStringList &columns)
 
 bool KvtSourceReader::next()
 {
-    return m_query.next();
+    if (m_query.next()) {
+        ++m_rowsInPage;
+        if (m_keyPosition >= 0)
+            m_lastKey = m_query.value(m_keyPosition);
+        return true;
+    }
+    // A short page was the last one.
+    if (m_nextPage.isEmpty() || m_rowsInPage < m_pageRows)
+        return false;
+    return readNextPage() && next();
+}
+
+bool KvtSourceReader::readNextPage()
+{
+    m_query.finish();
+    m_rowsInPage = 0;
+    if (!m_nextPagePrepared && !m_query.prepare(m_nextPage)) {
+        m_failed = true;
+        return false;
+    }
+    m_nextPagePrepared = true;
+    m_query.bindValue(QStringLiteral(":last"), m_lastKey);
+    if (!m_query.exec()) {
+        m_failed = true;
+        return false;
+    }
+    return true;
 }
 
 QString KvtSourceReader::text(int i) const

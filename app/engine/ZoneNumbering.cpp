@@ -39,8 +39,14 @@ KvtSqlStatus ZoneNumbering::partTypeId(const QString &abbreviation, QString &id)
 
 KvtSqlStatus ZoneNumbering::nextZoneNumber(const QString &partTypeId, quint32 &number) const
 {
+    return nextZoneNumberIn(m_srcDB, partTypeId, number);
+}
+
+KvtSqlStatus ZoneNumbering::nextZoneNumberIn(const QString &db, const QString &partTypeId,
+                                             quint32 &number) const
+{
     KvtPreparedQuery query(connection(), QLatin1String("SELECT MAX(ID) FROM ")
-                                             + PSqlIdentifier::qualified(m_srcDB, tbZONES)
+                                             + PSqlIdentifier::qualified(db, tbZONES)
                                              + QLatin1String(" WHERE DetTypeId=:parDetTypeId"));
     const KvtSqlStatus status = query.run({{QStringLiteral(":parDetTypeId"), partTypeId}});
     // MAX over no rows is NULL, which reads as 0: the first zone gets number 1.

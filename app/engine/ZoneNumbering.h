@@ -28,6 +28,8 @@ public:
     KvtSqlStatus partTypeId(const QString &abbreviation, QString &id) const;
     // The largest zone number of the part type in the source plus 1; 1 without zones.
     KvtSqlStatus nextZoneNumber(const QString &partTypeId, quint32 &number) const;
+    // The same in another database (a batch run numbers by the destination's zones).
+    KvtSqlStatus nextZoneNumberIn(const QString &db, const QString &partTypeId, quint32 &number) const;
     // Whether the destination already has a zone with this key.
     KvtSqlStatus keyIsUsed(quint32 key, bool &used) const;
 

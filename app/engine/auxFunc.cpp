@@ -82,6 +82,14 @@ void startLogInfo()
     PLOG_INFO << "Built with Qt" << QT_VERSION_STR << "running on" << qVersion();
 }
 
+QString programFile(const QString &relativePath, const QString &programFolder)
+{
+    if (QFileInfo::exists(relativePath))
+        return relativePath;
+    const QString folder = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
+    return QDir(folder).filePath(relativePath);
+}
+
 QString applicationFullVersion()
 {
     return QObject::tr("Version: ") + kvtVersionNumbers();

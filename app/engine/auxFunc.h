@@ -34,6 +34,12 @@ void startLogInfo();
 // of that folder is recorded in the translation loader under its language name.
 void setApplicationLocale();
 
+// A file the program ships, such as "res/appIcon.ico": the path relative to the working
+// directory when the file is there, otherwise the same path below the program's folder
+// (programFolder; empty means the folder of the running program), so that a program
+// started through a link or from another folder still finds it.
+QString programFile(const QString &relativePath, const QString &programFolder = QString());
+
 // "Version: " (translatable, context QObject) followed by the version numbers.
 QString applicationFullVersion();
 

@@ -1,6 +1,7 @@
 #include "WidgetCreation.h"
 
 #include "CONST.h"
+#include "auxFunc.h"
 #include "mainwin.h"
 
 #include "PSingleton.h"
@@ -27,6 +28,6 @@ void WidgetCreation::createWindowMain()
 {
     auto *window = new MainWin;
     window->setMainWinSize(MainWin::mwsIdle);
-    PSingleton<PWindowService>::instance()->setDlgParameters(window, QString::fromUtf8(iconAppPath),
+    PSingleton<PWindowService>::instance()->setDlgParameters(window, programFile(QString::fromUtf8(iconAppPath)),
                                                              true, true);
 }

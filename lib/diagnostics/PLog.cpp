@@ -64,8 +64,9 @@ void PLogger::addDestination(const QString &fileName)
     m_stream.setDevice(nullptr);
     m_file.close();
     m_file.setFileName(fileName);
-    const QIODevice::OpenMode mode = m_file.exists() ? QIODevice::Append : QIODevice::WriteOnly;
-    m_file.open(mode | QIODevice::Text);
+    // Always appending (O_APPEND), which also creates a missing file: the window and a
+    // batch run may write the same day's file at once, and every line must land at its end.
+    m_file.open(QIODevice::Append | QIODevice::Text);
     m_stream.setDevice(&m_file);
     m_stream.setCodec(QTextCodec::codecForLocale());
 }

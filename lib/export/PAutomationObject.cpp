@@ -1,5 +1,7 @@
 #include "PAutomationObject.h"
 
+#include <QDynamicPropertyChangeEvent>
+
 namespace {
 
 QVariantList argumentList(std::initializer_list<const QVariant *> values)
@@ -40,4 +42,21 @@ QVariant PAutomationObject::dynamicCall(const char *function,
 void PAutomationObject::setPropertyValue(const char *name, const QVariant &value)
 {
     writeProperty(QString::fromLatin1(name), value);
+}
+
+// QObject::setProperty with a name that is no Qt property stores a dynamic property
+// and sends this event: pass the value on to the automation object and drop the
+// stored copy, so that the next setProperty with the same value is passed on too.
+// Dropping it sends the event once more, without a value, which is ignored.
+bool PAutomationObject::event(QEvent *event)
+{
+    if (event->type() != QEvent::DynamicPropertyChange)
+        return QObject::event(event);
+    const QByteArray name = static_cast<QDynamicPropertyChangeEvent *>(event)->propertyName();
+    const QVariant value = property(name.constData());
+    if (value.isValid()) {
+        setProperty(name.constData(), QVariant());
+        writeProperty(QString::fromLatin1(name), value);
+    }
+    return true;
 }

@@ -12,6 +12,9 @@
 // e.g. "cells(int, int)" or "Item(1)"; arguments in the signature that are
 // type names take the passed values in order, literal arguments stand for themselves.
 // Sub-objects that an object returns are its children and live as long as it does.
+// Properties are the automation object's: setProperty(name, value), as with any
+// QObject, does what setPropertyValue does, and the value is not kept as a
+// dynamic property of this QObject.
 class PELMORA0_EXPORT PAutomationObject : public QObject
 {
     Q_OBJECT
@@ -34,6 +37,8 @@ public:
     void setPropertyValue(const char *name, const QVariant &value);
 
 protected:
+    bool event(QEvent *event) override;
+
     virtual PAutomationObject *subObject(const QString &member, const QVariantList &arguments) = 0;
     virtual QVariant call(const QString &member, const QVariantList &arguments) = 0;
     virtual void writeProperty(const QString &name, const QVariant &value) = 0;

@@ -20,8 +20,6 @@ PExcelApplication::~PExcelApplication()
 void PExcelApplication::setVisible(bool visible)
 {
     m_visible = visible;
-    if (visible)
-        scheduleShowing();
 }
 
 std::shared_ptr<PExcelWorkbookData> PExcelApplication::workbook(int number) const
@@ -42,19 +40,21 @@ std::shared_ptr<PExcelWorkbookData> PExcelApplication::openWorkbook(const QStrin
         return nullptr;
     }
     m_workbooks.append(std::make_shared<PExcelWorkbookData>(filePath));
-    if (m_visible)
-        scheduleShowing();
     return m_workbooks.last();
 }
 
 void PExcelApplication::showWorkbooks()
 {
-    m_showingScheduled = false;
     if (!m_visible)
         return;
     for (const auto &workbook : qAsConst(m_workbooks)) {
-        if (!workbook->isShown())
+        if (!workbook->isShown()) {
             showWorkbook(*workbook);
+        } else if (workbook->changedSinceShown()) {
+            PLOG_WARN << "Spreadsheet model: the workbook" << workbook->shownPath()
+                      << "changed after it was shown; the change is not written";
+            workbook->markShown(workbook->shownPath());
+        }
     }
 }
 
@@ -82,19 +82,9 @@ bool PExcelApplication::assign(const QString &property, const QVariant &value)
     return true;
 }
 
-void PExcelApplication::scheduleShowing()
-{
-    if (m_showingScheduled)
-        return;
-    m_showingScheduled = true;
-    QMetaObject::invokeMethod(this, &PExcelApplication::showWorkbooks, Qt::QueuedConnection);
-}
-
 void PExcelApplication::showWorkbook(PExcelWorkbookData &workbook)
 {
-    QString path = workbook.isFile() ? workbook.sourceFile() : workbook.shownPath();
-    if (path.isEmpty())
-        path = PDesktopSpreadsheet::newWorkbookPath();
+    const QString path = workbook.isFile() ? workbook.sourceFile() : PDesktopSpreadsheet::newWorkbookPath();
     const bool ready = workbook.isFile() || PXlsxFileWriter(path).write(workbook);
     workbook.markShown(path);
     if (ready && PDesktopSpreadsheet::open(path))

@@ -11,11 +11,13 @@
 
 #include <memory>
 
-// "Excel.Application" of the in-memory spreadsheet model. Its workbooks live
-// in memory while it is hidden. Once it is visible, every workbook not yet
-// shown is handed to the desktop's spreadsheet application when control
-// returns to the event loop, or at the latest when this object ends: workbooks
-// made here are first written as .xlsx files, opened files are shown as they are.
+// "Excel.Application" of the in-memory spreadsheet model. Its workbooks live in
+// memory until it is finished: when this object ends, or at showWorkbooks(), every
+// workbook of a visible application is handed to the desktop's spreadsheet
+// application once. Workbooks made here are written as .xlsx files first, so the
+// file is written after the last change; opened files are shown as they are.
+// A workbook is never written or handed over a second time: a change made after
+// showing is logged and left out, as the user may have the file open by then.
 class PELMORA0_EXPORT PExcelApplication : public PExcelModelObject
 {
     Q_OBJECT
@@ -33,7 +35,7 @@ public:
     // Null (logged) when the file does not exist.
     std::shared_ptr<PExcelWorkbookData> openWorkbook(const QString &filePath);
 
-    // Shows every workbook changed since it was last shown (only while visible).
+    // Shows every workbook not shown yet (only while visible).
     void showWorkbooks();
     // Files handed to the desktop so far, in order.
     QStringList shownFiles() const { return m_shownFiles; }
@@ -44,11 +46,9 @@ protected:
     bool assign(const QString &property, const QVariant &value) override;
 
 private:
-    void scheduleShowing();
     void showWorkbook(PExcelWorkbookData &workbook);
 
     bool m_visible = false;
-    bool m_showingScheduled = false;
     QVector<std::shared_ptr<PExcelWorkbookData>> m_workbooks;
     QStringList m_shownFiles;
 };

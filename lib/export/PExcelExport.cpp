@@ -4,8 +4,11 @@
 #include "PAutomationObject.h"
 #include "PLog.h"
 
+#include <QLocale>
 #include <QProgressBar>
+#include <QSqlField>
 #include <QSqlQueryModel>
+#include <QSqlRecord>
 #include <QStringList>
 #include <QTableView>
 
@@ -17,7 +20,14 @@ PExcelExport::PExcelExport()
 
 PExcelExport::~PExcelExport()
 {
+    finish();
+}
+
+void PExcelExport::finish()
+{
+    // Releasing the application hands its visible workbook to the user.
     delete m_excel;
+    m_excel = m_workbooks = m_workbook = m_sheets = m_sheet = nullptr;
 }
 
 void PExcelExport::initNewWorkBook()
@@ -228,13 +238,74 @@ const QAbstractItemModel *PExcelExport::sourceModel() const
 void PExcelExport::exportRow(const QAbstractItemModel &model, int row)
 {
     for (int column = 0; column < m_columnCount; ++column) {
-        const QString text = model.index(row, column).data(Qt::DisplayRole).toString();
+        const QVariant value = cellValue(model, row, column);
         PAutomationObject *dataCell = cell(row + 2, column + 1);
         setWrapText(dataCell, true);
         setHAlignment(dataCell, alignLeft);
         setVAlignment(dataCell, alignTop);
-        setValue(dataCell, QVariant(text));
+        setValue(dataCell, value);
         if (m_progressBar)
             m_progressBar->setValue(row);
     }
+}
+
+namespace {
+
+// Digits a spreadsheet keeps of a number; a value with more is kept as text.
+const int spreadsheetDigits = 15;
+const qint64 largestExactInteger = Q_INT64_C(1) << 53;
+
+bool isNumericType(int type)
+{
+    switch (type) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+    case QMetaType::Short: case QMetaType::UShort: case QMetaType::Long: case QMetaType::ULong:
+    case QMetaType::Double: case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A decimal text such as the MySQL driver gives for DECIMAL: "-12.50", "007.5".
+QVariant decimalNumber(const QString &text)
+{
+    bool ok = false;
+    const double number = QLocale::c().toDouble(text, &ok);
+    if (!ok)
+        return QVariant();
+    int digits = 0;
+    bool leading = true;
+    for (const QChar c : text) {
+        if (c.isDigit() && !(leading && c == QLatin1Char('0'))) {
+            leading = false;
+            ++digits;
+        }
+    }
+    return digits <= spreadsheetDigits ? QVariant(number) : QVariant();
+}
+
+} // namespace
+
+QVariant PExcelExport::cellValue(const QAbstractItemModel &model, int row, int column)
+{
+    const QVariant value = model.index(row, column).data(Qt::DisplayRole);
+    if (value.isNull())
+        return QString();
+    const int type = value.userType();
+    if (type == QMetaType::LongLong || type == QMetaType::ULongLong) {
+        const bool exact = type == QMetaType::LongLong
+            ? value.toLongLong() >= -largestExactInteger && value.toLongLong() <= largestExactInteger
+            : value.toULongLong() <= quint64(largestExactInteger);
+        return exact ? QVariant(value.toDouble()) : QVariant(value.toString());
+    }
+    if (isNumericType(type))
+        return value;
+    const auto *query = qobject_cast<const QSqlQueryModel *>(&model);
+    if (query && type == QMetaType::QString && isNumericType(query->record().field(column).type())) {
+        const QVariant number = decimalNumber(value.toString());
+        if (number.isValid())
+            return number;
+    }
+    return value.toString();
 }

@@ -18,9 +18,16 @@ class QTableView;
 
 // Fills a new Excel workbook from a table model through automation: a bold,
 // centred header row, the cells, borders, column widths, deletion of rows or
-// columns and the page orientation. Excel becomes visible when the data has
-// been exported; the workbook is then the user's. When Excel cannot be started
-// or gives no object, the operations that need it do nothing and log why.
+// columns and the page orientation. Excel is made visible when the data has
+// been exported, and the workbook is handed to the user once, after the last
+// formatting call: at finish(), or when the exporter is destroyed. Operations
+// after finish() do nothing (logged). When Excel cannot be started or gives no
+// object, the operations that need it do nothing and log why.
+//
+// Cells take the model's display value: numbers (integer and floating-point
+// values, and the numeric columns of a QSqlQueryModel, DECIMAL included) as
+// number cells, everything else as text, so "007" stays "007". A number with more
+// digits than a spreadsheet keeps (about 15) is written as text, unchanged.
 class PELMORA0_EXPORT PExcelExport : public QObject
 {
     Q_OBJECT
@@ -56,6 +63,8 @@ public:
     void exportTableHeader(const QVector<QString> &header);
     // Rows 2 onward: the source's cells wrapped, left and top aligned; then shows Excel.
     void exportTableData();
+    // Hands the workbook to the user now instead of at destruction and releases Excel.
+    void finish();
     // Continuous borders around and inside the header and the data.
     void createBorder();
     void createBorder(int firstRow, int firstColumn, int lastRow, int lastColumn);
@@ -83,6 +92,7 @@ private:
     void takeCounts(const QAbstractItemModel *model);
     const QAbstractItemModel *sourceModel() const;
     void exportRow(const QAbstractItemModel &model, int row);
+    static QVariant cellValue(const QAbstractItemModel &model, int row, int column);
 
     PAutomationObject *m_excel = nullptr;
     PAutomationObject *m_workbooks = nullptr;

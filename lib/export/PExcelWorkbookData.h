@@ -11,7 +11,8 @@
 #include <memory>
 
 // One workbook of the spreadsheet model: either sheets kept in memory or a
-// file opened as it stands. Remembers which state was last shown to the user.
+// file opened as it stands. Remembers whether, and in which state, it was shown to
+// the user.
 class PELMORA0_EXPORT PExcelWorkbookData
 {
 public:
@@ -29,7 +30,9 @@ public:
 
     // Sum of the sheets' revisions.
     int revision() const;
-    bool isShown() const { return m_shownRevision == revision(); }
+    bool isShown() const { return m_shownRevision >= 0; }
+    // Shown, and changed since: the change never reaches the user.
+    bool changedSinceShown() const { return isShown() && m_shownRevision != revision(); }
     // The file the user was shown: the source file or the written workbook.
     QString shownPath() const { return m_shownPath; }
     void markShown(const QString &path);

@@ -27,7 +27,7 @@ public:
     // The name of the marker of key for the user running this process.
     static QString userKey(const QString &key);
 
-    static const int segmentSize = 512;
+    static constexpr int segmentSize = 512;
 
 private:
     void removeOrphanedSegment();

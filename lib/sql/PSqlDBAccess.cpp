@@ -10,11 +10,11 @@
 
 namespace {
 
-// Names under which Qt registers a driver a second time. QMARIADB is the MySQL
-// driver again when it comes from the same plugin as QMYSQL.
+// Older names under which Qt registers a driver a second time. QMARIADB is not one of
+// them: it is a driver name of its own and stays in the list.
 const char *const olderDriverAliases[] = {"QMYSQL3", "QOCI8", "QODBC3", "QPSQL7", "QTDS7"};
 const char *const mySqlDriver = "QMYSQL";
-const char *const mariaDbAlias = "QMARIADB";
+const char *const mariaDbDriver = "QMARIADB";
 
 } // namespace
 
@@ -33,8 +33,6 @@ QStringList PSqlDBAccess::getDriverList()
     QStringList drivers = QSqlDatabase::drivers();
     for (const char *alias : olderDriverAliases)
         drivers.removeAll(QLatin1String(alias));
-    if (drivers.contains(QLatin1String(mySqlDriver)))
-        drivers.removeAll(QLatin1String(mariaDbAlias));
     return drivers;
 }
 
@@ -92,7 +90,7 @@ int PSqlDBAccess::portFromText(const QString &port)
 
 bool PSqlDBAccess::isMySqlDriver(const QString &driver)
 {
-    return driver.startsWith(QLatin1String(mySqlDriver)) || driver == QLatin1String(mariaDbAlias);
+    return driver.startsWith(QLatin1String(mySqlDriver)) || driver == QLatin1String(mariaDbDriver);
 }
 
 // Qt's MySQL driver always connects with CLIENT_MULTI_STATEMENTS (and rejects the flag

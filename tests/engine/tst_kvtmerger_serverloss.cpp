@@ -4,10 +4,9 @@
 
 #include "EngineTestData.h"
 #include "MergeHarness.h"
+#include "PrivateServer.h"
 #include "TestDatabase.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,51 +32,21 @@ private:
     bool m_started = false;
 };
 
-static bool runScript(const QStringList &arguments, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("bash"),
-                  QStringList{QStringLiteral(KVT_SOURCE_DIR "/scripts/mariadb-server.sh")} + arguments);
-    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
-        qWarning("mariadb-server.sh %s failed: %s", qPrintable(arguments.join(' ')),
-                 process.readAllStandardError().constData());
-        return false;
-    }
-    if (output)
-        *output = process.readAllStandardOutput().trimmed();
-    return true;
-}
-
-// Starts the private server and points the test connection variables at it.
 bool tst_KvtMergerServerLoss::startServer()
 {
-    QByteArray envPath;
-    if (!runScript({QStringLiteral("start"), m_dir.path()}, &envPath))
-        return false;
-    m_started = true;
-    QFile env(QString::fromLocal8Bit(envPath));
-    if (!env.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    while (!env.atEnd()) {
-        QByteArray line = env.readLine().trimmed();
-        if (!line.startsWith("export "))
-            continue;
-        line = line.mid(7);
-        const int eq = line.indexOf('=');
-        qputenv(line.left(eq).constData(), line.mid(eq + 1));
-    }
-    return TestDatabase::openDefault().isOpen();
+    m_started = true; // stopping a server that did not start is harmless
+    return PrivateServer::start(m_dir.path());
 }
 
 bool tst_KvtMergerServerLoss::stopServer()
 {
-    return runScript({QStringLiteral("stop"), m_dir.path()});
+    return PrivateServer::stop(m_dir.path());
 }
 
 void tst_KvtMergerServerLoss::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    if (!QFile::exists(QStringLiteral("/usr/sbin/mariadbd")) && !QFile::exists(QStringLiteral("/usr/sbin/mysqld")))
+    if (!PrivateServer::available())
         QSKIP("no MariaDB server installed to start a private one");
     QVERIFY(startServer());
 }

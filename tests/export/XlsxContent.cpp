@@ -62,6 +62,8 @@ void XlsxContent::readSheet(const QByteArray &xml)
             m_texts.insert(ref, QString());
         } else if (reader.name() == QLatin1String("v")) {
             const QString value = reader.readElementText();
+            if (type.isEmpty() || type == QLatin1String("n"))
+                m_numbers.append(ref);
             m_texts.insert(ref, type == QLatin1String("s") ? m_sharedStrings.value(value.toInt()) : value);
         } else if (reader.name() == QLatin1String("col")) {
             for (int c = attributes.value(QLatin1String("min")).toInt();

@@ -27,6 +27,8 @@ public:
     QString error() const { return m_error; }
     QStringList cellRefs() const { return m_texts.keys(); }
     QString text(const QString &ref) const { return m_texts.value(ref); }
+    // A number cell (not a text, boolean or empty cell).
+    bool isNumber(const QString &ref) const { return m_numbers.contains(ref); }
     Style style(const QString &ref) const;
     // -1 when the column has no width of its own.
     double columnWidth(int column) const { return m_widths.value(column, -1.0); }
@@ -43,6 +45,7 @@ private:
     QString m_error;
     QStringList m_sharedStrings;
     QMap<QString, QString> m_texts;
+    QStringList m_numbers;
     QHash<QString, int> m_styleOfCell;
     QVector<bool> m_fontBold;
     QVector<QStringList> m_borders;

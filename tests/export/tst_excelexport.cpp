@@ -3,6 +3,7 @@
 #include "XlsxContent.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QStandardItemModel>
@@ -72,7 +73,10 @@ private slots:
     void excelThatDoesNotAnswer_data();
     void excelThatDoesNotAnswer();
     void workbookFileHoldsValuesAndFormats();
-    void workbookIsShownOnceWhenTheEventLoopRuns();
+    void workbookIsWrittenOnceAfterTheLastFormatting_data();
+    void workbookIsWrittenOnceAfterTheLastFormatting();
+    void numbersBecomeNumberCells_data();
+    void numbersBecomeNumberCells();
 
 private:
     static const PExcelSheetData &sheetOf(const AutomationFixture &automation);
@@ -436,8 +440,16 @@ void tst_ExcelExport::workbookFileHoldsValuesAndFormats()
     QCOMPARE(xlsx.orientation(), QStringLiteral("landscape"));
 }
 
-void tst_ExcelExport::workbookIsShownOnceWhenTheEventLoopRuns()
+void tst_ExcelExport::workbookIsWrittenOnceAfterTheLastFormatting_data()
 {
+    QTest::addColumn<bool>("explicitFinish");
+    QTest::newRow("when the exporter ends") << false;
+    QTest::newRow("at finish()") << true;
+}
+
+void tst_ExcelExport::workbookIsWrittenOnceAfterTheLastFormatting()
+{
+    QFETCH(bool, explicitFinish);
     AutomationFixture automation;
     TableModel model(1);
     QTableView view;
@@ -446,16 +458,54 @@ void tst_ExcelExport::workbookIsShownOnceWhenTheEventLoopRuns()
         PExcelExport exporter;
         exporter.setTableView(&view);
         exporter.exportTableData();
-        exporter.pageOrientation(PExcelExport::portrait);
         QCoreApplication::sendPostedEvents();
-        QCOMPARE(automation.openedFiles().size(), 1);
-        QCoreApplication::sendPostedEvents();
+        QCOMPARE(automation.openedFiles(), QStringList()); // Excel is visible, the workbook not yet handed over
+        exporter.pageOrientation(PExcelExport::landscape);
+        if (explicitFinish) {
+            exporter.finish();
+            QCOMPARE(automation.openedFiles().size(), 1);
+            exporter.createBorder(); // too late: does nothing, writes nothing
+            exporter.pageOrientation(PExcelExport::portrait);
+        }
     }
     QCOMPARE(automation.openedFiles().size(), 1);
+    QCOMPARE(QDir(automation.outputDirectory()).entryList(QDir::Files).size(), 1);
     const XlsxContent xlsx(automation.openedFiles().first());
     QVERIFY2(xlsx.isValid(), qPrintable(xlsx.error()));
     QCOMPARE(xlsx.text(QStringLiteral("C2")), QStringLiteral("r1c3"));
-    QCOMPARE(xlsx.orientation(), QStringLiteral("portrait"));
+    QCOMPARE(xlsx.orientation(), QStringLiteral("landscape"));
+    QVERIFY(xlsx.style(QStringLiteral("A1")).borders.isEmpty());
+}
+
+void tst_ExcelExport::numbersBecomeNumberCells_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QVariant>("written");
+    QTest::newRow("int") << QVariant(42) << QVariant(42);
+    QTest::newRow("double") << QVariant(-2.5) << QVariant(-2.5);
+    QTest::newRow("long long") << QVariant(Q_INT64_C(9007199254740992)) << QVariant(9007199254740992.0);
+    QTest::newRow("long long beyond a double's digits")
+        << QVariant(Q_INT64_C(9007199254740993)) << QVariant(QStringLiteral("9007199254740993"));
+    QTest::newRow("text with leading zeros") << QVariant(QStringLiteral("007")) << QVariant(QStringLiteral("007"));
+    QTest::newRow("null int") << QVariant(QVariant::Int) << QVariant(QString());
+}
+
+void tst_ExcelExport::numbersBecomeNumberCells()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QVariant, written);
+    AutomationFixture automation;
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0), value, Qt::DisplayRole);
+    PExcelExport exporter;
+    QTableView view;
+    view.setModel(&model);
+    exporter.setTableView(&view);
+    exporter.exportTableData();
+
+    const QVariant cell = sheetOf(automation).cell(2, 1)->value;
+    QCOMPARE(cell.userType(), written.userType());
+    QCOMPARE(cell, written);
 }
 
 QTEST_MAIN(tst_ExcelExport)

@@ -29,7 +29,8 @@ private slots:
     void wholeColumnsAndHugeBlocksReachTheUsedCells();
     void unknownMembersAreLoggedOnce();
     void openedFileIsShownAsItIsOnceVisible();
-    void workbookChangedAfterShowingIsShownAgain();
+    void workbookChangedAfterShowingIsNotWrittenAgain();
+    void setPropertyReachesTheAutomationObject();
     void writerKeepsNumbersAndCutsOverlongTexts();
 
 private:
@@ -259,16 +260,18 @@ void tst_SpreadsheetModel::openedFileIsShownAsItIsOnceVisible()
     QVERIFY(!workbooks->querySubObject("Open(const QString&)", dir.filePath(QStringLiteral("missing.csv"))));
     QVERIFY(workbooks->querySubObject("Open(const QString&)", csv));
     QCOMPARE(workbooks->dynamicCall("Count").toInt(), 1);
-    QCoreApplication::sendPostedEvents();
+    excel.showWorkbooks();
     QCOMPARE(automation.openedFiles(), QStringList()); // hidden so far
 
     excel.dynamicCall("SetVisible(bool)", true);
     QCoreApplication::sendPostedEvents();
+    QCOMPARE(automation.openedFiles(), QStringList()); // not before it is finished
+    excel.showWorkbooks();
     QCOMPARE(automation.openedFiles(), QStringList{csv});
     QCOMPARE(QDir(automation.outputDirectory()).entryList(QDir::Files), QStringList());
 }
 
-void tst_SpreadsheetModel::workbookChangedAfterShowingIsShownAgain()
+void tst_SpreadsheetModel::workbookChangedAfterShowingIsNotWrittenAgain()
 {
     AutomationFixture automation;
     {
@@ -276,14 +279,36 @@ void tst_SpreadsheetModel::workbookChangedAfterShowingIsShownAgain()
         PAutomationObject *sheet = firstSheet(excel);
         sheet->querySubObject("cells(int, int)", 1, 1)->setPropertyValue("Value", QStringLiteral("first"));
         excel.setVisible(true);
-        QCoreApplication::sendPostedEvents();
+        excel.showWorkbooks();
         QCOMPARE(automation.openedFiles().size(), 1);
+        // The user may have the file open by now: it is neither overwritten nor opened again.
         sheet->querySubObject("cells(int, int)", 1, 1)->setPropertyValue("Value", QStringLiteral("second"));
+        excel.showWorkbooks();
     }
     const QStringList opened = automation.openedFiles();
-    QCOMPARE(opened.size(), 2);
-    QCOMPARE(opened.at(1), opened.at(0));
-    QCOMPARE(XlsxContent(opened.at(1)).text(QStringLiteral("A1")), QStringLiteral("second"));
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(XlsxContent(opened.first()).text(QStringLiteral("A1")), QStringLiteral("first"));
+    QCOMPARE(QDir(automation.outputDirectory()).entryList(QDir::Files).size(), 1);
+}
+
+void tst_SpreadsheetModel::setPropertyReachesTheAutomationObject()
+{
+    AutomationFixture automation;
+    PExcelApplication excel;
+    PAutomationObject *sheet = firstSheet(excel);
+    PAutomationObject *cell = sheet->querySubObject("cells(int, int)", 2, 3);
+    const PExcelSheetData &data = *excel.workbook(1)->sheet(1);
+    const auto value = [&data] { return data.cell(2, 3) ? data.cell(2, 3)->value : QVariant(); };
+
+    cell->setProperty("Value", 42);
+    QCOMPARE(value(), QVariant(42));
+    QVERIFY(!cell->property("Value").isValid()); // not kept as a dynamic property
+    sheet->querySubObject("cells(int, int)", 2, 3)->setPropertyValue("Value", QStringLiteral("other"));
+    cell->setProperty("Value", 42); // the same value again still arrives
+    QCOMPARE(value(), QVariant(42));
+    cell->querySubObject("Font")->setProperty("Bold", true);
+    QVERIFY(data.cell(2, 3)->bold);
+    QVERIFY(cell->dynamicPropertyNames().isEmpty());
 }
 
 void tst_SpreadsheetModel::writerKeepsNumbersAndCutsOverlongTexts()

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -25,6 +26,8 @@ private slots:
     void csvFromQueryView();
     void workbookFromQueryView();
     void workbookFromQueryModelAlone();
+    void numericColumnsBecomeNumberCells_data();
+    void numericColumnsBecomeNumberCells();
 
 private:
     void exportWorkbook(const std::function<void(PExcelExport &)> &setSource);
@@ -121,6 +124,58 @@ void tst_TableExportDb::workbookFromQueryModelAlone()
         exporter.setTableView(&view);
         exporter.setQueryModel(&m_model);
     });
+}
+
+void tst_TableExportDb::numericColumnsBecomeNumberCells_data()
+{
+    // With high precision the driver gives DECIMAL values as text.
+    QTest::addColumn<int>("precision");
+    QTest::newRow("default precision") << int(QSql::LowPrecisionDouble);
+    QTest::newRow("high precision") << int(QSql::HighPrecision);
+}
+
+void tst_TableExportDb::numericColumnsBecomeNumberCells()
+{
+    QFETCH(int, precision);
+    const QString table = m_db + QStringLiteral(".measures");
+    QCOMPARE(TestDatabase::exec({
+                 "CREATE TABLE IF NOT EXISTS " + table + " (n INT, d DECIMAL(10,2), x DOUBLE, code VARCHAR(10))",
+                 "DELETE FROM " + table,
+                 "INSERT INTO " + table + " VALUES (7, 12.50, 0.125, '007'), (-3, -0.75, 1e20, '12'),"
+                                          " (NULL, NULL, NULL, NULL)",
+             }),
+             QString());
+    QSqlQuery query;
+    query.setNumericalPrecisionPolicy(QSql::NumericalPrecisionPolicy(precision));
+    QVERIFY(query.exec(QStringLiteral("SELECT n, d, x, code FROM %1 ORDER BY n DESC").arg(table)));
+    QSqlQueryModel model;
+    model.setQuery(query);
+    QVERIFY2(!model.lastError().isValid(), qPrintable(model.lastError().text()));
+    AutomationFixture automation;
+    {
+        PExcelExport exporter;
+        exporter.setQueryModel(&model);
+        exporter.exportTableData();
+    }
+    QCOMPARE(automation.openedFiles().size(), 1);
+    const XlsxContent xlsx(automation.openedFiles().first());
+    QVERIFY2(xlsx.isValid(), qPrintable(xlsx.error()));
+    const QMap<QString, QString> numbers{{"A2", "7"}, {"B2", "12.5"}, {"C2", "0.125"},
+                                         {"A3", "-3"}, {"B3", "-0.75"}, {"C3", "1E+20"}};
+    for (auto it = numbers.cbegin(); it != numbers.cend(); ++it) {
+        QVERIFY2(xlsx.isNumber(it.key()), qPrintable(it.key()));
+        QCOMPARE(xlsx.text(it.key()), it.value());
+    }
+    // Text stays text, leading zeros and all, even when it looks like a number.
+    for (const auto &[ref, text] : {std::pair<const char *, const char *>{"D2", "007"}, {"D3", "12"}}) {
+        QVERIFY2(!xlsx.isNumber(QLatin1String(ref)), ref);
+        QCOMPARE(xlsx.text(QLatin1String(ref)), QLatin1String(text));
+    }
+    // NULL is an empty cell, not 0.
+    for (const char *ref : {"A4", "B4", "C4", "D4"}) {
+        QVERIFY2(!xlsx.isNumber(QLatin1String(ref)), ref);
+        QCOMPARE(xlsx.text(QLatin1String(ref)), QString());
+    }
 }
 
 QTEST_MAIN(tst_TableExportDb)

@@ -1,6 +1,5 @@
 #include "ShellTestSupport.h"
 #include "WidgetCreation.h"
-#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "mainwin.h"
 #include "ui_mainwin.h"

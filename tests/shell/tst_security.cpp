@@ -8,6 +8,7 @@
 #include "SecurityFixture.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
+#include "WidgetCreation.h"
 #include "auxFunc.h"
 #include "dbAccess.h"
 #include "mainwin.h"

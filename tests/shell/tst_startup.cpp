@@ -27,6 +27,8 @@ private slots:
     void defaultFolderIsTheProgramFolder();
     void fallbackWhenProgramFolderUnusable();
     void neitherFolderUsable();
+    void programFileFromAnyFolder_data();
+    void programFileFromAnyFolder();
 
 private:
     static QStringList lines(const QString &file);
@@ -198,6 +200,40 @@ void tst_Startup::neitherFolderUsable()
     QVERIFY(!PLogger::instance->hasDestination());
     QCOMPARE(PLogger::instance->loggingLevel(), PLogger::TraceLevel);
     startLogInfo();
+}
+
+void tst_Startup::programFileFromAnyFolder_data()
+{
+    QTest::addColumn<bool>("inWorkingDir");
+    QTest::addColumn<bool>("inProgramDir");
+    QTest::addColumn<bool>("fromWorkingDir");
+    QTest::newRow("both: the working directory's") << true << true << true;
+    QTest::newRow("program folder only (started through a link)") << false << true << false;
+    QTest::newRow("neither: named in the program folder") << false << false << false;
+}
+
+// A program started through /usr/bin/kvtmerge from any folder finds its icon beside itself.
+void tst_Startup::programFileFromAnyFolder()
+{
+    QFETCH(bool, inWorkingDir);
+    QFETCH(bool, inProgramDir);
+    QFETCH(bool, fromWorkingDir);
+    QTemporaryDir working;
+    QTemporaryDir program;
+    const QString file = QStringLiteral("res/appIcon.ico");
+    for (const auto &[wanted, dir] : {std::pair<bool, QTemporaryDir *>{inWorkingDir, &working},
+                                      std::pair<bool, QTemporaryDir *>{inProgramDir, &program}}) {
+        if (!wanted)
+            continue;
+        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("res")));
+        QFile icon(dir->filePath(file));
+        QVERIFY(icon.open(QIODevice::WriteOnly));
+    }
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(working.path()));
+    const QString found = programFile(file, program.path());
+    QDir::setCurrent(previous);
+    QCOMPARE(found, fromWorkingDir ? file : program.filePath(file));
 }
 
 QTEST_GUILESS_MAIN(tst_Startup)

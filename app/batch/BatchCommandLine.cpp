@@ -1,0 +1,220 @@
+#include "BatchCommandLine.h"
+
+#include "version.h"
+
+#include <QObject>
+
+namespace {
+
+const QString optBatch = QStringLiteral("batch");
+const QString optHost = QStringLiteral("host");
+const QString optPort = QStringLiteral("port");
+const QString optUser = QStringLiteral("user");
+const QString optDestination = QStringLiteral("destination");
+const QString optSource = QStringLiteral("source");
+const QString optOnConflict = QStringLiteral("on-conflict");
+const QString optPasswordFile = QStringLiteral("password-file");
+const QString optSslCa = QStringLiteral("ssl-ca");
+const QString optSslCert = QStringLiteral("ssl-cert");
+const QString optSslKey = QStringLiteral("ssl-key");
+const QString optQuiet = QStringLiteral("quiet");
+const QString optHelp = QStringLiteral("help");
+const QString optVersion = QStringLiteral("version");
+
+// Options QGuiApplication and QApplication take from the command line; those with a
+// value take it as the next argument or after '='.
+const char *const qtWindowOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+    "qwindowicon", "qwindowtitle", "session", "display", "geometry", "style", "stylesheet",
+};
+const char *const qtWindowFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync",
+                                     "qmljsdebugger"};
+
+bool isQtOption(const QString &argument, bool &takesNextArgument)
+{
+    takesNextArgument = false;
+    if (!argument.startsWith(QLatin1Char('-')) || argument.startsWith(QLatin1String("--")))
+        return false;
+    const QString name = argument.mid(1).section(QLatin1Char('='), 0, 0);
+    for (const char *option : qtWindowFlags)
+        if (name == QLatin1String(option))
+            return true;
+    for (const char *option : qtWindowOptionsWithValue) {
+        if (name == QLatin1String(option)) {
+            takesNextArgument = !argument.contains(QLatin1Char('='));
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+const char *const BatchCommandLine::passwordVariable = "KVT_DB_PASSWORD";
+
+BatchCommandLine::BatchCommandLine()
+{
+    m_parser.setApplicationDescription(QObject::tr(
+        "Merges KVT inspection databases. Without options it opens its window; with --batch "
+        "it merges the sources into the destination without a window and prints a summary:\n"
+        "  kvtmerge --batch --host H [--port P] --user U --destination DB --source DB\n"
+        "           [--source DB ...] [--on-conflict POLICY]\n"
+        "           [--password-file FILE] [--ssl-ca FILE ...] [--quiet]"));
+    m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    m_parser.addOptions({
+        {optBatch, QObject::tr("Merge without a window.")},
+        {optHost, QObject::tr("Server host name or address."), QObject::tr("host")},
+        {optPort, QObject::tr("Server port (default 3306)."), QObject::tr("port")},
+        {optUser, QObject::tr("Database user."), QObject::tr("user")},
+        {optDestination, QObject::tr("Destination database; it must hold the KVT tables."),
+         QObject::tr("database")},
+        {optSource, QObject::tr("Source database; repeat for more, merged in the order given. "
+                                "The destination's own name and repeats are skipped."),
+         QObject::tr("database")},
+        {optOnConflict,
+         QObject::tr("What a conflicting reference record gets: ask-fail (default: stop at the "
+                     "first conflict), leave (keep the destination's record), replace (take "
+                     "the source's values), new-key (add it under the next free key; a zone "
+                     "under the next zone number of its part type). Device conflicts are "
+                     "always replaced."),
+         QObject::tr("policy"), QStringLiteral("ask-fail")},
+        {optPasswordFile, QObject::tr("Read the password from the first line of this file, "
+                                      "which only its owner may read."),
+         QObject::tr("file")},
+        {optSslCa, QObject::tr("Connect with TLS, checking the server's certificate "
+                               "against this CA file."),
+         QObject::tr("file")},
+        {optSslCert, QObject::tr("Client certificate for TLS (with --ssl-ca)."), QObject::tr("file")},
+        {optSslKey, QObject::tr("Client key for TLS (with --ssl-ca)."), QObject::tr("file")},
+        {optQuiet, QObject::tr("No progress lines; the summary is printed all the same.")},
+        {{QStringLiteral("h"), optHelp}, QObject::tr("Show this help and exit.")},
+        {{QStringLiteral("v"), optVersion}, QObject::tr("Show the version and exit.")},
+    });
+}
+
+bool BatchCommandLine::wantsConsole(const QStringList &arguments)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        bool takesNext = false;
+        if (!isQtOption(arguments.at(i), takesNext))
+            return true;
+        if (takesNext)
+            ++i;
+    }
+    return false;
+}
+
+BatchCommandLine::Request BatchCommandLine::parse(const QStringList &arguments,
+                                                  const QProcessEnvironment &environment)
+{
+    m_options = BatchOptions();
+    m_error.clear();
+    if (!m_parser.parse(arguments))
+        return fail(m_parser.errorText());
+    if (m_parser.isSet(optHelp))
+        return Request::ShowHelp;
+    if (m_parser.isSet(optVersion))
+        return Request::ShowVersion;
+    if (!m_parser.positionalArguments().isEmpty())
+        return fail(QObject::tr("Unexpected argument '%1'.").arg(m_parser.positionalArguments().constFirst()));
+    if (!m_parser.isSet(optBatch)) {
+        const QStringList given = m_parser.optionNames();
+        return fail(given.isEmpty() ? QObject::tr("Nothing to do.")
+                                    : QObject::tr("Option '%1' needs --batch.").arg(given.constFirst()));
+    }
+    return readOptions(environment);
+}
+
+BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironment &environment)
+{
+    // A value given twice would be silently overridden: refuse it instead.
+    for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict,
+                                  optPasswordFile, optSslCa, optSslCert, optSslKey})
+        if (m_parser.values(single).size() > 1)
+            return fail(QObject::tr("Option '%1' is given more than once.").arg(single));
+    for (const QString &required : {optHost, optUser, optDestination})
+        if (m_parser.value(required).isEmpty())
+            return fail(QObject::tr("Missing option '--%1'.").arg(required));
+
+    BatchOptions &o = m_options;
+    o.host = m_parser.value(optHost);
+    o.user = m_parser.value(optUser);
+    o.destination = m_parser.value(optDestination);
+    o.sources = m_parser.values(optSource);
+    o.security.useTls = m_parser.isSet(optSslCa);
+    o.security.caFile = m_parser.value(optSslCa);
+    o.security.certFile = m_parser.value(optSslCert);
+    o.security.keyFile = m_parser.value(optSslKey);
+    o.quiet = m_parser.isSet(optQuiet);
+    if (m_parser.isSet(optPort)) {
+        bool ok = false;
+        o.port = m_parser.value(optPort).toInt(&ok, 10);
+        if (!ok || o.port < 1 || o.port > 65535)
+            return fail(QObject::tr("'%1' is not a port number.").arg(m_parser.value(optPort)));
+    }
+    if (!conflictPolicyFromName(m_parser.value(optOnConflict), o.onConflict))
+        return fail(QObject::tr("Unknown --on-conflict value '%1': use ask-fail, leave, replace "
+                                "or new-key.").arg(m_parser.value(optOnConflict)));
+    if (!o.security.useTls && (m_parser.isSet(optSslCert) || m_parser.isSet(optSslKey)))
+        return fail(QObject::tr("--ssl-cert and --ssl-key need --ssl-ca."));
+    QString tlsProblem;
+    if (!o.security.isUsable(&tlsProblem))
+        return fail(tlsProblem);
+    if (o.sources.isEmpty())
+        return fail(QObject::tr("No source database: give at least one --source."));
+    if (o.sourcesToMerge().isEmpty())
+        return fail(QObject::tr("Nothing to merge: the destination %1 is its only source.")
+                        .arg(o.destination));
+    if (!readPassword(environment))
+        return Request::Invalid;
+    return Request::RunBatch;
+}
+
+bool BatchCommandLine::readPassword(const QProcessEnvironment &environment)
+{
+    if (m_parser.isSet(optPasswordFile)) {
+        QString error;
+        if (readPasswordFile(m_parser.value(optPasswordFile), m_options.password, error))
+            return true;
+        fail(error);
+        return false;
+    }
+    const QString variable = QLatin1String(passwordVariable);
+    if (environment.contains(variable)) {
+        m_options.password = environment.value(variable);
+        return true;
+    }
+    fail(QObject::tr("No password: set %1 or give --password-file.").arg(variable));
+    return false;
+}
+
+BatchCommandLine::Request BatchCommandLine::fail(const QString &error)
+{
+    m_error = error;
+    return Request::Invalid;
+}
+
+QString BatchCommandLine::helpText() const
+{
+    return m_parser.helpText() + QLatin1Char('\n')
+           + QObject::tr(
+               "Password:\n"
+               "  Taken from the environment variable %1, or from the first line of\n"
+               "  --password-file, which is refused when group or others can read it.\n"
+               "  There is no --password option: a command line is visible to every\n"
+               "  user in the process list.\n"
+               "\n"
+               "Exit status:\n"
+               "  0  merged to the end\n"
+               "  1  stopped at a conflict under --on-conflict ask-fail\n"
+               "  2  bad usage: unknown option, missing value, no source, the destination\n"
+               "     as the only source, no password, a password file others can read\n"
+               "  3  the connection or an SQL statement failed (message on stderr)\n"
+               "  4  interrupted by SIGINT or SIGTERM; rows already merged stay\n")
+                 .arg(QLatin1String(passwordVariable));
+}
+
+QString BatchCommandLine::versionText()
+{
+    return QStringLiteral("kvtmerge ") + kvtVersionNumbers();
+}

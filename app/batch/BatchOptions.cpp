@@ -1,0 +1,75 @@
+#include "BatchOptions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+
+namespace {
+
+struct PolicyName {
+    ConflictPolicy policy;
+    const char *name;
+};
+
+const PolicyName policyNames[] = {
+    {ConflictPolicy::AskFail, "ask-fail"},
+    {ConflictPolicy::Leave, "leave"},
+    {ConflictPolicy::Replace, "replace"},
+    {ConflictPolicy::NewKey, "new-key"},
+};
+
+} // namespace
+
+QStringList BatchOptions::sourcesToMerge(QStringList *skipped) const
+{
+    QStringList merged;
+    for (const QString &name : sources) {
+        if (name == destination || merged.contains(name)) {
+            if (skipped)
+                skipped->append(name);
+            continue;
+        }
+        merged.append(name);
+    }
+    return merged;
+}
+
+QString conflictPolicyName(ConflictPolicy policy)
+{
+    for (const PolicyName &entry : policyNames)
+        if (entry.policy == policy)
+            return QLatin1String(entry.name);
+    return QString();
+}
+
+bool conflictPolicyFromName(const QString &name, ConflictPolicy &policy)
+{
+    for (const PolicyName &entry : policyNames) {
+        if (name == QLatin1String(entry.name)) {
+            policy = entry.policy;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool readPasswordFile(const QString &path, QString &password, QString &error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QObject::tr("cannot read the password file %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (QFileInfo(path).permissions() & shared) {
+        error = QObject::tr("the password file %1 can be read by other users: "
+                            "allow only its owner to read it (chmod 600)")
+                    .arg(path);
+        return false;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromLocal8Bit(line);
+    return true;
+}

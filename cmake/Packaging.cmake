@@ -1,0 +1,102 @@
+# Where the install puts things, and the Debian packages built from it with CPack.
+#
+# Two layouts:
+# - the default, one self-contained folder below the install prefix: the program,
+#   lib/ with the library, its CMake package and pkg-config file, include/Pelmora0/,
+#   res/, share/translations/, share/man/;
+# - KVT_DEBIAN_LAYOUT=ON, the layout of the Debian packages, installed below "/":
+#   the program in /opt/kvtmerge with its icon and translations and a link in
+#   /usr/bin, the library in /usr/lib/<multiarch>, the headers in /usr/include/Pelmora0.
+# Every destination is relative to the install prefix.
+#
+#     cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DKVT_DEBIAN_LAYOUT=ON
+#     cmake --build build-deb && (cd build-deb && cpack -G DEB)
+# (scripts/make-packages.sh does both) gives three packages:
+#   libpelmora0      the shared library                  (component runtime)
+#   libpelmora0-dev  headers, .so link, CMake package, pkg-config  (component dev)
+#   kvtmerge         the program, man page, desktop entry (component program)
+
+option(KVT_DEBIAN_LAYOUT "Install in the layout of the Debian packages (prefix /)" OFF)
+
+if(KVT_DEBIAN_LAYOUT)
+    if(NOT CMAKE_LIBRARY_ARCHITECTURE)
+        message(FATAL_ERROR "KVT_DEBIAN_LAYOUT needs the multiarch name (CMAKE_LIBRARY_ARCHITECTURE)")
+    endif()
+    set(CMAKE_INSTALL_PREFIX "/" CACHE PATH "Install prefix" FORCE)
+    set(KVT_INSTALL_PROGRAMDIR "opt/kvtmerge")
+    set(KVT_INSTALL_LIBDIR "usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}")
+    set(KVT_INSTALL_INCLUDEDIR "usr/include")
+    set(KVT_INSTALL_MANDIR "usr/share/man")
+    set(KVT_INSTALL_BINLINK "usr/bin")
+    set(KVT_DESKTOP_DIR "usr/share/applications" CACHE STRING "" FORCE)
+else()
+    set(KVT_INSTALL_PROGRAMDIR ".")
+    set(KVT_INSTALL_LIBDIR "lib")
+    set(KVT_INSTALL_INCLUDEDIR "include")
+    set(KVT_INSTALL_MANDIR "share/man")
+    set(KVT_INSTALL_BINLINK "")
+endif()
+
+# The program finds the library relative to its own folder, so an unpacked package
+# or a moved install folder works as well as the installed one.
+file(RELATIVE_PATH KVT_PROGRAM_TO_LIBDIR "/${KVT_INSTALL_PROGRAMDIR}" "/${KVT_INSTALL_LIBDIR}")
+set(KVT_INSTALL_RPATH "$ORIGIN/${KVT_PROGRAM_TO_LIBDIR}")
+
+# The man page (gzip-compressed, as Debian keeps man pages) and, in the Debian layout,
+# the /usr/bin link; both are part of the program's component. The link is relative,
+# so that it works in an unpacked package too.
+configure_file(${PROJECT_SOURCE_DIR}/app/kvtmerge.1 ${CMAKE_BINARY_DIR}/kvtmerge.1 @ONLY)
+set(KVT_MANPAGE ${CMAKE_BINARY_DIR}/kvtmerge.1.gz)
+add_custom_command(OUTPUT ${KVT_MANPAGE}
+    COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/kvtmerge.1
+    DEPENDS ${CMAKE_BINARY_DIR}/kvtmerge.1
+    VERBATIM)
+add_custom_target(kvt_manpage ALL DEPENDS ${KVT_MANPAGE})
+install(FILES ${KVT_MANPAGE} DESTINATION ${KVT_INSTALL_MANDIR}/man1 COMPONENT program)
+if(KVT_INSTALL_BINLINK)
+    file(RELATIVE_PATH kvt_link_target "/${KVT_INSTALL_BINLINK}" "/${KVT_INSTALL_PROGRAMDIR}/kvtmerge")
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/bin-link)
+    file(CREATE_LINK ${kvt_link_target} ${CMAKE_BINARY_DIR}/bin-link/kvtmerge SYMBOLIC)
+    install(FILES ${CMAKE_BINARY_DIR}/bin-link/kvtmerge DESTINATION ${KVT_INSTALL_BINLINK}
+        COMPONENT program)
+endif()
+
+set(CPACK_PACKAGE_NAME "kvtmerge")
+set(CPACK_PACKAGE_VENDOR "kvtmerge developers")
+set(CPACK_PACKAGE_CONTACT "kvtmerge developers <kvtmerge@localhost>")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGING_INSTALL_PREFIX "/")
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_COMPONENTS_ALL runtime dev program)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
+set(CPACK_DEBIAN_PACKAGE_SECTION "database")
+# Dependencies on Qt5, libxlsxwriter and the C++ runtime come from dpkg-shlibdeps;
+# the library of the build tree is searched there too, for kvtmerge's own link.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${KVT_OUTPUT_DIR}/lib")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "libpelmora0")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION "libs")
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "Pelmora0 library for database desktop applications
+SQL helpers and errors, logger, window and translation helpers, settings and INI
+files, admin mode, autostart and single instance, transliteration, Vigenere cipher,
+MD5, and export of table models to CSV files and spreadsheet workbooks.")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME "libpelmora0-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION "libdevel")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+    "libpelmora0 (= ${PROJECT_VERSION}), qtbase5-dev")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "Pelmora0 library for database desktop applications - development files
+Headers (C++17), the CMake package (find_package(Pelmora0), target
+Pelmora0::Pelmora0) and the pkg-config file pelmora0.pc.")
+
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME "kvtmerge")
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libpelmora0 (= ${PROJECT_VERSION}), libqt5sql5-mysql")
+set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "Merges KVT inspection databases into one
+kvtmerge copies 1 to 10 KVT databases on a MySQL or MariaDB server into one
+destination database, leaving out records that are already there and asking the
+operator about conflicting reference records.")
+
+include(CPack)

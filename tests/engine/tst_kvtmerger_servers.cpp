@@ -1,0 +1,222 @@
+// The merge on servers as people run them: another session inserting into the destination
+// while the merge copies into it, and a counter that steps by 3 from an offset of 2 (as on
+// every node of a Galera cluster). Every row must arrive exactly once, and the fast path
+// must stay in use. Runs against a private server of its own, whose global settings it
+// changes.
+
+#include "EngineTestData.h"
+#include "KvtTableSql.h"
+#include "MergeHarness.h"
+#include "PrivateServer.h"
+#include "TestDatabase.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+
+using namespace EngineTestData;
+using Variant = KvtMerger::CopyVariant;
+
+Q_DECLARE_METATYPE(KvtMerger::CopyVariant)
+
+namespace {
+
+// Rows of the writer carry this DefectoscopistID, which no demo row has.
+const char writerMark[] = "-1";
+
+// One text of a defects row's compared columns, NULL spelt out.
+QString recordKey()
+{
+    QStringList parts;
+    for (const QString &column : KvtTableSql::forTable(tnDefects, QString()).comparedColumns())
+        parts << QStringLiteral("COALESCE(CAST(%1 AS CHAR), 'NULL')").arg(q(column));
+    return QStringLiteral("CONCAT_WS('|', %1)").arg(parts.join(", "));
+}
+
+// Number and checksum of the different records of the source; a merge must leave each of
+// them exactly once in the destination.
+QString sourceRecords(const QString &src)
+{
+    return rows(QStringLiteral("SELECT COUNT(*), SUM(CRC32(k)) FROM (SELECT DISTINCT %1 AS k FROM %2.defects) x")
+                    .arg(recordKey(), q(src)))
+        .value(0);
+}
+
+// Rows, different records and their checksum of the destination's merged rows.
+QString mergedRecords(const QString &dest)
+{
+    return rows(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT %1), SUM(CRC32(%1)) FROM %2.defects "
+                               "WHERE NOT (DefectoscopistID <=> %3)")
+                    .arg(recordKey(), q(dest), writerMark))
+        .value(0);
+}
+
+// "count|sum" as "count|count|sum": all records once.
+QString eachOnce(const QString &records)
+{
+    const QStringList parts = records.split('|');
+    return QStringList{parts.value(0), parts.value(0), parts.value(1)}.join('|');
+}
+
+// Another session inserting one defect every 2 ms into the destination, on its own
+// connection, until stopped.
+class LiveWriter : public QThread
+{
+public:
+    explicit LiveWriter(const QString &dest) : m_dest(dest) {}
+    std::atomic<bool> stopRequested{false};
+    std::atomic<int> written{0};
+    QString error;
+
+protected:
+    void run() override
+    {
+        const QString name = QStringLiteral("live-writer");
+        {
+            QSqlDatabase db = TestDatabase::open(name);
+            QSqlQuery insert(db);
+            insert.prepare(QStringLiteral("INSERT INTO %1.defects (MyId, DefectoscopistID, `Date`) "
+                                          "VALUES (?, %2, CURRENT_DATE)").arg(q(m_dest), writerMark));
+            while (!stopRequested && error.isEmpty()) {
+                insert.addBindValue(written + 1);
+                if (insert.exec())
+                    ++written;
+                else
+                    error = insert.lastError().text();
+                msleep(2);
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+private:
+    QString m_dest;
+};
+
+} // namespace
+
+class tst_KvtMergerServers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void liveWriterRowsAndMergedRowsStayOnce_data();
+    void liveWriterRowsAndMergedRowsStayOnce();
+    void counterSteppingByThreeKeepsTheFastPath_data();
+    void counterSteppingByThreeKeepsTheFastPath();
+
+private:
+    void variants();
+    QTemporaryDir m_dir;
+    bool m_started = false;
+};
+
+void tst_KvtMergerServers::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    if (!PrivateServer::available())
+        QSKIP("no MariaDB server installed to start a private one");
+    m_started = true; // stopping a server that did not start is harmless
+    QVERIFY(PrivateServer::start(m_dir.path()));
+}
+
+void tst_KvtMergerServers::cleanupTestCase()
+{
+    TestDatabase::closeAll();
+    if (m_started)
+        PrivateServer::stop(m_dir.path());
+}
+
+void tst_KvtMergerServers::variants()
+{
+    QTest::addColumn<Variant>("variant");
+    QTest::newRow("window functions") << Variant::WindowFunctions;
+    QTest::newRow("earlier-row probe") << Variant::EarlierRowProbe;
+}
+
+void tst_KvtMergerServers::liveWriterRowsAndMergedRowsStayOnce_data()
+{
+    variants();
+}
+
+void tst_KvtMergerServers::liveWriterRowsAndMergedRowsStayOnce()
+{
+    QFETCH(Variant, variant);
+    const QString src = QStringLiteral("servers_live_src");
+    const QString dest = QStringLiteral("servers_live_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QVERIFY(fillDemo(src, 1, 100000, 0, 3).isEmpty());
+    const QString records = sourceRecords(src);
+
+    LiveWriter writer(dest);
+    writer.start();
+    QTRY_VERIFY(writer.written >= 20 || !writer.error.isEmpty());
+    MergeHarness harness;
+    harness.merger().setCopyVariant(variant);
+    QVERIFY(harness.run(dest, {src}));
+    writer.stopRequested = true;
+    QVERIFY(writer.wait(10000));
+
+    QCOMPARE(writer.error, QString());
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(harness.events.last(), QStringLiteral("done:") + src);
+    QCOMPARE(mergedRecords(dest), eachOnce(records));
+    QCOMPARE(rows(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT MyId) FROM %1.defects WHERE DefectoscopistID = %2")
+                      .arg(q(dest), writerMark)),
+             QStringList{QStringLiteral("%1|%1").arg(writer.written)});
+    // The writer's rows really went in between the merge's.
+    QVERIFY(rows(QStringLiteral("SELECT COUNT(*) > 0 FROM %1.defects w WHERE w.DefectoscopistID = %2 "
+                                "AND w.ID > (SELECT MIN(ID) FROM %1.defects WHERE NOT (DefectoscopistID <=> %2)) "
+                                "AND w.ID < (SELECT MAX(ID) FROM %1.defects WHERE NOT (DefectoscopistID <=> %2))")
+                    .arg(q(dest), writerMark))
+            == QStringList{"1"});
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath_data()
+{
+    variants();
+}
+
+void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath()
+{
+    QFETCH(Variant, variant);
+    const QString src = QStringLiteral("servers_step_src");
+    const QString dest = QStringLiteral("servers_step_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QVERIFY(fillDemo(src, 1, 12000, 0, 3).isEmpty());
+    const int sourceRows = count(src, "defects");
+    // New sessions, the worker's among them, count as a node of a three-node cluster.
+    QVERIFY(TestDatabase::exec("SET GLOBAL auto_increment_increment = 3, auto_increment_offset = 2").isEmpty());
+
+    for (int run = 0; run < 2; ++run) {
+        MergeHarness harness;
+        harness.merger().setCopyVariant(variant);
+        harness.merger().setChunkSize(4000);
+        QVERIFY(harness.run(dest, {src}));
+        QCOMPARE(harness.errorTexts, QStringList());
+        // Progress once per chunk: the set-based copy ran.
+        QCOMPARE(harness.progress.value(0), (QVector<int>{4000, 8000, 12000, sourceRows}));
+    }
+    QVERIFY(TestDatabase::exec("SET GLOBAL auto_increment_increment = 1, auto_increment_offset = 1").isEmpty());
+
+    QCOMPARE(rows(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE ID MOD 3 <> 2").arg(q(dest))),
+             QStringList{"0"});
+    QCOMPARE(mergedRecords(dest), eachOnce(sourceRecords(src)));
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+QTEST_GUILESS_MAIN(tst_KvtMergerServers)
+#include "tst_kvtmerger_servers.moc"
