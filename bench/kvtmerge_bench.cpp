@@ -13,7 +13,10 @@
 //
 //   kvtmerge_bench [--defects N] [--graphics N] [--graphic-bytes N] [--refs N]
 //                  [--preloaded PCT] [--chunk-rows N] [--chunk-bytes N] [--no-per-row]
-//                  [--cluster] [--env FILE] [--keep]
+//                  [--keep-references] [--cluster] [--env FILE] [--keep]
+//
+// --keep-references also runs the set-based worker in the mode "Keep references
+// consistent" into a fourth destination and prints its speed against the plain one.
 //
 // Without --env the benchmark starts a private server of its own (scripts/mariadb-server.sh),
 // or with --cluster a private three-node Galera cluster (scripts/galera-cluster.sh), in a
@@ -37,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -46,6 +50,7 @@ const QString srcDb = QStringLiteral("kvtbench_src");
 const QString perRowDb = QStringLiteral("kvtbench_rows");
 const QString fastDb = QStringLiteral("kvtbench_fast");
 const QString baselineDb = QStringLiteral("kvtbench_baseline");
+const QString refsDb = QStringLiteral("kvtbench_refs");
 const QStringList tables{"defects", "graphics", "defectref", "dettypes", "device",
                          "factory", "results",  "humans",    "zones"};
 
@@ -58,6 +63,7 @@ struct Options {
     int chunkRows = KvtMerger::defaultChunkRows;
     qint64 chunkBytes = KvtMerger::defaultChunkBytes;
     bool perRow = true;
+    bool keepReferences = false;
     bool cluster = false;
     QString envFile;
     bool keep = false;
@@ -313,10 +319,12 @@ struct EngineRun {
 
 // Runs the worker as the main window does and returns the seconds each table step took
 // and the peak resident memory of the process during the run.
-EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QString &destination)
+EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QString &destination,
+                    bool keepReferences = false)
 {
     KvtMerger merger;
     merger.setMeasurementCopy(copy);
+    merger.setKeepReferences(keepReferences);
     merger.setChunkSize(o.chunkRows, o.chunkBytes);
     QElapsedTimer clock;
     QVector<qint64> stepStarts;
@@ -365,6 +373,9 @@ EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QSt
         const qint64 stepEnd = i + 1 < stepStarts.size() ? stepStarts.at(i + 1) : end;
         run.seconds << (stepEnd - stepStarts.at(i)) / 1e9;
     }
+    // The mode runs the two measurement steps last: back to the order of `tables`.
+    if (keepReferences)
+        std::rotate(run.seconds.begin(), run.seconds.end() - 2, run.seconds.end());
     return run;
 }
 
@@ -464,6 +475,11 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
     const PreviewRun preview = runPreview(fastDb);
     settleServer(fastDb);
     const EngineRun fast = runEngine(o, KvtMerger::MeasurementCopy::SetBased, fastDb);
+    EngineRun refs;
+    if (o.keepReferences) {
+        settleServer(refsDb);
+        refs = runEngine(o, KvtMerger::MeasurementCopy::SetBased, refsDb, true);
+    }
     settleServer(baselineDb);
     const QVector<double> baseline = runBaseline();
     const QVector<qlonglong> after = rowCounts(fastDb);
@@ -511,6 +527,19 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
     if (o.perRow)
         out() << "per row " << memory(perRow) << ", ";
     out() << "set-based " << memory(fast) << Qt::endl;
+    if (o.keepReferences) {
+        double plain = 0;
+        double kept = 0;
+        for (int i = 0; i < tables.size(); ++i) {
+            plain += fast.seconds.at(i);
+            kept += refs.seconds.at(i);
+        }
+        out() << "keeping references consistent (set-based): defects " << rate(sourceRows.at(0), refs.seconds.at(0))
+              << " rows/s (" << ratio(fast.seconds.at(0), refs.seconds.at(0)) << " of plain), graphics "
+              << rate(sourceRows.at(1), refs.seconds.at(1)) << " rows/s ("
+              << ratio(fast.seconds.at(1), refs.seconds.at(1)) << "), whole merge " << ratio(plain, kept)
+              << " of plain" << Qt::endl;
+    }
 }
 
 Options parseOptions(const QCoreApplication &app)
@@ -528,10 +557,11 @@ Options parseOptions(const QCoreApplication &app)
     const QCommandLineOption chunkBytes("chunk-bytes", "Signal bytes of one set-based chunk.", "N",
                                         QString::number(KvtMerger::defaultChunkBytes));
     const QCommandLineOption noPerRow("no-per-row", "Leave out the per-row worker run.");
+    const QCommandLineOption keepReferences("keep-references", "Also run the set-based worker keeping references consistent.");
     const QCommandLineOption cluster("cluster", "Merge into a three-node Galera cluster, through node 1.");
     const QCommandLineOption env("env", "Use the server of this env file instead of a private one.", "FILE");
     const QCommandLineOption keep("keep", "Keep the benchmark databases.");
-    parser.addOptions({defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, cluster, env, keep});
+    parser.addOptions({defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, keepReferences, cluster, env, keep});
     parser.process(app);
     Options o;
     o.defects = parser.value(defects).toInt();
@@ -542,6 +572,7 @@ Options parseOptions(const QCoreApplication &app)
     o.chunkRows = qMax(1, parser.value(chunkRows).toInt());
     o.chunkBytes = qMax<qint64>(1, parser.value(chunkBytes).toLongLong());
     o.perRow = !parser.isSet(noPerRow);
+    o.keepReferences = parser.isSet(keepReferences);
     o.cluster = parser.isSet(cluster);
     o.envFile = parser.value(env);
     o.keep = parser.isSet(keep);
@@ -566,7 +597,7 @@ int main(int argc, char *argv[])
     QElapsedTimer setup;
     setup.start();
     fillSource(o);
-    for (const QString &db : {perRowDb, fastDb, baselineDb})
+    for (const QString &db : {perRowDb, fastDb, baselineDb, refsDb})
         preloadDestination(db, o.preloadedPct);
     out() << (o.cluster ? "three-node Galera cluster, through node 1; " : "") << "source: " << o.defects << " defects, " << o.graphics << " graphics of "
           << o.graphicBytes << " bytes, " << o.refs << " keys per reference table; "
@@ -589,7 +620,7 @@ int main(int argc, char *argv[])
     }
 
     if (!o.keep)
-        for (const QString &db : {srcDb, perRowDb, fastDb, baselineDb})
+        for (const QString &db : {srcDb, perRowDb, fastDb, baselineDb, refsDb})
             exec(QStringLiteral("DROP DATABASE IF EXISTS ") + db);
     QSqlDatabase::database().close();
     if (ownServer)

@@ -85,6 +85,42 @@
         <source>table &quot;zones&quot; in process</source>
         <translation>обрабатывается таблица &quot;zones&quot;</translation>
     </message>
+    <message>
+        <source>%1 (keeping references consistent)</source>
+        <translation>%1 (с согласованием ссылок)</translation>
+    </message>
+    <message>
+        <source>source ID %1</source>
+        <translation>ID в источнике %1</translation>
+    </message>
+    <message>
+        <source>%1.%2: %3 rows inserted whose references name a record of other content or none</source>
+        <translation>%1.%2: вставлено строк, чьи ссылки указывают на запись с другим содержимым или на отсутствующую запись: %3</translation>
+    </message>
+    <message>
+        <source>a reference names a record of other content or none</source>
+        <translation>ссылка указывает на запись с другим содержимым или на отсутствующую запись</translation>
+    </message>
+    <message>
+        <source>destination ID %1</source>
+        <translation>ID в базе назначения %1</translation>
+    </message>
+    <message>
+        <source>inserted row %1</source>
+        <translation>вставленная строка %1</translation>
+    </message>
+    <message>
+        <source>names no record of its own source</source>
+        <translation>указывает на запись, которой нет в её источнике</translation>
+    </message>
+    <message>
+        <source>names a record missing in the destination</source>
+        <translation>указывает на запись, которой нет в базе назначения</translation>
+    </message>
+    <message>
+        <source>names a record of other content in the destination</source>
+        <translation>указывает на запись с другим содержимым в базе назначения</translation>
+    </message>
 </context>
 <context>
     <name>KvtServerVersion</name>
@@ -202,6 +238,22 @@
     <message>
         <source>Merger completed</source>
         <translation>Слияние завершено</translation>
+    </message>
+    <message>
+        <source>Merge</source>
+        <translation>Слияние</translation>
+    </message>
+    <message>
+        <source>Keep references consistent</source>
+        <translation>Сохранять согласованность ссылок</translation>
+    </message>
+    <message>
+        <source>Write measurement rows with the identifiers their people, part types, zones, results, defect kinds and devices have in the destination</source>
+        <translation>Записывать строки измерений с идентификаторами, которые их сотрудники, типы деталей, зоны, результаты, виды дефектов и приборы имеют в базе назначения</translation>
+    </message>
+    <message>
+        <source>Merger started, keeping references consistent</source>
+        <translation>Слияние начато, ссылки согласуются</translation>
     </message>
     <message>
         <source>Connection</source>

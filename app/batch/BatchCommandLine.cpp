@@ -54,7 +54,7 @@ const char *const BatchCommandLine::passwordVariable = "KVT_DB_PASSWORD";
 
 BatchCommandLine::BatchCommandLine()
 {
-    m_parser.setApplicationDescription(QObject::tr(
+    m_parser.setApplicationDescription(QStringLiteral(
         "Merges KVT inspection databases. Without options it opens its window; with --batch "
         "it merges the sources into the destination without a window and prints a summary:\n"
         "  kvtmerge --batch --host H [--port P] --user U --destination DB --source DB\n"
@@ -62,33 +62,33 @@ BatchCommandLine::BatchCommandLine()
         "           [--password-file FILE] [--ssl-ca FILE ...] [--quiet]"));
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
-        {optBatch, QObject::tr("Merge without a window.")},
-        {optHost, QObject::tr("Server host name or address."), QObject::tr("host")},
-        {optPort, QObject::tr("Server port (default 3306)."), QObject::tr("port")},
-        {optUser, QObject::tr("Database user."), QObject::tr("user")},
-        {optDestination, QObject::tr("Destination database; it must hold the KVT tables."),
-         QObject::tr("database")},
-        {optSource, QObject::tr("Source database; repeat for more, merged in the order given. "
+        {optBatch, QStringLiteral("Merge without a window.")},
+        {optHost, QStringLiteral("Server host name or address."), QStringLiteral("host")},
+        {optPort, QStringLiteral("Server port (default 3306)."), QStringLiteral("port")},
+        {optUser, QStringLiteral("Database user."), QStringLiteral("user")},
+        {optDestination, QStringLiteral("Destination database; it must hold the KVT tables."),
+         QStringLiteral("database")},
+        {optSource, QStringLiteral("Source database; repeat for more, merged in the order given. "
                                 "The destination's own name and repeats are skipped."),
-         QObject::tr("database")},
+         QStringLiteral("database")},
         {optOnConflict,
-         QObject::tr("What a conflicting reference record gets: ask-fail (default: stop at the "
+         QStringLiteral("What a conflicting reference record gets: ask-fail (default: stop at the "
                      "first conflict), leave (keep the destination's record), replace (take "
                      "the source's values), new-key (add it under the next free key; a zone "
                      "under the next zone number of its part type). Device conflicts are "
                      "always replaced."),
-         QObject::tr("policy"), QStringLiteral("ask-fail")},
-        {optPasswordFile, QObject::tr("Read the password from the first line of this file, "
+         QStringLiteral("policy"), QStringLiteral("ask-fail")},
+        {optPasswordFile, QStringLiteral("Read the password from the first line of this file, "
                                       "which only its owner may read."),
-         QObject::tr("file")},
-        {optSslCa, QObject::tr("Connect with TLS, checking the server's certificate "
+         QStringLiteral("file")},
+        {optSslCa, QStringLiteral("Connect with TLS, checking the server's certificate "
                                "against this CA file."),
-         QObject::tr("file")},
-        {optSslCert, QObject::tr("Client certificate for TLS (with --ssl-ca)."), QObject::tr("file")},
-        {optSslKey, QObject::tr("Client key for TLS (with --ssl-ca)."), QObject::tr("file")},
-        {optQuiet, QObject::tr("No progress lines; the summary is printed all the same.")},
-        {{QStringLiteral("h"), optHelp}, QObject::tr("Show this help and exit.")},
-        {{QStringLiteral("v"), optVersion}, QObject::tr("Show the version and exit.")},
+         QStringLiteral("file")},
+        {optSslCert, QStringLiteral("Client certificate for TLS (with --ssl-ca)."), QStringLiteral("file")},
+        {optSslKey, QStringLiteral("Client key for TLS (with --ssl-ca)."), QStringLiteral("file")},
+        {optQuiet, QStringLiteral("No progress lines; the summary is printed all the same.")},
+        {{QStringLiteral("h"), optHelp}, QStringLiteral("Show this help and exit.")},
+        {{QStringLiteral("v"), optVersion}, QStringLiteral("Show the version and exit.")},
     });
 }
 
@@ -116,11 +116,11 @@ BatchCommandLine::Request BatchCommandLine::parse(const QStringList &arguments,
     if (m_parser.isSet(optVersion))
         return Request::ShowVersion;
     if (!m_parser.positionalArguments().isEmpty())
-        return fail(QObject::tr("Unexpected argument '%1'.").arg(m_parser.positionalArguments().constFirst()));
+        return fail(QStringLiteral("Unexpected argument '%1'.").arg(m_parser.positionalArguments().constFirst()));
     if (!m_parser.isSet(optBatch)) {
         const QStringList given = m_parser.optionNames();
-        return fail(given.isEmpty() ? QObject::tr("Nothing to do.")
-                                    : QObject::tr("Option '%1' needs --batch.").arg(given.constFirst()));
+        return fail(given.isEmpty() ? QStringLiteral("Nothing to do.")
+                                    : QStringLiteral("Option '%1' needs --batch.").arg(given.constFirst()));
     }
     return readOptions(environment);
 }
@@ -131,10 +131,10 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict,
                                   optPasswordFile, optSslCa, optSslCert, optSslKey})
         if (m_parser.values(single).size() > 1)
-            return fail(QObject::tr("Option '%1' is given more than once.").arg(single));
+            return fail(QStringLiteral("Option '%1' is given more than once.").arg(single));
     for (const QString &required : {optHost, optUser, optDestination})
         if (m_parser.value(required).isEmpty())
-            return fail(QObject::tr("Missing option '--%1'.").arg(required));
+            return fail(QStringLiteral("Missing option '--%1'.").arg(required));
 
     BatchOptions &o = m_options;
     o.host = m_parser.value(optHost);
@@ -150,20 +150,20 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
         bool ok = false;
         o.port = m_parser.value(optPort).toInt(&ok, 10);
         if (!ok || o.port < 1 || o.port > 65535)
-            return fail(QObject::tr("'%1' is not a port number.").arg(m_parser.value(optPort)));
+            return fail(QStringLiteral("'%1' is not a port number.").arg(m_parser.value(optPort)));
     }
     if (!conflictPolicyFromName(m_parser.value(optOnConflict), o.onConflict))
-        return fail(QObject::tr("Unknown --on-conflict value '%1': use ask-fail, leave, replace "
+        return fail(QStringLiteral("Unknown --on-conflict value '%1': use ask-fail, leave, replace "
                                 "or new-key.").arg(m_parser.value(optOnConflict)));
     if (!o.security.useTls && (m_parser.isSet(optSslCert) || m_parser.isSet(optSslKey)))
-        return fail(QObject::tr("--ssl-cert and --ssl-key need --ssl-ca."));
+        return fail(QStringLiteral("--ssl-cert and --ssl-key need --ssl-ca."));
     QString tlsProblem;
     if (!o.security.isUsable(&tlsProblem))
         return fail(tlsProblem);
     if (o.sources.isEmpty())
-        return fail(QObject::tr("No source database: give at least one --source."));
+        return fail(QStringLiteral("No source database: give at least one --source."));
     if (o.sourcesToMerge().isEmpty())
-        return fail(QObject::tr("Nothing to merge: the destination %1 is its only source.")
+        return fail(QStringLiteral("Nothing to merge: the destination %1 is its only source.")
                         .arg(o.destination));
     if (!readPassword(environment))
         return Request::Invalid;
@@ -184,7 +184,7 @@ bool BatchCommandLine::readPassword(const QProcessEnvironment &environment)
         m_options.password = environment.value(variable);
         return true;
     }
-    fail(QObject::tr("No password: set %1 or give --password-file.").arg(variable));
+    fail(QStringLiteral("No password: set %1 or give --password-file.").arg(variable));
     return false;
 }
 
@@ -197,7 +197,7 @@ BatchCommandLine::Request BatchCommandLine::fail(const QString &error)
 QString BatchCommandLine::helpText() const
 {
     return m_parser.helpText() + QLatin1Char('\n')
-           + QObject::tr(
+           + QStringLiteral(
                "Password:\n"
                "  Taken from the environment variable %1, or from the first line of\n"
                "  --password-file, which is refused when group or others can read it.\n"

@@ -48,7 +48,7 @@ BatchConflicts::Outcome BatchConflicts::addUnderNewKey()
         m_newKey = QString::number(key);
         return Outcome::Settled;
     case ConflictResolver::AddOutcome::NoKeyLeft:
-        m_message = QObject::tr("no key left in %1.%2 for a record added under a new key")
+        m_message = QStringLiteral("no key left in %1.%2 for a record added under a new key")
                         .arg(m_resolver.destinationDB(), m_resolver.tableName());
         return Outcome::Failed;
     case ConflictResolver::AddOutcome::Failed:
@@ -75,7 +75,7 @@ BatchConflicts::Outcome BatchConflicts::addZoneUnderNewNumber()
     if (!status)
         return failed(status);
     if (number > lastZoneNumber) {
-        m_message = QObject::tr("no zone number left for part type %1 in %2: its zones are "
+        m_message = QStringLiteral("no zone number left for part type %1 in %2: its zones are "
                                 "numbered up to %3")
                         .arg(partType, m_resolver.destinationDB(), QString::number(lastZoneNumber));
         return Outcome::Failed;
@@ -93,6 +93,6 @@ BatchConflicts::Outcome BatchConflicts::failed(const KvtSqlStatus &status)
 {
     m_message = status.code().isEmpty() || status.code() == QLatin1String("0")
                     ? status.text()
-                    : QObject::tr("%1 (code %2)").arg(status.text(), status.code());
+                    : QStringLiteral("%1 (code %2)").arg(status.text(), status.code());
     return Outcome::Failed;
 }

@@ -60,7 +60,7 @@ int runWithoutWindow(int &argc, char **argv)
         return int(BatchExit::Merged);
     case BatchCommandLine::Request::Invalid:
         err << "kvtmerge: " << commandLine.errorText() << '\n'
-            << QObject::tr("Try 'kvtmerge --help'.") << '\n';
+            << QStringLiteral("Try 'kvtmerge --help'.") << '\n';
         return int(BatchExit::Usage);
     case BatchCommandLine::Request::RunBatch:
         break;

@@ -57,12 +57,12 @@ bool readPasswordFile(const QString &path, QString &password, QString &error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QObject::tr("cannot read the password file %1: %2").arg(path, file.errorString());
+        error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
         return false;
     }
     const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::ReadOther;
     if (QFileInfo(path).permissions() & shared) {
-        error = QObject::tr("the password file %1 can be read by other users: "
+        error = QStringLiteral("the password file %1 can be read by other users: "
                             "allow only its owner to read it (chmod 600)")
                     .arg(path);
         return false;

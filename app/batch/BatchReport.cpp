@@ -17,7 +17,7 @@ bool replaceFile(const QString &path, const QString &text, QString &error)
     const QByteArray bytes = text.toUtf8();
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
         return true;
-    error = QObject::tr("cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
     return false;
 }
 

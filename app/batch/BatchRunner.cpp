@@ -92,7 +92,7 @@ bool BatchRunner::connectToServer()
     const KvtSqlStatus status = openKvtConnection(settings);
     if (status)
         return true;
-    fail(BatchExit::Failed, tr("cannot connect to %1:%2 as %3: %4")
+    fail(BatchExit::Failed, QStringLiteral("cannot connect to %1:%2 as %3: %4")
                                 .arg(m_options.host, QString::number(m_options.port), m_options.user,
                                      status.text().trimmed()));
     return false;
@@ -102,8 +102,8 @@ void BatchRunner::reportSkippedSources(const QStringList &skipped)
 {
     for (const QString &name : skipped) {
         const QString text = name == m_options.destination
-                                 ? tr("source %1 skipped: it is the destination").arg(name)
-                                 : tr("source %1 skipped: it is named more than once").arg(name);
+                                 ? QStringLiteral("source %1 skipped: it is the destination").arg(name)
+                                 : QStringLiteral("source %1 skipped: it is named more than once").arg(name);
         PLOG_WARN << text;
         m_err << "kvtmerge: " << text << '\n';
     }
@@ -128,7 +128,7 @@ void BatchRunner::onSqlError(const QString &text, const QString &code)
 {
     fail(BatchExit::Failed, code.isEmpty() || code == QLatin1String("0")
                                 ? text
-                                : tr("%1 (code %2)").arg(text, code));
+                                : QStringLiteral("%1 (code %2)").arg(text, code));
 }
 
 void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const QString &destQuery)
@@ -148,12 +148,12 @@ void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const 
         m_merger.resumeThread();
         return;
     case BatchConflicts::Outcome::Unsettled:
-        fail(BatchExit::Conflict, tr("conflict in %1: the destination holds another record; stopped "
+        fail(BatchExit::Conflict, QStringLiteral("conflict in %1: the destination holds another record; stopped "
                                      "(--on-conflict leave, replace or new-key settle conflicts)")
                                       .arg(where));
         break;
     case BatchConflicts::Outcome::Failed:
-        fail(BatchExit::Failed, tr("conflict in %1 not settled: %2").arg(where, m_conflicts.message()));
+        fail(BatchExit::Failed, QStringLiteral("conflict in %1 not settled: %2").arg(where, m_conflicts.message()));
         break;
     }
     stopWorker();

@@ -93,8 +93,10 @@ QString KvtChunkSql::signalSample() const
 QString KvtChunkSql::rowsToCopy() const
 {
     const bool window = m_earlierDuplicates == EarlierDuplicates::Window;
-    const QString rows = window ? QStringLiteral("(") + numberedChunk() + QStringLiteral(") s WHERE s.kvt_nth = 1")
-                                : m_source + QStringLiteral(" s WHERE s.ID >= :from AND s.ID <= :to AND NOT EXISTS (")
+    const QString rows = window ? QStringLiteral("(") + numberedChunk() + QStringLiteral(") s") + m_translation.joins
+                                      + QStringLiteral(" WHERE s.kvt_nth = 1")
+                                : m_source + QStringLiteral(" s") + m_translation.joins
+                                      + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND NOT EXISTS (")
                                       + earlierDuplicateProbe() + QLatin1Char(')');
     return QStringLiteral("SELECT s.ID FROM ") + rows + QStringLiteral(" AND NOT EXISTS (")
            + destinationProbe() + QStringLiteral(") ORDER BY s.ID");
@@ -111,7 +113,7 @@ QString KvtChunkSql::copyRows(const QStringList &ids) const
     return QStringLiteral("INSERT INTO ") + m_destination + QStringLiteral(" (")
            + columns.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ")
            + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + m_source
-           + QStringLiteral(" s WHERE s.ID IN (") + ids.join(QLatin1Char(','))
+           + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
            + QStringLiteral(") ORDER BY s.ID");
 }
 
@@ -132,9 +134,40 @@ QString KvtChunkSql::numberedChunk() const
            + QStringLiteral(" w WHERE w.ID >= :from AND w.ID <= :to");
 }
 
-// The value of a source column, NULL when the source lacks it.
+// Rows the copy inserts, over the whole source: the first of equal rows, when the
+// destination has no equal row yet. `rows` is tested first, so that only the rows it
+// selects are looked for in the destination.
+QString KvtChunkSql::toBeCopied(const QString &rows) const
+{
+    QString probe = earlierDuplicateProbe();
+    probe.replace(QStringLiteral("e.ID >= :from AND "), QString());
+    return QStringLiteral(" FROM ") + m_source + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE ")
+           + rows + QStringLiteral(" AND NOT EXISTS (") + destinationProbe() + QStringLiteral(") AND NOT EXISTS (")
+           + probe + QLatin1Char(')');
+}
+
+QString KvtChunkSql::countReferences() const
+{
+    return QStringLiteral("SELECT COALESCE(SUM(%1), 0), COALESCE(SUM(%2), 0)")
+               .arg(m_translation.translated, m_translation.mismatched)
+           + toBeCopied(QStringLiteral("(%1 OR %2)").arg(m_translation.translated, m_translation.mismatched));
+}
+
+QString KvtChunkSql::mismatchedRows() const
+{
+    return QStringLiteral("SELECT s.ID") + toBeCopied(m_translation.mismatched)
+           + QStringLiteral(" ORDER BY s.ID LIMIT :rows");
+}
+
+// The value of a source column, NULL when the source lacks it; translated when its
+// references are.
 QString KvtChunkSql::sourceValue(const QString &alias, const QString &name) const
 {
+    if (alias == QLatin1String("s") && m_sourceColumns.contains(name.toLower())) {
+        const auto translated = m_translation.values.constFind(name.toLower());
+        if (translated != m_translation.values.constEnd())
+            return *translated;
+    }
     return m_sourceColumns.contains(name.toLower()) ? column(alias, name) : QStringLiteral("NULL");
 }
 

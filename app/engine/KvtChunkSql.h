@@ -1,6 +1,7 @@
 #ifndef KVTCHUNKSQL_H
 #define KVTCHUNKSQL_H
 
+#include "KvtReferenceSql.h"
 #include "KvtTableSql.h"
 
 #include <QString>
@@ -69,11 +70,22 @@ public:
     // Copies the rows with these IDs (integers as the server gave them), in ID order.
     QString copyRows(const QStringList &ids) const;
 
+    // Keeping references consistent: the rows are copied, and compared with the
+    // destination's, with their references translated.
+    void setTranslation(const KvtReferenceSql::Translation &translation) { m_translation = translation; }
+    // Over the whole source, before the first chunk: the number of rows the copy will
+    // insert whose references it translates, and of those naming a record of other
+    // content or none (one row of two numbers).
+    QString countReferences() const;
+    // The first :rows of the latter: ID, then 1 when the reference is missing in its source.
+    QString mismatchedRows() const;
+
 private:
     QString sourceValue(const QString &alias, const QString &column) const;
     static QString indexHint(const QString &index);
     QString destinationProbe() const;
     QString earlierDuplicateProbe() const;
+    QString toBeCopied(const QString &rows) const;
     QString numberedChunk() const;
 
     KvtTableSql m_table;
@@ -82,6 +94,7 @@ private:
     QStringList m_sourceColumns;
     QString m_destinationIndex;
     QString m_sourceIndex;
+    KvtReferenceSql::Translation m_translation;
     EarlierDuplicates m_earlierDuplicates = EarlierDuplicates::Probe;
 };
 

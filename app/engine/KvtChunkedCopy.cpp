@@ -45,6 +45,28 @@ bool KvtChunkedCopy::copyNext(int &rows)
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
 }
 
+bool KvtChunkedCopy::countReferences(qint64 &translated, qint64 &mismatched,
+                                     QVector<qlonglong> &firstMismatched, int firstRows)
+{
+    translated = mismatched = 0;
+    firstMismatched.clear();
+    m_referenceCount.reset(new KvtPreparedQuery(m_db, m_sql.countReferences()));
+    if (!run(*m_referenceCount))
+        return false;
+    if (m_referenceCount->query().next()) {
+        translated = m_referenceCount->query().value(0).toLongLong();
+        mismatched = m_referenceCount->query().value(1).toLongLong();
+    }
+    if (mismatched == 0)
+        return true;
+    m_referenceCount.reset(new KvtPreparedQuery(m_db, m_sql.mismatchedRows()));
+    if (!run(*m_referenceCount, {{QStringLiteral(":rows"), firstRows}}))
+        return false;
+    while (m_referenceCount->query().next())
+        firstMismatched << m_referenceCount->query().value(0).toLongLong();
+    return true;
+}
+
 bool KvtChunkedCopy::prepareCopy()
 {
     QString destinationIndex;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include <memory>
 
@@ -45,6 +46,14 @@ public:
     // Rows the last chunk copied (the others of it were already there).
     int copiedRows() const { return m_copied; }
 
+    // Keeping references consistent: set before open().
+    void setTranslation(const KvtReferenceSql::Translation &translation) { m_sql.setTranslation(translation); }
+    // After open(), before the first chunk: how many rows the copy will insert with
+    // translated references, how many of them name no record of the same content, and
+    // the source IDs of the first `firstRows` of the latter.
+    bool countReferences(qint64 &translated, qint64 &mismatched, QVector<qlonglong> &firstMismatched,
+                         int firstRows);
+
     QSqlQuery *failedQuery() { return m_failed; }
 
 private:
@@ -70,6 +79,7 @@ private:
     KvtProbeIndex m_probeIndex;
     std::unique_ptr<KvtPreparedQuery> m_rowsToCopy; // made by open(), with the probes' indexes
     std::unique_ptr<QSqlQuery> m_insert;              // the last chunk's INSERT
+    std::unique_ptr<KvtPreparedQuery> m_referenceCount;
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
     int m_chunkRows = 1;

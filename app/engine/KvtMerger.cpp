@@ -126,6 +126,11 @@ void KvtMerger::run()
 {
     int errCode = stepOk;
     m_report = MergeReport(currentDestinationDB, dbList);
+    m_report.setMode(m_keepReferences ? MergeReport::Mode::KeepReferences : MergeReport::Mode::Plain);
+    {
+        QMutexLocker locker(&m_countsMutex);
+        m_referenceCounts.clear();
+    }
     // The destination's own name and repeated names are skipped without a signal.
     const QVector<int> sources = MergeReport::mergedSources(currentDestinationDB, dbList);
     for (const int position : sources)
@@ -139,6 +144,12 @@ void KvtMerger::run()
         }
         closeConnection();
     }
+    for (const int position : sources)
+        for (const kvtTableName table : {tnDefects, tnGraphics}) {
+            const ReferenceCounts references = referenceCounts(dbList.at(position), table);
+            m_report.table(position, table).referencesTranslated = references.translated;
+            m_report.table(position, table).referencesMismatched = references.mismatched;
+        }
     m_report.finish(endStatus());
 }
 
@@ -231,6 +242,7 @@ bool KvtMerger::checkServer()
 void KvtMerger::closeConnection()
 {
     m_statements.reset();
+    m_referenceMap.reset();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -242,12 +254,19 @@ bool KvtMerger::mergeDatabase(int position, int &errCode)
     m_sourcePosition = position;
     setCurrentDataBaseSource(name);
     emit sendCurrentDB(name);
-    for (const KvtTable &table : KvtTable::all()) {
-        emit setStatusText(name + QLatin1Char('.') + table.name);
-        mergeTable(table.id, errCode);
+    startReferences();
+    for (const kvtTableName table : stepOrder()) {
+        const QString step = name + QLatin1Char('.') + KvtTable::of(table).name;
+        emit setStatusText(m_keepReferences ? tr("%1 (keeping references consistent)").arg(step) : step);
+        mergeTable(table, errCode);
+        if (errCode == stepOk && !m_stopFlag)
+            endReferenceSteps(table, errCode);
         if (errCode != stepOk || m_stopFlag)
             return false;
     }
+    checkReferences(errCode);
+    if (errCode != stepOk || m_stopFlag)
+        return false;
     emit sendCurrentFinishedDB(name);
     return true;
 }
@@ -298,13 +317,29 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
 void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
 {
     const KvtTableSql &sql = m_statements->sql();
-    if (m_measurementCopy == MeasurementCopy::SetBased && m_sourceKey->usable()
-        && copyOnServer(sql, *m_sourceKey, errCode))
+    qulonglong before = 0;
+    if (!mappingReferences() && !readInsertedEnd(table, before)) {
+        errCode = stepRowError;
         return;
-    if (table == tnDefects)
-        queryFromSourceTableDefects(errCode);
-    else
-        queryFromSourceTableGraphics(errCode);
+    }
+    m_logged.clear();
+    if (!(m_measurementCopy == MeasurementCopy::SetBased && m_sourceKey->usable()
+          && copyOnServer(sql, *m_sourceKey, errCode))) {
+        m_rowRelations = KvtRelations::among(sql.copiedColumns());
+        m_rowPositions.clear();
+        for (const KvtRelation &r : qAsConst(m_rowRelations))
+            m_rowPositions << sql.copiedColumns().indexOf(r.column);
+        m_rowCounts = ReferenceCounts();
+        if (table == tnDefects)
+            queryFromSourceTableDefects(errCode);
+        else
+            queryFromSourceTableGraphics(errCode);
+        if (mappingReferences())
+            addReferenceCounts(table, m_rowCounts.translated, m_rowCounts.mismatched);
+    }
+    qulonglong after = 0;
+    if (errCode == stepOk && !mappingReferences() && readInsertedEnd(table, after))
+        m_inserted.insert(table, qMakePair(before, after));
 }
 
 // False when the destination cannot take the set-based copy (the table is then copied per
@@ -321,6 +356,9 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
     KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, key.columns(),
                         window ? KvtChunkSql::EarlierDuplicates::Window
                                : KvtChunkSql::EarlierDuplicates::Probe);
+    if (mappingReferences())
+        copy.setTranslation(KvtReferenceSql::translation(
+            *m_referenceMap, KvtRelations::among(sql.copiedColumns()), QStringLiteral("s")));
     switch (copy.open(m_chunkRows, m_chunkBytes)) {
     case KvtChunkedCopy::OpenResult::NotUsable:
         return false;
@@ -334,6 +372,20 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
     PLOG_INFO << tr(sql.description().processMessage);
     PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk, "
                << (window ? "window functions" : "earlier-row probe");
+    if (mappingReferences()) {
+        qint64 translated = 0;
+        qint64 mismatched = 0;
+        QVector<qlonglong> first;
+        if (!copy.countReferences(translated, mismatched, first, 5)) {
+            getSqlErr(copy.failedQuery());
+            errCode = stepRowError;
+            return true;
+        }
+        for (const qlonglong id : qAsConst(first))
+            logMismatch(sql.table(), tr("source ID %1").arg(id), QString(), QString(),
+                        KvtReferenceSql::Mismatch::OtherContent);
+        addReferenceCounts(sql.table(), translated, mismatched);
+    }
     int handled = 0;
     while (!copy.atEnd()) {
         if (m_stopFlag) {
@@ -431,6 +483,7 @@ bool KvtMerger::execInsert(KvtPreparedQuery &query, const Bindings &values)
 {
     if (query.exec(values)) {
         ++counts().inserted;
+        m_rowInserted = true;
         return true;
     }
     getSqlErr(&query.query());
@@ -456,7 +509,7 @@ KvtMerger::ReferenceState KvtMerger::lookUpReference(const Bindings &sameRecord,
 // resumeThread(), or a stop was requested. The flag is set and the signal emitted under
 // the mutex, and the wait releases it, so a resume can neither be lost nor come from an
 // earlier conflict. A conflict met after a stop request is left out unannounced.
-bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
+bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect)
 {
     const KvtTableSql &sql = m_statements->sql();
     if (!KvtSqlName::isInteger(key)) {
@@ -465,7 +518,7 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key)
                     QStringLiteral("0"));
         return false;
     }
-    const QString srcTb = sql.conflictSelect(currentSourceDB, key);
+    const QString srcTb = sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect;
     const QString destTb = sql.conflictSelect(currentDestinationDB, key);
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
@@ -503,6 +556,8 @@ KvtTableSql::Values KvtMerger::recordOf(const KvtSourceReader &row) const
 // and otherwise handed over as a conflict.
 bool KvtMerger::mergeRecord(const KvtTableSql::Values &record)
 {
+    if (mappingReferences() && !m_plainRecord)
+        return mergeMapped(record);
     const KvtTableSql &sql = m_statements->sql();
     if (!sql.hasKey()) {
         int count = 0;

@@ -2,6 +2,8 @@
 #define KVTMERGER_H
 
 #include "KvtPreparedQuery.h"
+#include "KvtReferenceMap.h"
+#include "KvtReferenceSql.h"
 #include "KvtTableSql.h"
 #include "MergeReport.h"
 #include "global_vars.h"
@@ -109,6 +111,22 @@ public:
     // stopped) is counted but not listed.
     void settleConflict(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
                         const QString &newKey = QString());
+    // The mode "Keep references consistent" (off by default; set before start()): each
+    // source's reference tables are merged before its measurement tables, and the
+    // measurement rows are written with the identifiers their reference records have in
+    // the destination. Either way the worker counts, per source and measurement table, the
+    // inserted rows whose references were translated, and those that name a record
+    // missing in the source or the destination, or of other content in the two.
+    void setKeepReferences(bool on) { m_keepReferences = on; }
+    bool keepReferences() const { return m_keepReferences; }
+    struct ReferenceCounts
+    {
+        qint64 translated = 0;
+        qint64 mismatched = 0;
+    };
+    // Counts of the last run; zero for a table not (yet) merged.
+    ReferenceCounts referenceCounts(const QString &source, kvtTableName table) const;
+
     // Asks the worker to stop: sets the stop flag and wakes it if it waits in a conflict.
     // Any thread; the worker ends at its next check.
     void requestStop();
@@ -122,6 +140,8 @@ signals:
     void sendCurrentFinishedDB(const QString &db);
     void differentRecordsInTbs(kvtTableName param, const QString &srcTb, const QString &destTb);
     void setStatusText(const QString &text);
+    // A measurement table of a source has been merged and its references checked.
+    void referencesChecked(const QString &source, kvtTableName table, qint64 translated, qint64 mismatched);
     // Once per run, after connecting: copyVariantName().
     void sendCopyVariant(const QString &variant);
 
@@ -209,7 +229,33 @@ private:
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
-    bool handOverConflict(const QString &keyColumn, const QString &key);
+    // sourceSelect: the source record as it is to be written, when that is not the
+    // source's own record (a zone under a translated part type).
+    bool handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect = QString());
+
+    // Keeping references consistent (KvtMergerReferences.cpp); true on success.
+    using RefId = KvtReferenceMap::Id;
+    bool mappingReferences() const { return m_keepReferences && m_referenceMap; }
+    QVector<kvtTableName> stepOrder() const;
+    void startReferences();
+    void endReferenceSteps(kvtTableName table, int &errCode);
+    void checkReferences(int &errCode);
+    void addReferenceCounts(kvtTableName table, qint64 translated, qint64 mismatched);
+    bool mergeMapped(const KvtTableSql::Values &record);
+    bool mapTo(kvtTableName table, RefId source, const QString &condition, const Bindings &values);
+    bool settleTakenKey(kvtTableName table, RefId source, const Bindings &content, bool sameKeyRule,
+                        const QString &keyColumn, const QString &key, const QString &sourceSelect = QString(),
+                        qint64 partType = 0);
+    bool mappedSimpleReference(kvtTableName table, const QString &fID, const Bindings &content,
+                               const Bindings &sameRecord, const Bindings &insert);
+    bool mappedHuman(const QString &fID, const Bindings &content, const QString &fTabNo);
+    bool mappedZone(const QString &fDetTypeZone, const QString &fID, const QString &fDetTypeId,
+                    const QString &fName);
+    bool readInsertedEnd(kvtTableName table, qulonglong &last);
+    KvtTableSql::Values translatedRecord(const KvtTableSql::Values &record);
+    void countRow(const KvtTableSql::Values &values);
+    void logMismatch(kvtTableName table, const QString &row, const QString &column, const QString &value,
+                     KvtReferenceSql::Mismatch kind);
     KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
     // Each true on success; false when a statement failed (reported) or a conflict could
     // not be handed over.
@@ -231,6 +277,21 @@ private:
     MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
     int m_chunkRows = defaultChunkRows;
     qint64 m_chunkBytes = defaultChunkBytes;
+    bool m_keepReferences = false;
+    std::unique_ptr<KvtReferenceMap> m_referenceMap; // while a source is merged in the mode
+    QHash<QString, ReferenceCounts> m_referenceCounts; // by "<source>/<table number>"
+    mutable QMutex m_countsMutex;
+    // The measurement rows the plain merge inserted, per table: IDs after .first up to .second.
+    QHash<int, QPair<qulonglong, qulonglong>> m_inserted;
+    QHash<int, int> m_logged; // mismatches logged per kind in the current table
+    // The per-row path in the mode: the row handled last was inserted; its relations.
+    bool m_rowInserted = false;
+    bool m_plainRecord = false; // mergeMapped() hands a record to the plain merge
+    QVector<KvtRelation> m_rowRelations;
+    QVector<int> m_rowPositions;
+    ReferenceCounts m_rowCounts;
+    bool m_rowTranslated = false;
+    QVector<QPair<int, KvtReferenceSql::Mismatch>> m_rowMismatches;
     std::atomic<CopyVariant> m_copyVariant{CopyVariant::WindowFunctions};
     // The source table of the current step, and the column it is read by (empty: whole).
     std::unique_ptr<KvtSourceKey> m_sourceKey;

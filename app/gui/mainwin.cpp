@@ -39,6 +39,9 @@
 
 namespace {
 
+// The mode "Keep references consistent" (the Merge menu), off until the operator turns it on.
+const QString keepReferencesKey = QStringLiteral("merge/keepReferences");
+
 const int mainWinWidth = 350;
 const int idleRowHeight = 20;
 const int idleBaseHeight = 260;
@@ -189,6 +192,7 @@ void MainWin::initWidgets()
     initDBDriverList(SQLDRIVER);
     setWindowTitle(tr("KVT Merge Tool ") + applicationFullVersion());
     ui->statusbar->addWidget(lbStatus, 0);
+    ui->actionKeepReferences->setChecked(ProgramSettings().value(keepReferencesKey, false).toBool());
     fitFormToFixedSize();
     // The menu bar's height follows the form's font, set just now.
     setMainWinSize(mwsIdle);
@@ -218,6 +222,8 @@ void MainWin::initSlotSignal(QWidget *parent)
     registerKvtMetaTypes();
 
     connect(ui->btnConnect, &QPushButton::clicked, this, &MainWin::createConnection);
+    connect(ui->actionKeepReferences, &QAction::toggled, this,
+            [](bool on) { ProgramSettings().setValue(keepReferencesKey, on); });
     connect(ui->actionConnectionSecurity, &QAction::triggered, this, &MainWin::showConnectionSecurity);
     connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWin::createTableSource);
@@ -400,9 +406,11 @@ void MainWin::startMerge()
         return;
     }
     guiEnabled(false);
-    lbStatus->setText(tr("Merger started"));
+    const bool keepReferences = ui->actionKeepReferences->isChecked();
+    lbStatus->setText(keepReferences ? tr("Merger started, keeping references consistent") : tr("Merger started"));
 
     merger->setStopFlag(false);
+    merger->setKeepReferences(keepReferences);
     merger->setCurrentDataBaseDestination(ui->edToTable->text());
     merger->setDBList(sourceDatabaseNames());
     merger->start(QThread::InheritPriority);
@@ -432,6 +440,7 @@ void MainWin::guiEnabled(bool param)
                            static_cast<QWidget *>(ui->edPassword), static_cast<QWidget *>(ui->edPort),
                            static_cast<QWidget *>(ui->btnConnect), static_cast<QWidget *>(ui->edToTable)})
         input->setEnabled(param);
+    ui->actionKeepReferences->setEnabled(param);
     ui->actionPreview->setEnabled(param);
     ui->actionMergeReport->setEnabled(param);
     if (param) {

@@ -1,0 +1,74 @@
+#ifndef KVTREFERENCEMAP_H
+#define KVTREFERENCEMAP_H
+
+#include "KvtRelations.h"
+#include "KvtSqlStatus.h"
+#include "global_vars.h"
+
+#include <QHash>
+#include <QPair>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+// The key map of one source database in the mode "Keep references consistent": for every
+// reference record the merge settled, the identifier the source gave it and the one it
+// has in the destination. The measurement rows are written with their identifiers
+// translated through it: on the per-row path by lookUp(), on the server by joining the
+// temporary tables that store() writes (one per reference table, in the destination
+// database, dropped with the connection or by drop()).
+//
+// store() also marks each entry whose source and destination records have the same
+// content (KvtRelations::content): a row naming an unmarked entry, or an identifier
+// without an entry (a record missing from its own source), is counted as mismatched.
+class KvtReferenceMap
+{
+public:
+    // A record's identifier as a row names it: the ID, and for a zone its part type.
+    struct Id
+    {
+        qint64 part = 0;
+        qint64 id = 0;
+    };
+    // A translated identifier: where the record is, and whether it has the same content.
+    struct Target
+    {
+        Id id;
+        bool same = false;
+    };
+
+    explicit KvtReferenceMap(const QSqlDatabase &db);
+
+    // Starts the map of a source database; the earlier source's entries are dropped.
+    void start(const QString &source, const QString &destination);
+    void add(kvtTableName table, Id source, Id destination);
+    bool lookUp(kvtTableName table, Id source, Target &target) const;
+    int size(kvtTableName table) const;
+
+    // The destination identifiers of the records of `table` matching `condition` (a
+    // WHERE text with placeholders), in identifier order.
+    KvtSqlStatus destinationIds(kvtTableName table, const QString &condition,
+                                const QVector<QPair<QString, QVariant>> &values, QVector<Id> &ids) const;
+
+    // Writes the map into the destination's temporary tables and reads back which entries
+    // name records of the same content.
+    KvtSqlStatus store();
+    void drop();
+
+    // The temporary table of a reference table's map, with the database.
+    QString serverTable(kvtTableName table) const;
+
+private:
+    KvtSqlStatus run(const QString &text) const;
+    KvtSqlStatus storeTable(kvtTableName table);
+
+    QSqlDatabase m_db;
+    QString m_source;
+    QString m_destination;
+    QHash<int, QHash<QPair<qint64, qint64>, Target>> m_entries;
+    QVector<kvtTableName> m_created;
+};
+
+#endif // KVTREFERENCEMAP_H

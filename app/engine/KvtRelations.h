@@ -1,0 +1,56 @@
+#ifndef KVTRELATIONS_H
+#define KVTRELATIONS_H
+
+#include "global_vars.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// Which reference record a measurement row names, written once next to the description of
+// the nine tables. Every statement that checks or translates references is built from it.
+//
+//   defects/graphics.DefectoscopistID -> humans.ID
+//   defects/graphics.DetTypeId        -> dettypes.ID
+//   defects.Result                    -> results.ID
+//   defects.DefectID                  -> defectref.ID
+//   defects/graphics.Device           -> device.ID
+//   defects.ZoneID                    -> zones (DetTypeId = the row's DetTypeId, ID = ZoneID),
+//                                        whose DetTypeZone is 100 * DetTypeId + ZoneID
+//   zones.DetTypeId                   -> dettypes.ID (a zone belongs to a part type)
+//
+// A NULL value names nothing and is neither checked nor translated.
+struct KvtRelation
+{
+    QString column;        // the measurement column
+    kvtTableName target;   // the reference table it names
+    // ZoneID: the zone is found by the row's part type (DetTypeId) and this number.
+    bool withinPartType = false;
+};
+
+namespace KvtRelations {
+
+// The six relations of the measurement tables, in a fixed order.
+const QVector<KvtRelation> &all();
+// The relations whose column is among `columns` (a measurement table's copied columns).
+// ZoneID comes with its part type only.
+QVector<KvtRelation> among(const QStringList &columns);
+
+// The reference tables a measurement row can name, in the order their maps are kept.
+const QVector<kvtTableName> &targets();
+
+// A reference record's content: what must be equal in the source and the destination for
+// a row to name the same thing in both. The record's same-columns without the identifiers
+// a row uses (so a person is compared by names and TabNo, a zone by its name).
+QStringList content(kvtTableName target);
+// The identifier a measurement row names: ID, and for a zone its part type and ID.
+QStringList identifier(kvtTableName target);
+
+// "<a>.c1 <=> <b>.c1 AND ...": the content of two records of `target` is equal.
+QString sameContent(kvtTableName target, const QString &a, const QString &b);
+// "<alias>.ID = <id>" or, for zones, "<alias>.DetTypeId = <part> AND <alias>.ID = <id>".
+QString names(kvtTableName target, const QString &alias, const QString &part, const QString &id);
+
+} // namespace KvtRelations
+
+#endif // KVTRELATIONS_H
