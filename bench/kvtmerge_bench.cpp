@@ -1,4 +1,5 @@
-// Throughput of the merge worker, without the GUI, against a set-based copy on the server.
+// Throughput of the merge worker, without the GUI, against a set-based copy on the server,
+// and the time of the merge preview (MergePreview) against the merge it foresees.
 //
 // Builds a source database with the demo generator (sql/kvt_demo_data.sql), puts part of
 // its records (--preloaded, default none) into three destinations beforehand, and merges
@@ -23,6 +24,7 @@
 // names the env file of a running server (or, with --cluster, of a running cluster).
 
 #include "KvtMerger.h"
+#include "MergePreview.h"
 #include "PLog.h"
 
 #include <QCommandLineParser>
@@ -377,6 +379,29 @@ EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QSt
     return run;
 }
 
+struct PreviewRun {
+    double seconds = 0;
+    QVector<qlonglong> toInsert; // per table
+};
+
+// The preview of the source into the destination, on the calling thread.
+PreviewRun runPreview(const QString &destination)
+{
+    MergePreview preview;
+    preview.setDestination(destination);
+    preview.setSources({srcDb});
+    QElapsedTimer clock;
+    clock.start();
+    preview.run();
+    PreviewRun run;
+    run.seconds = clock.nsecsElapsed() / 1e9;
+    if (preview.report().status() != MergeReport::RunStatus::Preview)
+        fail(QStringLiteral("preview of %1 failed: %2").arg(destination, preview.report().errors().join(' ')));
+    for (const kvtTableName table : MergeReport::tableOrder())
+        run.toInsert << preview.report().table(0, table).inserted;
+    return run;
+}
+
 QVector<double> runBaseline()
 {
     QVector<double> seconds;
@@ -447,6 +472,8 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
         perRow = runEngine(o, KvtMerger::MeasurementCopy::PerRow, perRowDb);
     }
     settleServer(fastDb);
+    const PreviewRun preview = runPreview(fastDb);
+    settleServer(fastDb);
     const EngineRun fast = runEngine(o, KvtMerger::MeasurementCopy::SetBased, fastDb);
     EngineRun refs;
     if (o.keepReferences) {
@@ -482,6 +509,15 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
                   << baselineAfter.at(i) << " rows, the worker " << after.at(i)
                   << " (it copies equal rows of one source more than once)" << Qt::endl;
     }
+    double merged = 0;
+    for (const double seconds : fast.seconds)
+        merged += seconds;
+    bool foreseen = true;
+    for (int i = 0; i < tables.size(); ++i)
+        foreseen = foreseen && preview.toInsert.at(i) == after.at(i) - before.at(i);
+    out() << "preview " << QString::number(preview.seconds, 'f', 3) << " s, set-based merge "
+          << QString::number(merged, 'f', 3) << " s: preview/merge " << ratio(preview.seconds, merged)
+          << "; rows to insert as the merge inserted them: " << (foreseen ? "yes" : "NO") << Qt::endl;
     const auto memory = [](const EngineRun &run) {
         return QStringLiteral("%1 MB (%2 MB resident at its start)")
             .arg(run.peakKb / 1024.0, 0, 'f', 1)

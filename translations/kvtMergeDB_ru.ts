@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>ComparedRecordModel</name>
+    <message>
+        <source>differs</source>
+        <translation>отличается</translation>
+    </message>
+</context>
+<context>
     <name>ConnectionSecurity</name>
     <message>
         <source>The database driver cannot take the path &quot;%1&quot;: it holds a semicolon, a line break or blanks at its ends or side by side.</source>
@@ -267,6 +274,128 @@
     <message>
         <source>Table &quot;%1&quot;: no free key is left within the range of the column &quot;%2&quot;. The merge is stopped.</source>
         <translation>Таблица «%1»: в пределах столбца «%2» не осталось свободного ключа. Слияние остановлено.</translation>
+    </message>
+    <message>
+        <source>Merge</source>
+        <translation>Слияние</translation>
+    </message>
+    <message>
+        <source>Preview merge…</source>
+        <translation>Предпросмотр слияния…</translation>
+    </message>
+    <message>
+        <source>Ctrl+P</source>
+        <translation>Ctrl+P</translation>
+    </message>
+    <message>
+        <source>Merge report…</source>
+        <translation>Отчёт о слиянии…</translation>
+    </message>
+</context>
+<context>
+    <name>MergePreview</name>
+    <message>
+        <source>Cannot open a database connection</source>
+        <translation>Не удаётся открыть соединение с базой данных</translation>
+    </message>
+</context>
+<context>
+    <name>MergeReportViews</name>
+    <message>
+        <source>Source</source>
+        <translation>Источник</translation>
+    </message>
+    <message>
+        <source>Table</source>
+        <translation>Таблица</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>Строк</translation>
+    </message>
+    <message>
+        <source>To insert</source>
+        <translation>Будет добавлено</translation>
+    </message>
+    <message>
+        <source>Present</source>
+        <translation>Уже есть</translation>
+    </message>
+    <message>
+        <source>Conflicts</source>
+        <translation>Конфликты</translation>
+    </message>
+    <message>
+        <source>Key</source>
+        <translation>Ключ</translation>
+    </message>
+    <message>
+        <source>Source record</source>
+        <translation>Запись источника</translation>
+    </message>
+    <message>
+        <source>Record it meets</source>
+        <translation>Встречная запись</translation>
+    </message>
+    <message>
+        <source>Found in</source>
+        <translation>Где найдена</translation>
+    </message>
+    <message>
+        <source>Inserted</source>
+        <translation>Добавлено</translation>
+    </message>
+    <message>
+        <source>Replaced</source>
+        <translation>Заменено</translation>
+    </message>
+    <message>
+        <source>Added under a new key</source>
+        <translation>Добавлено с новым ключом</translation>
+    </message>
+    <message>
+        <source>Left out</source>
+        <translation>Пропущено</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Состояние</translation>
+    </message>
+    <message>
+        <source>not reached</source>
+        <translation>не дошло</translation>
+    </message>
+    <message>
+        <source>running</source>
+        <translation>выполняется</translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation>готово</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>остановлено</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>ошибка</translation>
+    </message>
+    <message>
+        <source>skipped</source>
+        <translation>пропущено</translation>
+    </message>
+    <message>
+        <source>preview</source>
+        <translation>предпросмотр</translation>
+    </message>
+    <message>
+        <source>Export to CSV</source>
+        <translation>Экспорт в CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>Файлы CSV (*.csv)</translation>
     </message>
 </context>
 <context>
@@ -691,6 +820,128 @@ Not checked: whether that certificate was made out for the host name you connect
         <source>Full name</source>
         <comment>person</comment>
         <translation>ФИО</translation>
+    </message>
+</context>
+<context>
+    <name>dlgMergePreview</name>
+    <message>
+        <source>Merge preview</source>
+        <translation>Предпросмотр слияния</translation>
+    </message>
+    <message>
+        <source>Nothing is written. The sources are previewed one after another, as if the earlier ones had been merged: a row of a later source that equals a row of an earlier one counts as present, and a record whose key an earlier source brings counts as a conflict. Equal rows of one source count once. The numbers are exact for a merge without conflict decisions; a decision can change what later rows meet.</source>
+        <translation>Ничего не записывается. Источники просматриваются по очереди, как будто предыдущие уже слиты: строка следующего источника, равная строке предыдущего, считается уже имеющейся, а запись с ключом, который приносит предыдущий источник, — конфликтом. Равные строки одного источника считаются один раз. Числа точны для слияния без решений по конфликтам; решение может изменить то, что встретят следующие строки.</translation>
+    </message>
+    <message>
+        <source>Tables</source>
+        <translation>Таблицы</translation>
+    </message>
+    <message>
+        <source>Conflicts</source>
+        <translation>Конфликты</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Export to CSV…</source>
+        <translation>Экспорт в CSV…</translation>
+    </message>
+    <message>
+        <source>Export to Excel…</source>
+        <translation>Экспорт в Excel…</translation>
+    </message>
+    <message>
+        <source>Merge databases</source>
+        <translation>Начать слияние</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>Computing the preview…</source>
+        <translation>Расчёт предпросмотра…</translation>
+    </message>
+    <message>
+        <source>Cancelling the preview…</source>
+        <translation>Отмена предпросмотра…</translation>
+    </message>
+    <message>
+        <source>The preview was cancelled; the tables shown were computed before.</source>
+        <translation>Предпросмотр отменён; показаны таблицы, рассчитанные до отмены.</translation>
+    </message>
+    <message>
+        <source>The preview failed: %1</source>
+        <translation>Ошибка предпросмотра: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Preview complete: %n conflict(s).</source>
+        <translation>
+            <numerusform>Предпросмотр готов: %n конфликт.</numerusform>
+            <numerusform>Предпросмотр готов: %n конфликта.</numerusform>
+            <numerusform>Предпросмотр готов: %n конфликтов.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>dlgMergeReport</name>
+    <message>
+        <source>Merge report</source>
+        <translation>Отчёт о слиянии</translation>
+    </message>
+    <message>
+        <source>Export to CSV…</source>
+        <translation>Экспорт в CSV…</translation>
+    </message>
+    <message>
+        <source>Export to Excel…</source>
+        <translation>Экспорт в Excel…</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>finished</source>
+        <translation>завершено</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>остановлено</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>ошибка</translation>
+    </message>
+    <message>
+        <source>running</source>
+        <translation>выполняется</translation>
+    </message>
+    <message>
+        <source>preview</source>
+        <translation>предпросмотр</translation>
+    </message>
+    <message>
+        <source>Merge into %1, started %2, ended %3: %4.</source>
+        <translation>Слияние в %1, начато %2, окончено %3: %4.</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Ошибка: %1</translation>
+    </message>
+    <message>
+        <source>The report files could not be written (see the log).</source>
+        <translation>Файлы отчёта записать не удалось (см. журнал).</translation>
+    </message>
+    <message>
+        <source>Files: %1.csv</source>
+        <translation>Файлы: %1.csv</translation>
+    </message>
+    <message>
+        <source>No merge has run since the program started.</source>
+        <translation>С запуска программы слияний не было.</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "BatchReport.h"
 
+#include "KvtPaths.h"
 #include "MergeReport.h"
 #include "MergeReportWriter.h"
 
@@ -26,7 +27,7 @@ QString writeBatchReport(const MergeReport &report, const QString &tablesFile, Q
 {
     if (tablesFile.isEmpty()) {
         const MergeReportWriter::Result written =
-            MergeReportWriter::write(report, MergeReportWriter::reportsFolder());
+            MergeReportWriter::write(report, KvtPaths::reportsFolder());
         error = written.error;
         return written.ok ? written.basePath + QStringLiteral(".csv") : QString();
     }

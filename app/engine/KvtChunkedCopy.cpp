@@ -37,6 +37,7 @@ KvtChunkedCopy::OpenResult KvtChunkedCopy::open(int chunkRows, qint64 chunkBytes
 bool KvtChunkedCopy::copyNext(int &rows)
 {
     QVariant to;
+    m_copied = 0;
     if (!findChunkEnd(rows, to))
         return false;
     if (!copyRows(to))
@@ -94,8 +95,10 @@ bool KvtChunkedCopy::copyRows(const QVariant &to)
     if (ids.isEmpty())
         return true;
     m_insert.reset(new QSqlQuery(m_db));
-    if (m_insert->exec(m_sql.copyRows(ids)))
+    if (m_insert->exec(m_sql.copyRows(ids))) {
+        m_copied = int(ids.size());
         return true;
+    }
     m_failed = m_insert.get();
     return false;
 }

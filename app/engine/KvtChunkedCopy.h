@@ -43,6 +43,8 @@ public:
     // Copies the next chunk; rows is the number of source rows it covered.
     bool copyNext(int &rows);
     int chunkRows() const { return m_chunkRows; }
+    // Rows the last chunk copied (the others of it were already there).
+    int copiedRows() const { return m_copied; }
 
     // Keeping references consistent: set before open().
     void setTranslation(const KvtReferenceSql::Translation &translation) { m_sql.setTranslation(translation); }
@@ -81,6 +83,7 @@ private:
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
     int m_chunkRows = 1;
+    int m_copied = 0;
 };
 
 #endif // KVTCHUNKEDCOPY_H

@@ -125,26 +125,68 @@ void KvtMerger::setCurrentDataBaseDestination(const QString &dbName)
 void KvtMerger::run()
 {
     int errCode = stepOk;
-    // The destination's own name and repeated names are skipped without a signal.
-    QStringList sources;
-    for (const QString &name : qAsConst(dbList)) {
-        if (name == currentDestinationDB || mergedDBs.contains(name))
-            continue;
-        mergedDBs.insert(name, name);
-        sources << name;
-    }
+    m_report = MergeReport(currentDestinationDB, dbList);
+    m_report.setMode(m_keepReferences ? MergeReport::Mode::KeepReferences : MergeReport::Mode::Plain);
     {
         QMutexLocker locker(&m_countsMutex);
         m_referenceCounts.clear();
     }
-    if (sources.isEmpty())
-        return;
-    if (openConnection() && checkServer()) {
-        for (const QString &name : qAsConst(sources))
-            if (m_stopFlag || !mergeDatabase(name, errCode))
-                break;
+    // The destination's own name and repeated names are skipped without a signal.
+    const QVector<int> sources = MergeReport::mergedSources(currentDestinationDB, dbList);
+    for (const int position : sources)
+        mergedDBs.insert(dbList.at(position), dbList.at(position));
+    if (!sources.isEmpty()) {
+        if (openConnection() && checkServer()) {
+            m_report.setCopyVariant(reportedCopyVariant());
+            for (const int position : sources)
+                if (m_stopFlag || !mergeDatabase(position, errCode))
+                    break;
+        }
+        closeConnection();
     }
-    closeConnection();
+    for (const int position : sources)
+        for (const kvtTableName table : {tnDefects, tnGraphics}) {
+            const ReferenceCounts references = referenceCounts(dbList.at(position), table);
+            m_report.table(position, table).referencesTranslated = references.translated;
+            m_report.table(position, table).referencesMismatched = references.mismatched;
+        }
+    m_report.finish(endStatus());
+}
+
+// The copy variant as the report names it.
+QString KvtMerger::reportedCopyVariant() const
+{
+    if (m_measurementCopy == MeasurementCopy::PerRow)
+        return QStringLiteral("per_row");
+    return m_copyVariant == CopyVariant::WindowFunctions ? QStringLiteral("set_based_window_functions")
+                                                         : QStringLiteral("set_based_earlier_row_probe");
+}
+
+// Failed after an error, stopped when a merged table did not run to its end.
+MergeReport::RunStatus KvtMerger::endStatus() const
+{
+    if (!m_report.errors().isEmpty())
+        return MergeReport::RunStatus::Failed;
+    for (const MergeReport::Source &source : m_report.sources())
+        for (const MergeReport::TableCounts &t : source.tables)
+            if (!source.skipped && t.status != MergeReport::TableStatus::Done)
+                return MergeReport::RunStatus::Stopped;
+    return MergeReport::RunStatus::Done;
+}
+
+MergeReport::TableCounts &KvtMerger::counts()
+{
+    return m_report.table(m_sourcePosition, m_statements->sql().table());
+}
+
+void KvtMerger::settleConflict(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
+                               const QString &newKey)
+{
+    QMutexLocker locker(&waitMutex);
+    m_conflictSettled = true;
+    m_settlement.decision = decision;
+    m_settlement.decidedBy = decidedBy;
+    m_settlement.newKey = newKey;
 }
 
 bool KvtMerger::openConnection()
@@ -152,6 +194,7 @@ bool KvtMerger::openConnection()
     PMySqlCharset::registerDriverCodec();
     m_db = QSqlDatabase::cloneDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection),
                                        m_connectionName);
+    m_report.setServer(m_db.hostName() + QLatin1Char(':') + QString::number(m_db.port()));
     m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!m_db.open()) {
         const QSqlError error = m_db.lastError();
@@ -205,8 +248,10 @@ void KvtMerger::closeConnection()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-bool KvtMerger::mergeDatabase(const QString &name, int &errCode)
+bool KvtMerger::mergeDatabase(int position, int &errCode)
 {
+    const QString name = dbList.at(position);
+    m_sourcePosition = position;
     setCurrentDataBaseSource(name);
     emit sendCurrentDB(name);
     startReferences();
@@ -235,7 +280,9 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     if (errCode != stepOk)
         return;
     const KvtTableSql sql = KvtTableSql::forTable(param, currentDestinationDB);
-    countRecSourceTable(sql.tableName(), errCode);
+    MergeReport::TableCounts &counts = m_report.table(m_sourcePosition, param);
+    counts.status = MergeReport::TableStatus::Running;
+    counts.rows = countRecSourceTable(sql.tableName(), errCode);
     if (errCode != stepOk)
         return;
     m_sourceKey.reset(new KvtSourceKey(m_db));
@@ -261,6 +308,8 @@ void KvtMerger::mergeTable(kvtTableName param, int &errCode)
     }
     m_statements.reset();
     m_sourceKey.reset();
+    if (errCode == stepOk)
+        counts.status = MergeReport::TableStatus::Done;
 }
 
 // Both ways read the source in ID order when its ID allows it, so that they keep the same
@@ -350,6 +399,8 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
             return true;
         }
         handled += rows;
+        counts().inserted += copy.copiedRows();
+        counts().present += rows - copy.copiedRows();
         emit sendProgressBarCurrentValue(handled);
     }
     return true;
@@ -410,6 +461,7 @@ void KvtMerger::reportError(const QString &text, const QString &code)
     if (text.isEmpty())
         return;
     PLOG_ERROR << text << " code: " << code;
+    m_report.addError(text);
     m_stopFlag = true;
     emit sqlErr(text, code);
     emit errHasOccured();
@@ -430,6 +482,7 @@ bool KvtMerger::countMatches(KvtPreparedQuery &query, const Bindings &values, in
 bool KvtMerger::execInsert(KvtPreparedQuery &query, const Bindings &values)
 {
     if (query.exec(values)) {
+        ++counts().inserted;
         m_rowInserted = true;
         return true;
     }
@@ -443,8 +496,10 @@ KvtMerger::ReferenceState KvtMerger::lookUpReference(const Bindings &sameRecord,
     int count = 0;
     if (!countMatches(m_statements->sameRecordTest, sameRecord, count))
         return ReferenceState::Failed;
-    if (count >= 1)
+    if (count >= 1) {
+        ++counts().present;
         return ReferenceState::Present;
+    }
     if (!countMatches(m_statements->keyTest, key, count))
         return ReferenceState::Failed;
     return count < 1 ? ReferenceState::KeyFree : ReferenceState::KeyTaken;
@@ -468,11 +523,19 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
         return true;
+    ++counts().conflicts;
     paused = true;
+    m_conflictSettled = false;
     emit differentRecordsInTbs(sql.table(), srcTb, destTb);
     while (paused && !m_stopFlag)
         resumeCondition.wait(&waitMutex);
     paused = false;
+    if (m_conflictSettled) {
+        m_settlement.source = currentSourceDB;
+        m_settlement.table = sql.table();
+        m_settlement.key = key;
+        m_report.addConflict(m_sourcePosition, m_settlement);
+    }
     return true;
 }
 
@@ -500,7 +563,11 @@ bool KvtMerger::mergeRecord(const KvtTableSql::Values &record)
         int count = 0;
         if (!countMatches(m_statements->sameRecordTest, sql.sameRecordValues(record), count))
             return false;
-        return count >= 1 || insertRecord(record);
+        if (count >= 1) {
+            ++counts().present;
+            return true;
+        }
+        return insertRecord(record);
     }
     switch (lookUpReference(sql.sameRecordValues(record), sql.keyValues(record))) {
     case ReferenceState::Failed:

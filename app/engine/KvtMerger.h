@@ -5,6 +5,7 @@
 #include "KvtReferenceMap.h"
 #include "KvtReferenceSql.h"
 #include "KvtTableSql.h"
+#include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QByteArray>
@@ -102,6 +103,14 @@ public:
     // this worker copies the measurement tables.
     QString copyVariantName() const;
 
+    // What the last run did: counts per named source and table, settled conflicts,
+    // errors, start, end and status. Read it once the thread has ended.
+    const MergeReport &report() const { return m_report; }
+    // How the conflict the worker waits on was settled; call it, on any thread, before
+    // the resumeThread() that ends the wait. A conflict left without it (the merge is
+    // stopped) is counted but not listed.
+    void settleConflict(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
+                        const QString &newKey = QString());
     // The mode "Keep references consistent" (off by default; set before start()): each
     // source's reference tables are merged before its measurement tables, and the
     // measurement rows are written with the identifiers their reference records have in
@@ -208,7 +217,11 @@ private:
     bool openConnection();
     bool checkServer();
     void closeConnection();
-    bool mergeDatabase(const QString &name, int &errCode);
+    bool mergeDatabase(int position, int &errCode);
+    MergeReport::RunStatus endStatus() const;
+    QString reportedCopyVariant() const;
+    // The report's counts of the table step in hand.
+    MergeReport::TableCounts &counts();
     // Reads the current step's source table and merges every record.
     void readSourceTable(int &errCode);
     void reportError(const QString &text, const QString &code);
@@ -282,6 +295,11 @@ private:
     std::atomic<CopyVariant> m_copyVariant{CopyVariant::WindowFunctions};
     // The source table of the current step, and the column it is read by (empty: whole).
     std::unique_ptr<KvtSourceKey> m_sourceKey;
+    MergeReport m_report;
+    int m_sourcePosition = 0; // of the source in process, in dbList
+    // The settlement of the conflict in hand, under waitMutex.
+    bool m_conflictSettled = false;
+    MergeReport::Conflict m_settlement;
 };
 
 #endif // KVTMERGER_H

@@ -27,7 +27,7 @@ WidgetCreation *WidgetCreation::instance = nullptr;
 void WidgetCreation::createWindowMain()
 {
     auto *window = new MainWin;
-    window->setFixedSize(350, 280);
+    window->setMainWinSize(MainWin::mwsIdle);
     PSingleton<PWindowService>::instance()->setDlgParameters(window, programFile(QString::fromUtf8(iconAppPath)),
                                                              true, true);
 }

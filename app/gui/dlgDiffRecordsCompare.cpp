@@ -2,6 +2,7 @@
 #include "ui_dlgDiffRecordsCompare.h"
 
 #include "CONST.h"
+#include "ComparedRecordModel.h"
 #include "ConflictResolver.h"
 #include "KvtTables.h"
 #include "PLog.h"
@@ -16,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSqlQueryModel>
+#include <QSqlRecord>
 #include <QTableView>
 
 dlgDiffRecordsCompare::dlgDiffRecordsCompare(QWidget *parent)
@@ -40,8 +42,8 @@ void dlgDiffRecordsCompare::createNecessaryObjects()
     sqlErrors = new PSqlErrors(this);
     m_resolver = std::make_unique<ConflictResolver>();
     gridDelegate = new GridDelegate(this);
-    srcModel = new QSqlQueryModel(this);
-    destModel = new QSqlQueryModel(this);
+    srcModel = new ComparedRecordModel(this);
+    destModel = new ComparedRecordModel(this);
     tvSrcTable = new QTableView(this);
     tvDestTable = new QTableView(this);
     tvSrcTable->setObjectName(QStringLiteral("tvSrcTable"));
@@ -76,6 +78,7 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
                                              const QString &destQuery)
 {
     m_conflictFailed = false;
+    m_addedKey.clear();
     m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
 
     srcModel->setQuery(srcQuery);
@@ -88,7 +91,21 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
     setTableViewGeneralProperties();
     btnAddEnabled(tbName != tnDevice);
     setTableViewForCurrentTable();
+    markDifferingCells();
     return false;
+}
+
+// Only compared columns are marked: never the ID of humans or factory.
+void dlgDiffRecordsCompare::markDifferingCells()
+{
+    QSet<int> columns;
+    if (KvtTable::of(m_resolver->table()).isReference() && srcModel->rowCount() > 0
+        && destModel->rowCount() > 0)
+        columns = ComparedRecordModel::differingColumns(
+            srcModel->record(0), destModel->record(0),
+            KvtTable::of(m_resolver->table()).columnsWith(ColumnRole::Same));
+    srcModel->setDifferingColumns(columns);
+    destModel->setDifferingColumns(columns);
 }
 
 void dlgDiffRecordsCompare::emitErrHasOccured()
@@ -125,7 +142,8 @@ void dlgDiffRecordsCompare::insertInTable(const int &id)
         PLOG_WARN << "conflict record not added after an error";
         return;
     }
-    succeeded(m_resolver->addWithKey(id));
+    if (succeeded(m_resolver->addWithKey(id)))
+        m_addedKey = QString::number(id);
 }
 
 quint64 dlgDiffRecordsCompare::getMaxID()
@@ -147,7 +165,8 @@ void dlgDiffRecordsCompare::insertZones(const QString &idZoneDetType, const QStr
         PLOG_WARN << "zone not added after an error";
         return;
     }
-    succeeded(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax));
+    if (succeeded(m_resolver->addZone(idZoneDetType, currentIdDetType, idMax)))
+        m_addedKey = idZoneDetType;
 }
 
 // Close guard: the window is left only through its three buttons, each of which ends
@@ -191,11 +210,20 @@ void dlgDiffRecordsCompare::finishConflict()
     emit resumeThread();
 }
 
+// What the operator chose, unless an error kept it from being written.
+void dlgDiffRecordsCompare::settle(MergeReport::Decision decision)
+{
+    if (!m_conflictFailed)
+        emit conflictSettled(decision, MergeReport::DecidedBy::Operator,
+                             decision == MergeReport::Decision::AddedNewKey ? m_addedKey : QString());
+}
+
 void dlgDiffRecordsCompare::mergeContinue()
 {
     if (ui->chkbxSaveChoice->isChecked())
         emit setActionDiffRec(adrReplace);
     updateDestinationRecord();
+    settle(MergeReport::Decision::Replaced);
     finishConflict();
 }
 
@@ -203,6 +231,7 @@ void dlgDiffRecordsCompare::mergeCancel()
 {
     if (ui->chkbxSaveChoice->isChecked())
         emit setActionDiffRec(adrSkip);
+    settle(MergeReport::Decision::LeftOut);
     finishConflict();
 }
 
@@ -215,8 +244,10 @@ void dlgDiffRecordsCompare::mergeAddNewRec()
     blockClose = true;
     const int added = addRecordWithNewID();
     // After an error the merge stops: the worker must not be left waiting.
-    if (added == QDialog::Accepted || m_conflictFailed)
+    if (added == QDialog::Accepted || m_conflictFailed) {
+        settle(MergeReport::Decision::AddedNewKey);
         finishConflict();
+    }
 }
 
 int dlgDiffRecordsCompare::addRecordWithNewID()

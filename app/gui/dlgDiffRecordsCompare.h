@@ -2,6 +2,7 @@
 #define DLGDIFFRECORDSCOMPARE_H
 
 #include "KvtSqlStatus.h"
+#include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 
 #include <memory>
 
+class ComparedRecordModel;
 class ConflictResolver;
 struct KvtTable;
 class GridDelegate;
@@ -58,6 +60,10 @@ signals:
     void errHasOccured();
     void resumeThread();
     void setActionDiffRec(actionDiffRec action);
+    // The operator settled the conflict in hand (sent before resumeThread()); newKey is
+    // the key of an added record.
+    void conflictSettled(MergeReport::Decision decision, MergeReport::DecidedBy decidedBy,
+                         const QString &newKey);
 
 public slots:
     void createNecessaryObjects();
@@ -103,6 +109,8 @@ private slots:
 
 private:
     void finishConflict();
+    void settle(MergeReport::Decision decision);
+    void markDifferingCells();
     void setTableViewForCurrentTable();
     void setGridColumns(const KvtTable &table);
     int execAddNewRec(const QString &tbName);
@@ -117,8 +125,10 @@ private:
     bool blockClose = true;
     // An error was reported during the conflict in hand: nothing more is written for it.
     bool m_conflictFailed = false;
-    QSqlQueryModel *srcModel = nullptr;
-    QSqlQueryModel *destModel = nullptr;
+    ComparedRecordModel *srcModel = nullptr;
+    ComparedRecordModel *destModel = nullptr;
+    // The key of the record added for the conflict in hand.
+    QString m_addedKey;
     QTableView *tvSrcTable = nullptr;
     QTableView *tvDestTable = nullptr;
     GridDelegate *gridDelegate = nullptr;

@@ -13,6 +13,9 @@ void GridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                          const QModelIndex &index) const
 {
     const QStyleOptionViewItem opt = setOptions(index, option);
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (background.canConvert<QBrush>())
+        painter->fillRect(opt.rect, background.value<QBrush>());
     drawDisplay(painter, opt, opt.rect, index.data(Qt::DisplayRole).toString());
 
     painter->save();

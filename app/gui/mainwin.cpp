@@ -7,7 +7,9 @@
 #include "ConnectionPanel.h"
 #include "ConnectionSecurity.h"
 #include "KvtMerger.h"
+#include "KvtPaths.h"
 #include "KvtTables.h"
+#include "MergeReportWriter.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
 #include "PSqlErrors.h"
@@ -17,11 +19,14 @@
 #include "dbFunc.h"
 #include "dlgConnectionSecurity.h"
 #include "dlgDiffRecordsCompare.h"
+#include "dlgMergePreview.h"
+#include "dlgMergeReport.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +139,8 @@ void MainWin::createNecessaryObjects()
 
     dlgDiffRecords = new dlgDiffRecordsCompare(this);
     dlgDiffRecords->setModal(true);
+    m_dlgPreview = new dlgMergePreview(this);
+    m_dlgReport = new dlgMergeReport(this);
 
     completer = new QCompleter(this);
     completer->setMaxVisibleItems(completerVisibleItems);
@@ -177,6 +184,8 @@ void MainWin::initWidgets()
     ui->statusbar->addWidget(lbStatus, 0);
     ui->actionKeepReferences->setChecked(QSettings().value(keepReferencesKey, false).toBool());
     fitFormToFixedSize();
+    // The menu bar's height follows the form's font, set just now.
+    setMainWinSize(mwsIdle);
 }
 
 void MainWin::fitFormToFixedSize()
@@ -225,7 +234,12 @@ void MainWin::initSlotSignal(QWidget *parent)
     connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
     connect(dlgDiffRecords, &dlgDiffRecordsCompare::errHasOccured, this, &MainWin::stopMergeProc);
     connect(dlgDiffRecords, &dlgDiffRecordsCompare::setActionDiffRec, this, &MainWin::setActionForDiffRecords);
+    connect(dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, merger, &KvtMerger::settleConflict,
+            Qt::DirectConnection);
     connect(dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
+    connect(ui->actionPreview, &QAction::triggered, this, &MainWin::showMergePreview);
+    connect(ui->actionMergeReport, &QAction::triggered, this, &MainWin::showMergeReport);
+    connect(m_dlgPreview, &dlgMergePreview::mergeRequested, this, &MainWin::startMergeFromPreview);
 }
 
 // ---------------------------------------------------------------- connection panel
@@ -417,6 +431,8 @@ void MainWin::guiEnabled(bool param)
                            static_cast<QWidget *>(ui->btnConnect), static_cast<QWidget *>(ui->edToTable)})
         input->setEnabled(param);
     ui->actionKeepReferences->setEnabled(param);
+    ui->actionPreview->setEnabled(param);
+    ui->actionMergeReport->setEnabled(param);
     if (param) {
         ui->progressBar->setValue(0);
         ui->progressBar->hide();
@@ -432,6 +448,7 @@ void MainWin::guiEnabled(bool param)
 
 void MainWin::mergeIsFinished()
 {
+    keepMergeReport();
     lbStatus->setText(tr("Merger completed"));
     guiEnabled(true);
     setMainWinSize(mwsIdle);
@@ -495,32 +512,88 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
         merger->requestStop();
         return;
     }
+    const auto byRule = param == tnDevice ? MergeReport::DecidedBy::DeviceRule
+                                          : MergeReport::DecidedBy::StandingChoice;
     switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
     case ConflictAnswer::Step::AskOperator:
         dlgDiffRecords->exec();
         return;
     case ConflictAnswer::Step::ReplaceDestination:
         dlgDiffRecords->updateDestinationRecord();
+        if (!merger->stopFlag())
+            merger->settleConflict(MergeReport::Decision::Replaced, byRule);
         break;
-    case ConflictAnswer::Step::AddUnderNewKey:
-        addUnderNewKey();
+    case ConflictAnswer::Step::AddUnderNewKey: {
+        const QString key = addUnderNewKey();
+        if (!key.isEmpty() && !merger->stopFlag())
+            merger->settleConflict(MergeReport::Decision::AddedNewKey, byRule, key);
         break;
+    }
     case ConflictAnswer::Step::LeaveOut:
+        merger->settleConflict(MergeReport::Decision::LeftOut, byRule);
         break;
     }
     merger->resumeThread();
 }
 
-void MainWin::addUnderNewKey()
+QString MainWin::addUnderNewKey()
 {
     const quint64 id = dlgDiffRecords->getMaxID();
     if (id == 0)
-        return; // reported by the dialog, which has stopped the merge
+        return QString(); // reported by the dialog, which has stopped the merge
     if (!ConflictResolver::keyFits(id)) {
         showNoKeyLeft();
-        return;
+        return QString();
     }
     dlgDiffRecords->insertInTable(static_cast<int>(id));
+    return QString::number(id);
+}
+
+// ---------------------------------------------------------------- preview and report
+
+void MainWin::showMergePreview()
+{
+    if (mergeIsRunning() || !dbConnectionIsActive() || editFieldsIsEmpty())
+        return;
+    m_dlgPreview->startPreview(ui->edToTable->text(), sourceDatabaseNames());
+    showBeside(m_dlgPreview);
+}
+
+// As the merge button would; never a click that would stop a running merge.
+void MainWin::startMergeFromPreview()
+{
+    if (stStartMerge->active() && !mergeIsRunning())
+        ui->btnMerge->click();
+}
+
+// The two dialogs are not modal: the operator can keep them beside the main window.
+void MainWin::showBeside(QDialog *dialog)
+{
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+void MainWin::showMergeReport()
+{
+    if (m_hasReport)
+        m_dlgReport->showReport(m_lastReport, m_lastReportFiles);
+    else
+        m_dlgReport->showNoReport();
+    showBeside(m_dlgReport);
+}
+
+void MainWin::keepMergeReport()
+{
+    m_lastReport = merger->report();
+    m_hasReport = true;
+    const MergeReportWriter::Result written =
+        MergeReportWriter::write(m_lastReport, KvtPaths::reportsFolder());
+    m_lastReportFiles = written.basePath;
+    if (written.ok)
+        PLOG_INFO << "merge report:" << QDir::toNativeSeparators(written.basePath + QStringLiteral(".csv"));
+    else
+        PLOG_ERROR << "merge report not written:" << written.error;
 }
 
 // Not an SQL error, so the box has no code line; the run ends as after one.
@@ -540,12 +613,14 @@ void MainWin::showNoKeyLeft()
 void MainWin::setMainWinSize(mwSize mode)
 {
     const int fields = tableSource.size();
+    // The menu bar takes its height from the form's room: add it to the base.
+    const int menu = ui->menubar->sizeHint().height();
     switch (mode) {
     case mwsIdle:
-        setFixedSize(mainWinWidth, fields * idleRowHeight + idleBaseHeight);
+        setFixedSize(mainWinWidth, fields * idleRowHeight + idleBaseHeight + menu);
         break;
     case mwsMerging:
-        setFixedSize(mainWinWidth, fields * mergingRowHeight + mergingBaseHeight);
+        setFixedSize(mainWinWidth, fields * mergingRowHeight + mergingBaseHeight + menu);
         break;
     default:
         break;

@@ -1,6 +1,7 @@
 #ifndef MAINWIN_H
 #define MAINWIN_H
 
+#include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QMainWindow>
@@ -16,12 +17,15 @@ class PSqlService;
 class QAbstractItemModel;
 class QCloseEvent;
 class QCompleter;
+class QDialog;
 class QEvent;
 class QLabel;
 class QLineEdit;
 class QSignalTransition;
 class QState;
 class dlgDiffRecordsCompare;
+class dlgMergePreview;
+class dlgMergeReport;
 
 namespace Ui {
 class MainWin;
@@ -43,7 +47,8 @@ class MainWin : public QMainWindow
 
 public:
     // Modes of the size rule: idle (fields x 20 + 260) and merging, with the progress bar
-    // shown (fields x 25 + 270). The width is always 350.
+    // shown (fields x 25 + 270); both bases grow by the menu bar's height. The width is
+    // always 350.
     enum mwSize {
         mwsIdle = 0,
         mwsMerging = 1
@@ -105,6 +110,17 @@ public slots:
     actionDiffRec getActionForDiffRecords();
     // A new list model over the names, owned by the completer.
     QAbstractItemModel *modelFromStringList(QStringList list);
+    // After the same checks as the merge button, previews merging the sources in the
+    // fields into the destination (dlgMergePreview).
+    void showMergePreview();
+    // The report of the last merge since the program started (dlgMergeReport).
+    void showMergeReport();
+    // The preview's "Merge databases": starts the merge as the merge button would.
+    void startMergeFromPreview();
+
+    // The last merge's report and the base path of its files (empty: not written).
+    const MergeReport &lastMergeReport() const { return m_lastReport; }
+    QString lastMergeReportFiles() const { return m_lastReportFiles; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -125,7 +141,10 @@ private:
     void fitFormToFixedSize();
     void createMergeButtonStates();
     void showInputProblem(const QString &boxText, const QString &statusText);
-    void addUnderNewKey();
+    // The added record's key; empty when nothing was added.
+    QString addUnderNewKey();
+    void keepMergeReport();
+    void showBeside(QDialog *dialog);
     void showNoKeyLeft();
     QStringList sourceDatabaseNames() const;
     // Stops a running worker and waits for its thread to end.
@@ -148,6 +167,11 @@ private:
     // The source database in process, as the worker last announced it.
     QString currentDB;
     QCompleter *completer;
+    dlgMergePreview *m_dlgPreview = nullptr;
+    dlgMergeReport *m_dlgReport = nullptr;
+    MergeReport m_lastReport;
+    QString m_lastReportFiles;
+    bool m_hasReport = false;
 };
 
 #endif // MAINWIN_H

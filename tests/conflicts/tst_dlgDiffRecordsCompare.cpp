@@ -259,29 +259,31 @@ void tst_dlgDiffRecordsCompare::gridsPerTable_data()
     QTest::addColumn<QStringList>("srcRow");
     QTest::addColumn<QStringList>("destRow");
     QTest::addColumn<bool>("addEnabled");
+    // Compared columns whose values differ: marked in both grids.
+    QTest::addColumn<QList<int>>("differing");
 
     const QList<int> shortModes{M::Fixed, M::Fixed, M::Stretch};
     const QStringList shortCaptions{"ID", "Abbreviation", "Full name"};
     QTest::newRow("defectref") << int(tnDefectRef) << "7" << shortCaptions << shortModes
-                               << QStringList{"7", "A", "B"} << QStringList{"7", "X", "Y"} << true;
+                               << QStringList{"7", "A", "B"} << QStringList{"7", "X", "Y"} << true << QList<int>{1, 2};
     QTest::newRow("dettypes") << int(tnDetTypes) << "3" << shortCaptions << shortModes
-                              << QStringList{"3", "T3", "Type three"} << QStringList{"3", "T3", "Type three"} << true;
+                              << QStringList{"3", "T3", "Type three"} << QStringList{"3", "T3", "Type three"} << true << QList<int>{};
     QTest::newRow("results") << int(tnResults) << "5" << shortCaptions << shortModes
-                             << QStringList{"5", "R", "Result src"} << QStringList{"5", "Q", "Result dest"} << true;
+                             << QStringList{"5", "R", "Result src"} << QStringList{"5", "Q", "Result dest"} << true << QList<int>{1, 2};
     QTest::newRow("device") << int(tnDevice) << "2" << QStringList{"ID", "Name"} << QList<int>{M::Fixed, M::Stretch}
-                            << QStringList{"2", "Device src"} << QStringList{"2", "Device dest"} << false;
+                            << QStringList{"2", "Device src"} << QStringList{"2", "Device dest"} << false << QList<int>{1};
     QTest::newRow("factory") << int(tnFactory) << "50" << QStringList{"ID", "Code", "Abbreviation", "Full name"}
                              << QList<int>{M::Fixed, M::Fixed, M::Fixed, M::Stretch}
                              << QStringList{"1", "50", "F", "Factory src"} << QStringList{"1", "50", "G", "Factory dest"}
-                             << true;
+                             << true << QList<int>{2, 3};
     QTest::newRow("humans") << int(tnHumans) << "100"
                             << QStringList{"ID", "Surname", "Name", "Patronymic", "Full name", "Tab. No"}
                             << QList<int>{M::Fixed, M::Stretch, M::Stretch, M::Stretch, M::Interactive, M::Fixed}
                             << QStringList{"1", "Ivanov", "Ivan", "Ivanovich", "Ivanov I.I.", "100"}
-                            << QStringList{"35", "Petrov", "Petr", "Petrovich", "Petrov P.P.", "100"} << true;
+                            << QStringList{"35", "Petrov", "Petr", "Petrovich", "Petrov P.P.", "100"} << true << QList<int>{1, 2, 3, 4};
     QTest::newRow("zones") << int(tnZones) << "305" << QStringList{"DetTypeZone", "ID", "DetTypeId", "Zone"}
                            << QList<int>{M::Fixed, M::Fixed, M::Fixed, M::Stretch}
-                           << QStringList{"305", "5", "3", "Left wheel"} << QStringList{"305", "5", "3", "Axle"} << true;
+                           << QStringList{"305", "5", "3", "Left wheel"} << QStringList{"305", "5", "3", "Axle"} << true << QList<int>{3};
 }
 
 void tst_dlgDiffRecordsCompare::gridsPerTable()
@@ -293,6 +295,7 @@ void tst_dlgDiffRecordsCompare::gridsPerTable()
     QFETCH(QStringList, srcRow);
     QFETCH(QStringList, destRow);
     QFETCH(bool, addEnabled);
+    QFETCH(QList<int>, differing);
 
     // A device conflict first, so that the add button has to come back on.
     QVERIFY(!load(tnDevice, "2"));
@@ -312,6 +315,11 @@ void tst_dlgDiffRecordsCompare::gridsPerTable()
             QCOMPARE(model->headerData(i, Qt::Horizontal).toString(), captions.at(i));
             QCOMPARE(int(view->horizontalHeader()->sectionResizeMode(i)), modes.at(i));
             QCOMPARE(model->index(0, i).data().toString(), grid.second.at(i));
+            // The ID of humans and factory is not compared and never marked.
+            const QModelIndex cell = model->index(0, i);
+            QCOMPARE(cell.data(Qt::BackgroundRole).isValid(), differing.contains(i));
+            QCOMPARE(cell.data(Qt::ToolTipRole).toString(),
+                     differing.contains(i) ? QStringLiteral("differs") : QString());
         }
         QVERIFY(qobject_cast<GridDelegate *>(view->itemDelegate()));
         QVERIFY(!view->showGrid());

@@ -102,14 +102,27 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     QVERIFY(!harness.events.contains(QStringLiteral("done:") + src));
     QVERIFY(harness.merger().stopFlag());
 
+    const MergeReport failed = harness.merger().report();
     QVERIFY(startServer());
     const int kept = count(dest, "defects");
     QVERIFY2(kept >= 300 && kept < 15000, qPrintable(QString::number(kept)));
+    // The report of the failed run counts the inserts the server confirmed: all that the
+    // destination kept but the statement in flight, whose commit may have happened without
+    // its answer reaching the worker.
+    QCOMPARE(failed.status(), MergeReport::RunStatus::Failed);
+    QCOMPARE(failed.errors(), harness.errorTexts);
+    QCOMPARE(failed.table(0, tnDefects).status, MergeReport::TableStatus::Failed);
+    const qint64 unconfirmed = kept - failed.table(0, tnDefects).inserted;
+    QVERIFY2(unconfirmed >= 0 && unconfirmed <= (copy == KvtMerger::MeasurementCopy::PerRow ? 1 : 1000),
+             qPrintable(QString::number(unconfirmed)));
+    QCOMPARE(failed.table(0, tnGraphics).status, MergeReport::TableStatus::NotReached);
 
     QVERIFY(harness.run(dest, {src}));
     QCOMPARE(harness.errorTexts, QStringList());
     QCOMPARE(harness.events.last(), QStringLiteral("done:") + src);
     QCOMPARE(count(dest, "defects"), 15000);
+    QCOMPARE(harness.merger().report().table(0, tnDefects).inserted, qint64(15000 - kept));
+    QCOMPARE(harness.merger().report().table(0, tnDefects).present, qint64(15030 - (15000 - kept)));
     QCOMPARE(matchingRows(src, dest, "defects", copiedColumns("defects")), 15000);
 
     TestDatabase::dropDatabase(src);

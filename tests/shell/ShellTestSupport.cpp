@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -11,6 +12,13 @@
 #include <QVariant>
 
 namespace ShellTest {
+
+int menuBarHeight(QWidget *window)
+{
+    QMenuBar *bar = child<QMenuBar>(window, "menubar");
+    return bar ? bar->sizeHint().height() : -1;
+}
+
 
 QList<QLineEdit *> sourceFields(QWidget *window)
 {

@@ -22,6 +22,8 @@ T *child(QWidget *window, const char *name)
     return found;
 }
 
+// Height of the main window's menu bar, which the size rule adds to its base heights.
+int menuBarHeight(QWidget *window);
 // The source fields in layoutTableSource, top-down.
 QList<QLineEdit *> sourceFields(QWidget *window);
 // Fills host, port, user and password from the test server and clicks Connect; a

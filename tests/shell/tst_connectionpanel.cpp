@@ -283,7 +283,7 @@ void tst_ConnectionPanel::sourceFieldsFromSpinBox()
         QCOMPARE(fields.at(i)->text(), QString());
         QVERIFY(fields.at(i)->completer());
     }
-    QCOMPARE(window.size(), QSize(350, 320));
+    QCOMPARE(window.size(), QSize(350, 320 + menuBarHeight(&window)));
 }
 
 void tst_ConnectionPanel::editFieldsIsEmpty_data()

@@ -88,7 +88,7 @@ void checkIdle(MainWin &window, int fields)
     QCOMPARE(mergeButton(window)->text(), QStringLiteral("Merge databases"));
     QVERIFY(mergeButton(window)->isEnabled());
     QVERIFY(child<QProgressBar>(&window, "progressBar")->isHidden());
-    QCOMPARE(window.size(), QSize(350, fields * 20 + 260));
+    QCOMPARE(window.size(), QSize(350, fields * 20 + 260 + ShellTest::menuBarHeight(&window)));
     for (QWidget *input : lockedInputs(window))
         QVERIFY2(input->isEnabled(), qPrintable(input->objectName()));
     QVERIFY(!child<QLineEdit>(&window, "edDBName")->isEnabled());
@@ -322,7 +322,7 @@ void tst_MergeControl::mergeWithoutConflicts()
     });
     QVERIFY(runMerge(window));
     QVERIFY(seen);
-    QCOMPARE(view.height, 345);
+    QCOMPARE(view.height, 345 + ShellTest::menuBarHeight(&window));
     QCOMPARE(view.buttonText, QStringLiteral("Stop process"));
     QVERIFY(view.progressShown);
     QCOMPARE(view.enabledInputs, QStringList());
@@ -486,7 +486,7 @@ void tst_MergeControl::conflictInDialog()
     QVERIFY(runMerge(window));
 
     QCOMPARE(answerer.titles(), QStringList{QStringLiteral("Records with the same ID/Code")});
-    QCOMPARE(view.height, 345);
+    QCOMPARE(view.height, 345 + ShellTest::menuBarHeight(&window));
     QCOMPARE(view.buttonText, QStringLiteral("Stop process"));
     QVERIFY(view.progressShown);
     QVERIFY(view.closeRefused);

@@ -1,0 +1,165 @@
+#include "KvtPreviewSql.h"
+
+#include "PSqlIdentifier.h"
+#include "KvtTables.h"
+
+namespace {
+
+const QString sourceAlias = QStringLiteral("s");
+const QString probeAlias = QStringLiteral("d");
+
+// A source lacking every compared column has one class: all its rows read as NULLs.
+QString groupBy(const QStringList &columns)
+{
+    return QStringLiteral(" GROUP BY ")
+           + (columns.isEmpty() ? QStringLiteral("NULL") : columns.join(QStringLiteral(", ")));
+}
+
+QString anyOf(const QStringList &tests)
+{
+    return QLatin1Char('(') + tests.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+} // namespace
+
+KvtPreviewSql::KvtPreviewSql(kvtTableName table, const Copy &source, const Copy &destination,
+                             const QVector<Copy> &earlier, bool ordered)
+    : m_table(table)
+    , m_tableName(KvtTable::of(table).name)
+    , m_source(source)
+    , m_destination(destination)
+    , m_earlier(earlier)
+    , m_ordered(ordered)
+{
+    for (Copy *copy : {&m_source, &m_destination})
+        for (QString &column : copy->columns)
+            column = column.toLower();
+    for (Copy &copy : m_earlier)
+        for (QString &column : copy.columns)
+            column = column.toLower();
+}
+
+QStringList KvtPreviewSql::comparedColumns(kvtTableName table)
+{
+    return KvtTable::of(table).columnsWith(ColumnRole::Same);
+}
+
+QString KvtPreviewSql::keyColumn(kvtTableName table)
+{
+    return KvtTable::of(table).keyColumn();
+}
+
+QStringList KvtPreviewSql::recordColumns(kvtTableName table)
+{
+    const KvtTable &t = KvtTable::of(table);
+    return t.isReference() ? t.columnNames() : QStringList();
+}
+
+QString KvtPreviewSql::table(const Copy &copy) const
+{
+    return PSqlIdentifier::qualified(copy.database, m_tableName);
+}
+
+QString KvtPreviewSql::value(const QString &alias, const QString &column, const Copy &copy)
+{
+    return copy.columns.contains(column.toLower())
+               ? alias + QLatin1Char('.') + PSqlIdentifier::quote(column)
+               : QStringLiteral("NULL");
+}
+
+// The row of `copy` under probeAlias equals the source row.
+QString KvtPreviewSql::sameRow(const QString &alias, const Copy &copy) const
+{
+    QStringList tests;
+    for (const QString &column : comparedColumns(m_table))
+        tests << value(alias, column, copy) + QStringLiteral(" <=> ")
+                     + value(sourceAlias, column, m_source);
+    return tests.join(QStringLiteral(" AND "));
+}
+
+QString KvtPreviewSql::probe(const Copy &copy, const QString &condition) const
+{
+    const QString hint = copy.probeIndex.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" FORCE INDEX (") + PSqlIdentifier::quote(copy.probeIndex)
+                                   + QLatin1Char(')');
+    return QStringLiteral("EXISTS (SELECT 1 FROM ") + table(copy) + QLatin1Char(' ') + probeAlias
+           + hint + QStringLiteral(" WHERE ") + condition + QLatin1Char(')');
+}
+
+QString KvtPreviewSql::taken(const QString &alias, const Copy &copy) const
+{
+    const QString key = keyColumn(m_table);
+    return value(alias, key, copy) + QStringLiteral(" <=> ") + value(sourceAlias, key, m_source);
+}
+
+// An equal row in the destination or an earlier source.
+QString KvtPreviewSql::notInDestination() const
+{
+    QStringList tests{probe(m_destination, sameRow(probeAlias, m_destination))};
+    for (const Copy &copy : m_earlier)
+        tests << probe(copy, sameRow(probeAlias, copy));
+    if (m_ordered)
+        tests << probe(m_source, probeAlias + QStringLiteral(".ID < s.ID AND ")
+                                     + sameRow(probeAlias, m_source));
+    return QStringLiteral("NOT ") + anyOf(tests);
+}
+
+QString KvtPreviewSql::measurementCounts() const
+{
+    if (m_ordered)
+        return QStringLiteral("SELECT COUNT(*), COALESCE(SUM(") + notInDestination()
+               + QStringLiteral("), 0) FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias;
+    // Without an order, equal source rows are told apart by grouping them: one class, one
+    // copy.
+    QStringList groups;
+    for (const QString &column : comparedColumns(m_table))
+        if (m_source.columns.contains(column.toLower()))
+            groups << value(sourceAlias, column, m_source);
+    return QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + table(m_source)
+           + QStringLiteral("), (SELECT COUNT(*) FROM (SELECT 1 FROM ") + table(m_source)
+           + QLatin1Char(' ') + sourceAlias + QStringLiteral(" WHERE ") + notInDestination()
+           + groupBy(groups) + QStringLiteral(") g)");
+}
+
+QString KvtPreviewSql::referenceClasses() const
+{
+    const QStringList compared = comparedColumns(m_table);
+    QStringList columns;
+    for (const QString &column : recordColumns(m_table)) {
+        const QString v = value(sourceAlias, column, m_source);
+        columns << (compared.contains(column) ? v : QStringLiteral("MIN(") + v + QLatin1Char(')'));
+    }
+    QStringList same{probe(m_destination, sameRow(probeAlias, m_destination))};
+    QStringList keys{probe(m_destination, taken(probeAlias, m_destination))};
+    for (const Copy &copy : m_earlier) {
+        same << probe(copy, sameRow(probeAlias, copy));
+        keys << probe(copy, taken(probeAlias, copy));
+    }
+    QStringList groups;
+    for (const QString &column : compared)
+        if (m_source.columns.contains(column.toLower()))
+            groups << value(sourceAlias, column, m_source);
+    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", "))
+           + QStringLiteral(", COUNT(*), ") + anyOf(same) + QStringLiteral(", ") + anyOf(keys)
+           + QStringLiteral(" FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
+           + groupBy(groups) + QStringLiteral(" ORDER BY ") + value(sourceAlias, keyColumn(m_table), m_source);
+}
+
+QString KvtPreviewSql::takenRecord() const
+{
+    QVector<Copy> copies{m_destination};
+    copies += m_earlier;
+    const QString key = keyColumn(m_table);
+    QStringList parts;
+    for (int i = 0; i < copies.size(); ++i) {
+        QStringList columns{QString::number(i)};
+        for (const QString &column : recordColumns(m_table))
+            columns << value(probeAlias, column, copies.at(i));
+        parts << QStringLiteral("(SELECT ") + columns.join(QStringLiteral(", "))
+                     + QStringLiteral(" FROM ") + table(copies.at(i)) + QLatin1Char(' ') + probeAlias
+                     + QStringLiteral(" WHERE ") + value(probeAlias, key, copies.at(i))
+                     + QStringLiteral(" <=> :key") + QString::number(i) + QStringLiteral(" LIMIT 1)");
+    }
+    return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY 1 LIMIT 1");
+}

@@ -1,0 +1,67 @@
+#ifndef KVTPREVIEWSQL_H
+#define KVTPREVIEWSQL_H
+
+#include "KvtTableSql.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// The read-only statements with which a preview foresees the merge of one table of one
+// source database. The destination is taken as the merge will find it: the destination
+// itself plus the same table of every source merged before this one. A source row is
+// "present" when a row equal to it (NULL-safe, in the merge's compared columns) is there,
+// or earlier in its own source (equal rows of one source are copied once); otherwise a
+// reference row whose key is there conflicts, and any other row would be inserted.
+class KvtPreviewSql
+{
+public:
+    // One database's copy of the table: the columns it has (a compared column it lacks
+    // reads as NULL, as in the merge) and the index that serves the probes for equal rows
+    // (empty: left to the server).
+    struct Copy {
+        QString database;
+        QStringList columns;
+        QString probeIndex;
+    };
+
+    // ordered: the source's ID orders its rows without ties (KvtSourceKey::usable()).
+    KvtPreviewSql(kvtTableName table, const Copy &source, const Copy &destination,
+                  const QVector<Copy> &earlier, bool ordered);
+
+    // The columns two rows must agree in to be the same record.
+    static QStringList comparedColumns(kvtTableName table);
+    // A reference table's key column, and the columns of its records as the comparison
+    // dialog shows them.
+    static QString keyColumn(kvtTableName table);
+    static QStringList recordColumns(kvtTableName table);
+
+    // Measurement tables: one row with the source's row count and the rows to insert.
+    QString measurementCounts() const;
+    // Reference tables: one row per class of equal source rows, ordered by key: the record
+    // columns, the number of rows, whether an equal row is there (0/1) and whether the
+    // key is taken (0/1).
+    QString referenceClasses() const;
+    // The record that holds the key :key0 ... :keyN (one per database, all bound to the
+    // key) where the merge will meet it: column 0 is the position of that database (0 the
+    // destination, 1 the first earlier source ...), then the record columns.
+    QString takenRecord() const;
+    int takenRecordKeys() const { return 1 + m_earlier.size(); }
+
+private:
+    static QString value(const QString &alias, const QString &column, const Copy &copy);
+    QString sameRow(const QString &alias, const Copy &copy) const;
+    QString probe(const Copy &copy, const QString &condition) const;
+    QString taken(const QString &alias, const Copy &copy) const;
+    QString notInDestination() const;
+    QString table(const Copy &copy) const;
+
+    kvtTableName m_table;
+    QString m_tableName;
+    Copy m_source;
+    Copy m_destination;
+    QVector<Copy> m_earlier;
+    bool m_ordered;
+};
+
+#endif // KVTPREVIEWSQL_H

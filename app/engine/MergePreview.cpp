@@ -1,0 +1,254 @@
+#include "MergePreview.h"
+
+#include "KvtPreparedQuery.h"
+#include "KvtProbeIndex.h"
+#include "KvtSourceKey.h"
+#include "KvtTables.h"
+#include "PMySqlCharset.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+QVariantList recordOf(const QSqlQuery &query, int first, int count)
+{
+    QVariantList values;
+    for (int i = first; i < first + count; ++i)
+        values << query.value(i);
+    return values;
+}
+
+QString keyText(const QVariant &key)
+{
+    return key.isNull() ? QStringLiteral("NULL") : key.toString();
+}
+
+} // namespace
+
+MergePreview::MergePreview(QObject *parent)
+    : QThread(parent)
+    , m_connectionName(QStringLiteral("MergePreview-%1").arg(reinterpret_cast<quintptr>(this), 0, 16))
+{
+}
+
+MergePreview::~MergePreview()
+{
+    if (isRunning()) {
+        requestStop();
+        wait();
+    }
+}
+
+void MergePreview::requestStop()
+{
+    m_stop = true;
+    const qulonglong id = m_connectionId;
+    if (id == 0 || !isRunning())
+        return;
+    // The statement running on the preview's connection ends at once instead of at its end.
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    if (db.isOpen() && db.driver()->thread() == QThread::currentThread())
+        QSqlQuery(db).exec(QStringLiteral("KILL QUERY %1").arg(id));
+}
+
+void MergePreview::run()
+{
+    m_conflicts.clear();
+    m_copies.clear();
+    m_tablesDone = 0;
+    m_report = MergeReport(m_destination, m_sources);
+    const QVector<int> merged = MergeReport::mergedSources(m_destination, m_sources);
+    bool ok = openConnection();
+    for (int i = 0; ok && i < merged.size(); ++i)
+        ok = previewSource(merged.at(i), merged.mid(0, i));
+    closeConnection();
+    m_report.finish(!m_report.errors().isEmpty() ? MergeReport::RunStatus::Failed
+                    : m_stop                     ? MergeReport::RunStatus::Stopped
+                                                 : MergeReport::RunStatus::Preview);
+}
+
+bool MergePreview::openConnection()
+{
+    PMySqlCharset::registerDriverCodec();
+    m_db = QSqlDatabase::cloneDatabase(QLatin1String(QSqlDatabase::defaultConnection),
+                                       m_connectionName);
+    m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    m_report.setServer(m_db.hostName() + QLatin1Char(':') + QString::number(m_db.port()));
+    QSqlError error;
+    if (!m_db.open())
+        return fail(m_db.lastError());
+    if (!PMySqlCharset::switchToUtf8mb4(m_db, &error))
+        return fail(error);
+    QSqlQuery id(m_db);
+    if (!id.exec(QStringLiteral("SELECT CONNECTION_ID()")) || !id.next())
+        return fail(id.lastError());
+    m_connectionId = id.value(0).toULongLong();
+    return !m_stop;
+}
+
+void MergePreview::closeConnection()
+{
+    m_connectionId = 0;
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool MergePreview::fail(const QSqlError &error)
+{
+    if (!m_stop) {
+        const QString text = error.text().trimmed();
+        m_report.addError(text.isEmpty() ? tr("Cannot open a database connection") : error.text());
+    }
+    return false;
+}
+
+bool MergePreview::previewSource(int position, const QVector<int> &earlier)
+{
+    const QString source = m_sources.at(position);
+    const int total = MergeReport::mergedSources(m_destination, m_sources).size()
+                      * MergeReport::tableOrder().size();
+    for (const kvtTableName table : MergeReport::tableOrder()) {
+        if (m_stop)
+            return false;
+        KvtPreviewSql::Copy sourceCopy;
+        KvtPreviewSql::Copy destination;
+        bool ordered = false;
+        bool unused = false;
+        if (!copyOf(source, table, sourceCopy, ordered) || !copyOf(m_destination, table, destination, unused))
+            return false;
+        QVector<KvtPreviewSql::Copy> earlierCopies;
+        for (const int e : earlier) {
+            KvtPreviewSql::Copy copy;
+            if (!copyOf(m_sources.at(e), table, copy, unused))
+                return false;
+            earlierCopies << copy;
+        }
+        const KvtPreviewSql sql(table, sourceCopy, destination, earlierCopies, ordered);
+        const bool done = KvtTable::of(table).isReference() ? previewReference(position, table, sql, earlier)
+                                                            : previewMeasurement(position, table, sql);
+        if (!done)
+            return false;
+        m_report.table(position, table).status = MergeReport::TableStatus::Preview;
+        emit progressed(++m_tablesDone, total);
+    }
+    return true;
+}
+
+bool MergePreview::copyOf(const QString &database, kvtTableName table, KvtPreviewSql::Copy &copy,
+                          bool &ordered)
+{
+    const QString tableName = KvtTable::of(table).name;
+    const QString cacheKey = database + QLatin1Char('\n') + tableName;
+    auto cached = m_copies.constFind(cacheKey);
+    if (cached == m_copies.constEnd()) {
+        CopyInfo info;
+        info.copy.database = database;
+        KvtSourceKey key(m_db);
+        if (!key.read(database, tableName))
+            return fail(key.failedQuery()->lastError());
+        info.copy.columns = key.columns();
+        info.ordered = key.usable();
+        if (!KvtTable::of(table).isReference()) {
+            KvtProbeIndex index(m_db);
+            if (!index.find(database, tableName, KvtPreviewSql::comparedColumns(table),
+                            info.copy.probeIndex))
+                return fail(index.failedQuery()->lastError());
+        }
+        cached = m_copies.insert(cacheKey, info);
+    }
+    copy = cached->copy;
+    ordered = cached->ordered;
+    return true;
+}
+
+bool MergePreview::previewMeasurement(int position, kvtTableName table, const KvtPreviewSql &sql)
+{
+    KvtPreparedQuery counts(m_db, sql.measurementCounts());
+    if (!counts.exec())
+        return fail(counts.query().lastError());
+    QSqlQuery &query = counts.query();
+    MergeReport::TableCounts &t = m_report.table(position, table);
+    if (query.next()) {
+        t.rows = query.value(0).toLongLong();
+        t.inserted = query.value(1).toLongLong();
+        t.present = t.rows - t.inserted;
+    }
+    query.finish();
+    return true;
+}
+
+// Walks the classes of equal source rows in key order. The first class of a key that is
+// free is inserted; every other class of that key conflicts with it.
+bool MergePreview::previewReference(int position, kvtTableName table, const KvtPreviewSql &sql,
+                                    const QVector<int> &earlier)
+{
+    KvtPreparedQuery classes(m_db, sql.referenceClasses());
+    if (!classes.exec())
+        return fail(classes.query().lastError());
+    const QStringList columns = KvtPreviewSql::recordColumns(table);
+    const int keyAt = columns.indexOf(KvtPreviewSql::keyColumn(table));
+    const int width = columns.size();
+    QHash<QString, QVariantList> insertedByKey;
+    QVector<Conflict> takenHere;      // by an earlier class of this source
+    QVector<Conflict> takenElsewhere; // by the destination or an earlier source
+    MergeReport::TableCounts &t = m_report.table(position, table);
+    QSqlQuery &query = classes.query();
+    while (query.next()) {
+        const qint64 rows = query.value(width).toLongLong();
+        const bool present = query.value(width + 1).toInt() != 0;
+        const bool taken = query.value(width + 2).toInt() != 0;
+        const QVariant key = query.value(keyAt);
+        t.rows += rows;
+        t.present += present ? rows : rows - 1;
+        if (present)
+            continue;
+        const auto first = insertedByKey.constFind(keyText(key));
+        if (!taken && first == insertedByKey.constEnd()) {
+            ++t.inserted;
+            insertedByKey.insert(keyText(key), recordOf(query, 0, width));
+            continue;
+        }
+        ++t.conflicts;
+        Conflict conflict{m_sources.at(position), table, key.isNull() ? QString() : key.toString(),
+                          columns, recordOf(query, 0, width), {}, {}};
+        if (taken) {
+            takenElsewhere << conflict;
+        } else {
+            conflict.destinationRecord = *first;
+            conflict.destinationOrigin = conflict.source;
+            takenHere << conflict;
+        }
+    }
+    query.finish();
+    if (!findTakenRecords(sql, earlier, keyAt, takenElsewhere))
+        return false;
+    m_conflicts += takenHere + takenElsewhere;
+    return true;
+}
+
+// The records the conflicts meet in the destination or an earlier source.
+bool MergePreview::findTakenRecords(const KvtPreviewSql &sql, const QVector<int> &earlier,
+                                    int keyAt, QVector<Conflict> &conflicts)
+{
+    KvtPreparedQuery record(m_db, sql.takenRecord());
+    for (Conflict &c : conflicts) {
+        if (m_stop)
+            return false;
+        KvtPreparedQuery::Bindings keys;
+        for (int k = 0; k < sql.takenRecordKeys(); ++k)
+            keys << qMakePair(QStringLiteral(":key") + QString::number(k), c.sourceRecord.value(keyAt));
+        if (!record.exec(keys))
+            return fail(record.query().lastError());
+        QSqlQuery &row = record.query();
+        if (row.next()) {
+            const int origin = row.value(0).toInt();
+            c.destinationOrigin = origin == 0 ? m_destination : m_sources.at(earlier.value(origin - 1));
+            c.destinationRecord = recordOf(row, 1, c.columns.size());
+        }
+        row.finish();
+    }
+    return true;
+}
