@@ -21,6 +21,9 @@ const QString optSslKey = QStringLiteral("ssl-key");
 const QString optQuiet = QStringLiteral("quiet");
 const QString optDryRun = QStringLiteral("dry-run");
 const QString optKeepReferences = QStringLiteral("keep-references");
+const QString optJournal = QStringLiteral("journal");
+const QString optListRuns = QStringLiteral("list-runs");
+const QString optUndo = QStringLiteral("undo");
 const QString optHelp = QStringLiteral("help");
 const QString optVersion = QStringLiteral("version");
 
@@ -63,7 +66,9 @@ BatchCommandLine::BatchCommandLine()
         "  kvtmerge --batch --host H [--port P] --user U --destination DB --source DB\n"
         "           [--source DB ...] [--on-conflict POLICY] [--keep-references]\n"
         "           [--dry-run] [--report FILE]\n"
-        "           [--password-file FILE] [--ssl-ca FILE ...] [--quiet]"));
+        "           [--password-file FILE] [--ssl-ca FILE ...] [--journal FILE] [--quiet]\n"
+        "  kvtmerge --batch --host H [--port P] --user U --list-runs | --undo RUN_ID\n"
+        "           [--password-file FILE] [--ssl-ca FILE ...] [--journal FILE]"));
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
         {optBatch, QStringLiteral("Merge without a window.")},
@@ -99,6 +104,15 @@ BatchCommandLine::BatchCommandLine()
                                            "defect references and devices have in the destination.")},
         {optDryRun, QStringLiteral("Write nothing: compute what the merge would do (the preview) "
                                 "and print and write its report.")},
+        {optJournal, QStringLiteral("The merge journal to record into and undo from (default: "
+                                    "~/.local/share/kvtMergeDB/journal.sqlite); several users "
+                                    "can share one file."),
+         QStringLiteral("file")},
+        {optListRuns, QStringLiteral("List the journal's runs on this server, newest first: run, "
+                                     "start, status, destination, sources (tab-separated).")},
+        {optUndo, QStringLiteral("Undo a run of the journal: delete the rows it inserted and "
+                                 "restore the records it replaced, where nobody changed them since."),
+         QStringLiteral("run")},
         {optQuiet, QStringLiteral("No progress lines; the summary is printed all the same.")},
         {{QStringLiteral("h"), optHelp}, QStringLiteral("Show this help and exit.")},
         {{QStringLiteral("v"), optVersion}, QStringLiteral("Show the version and exit.")},
@@ -142,11 +156,14 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
 {
     // A value given twice would be silently overridden: refuse it instead.
     for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict, optReport,
-                                  optPasswordFile, optSslCa, optSslCert, optSslKey})
+                                  optJournal, optUndo, optPasswordFile, optSslCa, optSslCert, optSslKey})
         if (m_parser.values(single).size() > 1)
             return fail(QStringLiteral("Option '%1' is given more than once.").arg(single));
+    if (!readCommand())
+        return Request::Invalid;
+    const bool merging = m_options.command == BatchCommand::Merge;
     for (const QString &required : {optHost, optUser, optDestination})
-        if (m_parser.value(required).isEmpty())
+        if (m_parser.value(required).isEmpty() && (merging || required != optDestination))
             return fail(QStringLiteral("Missing option '--%1'.").arg(required));
 
     BatchOptions &o = m_options;
@@ -155,6 +172,7 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     o.destination = m_parser.value(optDestination);
     o.sources = m_parser.values(optSource);
     o.reportFile = m_parser.value(optReport);
+    o.journalFile = m_parser.value(optJournal);
     o.security.useTls = m_parser.isSet(optSslCa);
     o.security.caFile = m_parser.value(optSslCa);
     o.security.certFile = m_parser.value(optSslCert);
@@ -176,6 +194,10 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     QString tlsProblem;
     if (!o.security.isUsable(&tlsProblem))
         return fail(tlsProblem);
+    if (!merging) {
+        // The journal's commands take the connection options only.
+        return readPassword(environment) ? Request::RunBatch : Request::Invalid;
+    }
     if (o.sources.isEmpty())
         return fail(QStringLiteral("No source database: give at least one --source."));
     if (o.sourcesToMerge().isEmpty())
@@ -184,6 +206,36 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     if (!readPassword(environment))
         return Request::Invalid;
     return Request::RunBatch;
+}
+
+// --list-runs or --undo RUN_ID instead of a merge; neither takes what only a merge uses.
+bool BatchCommandLine::readCommand()
+{
+    const bool list = m_parser.isSet(optListRuns);
+    const bool undo = m_parser.isSet(optUndo);
+    if (list && undo) {
+        fail(QStringLiteral("Give either --list-runs or --undo, not both."));
+        return false;
+    }
+    if (!list && !undo)
+        return true;
+    const QString command = list ? optListRuns : optUndo;
+    for (const QString &mergeOnly : {optDestination, optSource, optOnConflict, optReport, optDryRun,
+                                     optKeepReferences})
+        if (m_parser.isSet(mergeOnly)) {
+            fail(QStringLiteral("--%1 takes no --%2.").arg(command, mergeOnly));
+            return false;
+        }
+    m_options.command = list ? BatchCommand::ListRuns : BatchCommand::Undo;
+    if (undo) {
+        bool ok = false;
+        m_options.undoRun = m_parser.value(optUndo).toLongLong(&ok, 10);
+        if (!ok || m_options.undoRun < 1) {
+            fail(QStringLiteral("'%1' is not a run number: --list-runs shows them.").arg(m_parser.value(optUndo)));
+            return false;
+        }
+    }
+    return true;
 }
 
 bool BatchCommandLine::readPassword(const QProcessEnvironment &environment)
@@ -221,12 +273,17 @@ QString BatchCommandLine::helpText() const
                "  user in the process list.\n"
                "\n"
                "Exit status:\n"
-               "  0  merged to the end; a dry run that ran to the end, conflicts or not\n"
+               "  0  merged to the end; a dry run that ran to the end, conflicts or not;\n"
+               "     an undo that undid everything\n"
                "  1  stopped at a conflict under --on-conflict ask-fail\n"
                "  2  bad usage: unknown option, missing value, no source, the destination\n"
                "     as the only source, no password, a password file others can read\n"
                "  3  the connection or an SQL statement failed (message on stderr)\n"
-               "  4  interrupted by SIGINT or SIGTERM; rows already merged stay\n")
+               "  4  interrupted by SIGINT or SIGTERM; rows already merged stay\n"
+               "  5  an undo left something (changed since the merge, or needed by\n"
+               "     other rows); what was left is listed on stdout\n"
+               "  (--undo also ends with 0 when everything was undone and 2 for an\n"
+               "  unknown run.)\n")
                  .arg(QLatin1String(passwordVariable));
 }
 

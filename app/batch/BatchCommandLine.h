@@ -13,7 +13,9 @@
 //
 //     kvtmerge --batch --host H [--port P] --user U --destination DB --source DB
 //              [--source DB ...] [--on-conflict ask-fail|leave|replace|new-key]
-//              [--keep-references] [--dry-run] [--report FILE] [--password-file FILE] [--ssl-ca FILE ...] [--quiet]
+//              [--keep-references] [--dry-run] [--report FILE] [--password-file FILE] [--ssl-ca FILE ...]
+//              [--journal FILE] [--quiet]
+//     kvtmerge --batch --host H [--port P] --user U --list-runs | --undo RUN_ID [--journal FILE] ...
 //     kvtmerge --help | --version
 //
 // The password comes from KVT_DB_PASSWORD or the first line of --password-file; there is
@@ -47,6 +49,7 @@ public:
 private:
     Request fail(const QString &error);
     Request readOptions(const QProcessEnvironment &environment);
+    bool readCommand();
     bool readPassword(const QProcessEnvironment &environment);
 
     QCommandLineParser m_parser;

@@ -21,12 +21,23 @@ enum class BatchExit : int {
     Conflict = 1,    // stopped at an unsettled conflict (--on-conflict ask-fail)
     Usage = 2,       // bad command line, no password, or an unsafe password file
     Failed = 3,      // the connection or an SQL statement failed
-    Interrupted = 4  // stopped by SIGINT or SIGTERM
+    Interrupted = 4, // stopped by SIGINT or SIGTERM
+    PartlyUndone = 5 // an undo left something (listed on stdout)
+};
+
+// What a batch run does.
+enum class BatchCommand {
+    Merge,    // merge the sources into the destination (or preview it: dryRun)
+    ListRuns, // list the journal's runs of the server
+    Undo      // undo one run of the journal
 };
 
 // Everything a batch run needs, taken from the command line and the environment.
 struct BatchOptions
 {
+    BatchCommand command = BatchCommand::Merge;
+    qint64 undoRun = 0;         // the run to undo (BatchCommand::Undo)
+    QString journalFile;        // empty: the user's journal
     QString host;
     int port = 3306;
     QString user;

@@ -88,6 +88,19 @@ void tst_BatchCommandLine::requests_data()
     QTest::newRow("unreadable CA") << run + QStringList{"--ssl-ca", "/no/such/ca.pem"} << true << R::Invalid
                                    << "/no/such/ca.pem";
     QTest::newRow("stray argument") << run + QStringList{"extra"} << true << R::Invalid << "extra";
+    const QStringList server{"kvtmerge", "--batch", "--host", "127.0.0.1", "--user", "u"};
+    QTest::newRow("list runs") << server + QStringList{"--list-runs"} << true << R::RunBatch << "";
+    QTest::newRow("undo") << server + QStringList{"--undo", "12", "--journal", "j.sqlite"} << true << R::RunBatch << "";
+    QTest::newRow("undo without password") << server + QStringList{"--undo", "12"} << false << R::Invalid
+                                           << "KVT_DB_PASSWORD";
+    QTest::newRow("undo and a source") << server + QStringList{"--undo", "12", "--source", "a"} << true
+                                       << R::Invalid << "--undo takes no --source";
+    QTest::newRow("list and a destination") << connection + QStringList{"--list-runs"} << true << R::Invalid
+                                            << "--list-runs takes no --destination";
+    QTest::newRow("list and undo") << server + QStringList{"--list-runs", "--undo", "1"} << true << R::Invalid
+                                   << "not both";
+    QTest::newRow("undo of no run") << server + QStringList{"--undo", "x1"} << true << R::Invalid << "x1";
+    QTest::newRow("undo of run 0") << server + QStringList{"--undo", "0"} << true << R::Invalid << "run number";
 }
 
 void tst_BatchCommandLine::requests()
@@ -205,10 +218,10 @@ void tst_BatchCommandLine::helpNamesEveryOptionAndStatus()
     const QString help = BatchCommandLine().helpText();
     for (const char *option : {"--batch", "--host", "--port", "--user", "--destination", "--source",
                                "--on-conflict", "--report", "--password-file", "--ssl-ca", "--ssl-cert",
-                               "--ssl-key", "--quiet", "--dry-run", "--keep-references", "--help", "--version", "KVT_DB_PASSWORD",
+                               "--ssl-key", "--quiet", "--dry-run", "--keep-references", "--journal", "--list-runs", "--undo", "--help", "--version", "KVT_DB_PASSWORD",
                                "process list"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
-    for (int status = 0; status <= 4; ++status)
+    for (int status = 0; status <= 5; ++status)
         QVERIFY(help.contains(QStringLiteral("\n  %1  ").arg(status)));
     QVERIFY(QRegularExpression(QStringLiteral("^kvtmerge \\d+\\.\\d+\\.\\d+"))
                 .match(BatchCommandLine::versionText())
