@@ -25,7 +25,8 @@ MergeReport::RunStatus runStatusOf(BatchExit status)
     case BatchExit::Conflict:
     case BatchExit::Interrupted: return MergeReport::RunStatus::Stopped;
     case BatchExit::Usage:
-    case BatchExit::Failed: break;
+    case BatchExit::Failed:
+    case BatchExit::PartlyUndone: break;
     }
     return MergeReport::RunStatus::Failed;
 }
