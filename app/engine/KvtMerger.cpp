@@ -285,7 +285,7 @@ bool KvtMerger::openConnection()
     PMySqlCharset::registerDriverCodec();
     m_db = QSqlDatabase::cloneDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection),
                                        m_connectionName);
-    m_report.setServer(m_db.hostName() + QLatin1Char(':') + QString::number(m_db.port()));
+    m_report.setServer(MergeJournal::serverOf(m_db));
     m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!m_db.open()) {
         const QSqlError error = m_db.lastError();

@@ -82,6 +82,11 @@ MergeJournal::~MergeJournal()
     }
 }
 
+QString MergeJournal::serverOf(const QSqlDatabase &db)
+{
+    return db.hostName() + QLatin1Char(':') + QString::number(db.port());
+}
+
 QString MergeJournal::lastError() const
 {
     QMutexLocker locker(&m_mutex);

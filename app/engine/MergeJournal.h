@@ -90,6 +90,9 @@ public:
     MergeJournal(const MergeJournal &) = delete;
     MergeJournal &operator=(const MergeJournal &) = delete;
 
+    // "host:port" of a connection as it was given: how the journal names a server.
+    static QString serverOf(const QSqlDatabase &db);
+
     QString file() const { return m_file; }
     // Creates the file and its tables when missing; false with lastError() otherwise.
     bool open();

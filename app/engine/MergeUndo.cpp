@@ -30,7 +30,8 @@ QString col(const QString &alias, const QString &name)
     return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
 }
 
-QVector<Dependant> dependantsOf(kvtTableName target)
+// `t`: how the record's table is named in the statement.
+QVector<Dependant> dependantsOf(kvtTableName target, const QString &t = QStringLiteral("t"))
 {
     QVector<Dependant> result;
     for (const KvtRelation &r : KvtRelations::all()) {
@@ -41,17 +42,17 @@ QVector<Dependant> dependantsOf(kvtTableName target)
                 continue;
             const QString condition = r.withinPartType
                                           ? col(QStringLiteral("m"), QStringLiteral("DetTypeId")) + QStringLiteral(" = ")
-                                                + col(QStringLiteral("t"), QStringLiteral("DetTypeId"))
+                                                + col(t, QStringLiteral("DetTypeId"))
                                                 + QStringLiteral(" AND ") + col(QStringLiteral("m"), r.column)
-                                                + QStringLiteral(" = ") + col(QStringLiteral("t"), QStringLiteral("ID"))
+                                                + QStringLiteral(" = ") + col(t, QStringLiteral("ID"))
                                           : col(QStringLiteral("m"), r.column) + QStringLiteral(" = ")
-                                                + col(QStringLiteral("t"), QStringLiteral("ID"));
+                                                + col(t, QStringLiteral("ID"));
             result << Dependant{m, condition};
         }
     }
     if (target == tnDetTypes)
         result << Dependant{tnZones, col(QStringLiteral("m"), QStringLiteral("DetTypeId")) + QStringLiteral(" = ")
-                                         + col(QStringLiteral("t"), QStringLiteral("ID"))};
+                                         + col(t, QStringLiteral("ID"))};
     return result;
 }
 
@@ -345,12 +346,15 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
 {
     if (tp.deletes.isEmpty() && tp.restores.isEmpty())
         return true;
+    // Single-table statements naming the table in full: a multi-table DELETE needs a
+    // default database on some servers.
     const kvtTableName t = tp.table;
     const QString name = KvtTable::of(t).name;
-    const QString idColumn = col(QStringLiteral("t"), KvtRowFingerprint::identifierColumn(t));
-    const QString print = KvtRowFingerprint::of(t, QStringLiteral("t"));
+    const QString target = table(t);
+    const QString idColumn = col(target, KvtRowFingerprint::identifierColumn(t));
+    const QString print = KvtRowFingerprint::of(t, target);
     QString independent;
-    for (const Dependant &d : dependantsOf(t))
+    for (const Dependant &d : dependantsOf(t, target))
         independent += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM %1 m WHERE %2)").arg(table(d.table), d.condition);
     if (!m_db.transaction())
         return fail(m_db.lastError().text());
@@ -359,16 +363,15 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     QVector<qlonglong> doneEntries;
     QSqlQuery remove(m_db);
     QSqlQuery restore(m_db);
-    bool ok = remove.prepare(QStringLiteral("DELETE t FROM %1 t WHERE %2 = :id AND %3 = :fp")
-                                 .arg(table(t), idColumn, print)
+    bool ok = remove.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = :id AND %3 = :fp").arg(target, idColumn, print)
                              + independent);
     QStringList assignments;
     const QStringList replaced = KvtTable::of(t).replacedColumns();
     for (int i = 0; i < replaced.size(); ++i)
-        assignments << col(QStringLiteral("t"), replaced.at(i)) + QStringLiteral(" = :v%1").arg(i);
+        assignments << col(target, replaced.at(i)) + QStringLiteral(" = :v%1").arg(i);
     if (ok && !tp.restores.isEmpty())
-        ok = restore.prepare(QStringLiteral("UPDATE %1 t SET %2 WHERE %3 = :id AND %4 = :fp")
-                                 .arg(table(t), assignments.join(QStringLiteral(", ")), idColumn, print));
+        ok = restore.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = :id AND %4 = :fp")
+                                 .arg(target, assignments.join(QStringLiteral(", ")), idColumn, print));
     for (int i = 0; ok && i < tp.deletes.size(); ++i) {
         const Item &item = tp.deletes.at(i);
         remove.bindValue(QStringLiteral(":id"), item.id);
