@@ -52,6 +52,8 @@ private slots:
     void rowsOfAnotherSessionSurvive();
     void stoppedRunWithAnOpenChunkIsUndoneWhole();
     void olderRunLeavesWhatALaterRunTouched();
+    void rerunDoesNotAskAgainForPeopleAddedUnderNewKey_data();
+    void rerunDoesNotAskAgainForPeopleAddedUnderNewKey();
 
 private:
     QString create(int demo, int defects);
@@ -342,6 +344,49 @@ void tst_MergeJournal::olderRunLeavesWhatALaterRunTouched()
     // The latest run undoes whole; the older one then has nothing left in the way.
     QVERIFY(this->undo(runs[1]).complete);
     QVERIFY(this->undo(runs[0]).complete);
+}
+
+void tst_MergeJournal::rerunDoesNotAskAgainForPeopleAddedUnderNewKey_data()
+{
+    QTest::addColumn<bool>("journaled");
+    QTest::newRow("journaled") << true;
+    QTest::newRow("without journal") << false;
+}
+
+// Keeping references, people in conflict are added under a new personnel number; a
+// second merge of the same source maps them to those records without asking, but only
+// when the journal says so.
+void tst_MergeJournal::rerunDoesNotAskAgainForPeopleAddedUnderNewKey()
+{
+    QFETCH(bool, journaled);
+    const QString dest = create(1, 40);
+    const QString src = create(2, 40);
+    QVERIFY(!dest.isEmpty() && !src.isEmpty());
+    int people[2] = {0, 0};
+    int defects[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        MergeHarness harness;
+        harness.merger().setKeepReferences(true);
+        if (journaled)
+            harness.merger().setJournal(m_journal.get());
+        harness.setConflictHandler([&, i](const MergeHarness::Conflict &c) {
+            if (c.table != tnHumans)
+                return true;
+            ++people[i];
+            ConflictResolver resolver;
+            resolver.setConflict(c.table, src, dest, c.sourceQuery);
+            if (i == 0)
+                resolver.addUnderNewKey();
+            return true;
+        });
+        QVERIFY(harness.run(dest, {src}));
+        QVERIFY2(harness.errorTexts.isEmpty(), qPrintable(harness.errorTexts.join('\n')));
+        defects[i] = count(dest, "defects");
+    }
+    QVERIFY(people[0] > 0);
+    QCOMPARE(people[1], journaled ? 0 : people[0]);
+    if (journaled)
+        QCOMPARE(defects[1], defects[0]);
 }
 
 QTEST_MAIN(tst_MergeJournal)
