@@ -93,7 +93,7 @@ Headers (C++17), the CMake package (find_package(Pelmora0), target
 Pelmora0::Pelmora0) and the pkg-config file pelmora0.pc.")
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME "kvtmerge")
-set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libpelmora0 (= ${PROJECT_VERSION}), libqt5sql5-mysql")
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "libpelmora0 (= ${PROJECT_VERSION}), libqt5sql5-mysql, libqt5sql5-sqlite")
 set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "Merges KVT inspection databases into one
 kvtmerge copies 1 to 10 KVT databases on a MySQL or MariaDB server into one
 destination database, leaving out records that are already there and asking the

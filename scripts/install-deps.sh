@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ccache
-    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5sql5-mysql qttranslations5-l10n
+    qtbase5-dev qttools5-dev qttools5-dev-tools libqt5sql5-mysql libqt5sql5-sqlite qttranslations5-l10n
     mariadb-server mariadb-client openssl
     galera-4 rsync iproute2   # the test cluster; its rsync state transfer looks up ports with ss
     libxlsxwriter-dev

@@ -1,11 +1,17 @@
 #include "ConflictResolver.h"
 
+#include "KvtRowFingerprint.h"
 #include "KvtTables.h"
+#include "MergeJournal.h"
+#include "PLog.h"
+#include "PSqlIdentifier.h"
+
 
 #include <limits>
 
 ConflictResolver::ConflictResolver(const QString &connectionName)
-    : m_writer(connectionName)
+    : m_connectionName(connectionName)
+    , m_writer(connectionName)
     , m_keys(connectionName)
 {
 }
@@ -55,4 +61,111 @@ ConflictResolver::AddOutcome ConflictResolver::addUnderNewKey()
         return AddOutcome::NoKeyLeft;
     m_lastError = addWithKey(int(key));
     return m_lastError ? AddOutcome::Added : AddOutcome::Failed;
+}
+
+// ---------------------------------------------------------------- journaling
+
+bool ConflictResolver::journalActive() const
+{
+    const MergeJournal::Active active = MergeJournal::active();
+    return active.journal && active.destination == m_destDB && KvtTable::of(m_table).isReference();
+}
+
+QString ConflictResolver::sourceKey() const
+{
+    QStringList record;
+    if (!m_writer.readSource(record))
+        return QString();
+    const KvtTable &table = KvtTable::of(m_table);
+    return record.value(table.indexOf(table.keyColumn()));
+}
+
+// The destination record with the key: its identifier and its described columns.
+KvtSqlStatus ConflictResolver::readDestination(const QString &keyValue, qlonglong &id, QVariantMap &content) const
+{
+    const KvtTable &table = KvtTable::of(m_table);
+    QStringList columns;
+    for (const QString &c : table.columnNames())
+        columns << PSqlIdentifier::quote(c);
+    KvtPreparedQuery query(QSqlDatabase::database(m_connectionName, false),
+                           QStringLiteral("SELECT %1, %2 FROM %3 WHERE %4 = :key")
+                               .arg(PSqlIdentifier::quote(KvtRowFingerprint::identifierColumn(m_table)),
+                                    columns.join(QStringLiteral(", ")),
+                                    PSqlIdentifier::qualified(m_destDB, table.name),
+                                    PSqlIdentifier::quote(table.keyColumn())));
+    const KvtSqlStatus status = query.run({{QStringLiteral(":key"), keyValue}});
+    if (!status || !query.query().next())
+        return status;
+    id = query.query().value(0).toLongLong();
+    for (int i = 0; i < table.columns.size(); ++i)
+        content.insert(table.columns.at(i).name, query.query().value(i + 1));
+    return status;
+}
+
+KvtSqlStatus ConflictResolver::replaceDestinationRecord() const
+{
+    if (!journalActive())
+        return m_writer.replaceDestinationRecord();
+    const QString key = sourceKey();
+    qlonglong id = 0;
+    QVariantMap before;
+    KvtSqlStatus status = key.isEmpty() ? KvtSqlStatus() : readDestination(key, id, before);
+    if (!status)
+        return status;
+    status = m_writer.replaceDestinationRecord();
+    if (!status || before.isEmpty())
+        return status;
+    QHash<qlonglong, QString> after;
+    QString error;
+    const MergeJournal::Active active = MergeJournal::active();
+    if (!KvtRowFingerprint::read(QSqlDatabase::database(m_connectionName, false), m_destDB, m_table, {id}, after,
+                                 &error))
+        return KvtSqlStatus::failure(error);
+    if (!active.journal->recordReplaced(active.run, m_table, id, before, after.value(id)))
+        return KvtSqlStatus::failure(active.journal->lastError());
+    return status;
+}
+
+KvtSqlStatus ConflictResolver::journalAdded(const QString &keyColumn, const QString &keyValue,
+                                            const QString &sourceKey) const
+{
+    const KvtTable &table = KvtTable::of(m_table);
+    qlonglong id = keyValue.toLongLong();
+    if (keyColumn != KvtRowFingerprint::identifierColumn(m_table)) {
+        QVariantMap content;
+        const KvtSqlStatus status = readDestination(keyValue, id, content);
+        if (!status)
+            return status;
+    }
+    QHash<qlonglong, QString> fingerprints;
+    QString error;
+    if (!KvtRowFingerprint::read(QSqlDatabase::database(m_connectionName, false), m_destDB, m_table, {id},
+                                 fingerprints, &error))
+        return KvtSqlStatus::failure(error);
+    if (!fingerprints.contains(id))
+        return {};
+    const MergeJournal::Active active = MergeJournal::active();
+    if (!active.journal->recordAddedNewKey(active.run, m_table, id, fingerprints.value(id), m_srcDB, sourceKey))
+        return KvtSqlStatus::failure(active.journal->lastError());
+    PLOG_DEBUG << "journaled " << table.name << " " << id << " added under a new key";
+    return {};
+}
+
+KvtSqlStatus ConflictResolver::addWithKey(int key) const
+{
+    const QString source = journalActive() ? sourceKey() : QString();
+    const KvtSqlStatus status = m_writer.addWithKey(key);
+    if (!status || !journalActive() || source.isEmpty())
+        return status;
+    return journalAdded(KvtTable::of(m_table).keyColumn(), QString::number(key), source);
+}
+
+KvtSqlStatus ConflictResolver::addZone(const QString &detTypeZone, const QString &detTypeId,
+                                       const QString &zoneId) const
+{
+    const QString source = journalActive() ? sourceKey() : QString();
+    const KvtSqlStatus status = m_writer.addZone(detTypeZone, detTypeId, zoneId);
+    if (!status || !journalActive() || source.isEmpty())
+        return status;
+    return journalAdded(QStringLiteral("DetTypeZone"), detTypeZone, source);
 }

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 // Settles a conflicting reference record the merge worker handed over, without a window:
 // the rules that decide whether the operator must be asked, the key proposed for a record
@@ -42,14 +43,14 @@ public:
     // The conflict's table name; empty before the first conflict.
     QString tableName() const;
 
-    // See ConflictRecordWriter.
+    // See ConflictRecordWriter. While a merge with a journal runs into the same
+    // destination (MergeJournal::active()), the three writes are journaled: the replaced
+    // record's content before and fingerprint after, the added record's identifier,
+    // fingerprint and source record.
     KvtSqlStatus readSource(QStringList &values) const { return m_writer.readSource(values); }
-    KvtSqlStatus replaceDestinationRecord() const { return m_writer.replaceDestinationRecord(); }
-    KvtSqlStatus addWithKey(int key) const { return m_writer.addWithKey(key); }
-    KvtSqlStatus addZone(const QString &detTypeZone, const QString &detTypeId, const QString &zoneId) const
-    {
-        return m_writer.addZone(detTypeZone, detTypeId, zoneId);
-    }
+    KvtSqlStatus replaceDestinationRecord() const;
+    KvtSqlStatus addWithKey(int key) const;
+    KvtSqlStatus addZone(const QString &detTypeZone, const QString &detTypeId, const QString &zoneId) const;
 
     // The key proposed for the conflict's record: the next free key of its table in the
     // destination.
@@ -63,6 +64,13 @@ public:
     KvtSqlStatus lastError() const { return m_lastError; }
 
 private:
+    // The journaling around a write; each true when nothing was to be journaled.
+    bool journalActive() const;
+    KvtSqlStatus readDestination(const QString &keyValue, qlonglong &id, QVariantMap &content) const;
+    KvtSqlStatus journalAdded(const QString &keyColumn, const QString &keyValue, const QString &sourceKey) const;
+    QString sourceKey() const;
+
+    QString m_connectionName;
     ConflictRecordWriter m_writer;
     DestinationKeys m_keys;
     kvtTableName m_table = tnDefects;

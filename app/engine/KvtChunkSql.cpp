@@ -1,5 +1,6 @@
 #include "KvtChunkSql.h"
 
+#include "KvtRowFingerprint.h"
 #include "PSqlIdentifier.h"
 
 namespace {
@@ -115,6 +116,26 @@ QString KvtChunkSql::copyRows(const QStringList &ids) const
            + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + m_source
            + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
            + QStringLiteral(") ORDER BY s.ID");
+}
+
+QString KvtChunkSql::sourceFingerprints(const QStringList &ids) const
+{
+    QStringList values;
+    for (const QString &name : KvtRowFingerprint::columns(m_table.table()))
+        values << sourceValue(QStringLiteral("s"), name);
+    return QStringLiteral("SELECT ") + KvtRowFingerprint::over(values) + QStringLiteral(" FROM ") + m_source
+           + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
+           + QLatin1Char(')');
+}
+
+QString KvtChunkSql::returning() const
+{
+    return QStringLiteral(" RETURNING ID, ") + KvtRowFingerprint::of(m_table.table(), QString());
+}
+
+QString KvtChunkSql::destinationMaxId() const
+{
+    return QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM ") + m_destination;
 }
 
 // The rows of the chunk, each numbered among the equal ones by ID (kvt_nth). A column

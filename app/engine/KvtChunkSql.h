@@ -69,6 +69,12 @@ public:
     QString rowsToCopy() const;
     // Copies the rows with these IDs (integers as the server gave them), in ID order.
     QString copyRows(const QStringList &ids) const;
+    // The merge journal: the fingerprints (KvtRowFingerprint) of the source rows with
+    // these IDs as copyRows() writes them, and the RETURNING clause that names the
+    // inserted rows and their fingerprints.
+    QString sourceFingerprints(const QStringList &ids) const;
+    QString returning() const;
+    QString destinationMaxId() const;
 
     // Keeping references consistent: the rows are copied, and compared with the
     // destination's, with their references translated.

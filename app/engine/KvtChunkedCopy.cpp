@@ -1,5 +1,8 @@
 #include "KvtChunkedCopy.h"
 
+#include "KvtRowFingerprint.h"
+#include "MergeJournal.h"
+
 #include <QtGlobal>
 
 KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
@@ -94,6 +97,8 @@ bool KvtChunkedCopy::copyRows(const QVariant &to)
     rows.finish();
     if (ids.isEmpty())
         return true;
+    if (m_journal)
+        return copyJournaled(ids);
     m_insert.reset(new QSqlQuery(m_db));
     if (m_insert->exec(m_sql.copyRows(ids))) {
         m_copied = int(ids.size());
@@ -163,5 +168,92 @@ bool KvtChunkedCopy::findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::B
     if (m_from.isNull())
         m_from = QVariant();
     query.query().finish();
+    return true;
+}
+
+void KvtChunkedCopy::setJournal(MergeJournal *journal, qlonglong run, InsertedIds how)
+{
+    m_journal = journal;
+    m_run = run;
+    m_insertedIds = how;
+}
+
+bool KvtChunkedCopy::journalFailed()
+{
+    m_failed = nullptr;
+    m_journalError = m_journal->lastError();
+    return false;
+}
+
+// The intent (the destination's largest ID and the fingerprints of the rows to come) is
+// in the journal before the INSERT, the rows' identifiers after it.
+bool KvtChunkedCopy::copyJournaled(const QStringList &ids)
+{
+    m_journalQuery.reset(new QSqlQuery(m_db));
+    QSqlQuery &query = *m_journalQuery;
+    if (!query.exec(m_sql.destinationMaxId()) || !query.next()) {
+        m_failed = &query;
+        return false;
+    }
+    const qlonglong maxBefore = query.value(0).toLongLong();
+    QStringList intended;
+    if (!query.exec(m_sql.sourceFingerprints(ids))) {
+        m_failed = &query;
+        return false;
+    }
+    while (query.next())
+        intended << query.value(0).toString();
+    qlonglong chunk = 0;
+    if (!m_journal->beginChunk(m_run, m_table.table(), maxBefore, intended, chunk))
+        return journalFailed();
+    QVector<QPair<qlonglong, QString>> inserted;
+    if (!readInserted(ids, inserted))
+        return false;
+    QVector<MergeJournal::Row> rows;
+    rows.reserve(inserted.size());
+    for (const auto &row : qAsConst(inserted))
+        rows << MergeJournal::Row{row.first, row.second};
+    if (!m_journal->endChunk(m_run, chunk, m_table.table(), rows))
+        return journalFailed();
+    m_copied = int(ids.size());
+    return true;
+}
+
+bool KvtChunkedCopy::readInserted(const QStringList &ids, QVector<QPair<qlonglong, QString>> &rows)
+{
+    m_insert.reset(new QSqlQuery(m_db));
+    const bool returning = m_insertedIds == InsertedIds::Returning;
+    if (!m_insert->exec(m_sql.copyRows(ids) + (returning ? m_sql.returning() : QString()))) {
+        m_failed = m_insert.get();
+        return false;
+    }
+    if (returning) {
+        while (m_insert->next())
+            rows << qMakePair(m_insert->value(0).toLongLong(), m_insert->value(1).toString());
+        return true;
+    }
+    const qlonglong first = m_insert->lastInsertId().toLongLong();
+    QSqlQuery &query = *m_journalQuery;
+    if (!query.exec(QStringLiteral("SELECT @@SESSION.auto_increment_increment")) || !query.next()) {
+        m_failed = &query;
+        return false;
+    }
+    const qlonglong step = qMax<qlonglong>(1, query.value(0).toLongLong());
+    QVector<qlonglong> inserted;
+    for (int k = 0; k < ids.size(); ++k)
+        inserted << first + k * step;
+    QHash<qlonglong, QString> prints;
+    QString error;
+    if (!KvtRowFingerprint::read(m_db, m_destination, m_table.table(), inserted, prints, &error)
+        || prints.size() != inserted.size()) {
+        m_failed = nullptr;
+        m_journalError = error.isEmpty() ? QStringLiteral("The rows inserted into %1.%2 are not numbered one after "
+                                                          "another: they cannot be journaled")
+                                                   .arg(m_destination, m_tableName)
+                                         : error;
+        return false;
+    }
+    for (const qlonglong id : qAsConst(inserted))
+        rows << qMakePair(id, prints.value(id));
     return true;
 }

@@ -22,9 +22,17 @@
 //     KvtChunkedCopy copy(db, KvtTableSql::forTable(tnDefects, dest), source, dest, columns);
 //     if (copy.open(rows, bytes) == KvtChunkedCopy::OpenResult::Ready)
 //         while (!copy.atEnd()) copy.copyNext(handled);
+class MergeJournal;
+
 class KvtChunkedCopy
 {
 public:
+    // How the rows a chunk inserted are named to the journal: by the server (INSERT ...
+    // RETURNING, MariaDB 10.5), or as LAST_INSERT_ID() + k * auto_increment_increment,
+    // which holds while the statement keeps the table's AUTO-INC lock
+    // (innodb_autoinc_lock_mode 0 or 1).
+    enum class InsertedIds { Returning, Consecutive };
+
     enum class OpenResult {
         Ready,     // chunks can be copied
         NotUsable, // the destination does not generate the IDs
@@ -54,7 +62,12 @@ public:
     bool countReferences(qint64 &translated, qint64 &mismatched, QVector<qlonglong> &firstMismatched,
                          int firstRows);
 
+    // Journal each chunk (set before open()): its intent before, its rows after.
+    void setJournal(MergeJournal *journal, qlonglong run, InsertedIds how);
+
+    // The failed statement, or null when the journal failed (journalError()).
     QSqlQuery *failedQuery() { return m_failed; }
+    QString journalError() const { return m_journalError; }
 
 private:
     bool run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values = {});
@@ -64,6 +77,9 @@ private:
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
     bool prepareCopy();
     bool copyRows(const QVariant &to);
+    bool copyJournaled(const QStringList &ids);
+    bool readInserted(const QStringList &ids, QVector<QPair<qlonglong, QString>> &rows);
+    bool journalFailed();
 
     QSqlDatabase m_db;
     KvtTableSql m_table;
@@ -81,6 +97,11 @@ private:
     std::unique_ptr<QSqlQuery> m_insert;              // the last chunk's INSERT
     std::unique_ptr<KvtPreparedQuery> m_referenceCount;
     QSqlQuery *m_failed = nullptr;
+    MergeJournal *m_journal = nullptr;
+    qlonglong m_run = 0;
+    InsertedIds m_insertedIds = InsertedIds::Returning;
+    std::unique_ptr<QSqlQuery> m_journalQuery;
+    QString m_journalError;
     QVariant m_from;
     int m_chunkRows = 1;
     int m_copied = 0;

@@ -1,5 +1,8 @@
 #include "KvtMerger.h"
 
+#include "KvtRowFingerprint.h"
+#include "MergeJournal.h"
+
 #include "ConnectionSecurity.h"
 #include "KvtChunkedCopy.h"
 #include "KvtSourceKey.h"
@@ -136,7 +139,7 @@ void KvtMerger::run()
     for (const int position : sources)
         mergedDBs.insert(dbList.at(position), dbList.at(position));
     if (!sources.isEmpty()) {
-        if (openConnection() && checkServer()) {
+        if (openConnection() && checkServer() && startJournal()) {
             m_report.setCopyVariant(reportedCopyVariant());
             for (const int position : sources)
                 if (m_stopFlag || !mergeDatabase(position, errCode))
@@ -151,6 +154,94 @@ void KvtMerger::run()
             m_report.table(position, table).referencesMismatched = references.mismatched;
         }
     m_report.finish(endStatus());
+    endJournal();
+}
+
+// ---------------------------------------------------------------- the journal
+
+bool KvtMerger::startJournal()
+{
+    m_journalRun = 0;
+    if (!m_journal)
+        return true;
+    if (!chooseJournalIds() || !m_journal->open()
+        || !m_journal->startRun(m_report.server(), currentDestinationDB, dbList, m_keepReferences,
+                                reportedCopyVariant(), m_journalRun)) {
+        if (!m_stopFlag)
+            reportError(tr("The merge journal cannot be written: %1").arg(m_journal->lastError()),
+                        QStringLiteral("0"));
+        return false;
+    }
+    MergeJournal::setActive({m_journal, m_journalRun, currentDestinationDB});
+    PLOG_INFO << "merge journal " << m_journal->file() << ": run " << m_journalRun;
+    return true;
+}
+
+void KvtMerger::endJournal()
+{
+    if (!m_journal)
+        return;
+    if (MergeJournal::active().journal == m_journal)
+        MergeJournal::setActive({});
+    if (m_journalRun != 0 && !m_journal->finishRun(m_journalRun, MergeReport::statusText(m_report.status())))
+        PLOG_ERROR << "merge journal: " << m_journal->lastError();
+    m_journal->releaseConnection();
+}
+
+// RETURNING where the server has it; else consecutive IDs where the AUTO-INC lock is held
+// for a whole INSERT ... SELECT (innodb_autoinc_lock_mode 0 or 1); else the per-row copy,
+// which reads each row's own LAST_INSERT_ID().
+bool KvtMerger::chooseJournalIds()
+{
+    KvtServerVersion version;
+    QString error;
+    if (!KvtServerVersion::read(m_db, version, error)) {
+        reportError(error, QStringLiteral("0"));
+        return false;
+    }
+    JournalIds ids = m_journalIds;
+    if (ids == JournalIds::Returning && !version.hasInsertReturning())
+        ids = JournalIds::Consecutive;
+    if (ids == JournalIds::Consecutive) {
+        QSqlQuery query(m_db);
+        // MySQL 5.x and MariaDB without InnoDB's variable: the old default, 1.
+        const int lockMode = query.exec(QStringLiteral("SELECT @@GLOBAL.innodb_autoinc_lock_mode")) && query.next()
+                                 ? query.value(0).toInt()
+                                 : 1;
+        if (lockMode >= 2)
+            ids = JournalIds::PerRow;
+    }
+    if (ids == JournalIds::PerRow && m_measurementCopy == MeasurementCopy::SetBased)
+        PLOG_INFO << "the server names no rows of a set-based copy (innodb_autoinc_lock_mode 2 and no "
+                     "INSERT ... RETURNING): the measurement tables are copied per row while journaling";
+    m_journalIds = ids;
+    return true;
+}
+
+// The row just inserted by the per-row path: its identifier (generated, bound or numbered)
+// and its fingerprint as the server holds it.
+bool KvtMerger::journalInsert(KvtPreparedQuery &query, const Bindings &values)
+{
+    const kvtTableName table = m_statements->sql().table();
+    const QString placeholder = QStringLiteral(":p") + KvtRowFingerprint::identifierColumn(table);
+    QVariant id;
+    if (KvtTable::of(table).idRule == IdRule::Generated)
+        id = query.query().lastInsertId();
+    for (const auto &value : values)
+        if (value.first == placeholder)
+            id = value.second;
+    QHash<qlonglong, QString> prints;
+    QString error;
+    const qlonglong rowId = id.toLongLong();
+    if (!KvtRowFingerprint::read(m_db, currentDestinationDB, table, {rowId}, prints, &error)) {
+        reportError(error, QStringLiteral("0"));
+        return false;
+    }
+    if (!m_journal->recordRows(m_journalRun, table, {{rowId, prints.value(rowId)}})) {
+        reportError(tr("The merge journal cannot be written: %1").arg(m_journal->lastError()), QStringLiteral("0"));
+        return false;
+    }
+    return true;
 }
 
 // The copy variant as the report names it.
@@ -194,7 +285,7 @@ bool KvtMerger::openConnection()
     PMySqlCharset::registerDriverCodec();
     m_db = QSqlDatabase::cloneDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection),
                                        m_connectionName);
-    m_report.setServer(m_db.hostName() + QLatin1Char(':') + QString::number(m_db.port()));
+    m_report.setServer(MergeJournal::serverOf(m_db));
     m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (!m_db.open()) {
         const QSqlError error = m_db.lastError();
@@ -323,8 +414,9 @@ void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
         return;
     }
     m_logged.clear();
-    if (!(m_measurementCopy == MeasurementCopy::SetBased && m_sourceKey->usable()
-          && copyOnServer(sql, *m_sourceKey, errCode))) {
+    const bool setBased = m_measurementCopy == MeasurementCopy::SetBased
+                          && (m_journalRun == 0 || m_journalIds != JournalIds::PerRow);
+    if (!(setBased && m_sourceKey->usable() && copyOnServer(sql, *m_sourceKey, errCode))) {
         m_rowRelations = KvtRelations::among(sql.copiedColumns());
         m_rowPositions.clear();
         for (const KvtRelation &r : qAsConst(m_rowRelations))
@@ -356,6 +448,10 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
     KvtChunkedCopy copy(m_db, sql, currentSourceDB, currentDestinationDB, key.columns(),
                         window ? KvtChunkSql::EarlierDuplicates::Window
                                : KvtChunkSql::EarlierDuplicates::Probe);
+    if (m_journalRun != 0)
+        copy.setJournal(m_journal, m_journalRun,
+                        m_journalIds == JournalIds::Returning ? KvtChunkedCopy::InsertedIds::Returning
+                                                              : KvtChunkedCopy::InsertedIds::Consecutive);
     if (mappingReferences())
         copy.setTranslation(KvtReferenceSql::translation(
             *m_referenceMap, KvtRelations::among(sql.copiedColumns()), QStringLiteral("s")));
@@ -394,7 +490,11 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
         }
         int rows = 0;
         if (!copy.copyNext(rows)) {
-            getSqlErr(copy.failedQuery());
+            if (copy.failedQuery())
+                getSqlErr(copy.failedQuery());
+            else
+                reportError(tr("The merge journal cannot be written: %1").arg(copy.journalError()),
+                            QStringLiteral("0"));
             errCode = stepRowError;
             return true;
         }
@@ -484,7 +584,7 @@ bool KvtMerger::execInsert(KvtPreparedQuery &query, const Bindings &values)
     if (query.exec(values)) {
         ++counts().inserted;
         m_rowInserted = true;
-        return true;
+        return m_journalRun == 0 || journalInsert(query, values);
     }
     getSqlErr(&query.query());
     return false;

@@ -21,6 +21,7 @@
 #include <memory>
 
 class QSqlQuery;
+class MergeJournal;
 class KvtSourceKey;
 class KvtSourceReader;
 class KvtTableStatements;
@@ -127,6 +128,21 @@ public:
     // Counts of the last run; zero for a table not (yet) merged.
     ReferenceCounts referenceCounts(const QString &source, kvtTableName table) const;
 
+    // The merge journal (none by default; set before start(), owned by the caller): the run
+    // is recorded in it with every row it inserts, every record it replaces and every
+    // record it adds under a new key. A run whose journal cannot be written stops with an
+    // error before it writes anything.
+    void setJournal(MergeJournal *journal) { m_journal = journal; }
+    MergeJournal *journal() const { return m_journal; }
+    // The journal's RUN_ID of the last run; 0 without a journal.
+    qlonglong journalRun() const { return m_journalRun; }
+    // How the set-based copy names the rows it inserted to the journal: the first of these
+    // the server allows, no further than the one set (tests force the fallbacks). PerRow:
+    // the measurement tables are copied per row while journaling.
+    enum class JournalIds { Returning, Consecutive, PerRow };
+    void setJournalIds(JournalIds most) { m_journalIds = most; }
+    JournalIds journalIds() const { return m_journalIds; }
+
     // Asks the worker to stop: sets the stop flag and wakes it if it waits in a conflict.
     // Any thread; the worker ends at its next check.
     void requestStop();
@@ -226,6 +242,11 @@ private:
     void readSourceTable(int &errCode);
     void reportError(const QString &text, const QString &code);
 
+    bool startJournal();
+    void endJournal();
+    bool chooseJournalIds();
+    bool journalInsert(KvtPreparedQuery &query, const Bindings &values);
+
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
@@ -296,6 +317,9 @@ private:
     // The source table of the current step, and the column it is read by (empty: whole).
     std::unique_ptr<KvtSourceKey> m_sourceKey;
     MergeReport m_report;
+    MergeJournal *m_journal = nullptr;
+    qlonglong m_journalRun = 0;
+    JournalIds m_journalIds = JournalIds::Returning;
     int m_sourcePosition = 0; // of the source in process, in dbList
     // The settlement of the conflict in hand, under waitMutex.
     bool m_conflictSettled = false;

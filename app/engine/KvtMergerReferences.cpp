@@ -2,6 +2,8 @@
 // them. The relations are described in KvtRelations, the key map in KvtReferenceMap.
 #include "KvtMerger.h"
 
+#include "MergeJournal.h"
+
 #include "CONST.h"
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
@@ -216,6 +218,23 @@ bool KvtMerger::settleTakenKey(kvtTableName table, RefId source, const Bindings 
     if (!status) {
         reportError(status.text(), status.code());
         return false;
+    }
+    // People and factories: only the record an earlier journaled run added under a new
+    // key for this very source record stands for it.
+    if (!sameKeyRule && m_journalRun != 0) {
+        QVector<qlonglong> added;
+        if (!m_journal->addedUnderNewKey(m_report.server(), currentDestinationDB, table, currentSourceDB, key, added)) {
+            reportError(tr("The merge journal cannot be read: %1").arg(m_journal->lastError()), QStringLiteral("0"));
+            return false;
+        }
+        QVector<RefId> candidates;
+        for (const RefId &id : qAsConst(before))
+            if (added.contains(id.id))
+                candidates << id;
+        if (candidates.size() == 1) {
+            m_referenceMap->add(table, source, candidates.first());
+            return true;
+        }
     }
     if (sameKeyRule) {
         QVector<RefId> candidates = before;

@@ -9,6 +9,7 @@
 #include "KvtMerger.h"
 #include "KvtPaths.h"
 #include "KvtTables.h"
+#include "MergeJournal.h"
 #include "MergeReportWriter.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
@@ -21,6 +22,7 @@
 #include "dlgDiffRecordsCompare.h"
 #include "dlgMergePreview.h"
 #include "dlgMergeReport.h"
+#include "dlgUndoMerge.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -28,10 +30,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSqlDatabase>
 #include <QSignalTransition>
 #include <QState>
 #include <QStringListModel>
@@ -41,6 +45,7 @@ namespace {
 
 // The mode "Keep references consistent" (the Merge menu), off until the operator turns it on.
 const QString keepReferencesKey = QStringLiteral("merge/keepReferences");
+const QString journalFileKey = QStringLiteral("merge/journalFile");
 
 const int mainWinWidth = 350;
 const int idleRowHeight = 20;
@@ -141,6 +146,8 @@ void MainWin::createNecessaryObjects()
     dlgDiffRecords->setModal(true);
     m_dlgPreview = new dlgMergePreview(this);
     m_dlgReport = new dlgMergeReport(this);
+    m_dlgUndo = new dlgUndoMerge(this);
+    setJournalFile(QSettings().value(journalFileKey).toString());
 
     completer = new QCompleter(this);
     completer->setMaxVisibleItems(completerVisibleItems);
@@ -239,6 +246,8 @@ void MainWin::initSlotSignal(QWidget *parent)
     connect(dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
     connect(ui->actionPreview, &QAction::triggered, this, &MainWin::showMergePreview);
     connect(ui->actionMergeReport, &QAction::triggered, this, &MainWin::showMergeReport);
+    connect(ui->actionUndoMerge, &QAction::triggered, this, &MainWin::showUndoMerge);
+    connect(ui->actionJournalFile, &QAction::triggered, this, &MainWin::chooseJournalFile);
     connect(m_dlgPreview, &dlgMergePreview::mergeRequested, this, &MainWin::startMergeFromPreview);
 }
 
@@ -433,6 +442,8 @@ void MainWin::guiEnabled(bool param)
     ui->actionKeepReferences->setEnabled(param);
     ui->actionPreview->setEnabled(param);
     ui->actionMergeReport->setEnabled(param);
+    ui->actionUndoMerge->setEnabled(param);
+    ui->actionJournalFile->setEnabled(param);
     if (param) {
         ui->progressBar->setValue(0);
         ui->progressBar->hide();
@@ -594,6 +605,39 @@ void MainWin::keepMergeReport()
         PLOG_INFO << "merge report:" << QDir::toNativeSeparators(written.basePath + QStringLiteral(".csv"));
     else
         PLOG_ERROR << "merge report not written:" << written.error;
+    if (written.ok && merger->journalRun() != 0
+        && !m_journal->setReportFile(merger->journalRun(), written.basePath + QStringLiteral(".csv")))
+        PLOG_ERROR << "merge journal:" << m_journal->lastError();
+}
+
+// ---------------------------------------------------------------- journal and undo
+
+void MainWin::setJournalFile(const QString &file)
+{
+    if (mergeIsRunning())
+        return;
+    m_journal.reset(new MergeJournal(file));
+    merger->setJournal(m_journal.get());
+}
+
+void MainWin::showUndoMerge()
+{
+    if (!dbConnectionIsActive())
+        return;
+    m_dlgUndo->showRuns(m_journal.get(), MergeJournal::serverOf(QSqlDatabase::database()));
+    showBeside(m_dlgUndo);
+}
+
+void MainWin::chooseJournalFile()
+{
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Merge journal"), m_journal->file(), tr("Merge journals (*.sqlite);;All files (*)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (file.isEmpty())
+        return;
+    QSettings().setValue(journalFileKey, file);
+    setJournalFile(file);
+    lbStatus->setText(tr("Merges are journaled in %1").arg(QDir::toNativeSeparators(file)));
 }
 
 // Not an SQL error, so the box has no code line; the run ends as after one.

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
+
 class KvtMerger;
 class PSqlDBAccess;
 class PSqlErrors;
@@ -26,6 +28,8 @@ class QState;
 class dlgDiffRecordsCompare;
 class dlgMergePreview;
 class dlgMergeReport;
+class dlgUndoMerge;
+class MergeJournal;
 
 namespace Ui {
 class MainWin;
@@ -118,6 +122,9 @@ public slots:
     // The preview's "Merge databases": starts the merge as the merge button would.
     void startMergeFromPreview();
 
+    // The journal merges are recorded in (the file in the settings, or KvtPaths').
+    MergeJournal *journal() const { return m_journal.get(); }
+    void setJournalFile(const QString &file);
     // The last merge's report and the base path of its files (empty: not written).
     const MergeReport &lastMergeReport() const { return m_lastReport; }
     QString lastMergeReportFiles() const { return m_lastReportFiles; }
@@ -133,6 +140,11 @@ private slots:
     // The "Connection security…" dialog; accepted choices are kept in the settings and
     // used by the next connection.
     void showConnectionSecurity();
+    // "Merge ▸ Undo a merge…": the journal's runs of the connected server (dlgUndoMerge).
+    void showUndoMerge();
+    // "Merge ▸ Journal file…": where merges are journaled (a file several users may
+    // share), kept in the settings.
+    void chooseJournalFile();
 
 private:
     // The status line after a successful connection, naming the cipher when encrypted.
@@ -169,6 +181,8 @@ private:
     QCompleter *completer;
     dlgMergePreview *m_dlgPreview = nullptr;
     dlgMergeReport *m_dlgReport = nullptr;
+    dlgUndoMerge *m_dlgUndo = nullptr;
+    std::unique_ptr<MergeJournal> m_journal;
     MergeReport m_lastReport;
     QString m_lastReportFiles;
     bool m_hasReport = false;

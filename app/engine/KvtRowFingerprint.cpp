@@ -1,0 +1,62 @@
+#include "KvtRowFingerprint.h"
+
+#include "KvtTables.h"
+#include "PSqlIdentifier.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace KvtRowFingerprint {
+
+QString identifierColumn(kvtTableName table)
+{
+    return table == tnZones ? QStringLiteral("DetTypeZone") : QStringLiteral("ID");
+}
+
+QStringList columns(kvtTableName table)
+{
+    return KvtTable::of(table).columnNames();
+}
+
+QString over(const QStringList &expressions)
+{
+    QStringList parts;
+    for (const QString &e : expressions)
+        parts << QStringLiteral("COALESCE(MD5(%1), '-')").arg(e);
+    return QStringLiteral("MD5(CONCAT_WS(',', %1))").arg(parts.join(QStringLiteral(", ")));
+}
+
+QString of(kvtTableName table, const QString &alias)
+{
+    QStringList expressions;
+    for (const QString &c : columns(table))
+        expressions << (alias.isEmpty() ? QString() : alias + QLatin1Char('.')) + PSqlIdentifier::quote(c);
+    return over(expressions);
+}
+
+bool read(const QSqlDatabase &db, const QString &database, kvtTableName table, const QVector<qlonglong> &ids,
+          QHash<qlonglong, QString> &fingerprints, QString *error)
+{
+    const QString id = PSqlIdentifier::quote(identifierColumn(table));
+    const QString head = QStringLiteral("SELECT t.%1, %2 FROM %3 t WHERE t.%1 IN (")
+                             .arg(id, of(table, QStringLiteral("t")),
+                                  PSqlIdentifier::qualified(database, KvtTable::of(table).name));
+    constexpr int batch = 1000;
+    for (int from = 0; from < ids.size(); from += batch) {
+        QStringList list;
+        for (int i = from; i < qMin(ids.size(), from + batch); ++i)
+            list << QString::number(ids.at(i));
+        QSqlQuery query(db);
+        if (!query.exec(head + list.join(QLatin1Char(',')) + QLatin1Char(')'))) {
+            if (error)
+                *error = query.lastError().text();
+            return false;
+        }
+        while (query.next())
+            fingerprints.insert(query.value(0).toLongLong(), query.value(1).toString());
+    }
+    return true;
+}
+
+} // namespace KvtRowFingerprint

@@ -1,0 +1,35 @@
+#ifndef KVTROWFINGERPRINT_H
+#define KVTROWFINGERPRINT_H
+
+#include "global_vars.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// What identifies a row of a merged table in the destination, and the fingerprint of its
+// content that the merge journal keeps. The fingerprint is computed on the server, so a
+// signal never travels to the client: the MD5 of the MD5s of the table's described columns
+// (KvtTables), a NULL column standing as "-", which no MD5 text is. Byte-exact: a value
+// changed only in case or trailing blanks changes it.
+namespace KvtRowFingerprint {
+
+// The column that names one row: DetTypeZone for zones, ID for every other table.
+QString identifierColumn(kvtTableName table);
+// The columns the fingerprint covers, in the description's order.
+QStringList columns(kvtTableName table);
+// The fingerprint over the given SQL expressions, one per column of columns().
+QString over(const QStringList &expressions);
+// The fingerprint of a row of the table; alias may be empty (RETURNING).
+QString of(kvtTableName table, const QString &alias);
+
+// The current fingerprints of the rows with these identifiers in database.table; a row that
+// is not there is missing from `fingerprints`. True on success, error set otherwise.
+bool read(const QSqlDatabase &db, const QString &database, kvtTableName table, const QVector<qlonglong> &ids,
+          QHash<qlonglong, QString> &fingerprints, QString *error = nullptr);
+
+} // namespace KvtRowFingerprint
+
+#endif // KVTROWFINGERPRINT_H

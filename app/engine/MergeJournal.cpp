@@ -1,0 +1,493 @@
+#include "MergeJournal.h"
+
+#include "KvtPaths.h"
+#include "KvtTables.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutexLocker>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QVariant>
+
+namespace {
+
+const QString sqliteDriver = QStringLiteral("QSQLITE");
+
+QMutex activeMutex;
+MergeJournal::Active activeRun;
+
+QString tableText(kvtTableName table)
+{
+    return KvtTable::of(table).name;
+}
+
+kvtTableName tableOf(const QString &name)
+{
+    const KvtTable *t = KvtTable::find(name);
+    return t ? t->id : tnDefects;
+}
+
+QString timeText(const QDateTime &time)
+{
+    return time.toUTC().toString(Qt::ISODate);
+}
+
+QString currentUser()
+{
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
+}
+
+// Statements of the schema; each is idempotent.
+const char *const schema[] = {
+    "CREATE TABLE IF NOT EXISTS runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL,"
+    " destination TEXT NOT NULL, sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT,"
+    " status TEXT NOT NULL, keep_references INTEGER NOT NULL, copy_variant TEXT, report_file TEXT,"
+    " undo_status TEXT, user TEXT)",
+    "CREATE INDEX IF NOT EXISTS runs_server ON runs (server, destination)",
+    "CREATE TABLE IF NOT EXISTS chunks (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
+    " tbl TEXT NOT NULL, max_before INTEGER NOT NULL, done INTEGER NOT NULL DEFAULT 0)",
+    "CREATE INDEX IF NOT EXISTS chunks_run ON chunks (run)",
+    "CREATE TABLE IF NOT EXISTS entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
+    " tbl TEXT NOT NULL, kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL, before TEXT,"
+    " source TEXT, source_key TEXT, chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)",
+    "CREATE INDEX IF NOT EXISTS entries_run ON entries (run, tbl)",
+    "CREATE INDEX IF NOT EXISTS entries_ident ON entries (tbl, ident)",
+    "CREATE INDEX IF NOT EXISTS entries_chunk ON entries (chunk)",
+};
+
+} // namespace
+
+MergeJournal::MergeJournal(const QString &file)
+    : m_file(file.isEmpty() ? KvtPaths::journalFile() : file)
+    , m_prefix(QStringLiteral("kvt-journal-%1-").arg(reinterpret_cast<quintptr>(this), 0, 16))
+{
+}
+
+MergeJournal::~MergeJournal()
+{
+    {
+        QMutexLocker locker(&activeMutex);
+        if (activeRun.journal == this)
+            activeRun = Active();
+    }
+    QMutexLocker locker(&m_mutex);
+    for (const QString &name : qAsConst(m_connections)) {
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+}
+
+QString MergeJournal::serverOf(const QSqlDatabase &db)
+{
+    return db.hostName() + QLatin1Char(':') + QString::number(db.port());
+}
+
+QString MergeJournal::lastError() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_lastError;
+}
+
+bool MergeJournal::fail(const QString &text)
+{
+    QMutexLocker locker(&m_mutex);
+    m_lastError = text;
+    return false;
+}
+
+// One connection per thread: Qt's connections belong to the thread that opened them.
+QSqlDatabase MergeJournal::connection()
+{
+    const QString name = m_prefix + QString::number(reinterpret_cast<quintptr>(QThread::currentThread()), 16);
+    if (QSqlDatabase::contains(name))
+        return QSqlDatabase::database(name, false);
+    QSqlDatabase db = QSqlDatabase::addDatabase(sqliteDriver, name);
+    db.setDatabaseName(m_file);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    {
+        QMutexLocker locker(&m_mutex);
+        m_connections << name;
+    }
+    if (db.open()) {
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+    }
+    return db;
+}
+
+void MergeJournal::releaseConnection()
+{
+    const QString name = m_prefix + QString::number(reinterpret_cast<quintptr>(QThread::currentThread()), 16);
+    if (!QSqlDatabase::contains(name))
+        return;
+    QSqlDatabase::database(name, false).close();
+    QSqlDatabase::removeDatabase(name);
+    QMutexLocker locker(&m_mutex);
+    m_connections.removeAll(name);
+}
+
+bool MergeJournal::open()
+{
+    if (!QSqlDatabase::isDriverAvailable(sqliteDriver))
+        return fail(QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed"));
+    if (!QDir().mkpath(QFileInfo(m_file).absolutePath()))
+        return fail(QStringLiteral("Cannot create the folder of %1").arg(m_file));
+    const QSqlDatabase db = connection();
+    if (!db.isOpen())
+        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    return createTables();
+}
+
+bool MergeJournal::createTables()
+{
+    for (const char *statement : schema)
+        if (!exec(QString::fromLatin1(statement)))
+            return false;
+    return true;
+}
+
+bool MergeJournal::exec(const QString &statement, const QVariantList &values)
+{
+    QSqlQuery query(connection());
+    if (!query.prepare(statement))
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    for (const QVariant &v : values)
+        query.addBindValue(v);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    return true;
+}
+
+// ---------------------------------------------------------------- runs
+
+bool MergeJournal::startRun(const QString &server, const QString &destination, const QStringList &sources,
+                            bool keepReferences, const QString &copyVariant, qlonglong &run)
+{
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("INSERT INTO runs (server, destination, sources, started, status,"
+                                 " keep_references, copy_variant, user) VALUES (?, ?, ?, ?, 'running', ?, ?, ?)"));
+    query.addBindValue(server);
+    query.addBindValue(destination);
+    query.addBindValue(sources.join(QLatin1Char('\n')));
+    query.addBindValue(timeText(QDateTime::currentDateTime()));
+    query.addBindValue(keepReferences ? 1 : 0);
+    query.addBindValue(copyVariant);
+    query.addBindValue(currentUser());
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    run = query.lastInsertId().toLongLong();
+    return true;
+}
+
+bool MergeJournal::finishRun(qlonglong run, const QString &status)
+{
+    return exec(QStringLiteral("UPDATE runs SET ended = ?, status = ? WHERE id = ?"),
+                {timeText(QDateTime::currentDateTime()), status, run});
+}
+
+bool MergeJournal::setReportFile(qlonglong run, const QString &file)
+{
+    return exec(QStringLiteral("UPDATE runs SET report_file = ? WHERE id = ?"), {file, run});
+}
+
+bool MergeJournal::setUndoStatus(qlonglong run, const QString &status)
+{
+    return exec(QStringLiteral("UPDATE runs SET undo_status = ? WHERE id = ?"), {status, run});
+}
+
+namespace {
+
+const QString runColumns = QStringLiteral(
+    "id, server, destination, sources, started, ended, status, keep_references, copy_variant, report_file,"
+    " undo_status, user");
+
+MergeJournal::Run runOf(const QSqlQuery &q)
+{
+    MergeJournal::Run r;
+    r.id = q.value(0).toLongLong();
+    r.server = q.value(1).toString();
+    r.destination = q.value(2).toString();
+    r.sources = q.value(3).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    r.started = QDateTime::fromString(q.value(4).toString(), Qt::ISODate);
+    r.ended = QDateTime::fromString(q.value(5).toString(), Qt::ISODate);
+    r.status = q.value(6).toString();
+    r.keepReferences = q.value(7).toInt() != 0;
+    r.copyVariant = q.value(8).toString();
+    r.reportFile = q.value(9).toString();
+    r.undoStatus = q.value(10).toString();
+    r.user = q.value(11).toString();
+    return r;
+}
+
+} // namespace
+
+bool MergeJournal::runs(const QString &server, QVector<Run> &runs, const QString &destination)
+{
+    runs.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT ") + runColumns
+                  + QStringLiteral(" FROM runs WHERE server = ? AND (? = '' OR destination = ?) ORDER BY id DESC"));
+    const QString wanted = destination.isNull() ? QStringLiteral("") : destination;
+    query.addBindValue(server);
+    query.addBindValue(wanted);
+    query.addBindValue(wanted);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    while (query.next())
+        runs << runOf(query);
+    return true;
+}
+
+bool MergeJournal::run(qlonglong id, Run &run)
+{
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT ") + runColumns + QStringLiteral(" FROM runs WHERE id = ?"));
+    query.addBindValue(id);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    if (!query.next()) {
+        fail(QString());
+        return false;
+    }
+    run = runOf(query);
+    return true;
+}
+
+// ---------------------------------------------------------------- entries
+
+bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, Kind kind)
+{
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint) VALUES (?, ?, ?, ?, ?)"));
+    for (const Row &row : rows) {
+        query.addBindValue(run);
+        query.addBindValue(tableText(table));
+        query.addBindValue(int(kind));
+        query.addBindValue(row.id);
+        query.addBindValue(row.fingerprint);
+        if (!query.exec()) {
+            const QString error = query.lastError().text();
+            db.rollback();
+            return fail(QStringLiteral("%1: %2").arg(m_file, error));
+        }
+    }
+    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+}
+
+bool MergeJournal::recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
+                                  const QString &fingerprintAfter)
+{
+    const QString content = QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(before)).toJson(
+        QJsonDocument::Compact));
+    return exec(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (?, ?, ?, ?, ?, ?)"),
+                {run, tableText(table), int(Kind::Replaced), id, fingerprintAfter, content});
+}
+
+bool MergeJournal::recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
+                                     const QString &source, const QString &sourceKey)
+{
+    return exec(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, source, source_key)"
+                               " VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                {run, tableText(table), int(Kind::AddedNewKey), id, fingerprint, source, sourceKey});
+}
+
+bool MergeJournal::beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore,
+                              const QStringList &fingerprints, qlonglong &chunk)
+{
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO chunks (run, tbl, max_before) VALUES (?, ?, ?)"));
+    query.addBindValue(run);
+    query.addBindValue(tableText(table));
+    query.addBindValue(maxBefore);
+    bool ok = query.exec();
+    chunk = query.lastInsertId().toLongLong();
+    query.prepare(QStringLiteral("INSERT INTO entries (run, tbl, kind, fingerprint, chunk) VALUES (?, ?, ?, ?, ?)"));
+    for (int i = 0; ok && i < fingerprints.size(); ++i) {
+        query.addBindValue(run);
+        query.addBindValue(tableText(table));
+        query.addBindValue(int(Kind::Intended));
+        query.addBindValue(fingerprints.at(i));
+        query.addBindValue(chunk);
+        ok = query.exec();
+    }
+    if (!ok) {
+        const QString error = query.lastError().text();
+        db.rollback();
+        return fail(QStringLiteral("%1: %2").arg(m_file, error));
+    }
+    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+}
+
+// The intent is replaced by the rows in one transaction: a chunk is either open (intent
+// only) or closed (rows only).
+bool MergeJournal::endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows)
+{
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    QSqlQuery query(db);
+    bool ok = query.exec(QStringLiteral("DELETE FROM entries WHERE chunk = %1 AND kind = %2")
+                             .arg(chunk)
+                             .arg(int(Kind::Intended)))
+              && query.exec(QStringLiteral("UPDATE chunks SET done = 1 WHERE id = %1").arg(chunk));
+    query.prepare(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, chunk) VALUES (?, ?, ?, ?, ?, ?)"));
+    for (int i = 0; ok && i < rows.size(); ++i) {
+        query.addBindValue(run);
+        query.addBindValue(tableText(table));
+        query.addBindValue(int(Kind::Inserted));
+        query.addBindValue(rows.at(i).id);
+        query.addBindValue(rows.at(i).fingerprint);
+        query.addBindValue(chunk);
+        ok = query.exec();
+    }
+    if (!ok) {
+        const QString error = query.lastError().text();
+        db.rollback();
+        return fail(QStringLiteral("%1: %2").arg(m_file, error));
+    }
+    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+}
+
+bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
+{
+    entries.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT id, tbl, kind, ident, fingerprint, before, source, source_key, chunk"
+                                 " FROM entries WHERE run = ? AND kind <> ? AND undone = 0 ORDER BY id"));
+    query.addBindValue(run);
+    query.addBindValue(int(Kind::Intended));
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    while (query.next()) {
+        Entry e;
+        e.entry = query.value(0).toLongLong();
+        e.run = run;
+        e.table = tableOf(query.value(1).toString());
+        e.kind = Kind(query.value(2).toInt());
+        e.id = query.value(3).toLongLong();
+        e.fingerprint = query.value(4).toString();
+        if (!query.value(5).isNull())
+            e.before = QJsonDocument::fromJson(query.value(5).toString().toUtf8()).object().toVariantMap();
+        e.source = query.value(6).toString();
+        e.sourceKey = query.value(7).toString();
+        e.chunk = query.value(8).toLongLong();
+        entries << e;
+    }
+    return true;
+}
+
+bool MergeJournal::openChunks(qlonglong run, QVector<Chunk> &chunks)
+{
+    chunks.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT id, tbl, max_before FROM chunks WHERE run = ? AND done = 0 ORDER BY id"));
+    query.addBindValue(run);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    while (query.next())
+        chunks << Chunk{query.value(0).toLongLong(), tableOf(query.value(1).toString()),
+                        query.value(2).toLongLong(), {}};
+    QSqlQuery prints(connection());
+    prints.prepare(QStringLiteral("SELECT fingerprint FROM entries WHERE chunk = ? AND kind = ?"));
+    for (Chunk &c : chunks) {
+        prints.addBindValue(c.chunk);
+        prints.addBindValue(int(Kind::Intended));
+        if (!prints.exec())
+            return fail(QStringLiteral("%1: %2").arg(m_file, prints.lastError().text()));
+        while (prints.next())
+            c.fingerprints << prints.value(0).toString();
+    }
+    return true;
+}
+
+bool MergeJournal::idsOfOtherRuns(qlonglong run, kvtTableName table, bool laterOnly,
+                                  QHash<qlonglong, qlonglong> &runOfId)
+{
+    runOfId.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral(
+        "SELECT e.ident, e.run FROM entries e JOIN runs r ON r.id = e.run JOIN runs mine ON mine.id = ?"
+        " WHERE e.tbl = ? AND e.kind <> ? AND e.undone = 0 AND e.run <> mine.id"
+        " AND r.server = mine.server AND r.destination = mine.destination AND (? = 0 OR e.run > mine.id)"));
+    query.addBindValue(run);
+    query.addBindValue(tableText(table));
+    query.addBindValue(int(Kind::Intended));
+    query.addBindValue(laterOnly ? 1 : 0);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    while (query.next())
+        runOfId.insert(query.value(0).toLongLong(), query.value(1).toLongLong());
+    return true;
+}
+
+bool MergeJournal::markUndone(const QVector<qlonglong> &entries)
+{
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE entries SET undone = 1 WHERE id = ?"));
+    for (const qlonglong e : entries) {
+        query.addBindValue(e);
+        if (!query.exec()) {
+            const QString error = query.lastError().text();
+            db.rollback();
+            return fail(QStringLiteral("%1: %2").arg(m_file, error));
+        }
+    }
+    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+}
+
+bool MergeJournal::closeChunks(const QVector<qlonglong> &chunks)
+{
+    for (const qlonglong c : chunks)
+        if (!exec(QStringLiteral("UPDATE chunks SET done = 1 WHERE id = ?"), {c})
+            || !exec(QStringLiteral("DELETE FROM entries WHERE chunk = ? AND kind = ?"), {c, int(Kind::Intended)}))
+            return false;
+    return true;
+}
+
+bool MergeJournal::addedUnderNewKey(const QString &server, const QString &destination, kvtTableName table,
+                                    const QString &source, const QString &sourceKey, QVector<qlonglong> &ids)
+{
+    ids.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT e.ident FROM entries e JOIN runs r ON r.id = e.run"
+                                 " WHERE r.server = ? AND r.destination = ? AND e.tbl = ? AND e.kind = ?"
+                                 " AND e.source = ? AND e.source_key = ? AND e.undone = 0 ORDER BY e.id DESC"));
+    query.addBindValue(server);
+    query.addBindValue(destination);
+    query.addBindValue(tableText(table));
+    query.addBindValue(int(Kind::AddedNewKey));
+    query.addBindValue(source);
+    query.addBindValue(sourceKey);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    while (query.next())
+        ids << query.value(0).toLongLong();
+    return true;
+}
+
+void MergeJournal::setActive(const Active &active)
+{
+    QMutexLocker locker(&activeMutex);
+    activeRun = active;
+}
+
+MergeJournal::Active MergeJournal::active()
+{
+    QMutexLocker locker(&activeMutex);
+    return activeRun;
+}

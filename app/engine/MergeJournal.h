@@ -1,0 +1,163 @@
+#ifndef MERGEJOURNAL_H
+#define MERGEJOURNAL_H
+
+#include "global_vars.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMutex>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <QVector>
+
+// The merge journal: an SQLite file (KvtPaths::journalFile() by default) that records what
+// each merge wrote into its destination, so that the merge can be undone (MergeUndo). It
+// needs no privilege on the server and no table in the KVT databases.
+//
+// A run belongs to one destination database on one server, named by host and port as the
+// connection was given ("db.example:3306"): the same server reached under another name
+// is another server to the journal. Per run it keeps the start, end, status, sources,
+// mode and report file; per row the merge inserted, its table, identifier
+// (KvtRowFingerprint) and fingerprint; per replaced reference record its content before
+// and its fingerprint after; per record added under a new key, the same plus the source
+// record it stands for.
+//
+// The set-based copy writes a chunk's intent before the chunk (the destination's largest
+// ID and the fingerprints of the rows to come) and the identifiers after it: a run killed
+// in between leaves an open chunk, whose rows the undo finds by fingerprint.
+//
+// Several users may share one file. It is kept in SQLite's rollback-journal mode (not
+// WAL, which needs shared memory and fails on network file systems), every write is one
+// short transaction, and a writer waits up to busyTimeoutMs for another's lock.
+//
+// Usable from any thread: each thread gets its own SQLite connection (releaseConnection()
+// on a thread that is about to end).
+class MergeJournal
+{
+public:
+    enum class Kind { Intended = 0, Inserted = 1, Replaced = 2, AddedNewKey = 3 };
+
+    static constexpr int busyTimeoutMs = 15000;
+
+    struct Run
+    {
+        qlonglong id = 0;
+        QString server;
+        QString destination;
+        QStringList sources;
+        QDateTime started;
+        QDateTime ended;
+        QString status;      // "running" until the end; then done, stopped, failed
+        bool keepReferences = false;
+        QString copyVariant;
+        QString reportFile;
+        QString undoStatus;  // empty, "undone" or "partly undone"
+        QString user;
+    };
+
+    struct Row
+    {
+        qlonglong id = 0;
+        QString fingerprint;
+    };
+
+    struct Entry
+    {
+        qlonglong entry = 0;
+        qlonglong run = 0;
+        kvtTableName table = tnDefects;
+        Kind kind = Kind::Inserted;
+        qlonglong id = 0;
+        QString fingerprint;
+        QVariantMap before;  // Replaced: the columns as they were
+        QString source;      // AddedNewKey: the source database and its record's key
+        QString sourceKey;
+        qlonglong chunk = 0;
+    };
+
+    struct Chunk
+    {
+        qlonglong chunk = 0;
+        kvtTableName table = tnDefects;
+        qlonglong maxBefore = 0;
+        QStringList fingerprints; // of the rows the chunk was to insert
+    };
+
+    explicit MergeJournal(const QString &file = QString());
+    ~MergeJournal();
+    MergeJournal(const MergeJournal &) = delete;
+    MergeJournal &operator=(const MergeJournal &) = delete;
+
+    // "host:port" of a connection as it was given: how the journal names a server.
+    static QString serverOf(const QSqlDatabase &db);
+
+    QString file() const { return m_file; }
+    // Creates the file and its tables when missing; false with lastError() otherwise.
+    bool open();
+    QString lastError() const;
+
+    // ---- runs
+    bool startRun(const QString &server, const QString &destination, const QStringList &sources,
+                  bool keepReferences, const QString &copyVariant, qlonglong &run);
+    bool finishRun(qlonglong run, const QString &status);
+    bool setReportFile(qlonglong run, const QString &file);
+    bool setUndoStatus(qlonglong run, const QString &status);
+    // The runs of a server, newest first; of one destination when it is given.
+    bool runs(const QString &server, QVector<Run> &runs, const QString &destination = QString());
+    // False (and lastError() empty) for an unknown run.
+    bool run(qlonglong id, Run &run);
+
+    // ---- what a run wrote
+    bool recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, Kind kind = Kind::Inserted);
+    bool recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
+                        const QString &fingerprintAfter);
+    bool recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
+                           const QString &source, const QString &sourceKey);
+    // A chunk of the set-based copy: its intent, then its rows (which close it).
+    bool beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore, const QStringList &fingerprints,
+                    qlonglong &chunk);
+    bool endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows);
+
+    // Entries of a run not undone yet (Inserted, Replaced, AddedNewKey).
+    bool entries(qlonglong run, QVector<Entry> &entries);
+    bool openChunks(qlonglong run, QVector<Chunk> &chunks);
+    // Identifiers of the table journaled by runs of the same server and destination
+    // other than `run` and not undone; laterOnly: only runs after it.
+    bool idsOfOtherRuns(qlonglong run, kvtTableName table, bool laterOnly, QHash<qlonglong, qlonglong> &runOfId);
+    bool markUndone(const QVector<qlonglong> &entries);
+    bool closeChunks(const QVector<qlonglong> &chunks);
+
+    // The destination records an earlier run (not undone) added under a new key for this
+    // source record (source database and key): the records a rerun may take as present.
+    bool addedUnderNewKey(const QString &server, const QString &destination, kvtTableName table,
+                          const QString &source, const QString &sourceKey, QVector<qlonglong> &ids);
+
+    // The merge in progress, for the conflict writer on another thread.
+    struct Active
+    {
+        MergeJournal *journal = nullptr;
+        qlonglong run = 0;
+        QString destination;
+    };
+    static void setActive(const Active &active);
+    static Active active();
+
+    // Closes this thread's connection; call on a thread that is about to end.
+    void releaseConnection();
+
+private:
+    QSqlDatabase connection();
+    bool fail(const QString &text);
+    bool exec(const QString &statement, const QVariantList &values = {});
+    bool createTables();
+
+    QString m_file;
+    QString m_prefix;
+    mutable QMutex m_mutex;
+    QString m_lastError;
+    QStringList m_connections;
+};
+
+#endif // MERGEJOURNAL_H

@@ -1,0 +1,114 @@
+#ifndef MERGEUNDO_H
+#define MERGEUNDO_H
+
+#include "MergeJournal.h"
+#include "global_vars.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantMap>
+#include <QVector>
+
+// Takes back a journaled merge run (MergeJournal) in its destination database: first a
+// plan, shown to the operator, then its execution.
+//
+// A row the run inserted (or added under a new key) is deleted, and a record it replaced
+// gets its content back, only while it is exactly as the run left it (its fingerprint).
+// Left alone, and listed with the reason:
+//   - a row changed since the run (or gone: nothing to do, counted apart);
+//   - a row a later run of the same destination touched (only the latest run that touched
+//     a table undoes it whole; an older one undoes what the later ones did not touch);
+//   - a reference record that rows not taken back depend on (KvtRelations; zones on their
+//     part type): rows of another run, or rows nobody journaled.
+// Rows of a chunk the run was killed in (journaled as an intent only) are found by their
+// fingerprints among the rows after the destination's largest ID of the time, leaving out
+// rows any run journaled.
+//
+// Tables are undone measurement tables first, then zones, then the other reference
+// tables (order()), each in one transaction on the destination connection; each statement
+// checks the fingerprint (and the dependants) again, so a change made between the plan
+// and the execution is left and listed too. The result goes to the log and to an undo
+// report (undo_<RUN_ID>_<yyyy-MM-dd_HH-mm-ss>.csv: table;identifier;outcome;reason).
+//
+//     MergeUndo undo(journal, db);
+//     MergeUndo::Plan plan;
+//     if (undo.plan(runId, plan)) { const MergeUndo::Result r = undo.execute(plan); }
+class MergeUndo
+{
+public:
+    enum class Reason { ChangedSince, TouchedLater, DependedOn, Gone };
+
+    struct Item
+    {
+        QVector<qlonglong> entries; // journal entries it takes back; none: a row of an open chunk
+        qlonglong id = 0;
+        QString fingerprint;
+        QVariantMap before;  // a restore: the content to put back
+    };
+    struct Left
+    {
+        kvtTableName table = tnDefects;
+        qlonglong id = 0;
+        Reason reason = Reason::ChangedSince;
+        qlonglong laterRun = 0; // TouchedLater
+    };
+    struct TablePlan
+    {
+        kvtTableName table = tnDefects;
+        QVector<Item> deletes;
+        QVector<Item> restores;
+        QVector<Left> left;
+        QVector<qlonglong> gone;      // journal entries of rows no longer there
+        QVector<qlonglong> laterRuns; // later runs that touched the table, oldest first
+    };
+    struct Plan
+    {
+        MergeJournal::Run run;
+        QVector<TablePlan> tables; // in order()
+        QVector<qlonglong> openChunks;
+        int deletes() const;
+        int restores() const;
+        int left() const;
+    };
+    struct Result
+    {
+        bool ok = false;       // every table's transaction went through
+        bool complete = false; // and nothing was left
+        int deleted = 0;
+        int restored = 0;
+        QVector<Left> left;
+        QString reportFile;
+        QString error;
+    };
+
+    MergeUndo(MergeJournal &journal, const QSqlDatabase &db);
+
+    // defects, graphics, zones, humans, results, factory, device, dettypes, defectref.
+    static const QVector<kvtTableName> &order();
+    static QString reasonText(Reason reason);
+
+    // False for an unknown run (error() empty) or a failure (error()).
+    bool plan(qlonglong run, Plan &plan);
+    Result execute(const Plan &plan, const QString &reportFolder = QString());
+    QString error() const { return m_error; }
+
+private:
+    bool planTable(const Plan &plan, kvtTableName table, const QVector<MergeJournal::Entry> &entries,
+                   const QVector<MergeJournal::Chunk> &chunks, TablePlan &tp);
+    bool openChunkRows(kvtTableName table, const MergeJournal::Chunk &chunk, const QSet<qlonglong> &journaled,
+                       QVector<Item> &rows);
+    bool dependedOn(kvtTableName table, qlonglong id, bool &depended);
+    bool executeTable(const TablePlan &tp, Result &result, QVector<qlonglong> &undone, QStringList &lines);
+    bool fail(const QString &text);
+    QString table(kvtTableName table) const;
+
+    MergeJournal &m_journal;
+    QSqlDatabase m_db;
+    QString m_destination;
+    QHash<int, QSet<qlonglong>> m_deleting; // by table: rows the plan deletes
+    QString m_error;
+};
+
+#endif // MERGEUNDO_H

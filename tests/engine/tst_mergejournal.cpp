@@ -1,0 +1,393 @@
+// The merge journal and the undo against a real server: a merge of two sources with
+// conflicts settled every way, taken back, leaves every table with its checksum of
+// before, on each way the copy names its rows; a row changed after the merge stays and
+// is listed; rows of another session survive; a run stopped or killed mid-way is taken
+// back whole, including a chunk journaled only as an intent.
+
+#include "ConflictResolver.h"
+#include "EngineTestData.h"
+#include "KvtRowFingerprint.h"
+#include "KvtTables.h"
+#include "MergeHarness.h"
+#include "MergeJournal.h"
+#include "MergeUndo.h"
+#include "TestDatabase.h"
+
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace EngineTestData;
+
+namespace {
+
+using Copy = KvtMerger::MeasurementCopy;
+using Ids = KvtMerger::JournalIds;
+
+// CHECKSUM TABLE of the nine merged tables.
+QStringList checksums(const QString &db)
+{
+    QStringList sums;
+    for (const KvtTable &t : KvtTable::all())
+        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(db), t.name));
+    return sums;
+}
+
+} // namespace
+
+class tst_MergeJournal : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void undoRestoresEveryTable_data();
+    void undoRestoresEveryTable();
+    void changedRowStaysAndIsListed();
+    void rowsOfAnotherSessionSurvive();
+    void stoppedRunWithAnOpenChunkIsUndoneWhole();
+    void olderRunLeavesWhatALaterRunTouched();
+    void rerunDoesNotAskAgainForPeopleAddedUnderNewKey_data();
+    void rerunDoesNotAskAgainForPeopleAddedUnderNewKey();
+
+private:
+    QString create(int demo, int defects);
+    void answerEveryWay(MergeHarness &harness, const QString &dest);
+    MergeUndo::Result undo(qlonglong run, MergeUndo::Plan *planOut = nullptr);
+
+    bool m_server = false;
+    QStringList m_databases;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<MergeJournal> m_journal;
+};
+
+void tst_MergeJournal::initTestCase()
+{
+    m_server = TestDatabase::requireServer();
+    if (!m_server)
+        return;
+    QVERIFY(TestDatabase::openDefault().isOpen());
+}
+
+void tst_MergeJournal::init()
+{
+    if (!m_server)
+        QSKIP("no server");
+    m_dir.reset(new QTemporaryDir);
+    m_journal.reset(new MergeJournal(m_dir->filePath("journal.sqlite")));
+    QVERIFY2(m_journal->open(), qPrintable(m_journal->lastError()));
+}
+
+void tst_MergeJournal::cleanup()
+{
+    m_journal.reset();
+    for (const QString &db : qAsConst(m_databases))
+        TestDatabase::dropDatabase(db);
+    m_databases.clear();
+}
+
+void tst_MergeJournal::cleanupTestCase()
+{
+    TestDatabase::closeAll();
+}
+
+QString tst_MergeJournal::create(int demo, int defects)
+{
+    const QString name = TestDatabase::uniqueName("kvt_journal");
+    m_databases << name;
+    const QString error = TestDatabase::createKvtDatabase(name);
+    if (!error.isEmpty())
+        return QString();
+    return fillDemo(name, demo, defects, defects / 8, 12).isEmpty() ? name : QString();
+}
+
+// Conflicts in turn: replaced, added under a new key, left out (zones: replaced or left).
+void tst_MergeJournal::answerEveryWay(MergeHarness &harness, const QString &dest)
+{
+    auto turn = std::make_shared<int>(0);
+    harness.setConflictHandler([dest, turn, &harness](const MergeHarness::Conflict &c) {
+        const QString src = QRegularExpression("FROM `?([^`.]+)`?\\.").match(c.sourceQuery).captured(1);
+        ConflictResolver resolver;
+        resolver.setConflict(c.table, src, dest, c.sourceQuery);
+        const int way = (*turn)++ % 3;
+        if (way == 0 || (way == 1 && c.table == tnZones)) {
+            resolver.replaceDestinationRecord();
+            harness.merger().settleConflict(MergeReport::Decision::Replaced, MergeReport::DecidedBy::Policy);
+        } else if (way == 1) {
+            resolver.addUnderNewKey();
+            harness.merger().settleConflict(MergeReport::Decision::AddedNewKey, MergeReport::DecidedBy::Policy);
+        } else {
+            harness.merger().settleConflict(MergeReport::Decision::LeftOut, MergeReport::DecidedBy::Policy);
+        }
+        return true;
+    });
+}
+
+MergeUndo::Result tst_MergeJournal::undo(qlonglong run, MergeUndo::Plan *planOut)
+{
+    MergeUndo undo(*m_journal, QSqlDatabase::database());
+    MergeUndo::Plan plan;
+    if (!undo.plan(run, plan)) {
+        MergeUndo::Result failed;
+        failed.error = undo.error().isEmpty() ? QStringLiteral("unknown run") : undo.error();
+        return failed;
+    }
+    if (planOut)
+        *planOut = plan;
+    return undo.execute(plan, m_dir->filePath("reports"));
+}
+
+void tst_MergeJournal::undoRestoresEveryTable_data()
+{
+    QTest::addColumn<int>("copy");
+    QTest::addColumn<int>("ids");
+    QTest::newRow("set-based, RETURNING") << int(Copy::SetBased) << int(Ids::Returning);
+    QTest::newRow("set-based, consecutive IDs") << int(Copy::SetBased) << int(Ids::Consecutive);
+    QTest::newRow("set-based falls back to per row") << int(Copy::SetBased) << int(Ids::PerRow);
+    QTest::newRow("per row") << int(Copy::PerRow) << int(Ids::Returning);
+}
+
+void tst_MergeJournal::undoRestoresEveryTable()
+{
+    QFETCH(int, copy);
+    QFETCH(int, ids);
+    const QString dest = create(1, 80);
+    const QString src1 = create(2, 80);
+    const QString src2 = create(3, 80);
+    QVERIFY(!dest.isEmpty() && !src1.isEmpty() && !src2.isEmpty());
+    const QStringList before = checksums(dest);
+
+    MergeHarness harness;
+    harness.merger().setMeasurementCopy(Copy(copy));
+    harness.merger().setJournalIds(Ids(ids));
+    harness.merger().setJournal(m_journal.get());
+    harness.merger().setChunkSize(16);
+    answerEveryWay(harness, dest);
+    QVERIFY(harness.run(dest, {src1, src2}));
+    QVERIFY2(harness.errorTexts.isEmpty(), qPrintable(harness.errorTexts.join('\n')));
+    const MergeReport &report = harness.merger().report();
+    int replaced = 0, added = 0, left = 0;
+    for (const MergeReport::Conflict &c : report.conflicts()) {
+        replaced += c.decision == MergeReport::Decision::Replaced;
+        added += c.decision == MergeReport::Decision::AddedNewKey;
+        left += c.decision == MergeReport::Decision::LeftOut;
+    }
+    QVERIFY(replaced > 0 && added > 0 && left > 0);
+    QVERIFY(checksums(dest) != before);
+
+    const qlonglong run = harness.merger().journalRun();
+    QVector<MergeJournal::Run> runs;
+    QVERIFY(m_journal->runs(report.server(), runs));
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.first().id, run);
+    QCOMPARE(runs.first().status, MergeReport::statusText(MergeReport::RunStatus::Done));
+    QCOMPARE(runs.first().sources, QStringList({src1, src2}));
+
+    MergeUndo::Plan plan;
+    const MergeUndo::Result result = undo(run, &plan);
+    QVERIFY2(result.complete, qPrintable(result.error + QString::number(result.left.size())));
+    QVERIFY(result.restored > 0 && result.restored <= replaced);
+    QVERIFY(result.deleted > 0);
+    QCOMPARE(checksums(dest), before);
+    QVERIFY(QFile::exists(result.reportFile));
+    QVERIFY(m_journal->run(run, runs.first()));
+    QCOMPARE(runs.first().undoStatus, QStringLiteral("undone"));
+
+    // A second undo finds nothing left to do.
+    MergeUndo again(*m_journal, QSqlDatabase::database());
+    QVERIFY(again.plan(run, plan));
+    QCOMPARE(plan.deletes() + plan.restores() + plan.left(), 0);
+}
+
+void tst_MergeJournal::changedRowStaysAndIsListed()
+{
+    const QString dest = create(1, 40);
+    const QString src = create(2, 40);
+    QVERIFY(!dest.isEmpty() && !src.isEmpty());
+    const QStringList before = checksums(dest);
+    const int defectsBefore = count(dest, "defects");
+
+    MergeHarness harness;
+    harness.merger().setJournal(m_journal.get());
+    answerEveryWay(harness, dest);
+    QVERIFY(harness.run(dest, {src}));
+    const qlonglong changed = TestDatabase::scalar(QStringLiteral("SELECT MAX(ID) FROM %1.defects").arg(q(dest))).toLongLong();
+    QVERIFY(TestDatabase::exec(QStringLiteral("UPDATE %1.defects SET Printed = 1 - COALESCE(Printed, 0) WHERE ID = %2")
+                                   .arg(q(dest)).arg(changed)).isEmpty());
+
+    const MergeUndo::Result result = undo(harness.merger().journalRun());
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY(!result.complete);
+    QCOMPARE(result.left.size(), 1);
+    QCOMPARE(result.left.first().table, tnDefects);
+    QCOMPARE(result.left.first().id, changed);
+    QCOMPARE(result.left.first().reason, MergeUndo::Reason::ChangedSince);
+    QCOMPARE(count(dest, "defects"), defectsBefore + 1);
+    QCOMPARE(checksums(dest).mid(1), before.mid(1));
+}
+
+void tst_MergeJournal::rowsOfAnotherSessionSurvive()
+{
+    const QString dest = create(1, 60);
+    const QString src = create(2, 120);
+    QVERIFY(!dest.isEmpty() && !src.isEmpty());
+    const QStringList before = checksums(dest);
+    TestDatabase::open("writer");
+
+    MergeHarness harness;
+    harness.merger().setJournal(m_journal.get());
+    harness.merger().setChunkSize(10);
+    int written = 0;
+    harness.setProgressHook([&](int) {
+        if (TestDatabase::exec(QStringLiteral("INSERT INTO %1.defects (MyId, VagNo) VALUES (-777, %2)")
+                                   .arg(q(dest)).arg(written), "writer").isEmpty())
+            ++written;
+    });
+    QVERIFY(harness.run(dest, {src}));
+    QVERIFY(written > 2);
+
+    const MergeUndo::Result result = undo(harness.merger().journalRun());
+    QVERIFY2(result.complete, qPrintable(result.error));
+    QCOMPARE(TestDatabase::scalar(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE MyId = -777").arg(q(dest))).toInt(),
+             written);
+    QVERIFY(TestDatabase::exec(QStringLiteral("DELETE FROM %1.defects WHERE MyId = -777").arg(q(dest))).isEmpty());
+    QCOMPARE(checksums(dest), before);
+}
+
+// A merge stopped after some chunks; then a chunk the killed program had sent but not
+// journaled (its intent only) reaches the destination, beside an equal row another session
+// wrote before it. The undo removes the run's rows and the chunk's, and only those.
+void tst_MergeJournal::stoppedRunWithAnOpenChunkIsUndoneWhole()
+{
+    const QString dest = create(1, 40);
+    const QString src = create(2, 200);
+    QVERIFY(!dest.isEmpty() && !src.isEmpty());
+    const QStringList before = checksums(dest);
+
+    MergeHarness harness;
+    harness.merger().setJournal(m_journal.get());
+    harness.merger().setChunkSize(20);
+    harness.setProgressHook([&](int value) {
+        if (value >= 60)
+            harness.merger().requestStop();
+    });
+    QVERIFY(harness.run(dest, {src}));
+    const qlonglong run = harness.merger().journalRun();
+    QCOMPARE(harness.merger().report().status(), MergeReport::RunStatus::Stopped);
+    const int copied = count(dest, "defects");
+    QVERIFY(copied > 0);
+
+    // The chunk in flight: source rows with the highest IDs, not in the destination.
+    const QString chunkRows = QStringLiteral("SELECT %1 FROM %2.defects s ORDER BY s.ID DESC LIMIT 5");
+    QStringList intended;
+    for (const QString &row : rows(chunkRows.arg(KvtRowFingerprint::of(tnDefects, "s"), q(src))))
+        intended << row;
+    const QString columns = KvtTable::of(tnDefects).columnNames().join(", ");
+    const QString copyOne = QStringLiteral("INSERT INTO %1.defects (%2) SELECT %2 FROM %3.defects ORDER BY ID DESC LIMIT %4");
+    QVERIFY(TestDatabase::exec(copyOne.arg(q(dest), columns, q(src)).arg(1)).isEmpty()); // another session's row
+    const qlonglong maxBefore = TestDatabase::scalar(QStringLiteral("SELECT MAX(ID) FROM %1.defects").arg(q(dest))).toLongLong();
+    qlonglong chunk = 0;
+    QVERIFY(m_journal->beginChunk(run, tnDefects, maxBefore, intended, chunk));
+    QVERIFY(TestDatabase::exec(copyOne.arg(q(dest), columns, q(src)).arg(5)).isEmpty());
+
+    const MergeUndo::Result result = undo(run);
+    QVERIFY2(result.complete, qPrintable(result.error));
+    QCOMPARE(TestDatabase::scalar(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE ID > %2").arg(q(dest)).arg(maxBefore)).toInt(), 0);
+    QCOMPARE(TestDatabase::scalar(QStringLiteral("SELECT MAX(ID) FROM %1.defects").arg(q(dest))).toLongLong(), maxBefore);
+    QVERIFY(TestDatabase::exec(QStringLiteral("DELETE FROM %1.defects WHERE ID = %2").arg(q(dest)).arg(maxBefore)).isEmpty());
+    QCOMPARE(checksums(dest), before);
+}
+
+// Two runs replace and add into the same destination: the older one leaves the records
+// the later one touched or depends on, and undoes the rest.
+void tst_MergeJournal::olderRunLeavesWhatALaterRunTouched()
+{
+    const QString dest = create(1, 40);
+    const QString src1 = create(2, 40);
+    const QString src2 = create(3, 40);
+    QVERIFY(!dest.isEmpty() && !src1.isEmpty() && !src2.isEmpty());
+    qlonglong runs[2] = {0, 0};
+    const QStringList sources{src1, src2};
+    for (int i = 0; i < 2; ++i) {
+        MergeHarness harness;
+        harness.merger().setJournal(m_journal.get());
+        harness.setConflictHandler([&](const MergeHarness::Conflict &c) {
+            const QString src = QRegularExpression("FROM `?([^`.]+)`?\\.").match(c.sourceQuery).captured(1);
+            ConflictResolver resolver;
+            resolver.setConflict(c.table, src, dest, c.sourceQuery);
+            resolver.replaceDestinationRecord();
+            return true;
+        });
+        QVERIFY(harness.run(dest, {sources.at(i)}));
+        runs[i] = harness.merger().journalRun();
+    }
+    MergeUndo::Plan plan;
+    MergeUndo undo(*m_journal, QSqlDatabase::database());
+    QVERIFY(undo.plan(runs[0], plan));
+    int touched = 0;
+    for (const MergeUndo::TablePlan &t : plan.tables)
+        for (const MergeUndo::Left &l : t.left) {
+            QCOMPARE(l.reason == MergeUndo::Reason::TouchedLater || l.reason == MergeUndo::Reason::DependedOn, true);
+            touched += l.reason == MergeUndo::Reason::TouchedLater;
+            if (l.reason == MergeUndo::Reason::TouchedLater)
+                QCOMPARE(l.laterRun, runs[1]);
+        }
+    QVERIFY(touched > 0);
+    QVERIFY(plan.deletes() > 0);
+    QCOMPARE(plan.tables.at(MergeUndo::order().indexOf(tnDetTypes)).laterRuns, QVector<qlonglong>{runs[1]});
+
+    // The latest run undoes whole; the older one then has nothing left in the way.
+    QVERIFY(this->undo(runs[1]).complete);
+    QVERIFY(this->undo(runs[0]).complete);
+}
+
+void tst_MergeJournal::rerunDoesNotAskAgainForPeopleAddedUnderNewKey_data()
+{
+    QTest::addColumn<bool>("journaled");
+    QTest::newRow("journaled") << true;
+    QTest::newRow("without journal") << false;
+}
+
+// Keeping references, people in conflict are added under a new personnel number; a
+// second merge of the same source maps them to those records without asking, but only
+// when the journal says so.
+void tst_MergeJournal::rerunDoesNotAskAgainForPeopleAddedUnderNewKey()
+{
+    QFETCH(bool, journaled);
+    const QString dest = create(1, 40);
+    const QString src = create(2, 40);
+    QVERIFY(!dest.isEmpty() && !src.isEmpty());
+    int people[2] = {0, 0};
+    int defects[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        MergeHarness harness;
+        harness.merger().setKeepReferences(true);
+        if (journaled)
+            harness.merger().setJournal(m_journal.get());
+        harness.setConflictHandler([&, i](const MergeHarness::Conflict &c) {
+            if (c.table != tnHumans)
+                return true;
+            ++people[i];
+            ConflictResolver resolver;
+            resolver.setConflict(c.table, src, dest, c.sourceQuery);
+            if (i == 0)
+                resolver.addUnderNewKey();
+            return true;
+        });
+        QVERIFY(harness.run(dest, {src}));
+        QVERIFY2(harness.errorTexts.isEmpty(), qPrintable(harness.errorTexts.join('\n')));
+        defects[i] = count(dest, "defects");
+    }
+    QVERIFY(people[0] > 0);
+    QCOMPARE(people[1], journaled ? 0 : people[0]);
+    if (journaled)
+        QCOMPARE(defects[1], defects[0]);
+}
+
+QTEST_MAIN(tst_MergeJournal)
+#include "tst_mergejournal.moc"

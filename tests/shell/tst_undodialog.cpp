@@ -1,0 +1,115 @@
+// "Merge ▸ Undo a merge…" in the main window, headless and against the test server: a
+// merge made with the button is listed for the connected server with its report file,
+// the plan shows per table what goes, and "Undo this merge", once confirmed, leaves the
+// destination as it was and the run marked undone.
+
+#include "MergeJournal.h"
+#include "ModalAnswerer.h"
+#include "PLog.h"
+#include "ShellTestSupport.h"
+#include "TestDatabase.h"
+#include "dlgUndoMerge.h"
+#include "mainwin.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QState>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ShellTest;
+
+class tst_UndoDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void mergeIsListedPlannedAndUndone();
+
+private:
+    bool m_server = false;
+    QTemporaryDir m_home;
+};
+
+void tst_UndoDialog::initTestCase()
+{
+    m_server = TestDatabase::requireServer();
+    if (!m_server)
+        return;
+    QVERIFY(openFixture());
+    QVERIFY(QDir(m_home.path()).mkpath("log"));
+    PLogger::ensureInstance()->addDestination(m_home.filePath("log/log_test.txt"));
+}
+
+void tst_UndoDialog::mergeIsListedPlannedAndUndone()
+{
+    if (!m_server)
+        QSKIP("no server");
+    const QString src = TestDatabase::uniqueName("undodlg_src");
+    const QString dest = TestDatabase::uniqueName("undodlg_dest");
+    QCOMPARE(createKvt(src), QString());
+    QCOMPARE(createKvt(dest), QString());
+    QCOMPARE(fillSmall(src, 1), QString());
+
+    MainWin window;
+    window.setJournalFile(m_home.filePath("journal.sqlite"));
+    window.show();
+    connectPanel(&window);
+    child<QSpinBox>(&window, "spinTableSource")->setValue(1);
+    sourceFields(&window).first()->setText(src);
+    child<QLineEdit>(&window, "edToTable")->setText(dest);
+    QSignalSpy finished(&window, &MainWin::mergeFinished);
+    auto *idle = window.findChild<QState *>(QStringLiteral("btnStartMerge"));
+    QTRY_VERIFY(idle->active());
+    child<QPushButton>(&window, "btnMerge")->click();
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(count(dest, "defects"), 2);
+
+    auto *action = child<QAction>(&window, "actionUndoMerge");
+    QCOMPARE(action->text(), QStringLiteral("Undo a merge…"));
+    action->trigger();
+    auto *dialog = window.findChild<dlgUndoMerge *>();
+    QVERIFY(dialog->isVisible());
+    auto *runs = child<QTableWidget>(dialog, "tvRuns");
+    QCOMPARE(runs->rowCount(), 1);
+    QCOMPARE(runs->item(0, 3)->text(), dest);
+    QCOMPARE(runs->item(0, 4)->text(), src);
+    MergeJournal::Run run;
+    QVERIFY(window.journal()->run(runs->item(0, 0)->text().toLongLong(), run));
+    QCOMPARE(run.reportFile, window.lastMergeReportFiles() + ".csv");
+
+    auto *undo = child<QPushButton>(dialog, "btnUndo");
+    QVERIFY(!undo->isEnabled());
+    runs->selectRow(0);
+    auto *plan = child<QTableWidget>(dialog, "tvPlan");
+    QCOMPARE(plan->rowCount(), 9);
+    QCOMPARE(plan->item(0, 0)->text(), QStringLiteral("defects"));
+    QCOMPARE(plan->item(0, 1)->text(), QStringLiteral("2"));
+    QVERIFY(child<QLabel>(dialog, "lblPlan")->text().contains("deletes 8 rows"));
+    QVERIFY(undo->isEnabled());
+
+    // Refused first: nothing happens; then confirmed.
+    ModalAnswerer answerer;
+    answerer.clickButton(QMessageBox::No);
+    undo->click();
+    QCOMPARE(count(dest, "defects"), 2);
+    answerer.clickButton(QMessageBox::Yes);
+    answerer.clickButton(QMessageBox::Ok);
+    undo->click();
+    QVERIFY(answerer.waitAnswered(3));
+    QCOMPARE(answerer.titles(), QStringList({"Undo a merge", "Undo a merge", "Undo a merge"}));
+    QVERIFY2(answerer.lastText().startsWith("8 rows deleted, 0 records restored."), qPrintable(answerer.lastText()));
+    for (const char *table : {"defects", "graphics", "results", "dettypes", "zones", "device", "humans"})
+        QCOMPARE(count(dest, table), 0);
+    QCOMPARE(runs->item(0, 5)->text(), QStringLiteral("undone"));
+    drop({src, dest});
+}
+
+QTEST_MAIN(tst_UndoDialog)
+#include "tst_undodialog.moc"
