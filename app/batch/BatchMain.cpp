@@ -1,6 +1,7 @@
 #include "BatchMain.h"
 
 #include "BatchCommandLine.h"
+#include "BatchJournalCommands.h"
 #include "BatchRunner.h"
 #include "StopSignals.h"
 #include "auxFunc.h"
@@ -18,6 +19,8 @@ int runBatch(const BatchOptions &options, QTextStream &out, QTextStream &err)
 {
     // The same start-up as the window's: names, codec, log file, banner, language.
     initApplication();
+    if (options.command != BatchCommand::Merge)
+        return int(BatchJournalCommands(options, out, err).run());
 
     BatchRunner runner(options, out, err,
                        isatty(STDERR_FILENO) ? BatchProgress::Style::Updating

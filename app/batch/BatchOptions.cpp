@@ -1,5 +1,7 @@
 #include "BatchOptions.h"
 
+#include "KvtConnection.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
@@ -72,4 +74,20 @@ bool readPasswordFile(const QString &path, QString &password, QString &error)
         line.chop(1);
     password = QString::fromLocal8Bit(line);
     return true;
+}
+
+bool openBatchConnection(const BatchOptions &options, QString &error)
+{
+    KvtConnectionSettings settings;
+    settings.host = options.host;
+    settings.port = options.port;
+    settings.user = options.user;
+    settings.password = options.password;
+    settings.security = options.security;
+    const KvtSqlStatus status = openKvtConnection(settings);
+    if (status)
+        return true;
+    error = QStringLiteral("cannot connect to %1:%2 as %3: %4")
+                .arg(options.host, QString::number(options.port), options.user, status.text().trimmed());
+    return false;
 }

@@ -56,6 +56,10 @@ struct BatchOptions
     QStringList sourcesToMerge(QStringList *skipped = nullptr) const;
 };
 
+// Opens Qt's default connection to the server the options name, without a window; false
+// with the reason in `error`.
+bool openBatchConnection(const BatchOptions &options, QString &error);
+
 // Keyword of each policy as --on-conflict takes it ("ask-fail", "leave", ...).
 QString conflictPolicyName(ConflictPolicy policy);
 // False when the text names no policy.

@@ -41,6 +41,7 @@ BatchRunner::BatchRunner(const BatchOptions &options, QTextStream &out, QTextStr
     , m_err(err)
     , m_progress(err, options.quiet ? BatchProgress::Style::Silent : progressStyle)
     , m_conflicts(options.onConflict)
+    , m_journal(options.journalFile)
 {
     const auto queued = Qt::QueuedConnection;
     connect(&m_merger, &KvtMerger::sendCurrentDB, this,
@@ -94,6 +95,7 @@ void BatchRunner::runMerge()
 {
     m_merger.setStopFlag(false);
     m_merger.setKeepReferences(m_options.keepReferences);
+    m_merger.setJournal(&m_journal);
     m_merger.setCurrentDataBaseDestination(m_options.destination);
     // The named list: the worker skips the same names itself.
     m_merger.setDBList(m_options.sources);
@@ -120,18 +122,10 @@ void BatchRunner::runPreview(MergeReport &report)
 
 bool BatchRunner::connectToServer()
 {
-    KvtConnectionSettings settings;
-    settings.host = m_options.host;
-    settings.port = m_options.port;
-    settings.user = m_options.user;
-    settings.password = m_options.password;
-    settings.security = m_options.security;
-    const KvtSqlStatus status = openKvtConnection(settings);
-    if (status)
+    QString error;
+    if (openBatchConnection(m_options, error))
         return true;
-    fail(BatchExit::Failed, QStringLiteral("cannot connect to %1:%2 as %3: %4")
-                                .arg(m_options.host, QString::number(m_options.port), m_options.user,
-                                     status.text().trimmed()));
+    fail(BatchExit::Failed, error);
     return false;
 }
 
@@ -248,6 +242,8 @@ void BatchRunner::writeReport(const MergeReport &report)
         m_err << "kvtmerge: " << QStringLiteral("report not written: %1").arg(error) << '\n';
     } else {
         PLOG_INFO << "merge report:" << QDir::toNativeSeparators(file);
+        if (m_merger.journalRun() != 0 && !m_journal.setReportFile(m_merger.journalRun(), file))
+            PLOG_ERROR << "merge journal:" << m_journal.lastError();
         if (!m_options.quiet)
             m_err << QStringLiteral("report: %1").arg(QDir::toNativeSeparators(file)) << '\n';
     }

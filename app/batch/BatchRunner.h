@@ -5,6 +5,7 @@
 #include "BatchOptions.h"
 #include "BatchProgress.h"
 #include "KvtMerger.h"
+#include "MergeJournal.h"
 #include "MergePreview.h"
 #include "MergeReport.h"
 #include "global_vars.h"
@@ -54,6 +55,7 @@ private:
     QTextStream &m_err;
     BatchProgress m_progress;
     BatchConflicts m_conflicts;
+    MergeJournal m_journal; // declared before the worker, which writes into it
     KvtMerger m_merger;
     MergePreview m_preview;
     QEventLoop m_loop;

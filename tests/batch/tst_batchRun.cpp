@@ -94,6 +94,7 @@ private slots:
     void exitStatuses();
     void tlsConnection();
     void sigtermDuringALargeMerge();
+    void listAndUndoRuns();
 
 private:
     void startProgram(QProcess &process, const QStringList &arguments,
@@ -442,6 +443,53 @@ void tst_BatchRun::sigtermDuringALargeMerge()
         QCOMPARE(count(dest, table), count(reference, table));
         QCOMPARE(matchingRows(dest, reference, table, copiedColumns(table)), count(reference, table));
     }
+}
+
+// --list-runs and --undo RUN_ID on the journal a merge wrote: a whole undo empties the
+// destination again; a row changed since the merge is left, listed, and gives status 5.
+void tst_BatchRun::listAndUndoRuns()
+{
+    const QString src = freshDatabase("kvt_b_src");
+    const QString dest = freshDatabase("kvt_b_dest");
+    QCOMPARE(fillDemo(src, 1, 10, 2, 30), QString());
+    const QStringList journal{"--journal", m_home.filePath("shared/journal.sqlite")};
+    const QStringList merge = connectionArguments() + journal + QStringList{"--destination", dest, "--source", src, "--quiet"};
+    QVERIFY(QDir().mkpath(m_home.filePath("shared")));
+
+    Run run = runProgram(merge);
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    run = runProgram(connectionArguments() + journal + QStringList{"--list-runs"});
+    QVERIFY2(run.status == 0, qPrintable(run.err));
+    QStringList fields = run.out.trimmed().split('\t');
+    QCOMPARE(fields.size(), 5);
+    QVERIFY(QDateTime::fromString(fields.at(1), Qt::ISODate).isValid());
+    QCOMPARE(fields.mid(2), (QStringList{"done", dest, src}));
+    const QString first = fields.at(0);
+
+    run = runProgram(connectionArguments() + journal + QStringList{"--undo", first});
+    QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+    for (const QString &table : mergedTables)
+        QCOMPARE(count(dest, table), 0);
+
+    QVERIFY2(runProgram(merge).status == 0, "second merge");
+    run = runProgram(connectionArguments() + journal + QStringList{"--list-runs"});
+    const QStringList lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(1).startsWith(first + "\t") && lines.at(1).contains("\tundone\t"), qPrintable(run.out));
+    const QString second = lines.at(0).section('\t', 0, 0);
+    const QString changed = rows(QStringLiteral("SELECT MIN(ID) FROM %1.defects").arg(q(dest))).value(0);
+    QCOMPARE(TestDatabase::exec(QStringLiteral("UPDATE %1.defects SET VagNo = VagNo + 1 WHERE ID = %2").arg(q(dest), changed)),
+             QString());
+    run = runProgram(connectionArguments() + journal + QStringList{"--undo", second});
+    QVERIFY2(run.status == 5, qPrintable(run.err));
+    QVERIFY2(run.out.contains(QStringLiteral("left\tdefects\t%1\tchanged since the merge\n").arg(changed)),
+             qPrintable(run.out));
+    QCOMPARE(count(dest, "defects"), 1);
+    QCOMPARE(count(dest, "graphics"), 0);
+
+    run = runProgram(connectionArguments() + journal + QStringList{"--undo", "999999"});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains("no run 999999"), qPrintable(run.err));
 }
 
 QTEST_MAIN(tst_BatchRun)
