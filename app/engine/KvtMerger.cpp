@@ -139,7 +139,7 @@ void KvtMerger::run()
     for (const int position : sources)
         mergedDBs.insert(dbList.at(position), dbList.at(position));
     if (!sources.isEmpty()) {
-        if (openConnection() && checkServer() && startJournal()) {
+        if (openConnection() && checkServer() && lockDestination() && startJournal()) {
             m_report.setCopyVariant(reportedCopyVariant());
             for (const int position : sources)
                 if (m_stopFlag || !mergeDatabase(position, errCode))
@@ -158,6 +158,26 @@ void KvtMerger::run()
 }
 
 // ---------------------------------------------------------------- the journal
+
+// Two merges into one destination at the same time could each find a row missing and
+// both insert it. The worker's connection takes a named lock of the destination (the
+// server frees it when the connection closes), and a second merge stops before it writes.
+// The lock is the server's own: on a cluster it does not reach a merge through another node.
+bool KvtMerger::lockDestination()
+{
+    KvtPreparedQuery lock(m_db, QStringLiteral("SELECT GET_LOCK(CONCAT('kvtmerge:', MD5(:destination)), 0)"));
+    if (!lock.exec({{QStringLiteral(":destination"), currentDestinationDB}})) {
+        getSqlErr(&lock.query());
+        return false;
+    }
+    if (lock.query().next() && lock.query().value(0).toInt() == 1)
+        return true;
+    reportError(tr("Another merge into %1 is running on this server. This merge is not started; "
+                   "start it again when the other has ended.")
+                    .arg(currentDestinationDB),
+                QStringLiteral("0"));
+    return false;
+}
 
 bool KvtMerger::startJournal()
 {

@@ -242,6 +242,7 @@ private:
     void readSourceTable(int &errCode);
     void reportError(const QString &text, const QString &code);
 
+    bool lockDestination();
     bool startJournal();
     void endJournal();
     bool chooseJournalIds();

@@ -110,6 +110,7 @@ private slots:
     void liveWriterRowsAndMergedRowsStayOnce();
     void counterSteppingByThreeKeepsTheFastPath_data();
     void counterSteppingByThreeKeepsTheFastPath();
+    void secondMergeIntoTheSameDestinationStops();
 
 private:
     void variants();
@@ -213,6 +214,39 @@ void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath()
     QCOMPARE(rows(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE ID MOD 3 <> 2").arg(q(dest))),
              QStringList{"0"});
     QCOMPARE(mergedRecords(dest), eachOnce(sourceRecords(src)));
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+// While one merge writes into a destination, a second one into it stops before writing
+// with a message; once the first has ended, the second runs.
+void tst_KvtMergerServers::secondMergeIntoTheSameDestinationStops()
+{
+    const QString src = QStringLiteral("servers_lock_src");
+    const QString dest = QStringLiteral("servers_lock_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QVERIFY(fillDemo(src, 1, 50, 2, 3).isEmpty());
+    const QString lockName = QStringLiteral("CONCAT('kvtmerge:', MD5('%1'))").arg(dest);
+    QSqlQuery holder(TestDatabase::open(QStringLiteral("other merge")));
+    QVERIFY(holder.exec(QStringLiteral("SELECT GET_LOCK(%1, 0)").arg(lockName)) && holder.next());
+    QCOMPARE(holder.value(0).toInt(), 1);
+
+    MergeHarness second;
+    QVERIFY(second.run(dest, {src}));
+    QCOMPARE(second.errorTexts.size(), 1);
+    QVERIFY2(second.errorTexts.first().contains(QStringLiteral("Another merge into %1").arg(dest)),
+             qPrintable(second.errorTexts.first()));
+    QCOMPARE(second.merger().report().status(), MergeReport::RunStatus::Failed);
+    QCOMPARE(count(dest, "defects"), 0);
+
+    QVERIFY(holder.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(lockName)) && holder.next());
+    QCOMPARE(holder.value(0).toInt(), 1);
+    MergeHarness again;
+    QVERIFY(again.run(dest, {src}));
+    QCOMPARE(again.errorTexts, QStringList());
+    QCOMPARE(count(dest, "defects"), count(src, "defects"));
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);
