@@ -22,6 +22,12 @@ SET @demo_first = @demo_shift + 1;
 SET @demo_last = @demo_shift + @demo_refs;
 SET @demo_base_d = (@demo_no - 1) * FLOOR(@demo_defects * (100 - @demo_overlap_pct) / 100);
 SET @demo_base_g = (@demo_no - 1) * FLOOR(@demo_graphics * (100 - @demo_overlap_pct) / 100);
+-- The reference keys the measurement rows name: keys every database of the first four
+-- holds (part types, defect kinds, results and devices are shifted by a fifth per
+-- database), so that a row names a record of its own database. People are numbered per
+-- database: the same number names another person in each.
+SET @demo_ref_base = FLOOR(@demo_refs * 3 / 5);
+SET @demo_ref_span = GREATEST(1, @demo_refs - @demo_ref_base);
 SET SESSION group_concat_max_len = 67108864;
 
 -- Part types.
@@ -130,7 +136,7 @@ SELECT seq,
        '2025-01-09' + INTERVAL (seq DIV 300) DAY,
        1 + MOD(seq, @demo_refs),
        50000000 + MOD(seq * 7919, 9999999),
-       1 + MOD(seq, LEAST(@demo_refs, 10)),
+       @demo_ref_base + 1 + MOD(seq, LEAST(@demo_ref_span, 10)),
        10000 + MOD(seq * 31, 90000),
        MOD(seq, 4),
        1 + MOD(seq, 3),
@@ -138,13 +144,13 @@ SELECT seq,
        1990 + MOD(seq, 34),
        SEC_TO_TIME(21600 + MOD(seq * 37, 50400)),
        IF(MOD(seq, 97) = 0, NULL, 1 + MOD(seq, 3)),
-       1 + MOD(seq, 3),
-       1 + MOD(seq, LEAST(@demo_refs, 10)),
+       @demo_ref_base + 1 + MOD(seq, LEAST(@demo_ref_span, 3)),
+       @demo_ref_base + 1 + MOD(seq, LEAST(@demo_ref_span, 10)),
        0.5 + MOD(seq * 13, 2000) / 100,
        IF(MOD(seq, 89) = 0, NULL, 20 + MOD(seq * 17, 600) / 10),
        MOD(seq, 2),
        CRC32(CONCAT('defect', seq)),
-       1 + MOD(seq, LEAST(@demo_refs, 6)),
+       @demo_ref_base + 1 + MOD(seq, LEAST(@demo_ref_span, 6)),
        IF(MOD(seq, 50) = 0, NULL, 0)
 FROM seq_1_to_1000000000
 WHERE seq BETWEEN @demo_base_d + 1 AND @demo_base_d + @demo_defects;
@@ -179,7 +185,7 @@ SELECT 50000000 + MOD(g.seq * 7919, 9999999),
        1990 + MOD(g.seq, 34),
        '2025-01-09' + INTERVAL (g.seq DIV 30) DAY,
        1 + MOD(g.seq, @demo_refs),
-       1 + MOD(g.seq, LEAST(@demo_refs, 10)),
+       @demo_ref_base + 1 + MOD(g.seq, LEAST(@demo_ref_span, 10)),
        SEC_TO_TIME(21600 + MOD(g.seq * 41, 50400)),
        MOD(g.seq, 3),
        MOD(g.seq, 2),
@@ -189,7 +195,7 @@ SELECT 50000000 + MOD(g.seq * 7919, 9999999),
        IF(@demo_graphic_bytes < 32,
           LEFT(UNHEX(SHA2(CONCAT('graphic', g.seq), 256)), @demo_graphic_bytes),
           CONCAT(UNHEX(SHA2(CONCAT('graphic', g.seq), 256)), sh.sig)),
-       1 + MOD(g.seq, LEAST(@demo_refs, 6)),
+       @demo_ref_base + 1 + MOD(g.seq, LEAST(@demo_ref_span, 6)),
        IF(MOD(g.seq, 4) = 0, CONCAT('scan_', g.seq, '.png'), NULL),
        MOD(g.seq, 4),
        g.seq,
