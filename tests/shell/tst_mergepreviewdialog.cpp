@@ -20,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QState>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -30,15 +29,6 @@
 using namespace ShellTest;
 
 namespace {
-
-void setFields(MainWin &window, const QStringList &sources, const QString &destination)
-{
-    child<QSpinBox>(&window, "spinTableSource")->setValue(sources.size());
-    const QList<QLineEdit *> fields = sourceFields(&window);
-    for (int i = 0; i < fields.size(); ++i)
-        fields.at(i)->setText(sources.at(i));
-    child<QLineEdit>(&window, "edToTable")->setText(destination);
-}
 
 QStringList rowOf(const QAbstractItemModel *model, int row)
 {
