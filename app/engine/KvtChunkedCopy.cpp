@@ -86,14 +86,17 @@ bool KvtChunkedCopy::copyRows(const QVariant &to)
     rows.finish();
     if (ids.isEmpty())
         return true;
-    if (m_journal)
-        return copyJournaled(ids);
-    m_insert.reset(new QSqlQuery(m_db));
-    if (!m_insert->exec(m_sql.copyRows(ids))) {
-        m_failed = m_insert.get();
-        return false;
+    if (m_journal) {
+        if (!copyJournaled(ids))
+            return false;
+    } else {
+        m_insert.reset(new QSqlQuery(m_db));
+        if (!m_insert->exec(m_sql.copyRows(ids))) {
+            m_failed = m_insert.get();
+            return false;
+        }
+        m_copied = int(ids.size());
     }
-    m_copied = int(ids.size());
     m_translatedRows += translated;
     m_mismatchedRows += mismatched.size();
     for (int i = 0; i < mismatched.size() && m_firstMismatched.size() < m_firstMismatchedRows; ++i)
