@@ -121,6 +121,14 @@
         <source>names a record of other content in the destination</source>
         <translation>указывает на запись с другим содержимым в базе назначения</translation>
     </message>
+    <message>
+        <source>The merge journal cannot be read: %1</source>
+        <translation>Журнал слияний не читается: %1</translation>
+    </message>
+    <message>
+        <source>The merge journal cannot be written: %1</source>
+        <translation>Журнал слияний не записывается: %1</translation>
+    </message>
 </context>
 <context>
     <name>KvtServerVersion</name>
@@ -291,6 +299,30 @@
         <source>Merge report…</source>
         <translation>Отчёт о слиянии…</translation>
     </message>
+    <message>
+        <source>Journal file…</source>
+        <translation>Файл журнала…</translation>
+    </message>
+    <message>
+        <source>Merge journal</source>
+        <translation>Журнал слияний</translation>
+    </message>
+    <message>
+        <source>Merge journals (*.sqlite);;All files (*)</source>
+        <translation>Журналы слияний (*.sqlite);;Все файлы (*)</translation>
+    </message>
+    <message>
+        <source>Merges are journaled in %1</source>
+        <translation>Слияния записываются в журнал %1</translation>
+    </message>
+    <message>
+        <source>The file merges are journaled in, so that they can be undone; several users may share one</source>
+        <translation>Файл, в который записываются слияния, чтобы их можно было отменить; один файл могут использовать несколько пользователей</translation>
+    </message>
+    <message>
+        <source>Undo a merge…</source>
+        <translation>Отменить слияние…</translation>
+    </message>
 </context>
 <context>
     <name>MergePreview</name>
@@ -324,6 +356,18 @@
     <message>
         <source>Conflicts</source>
         <translation>Конфликты</translation>
+    </message>
+    <message>
+        <source>Misattributed</source>
+        <translation>Неверные ссылки</translation>
+    </message>
+    <message>
+        <source>References translated</source>
+        <translation>Ссылок пересчитано</translation>
+    </message>
+    <message>
+        <source>References mismatched</source>
+        <translation>Ссылок не совпало</translation>
     </message>
     <message>
         <source>Key</source>
@@ -877,6 +921,14 @@ Not checked: whether that certificate was made out for the host name you connect
         <translation>Ошибка предпросмотра: %1</translation>
     </message>
     <message numerus="yes">
+        <source>Warning: %n row(s) to insert name a person, part type, zone, result, defect reference or device that the destination holds with other content or not at all. Switch on &quot;Keep references consistent&quot; in the &quot;Merge&quot; menu to write them with the destination&apos;s identifiers.</source>
+        <translation>
+            <numerusform>Внимание: %n добавляемая строка ссылается на дефектоскописта, тип детали, зону, результат, вид дефекта или прибор, которых в базе-приёмнике нет или которые там другие. Включите «Сохранять согласованность ссылок» в меню «Слияние», чтобы записать их с идентификаторами приёмника.</numerusform>
+            <numerusform>Внимание: %n добавляемые строки ссылаются на дефектоскописта, тип детали, зону, результат, вид дефекта или прибор, которых в базе-приёмнике нет или которые там другие. Включите «Сохранять согласованность ссылок» в меню «Слияние», чтобы записать их с идентификаторами приёмника.</numerusform>
+            <numerusform>Внимание: %n добавляемых строк ссылаются на дефектоскописта, тип детали, зону, результат, вид дефекта или прибор, которых в базе-приёмнике нет или которые там другие. Включите «Сохранять согласованность ссылок» в меню «Слияние», чтобы записать их с идентификаторами приёмника.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
         <source>Preview complete: %n conflict(s).</source>
         <translation>
             <numerusform>Предпросмотр готов: %n конфликт.</numerusform>
@@ -942,6 +994,145 @@ Not checked: whether that certificate was made out for the host name you connect
     <message>
         <source>No merge has run since the program started.</source>
         <translation>С запуска программы слияний не было.</translation>
+    </message>
+</context>
+<context>
+    <name>dlgUndoMerge</name>
+    <message>
+        <source>%1 rows deleted, %2 records restored.</source>
+        <translation>Удалено строк: %1, восстановлено записей: %2.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n changed since</source>
+        <translation>
+            <numerusform>%n изменена после слияния</numerusform>
+            <numerusform>%n изменены после слияния</numerusform>
+            <numerusform>%n изменено после слияния</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n depended on by other rows</source>
+        <translation>
+            <numerusform>%n нужна другим строкам</numerusform>
+            <numerusform>%n нужны другим строкам</numerusform>
+            <numerusform>%n нужно другим строкам</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n rows left alone (changed since, touched later or depended on).</source>
+        <translation>
+            <numerusform>%n строка оставлена (изменена после слияния, затронута позже или нужна другим строкам).</numerusform>
+            <numerusform>%n строки оставлены (изменены после слияния, затронуты позже или нужны другим строкам).</numerusform>
+            <numerusform>%n строк оставлено (изменены после слияния, затронуты позже или нужны другим строкам).</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n touched by a later run</source>
+        <translation>
+            <numerusform>%n затронута более поздним слиянием</numerusform>
+            <numerusform>%n затронуты более поздним слиянием</numerusform>
+            <numerusform>%n затронуто более поздним слиянием</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Delete %1 rows and restore %2 records in %3 (run %4)?</source>
+        <translation>Удалить строк: %1 и восстановить записей: %2 в %3 (слияние %4)?</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Destination</source>
+        <translation>Приёмник</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Ошибка: %1</translation>
+    </message>
+    <message>
+        <source>Later runs touched some of its tables: only the rows they did not touch are undone. Undo the latest run first to take this one back whole.</source>
+        <translation>Более поздние слияния затронули некоторые его таблицы: отменяются только строки, которых они не касались. Чтобы отменить это слияние целиком, сначала отмените последнее.</translation>
+    </message>
+    <message>
+        <source>Leave</source>
+        <translation>Оставить</translation>
+    </message>
+    <message>
+        <source>No merge into a database of %1 is journaled.</source>
+        <translation>В журнале нет слияний в базы сервера %1.</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Восстановить</translation>
+    </message>
+    <message>
+        <source>Run %1 into %2: an undo deletes %3 rows, restores %4 records and leaves %5.</source>
+        <translation>Слияние %1 в %2: отмена удалит строк: %3, восстановит записей: %4, оставит: %5.</translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation>Слияние</translation>
+    </message>
+    <message>
+        <source>Select a merge to see what an undo would do.</source>
+        <translation>Выберите слияние, чтобы увидеть, что сделает отмена.</translation>
+    </message>
+    <message>
+        <source>Sources</source>
+        <translation>Источники</translation>
+    </message>
+    <message>
+        <source>Started</source>
+        <translation>Начато</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Состояние</translation>
+    </message>
+    <message>
+        <source>Table</source>
+        <translation>Таблица</translation>
+    </message>
+    <message>
+        <source>The merge journal cannot be read: %1</source>
+        <translation>Журнал слияний не читается: %1</translation>
+    </message>
+    <message>
+        <source>The undo cannot be planned: %1</source>
+        <translation>Отмену не удаётся спланировать: %1</translation>
+    </message>
+    <message>
+        <source>Undo a merge</source>
+        <translation>Отмена слияния</translation>
+    </message>
+    <message>
+        <source>Undo report: %1</source>
+        <translation>Отчёт об отмене: %1</translation>
+    </message>
+    <message>
+        <source>Undone</source>
+        <translation>Отменено</translation>
+    </message>
+    <message>
+        <source>Why left</source>
+        <translation>Почему оставлено</translation>
+    </message>
+    <message>
+        <source>later runs %1 touched this table</source>
+        <translation>более поздние слияния %1 затронули эту таблицу</translation>
+    </message>
+    <message>
+        <source>Merges journaled for this server:</source>
+        <translation>Слияния этого сервера в журнале:</translation>
+    </message>
+    <message>
+        <source>Undo this merge</source>
+        <translation>Отменить это слияние</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
     </message>
 </context>
 </TS>

@@ -257,8 +257,38 @@ bool KvtMerger::journalInsert(KvtPreparedQuery &query, const Bindings &values)
         reportError(error, QStringLiteral("0"));
         return false;
     }
+    if (!KvtTable::of(table).isReference()) {
+        m_journalBatch << qMakePair(rowId, prints.value(rowId));
+        return m_journalBatch.size() < journalBatchRows || flushJournalBatch();
+    }
     if (!m_journal->recordRows(m_journalRun, table, {{rowId, prints.value(rowId)}})) {
         reportError(tr("The merge journal cannot be written: %1").arg(m_journal->lastError()), QStringLiteral("0"));
+        return false;
+    }
+    return true;
+}
+
+// The rows are journaled before the destination's transaction commits: a run killed in
+// between leaves journaled rows the server rolled back (the undo finds them gone), never
+// rows it does not know. One SQLite commit per batch instead of per row.
+bool KvtMerger::flushJournalBatch()
+{
+    if (!m_batchOpen)
+        return true;
+    m_batchOpen = false;
+    QVector<MergeJournal::Row> rows;
+    rows.reserve(m_journalBatch.size());
+    for (const auto &row : qAsConst(m_journalBatch))
+        rows << MergeJournal::Row{row.first, row.second};
+    m_journalBatch.clear();
+    if (!m_journal->recordRows(m_journalRun, m_statements->sql().table(), rows)) {
+        m_db.rollback();
+        reportError(tr("The merge journal cannot be written: %1").arg(m_journal->lastError()), QStringLiteral("0"));
+        return false;
+    }
+    if (!m_db.commit()) {
+        const QSqlError error = m_db.lastError();
+        reportError(error.text(), error.nativeErrorCode());
         return false;
     }
     return true;
@@ -446,6 +476,8 @@ void KvtMerger::mergeMeasurementTable(kvtTableName table, int &errCode)
             queryFromSourceTableDefects(errCode);
         else
             queryFromSourceTableGraphics(errCode);
+        if (!flushJournalBatch() && errCode == stepOk)
+            errCode = stepRowError;
         if (mappingReferences())
             addReferenceCounts(table, m_rowCounts.translated, m_rowCounts.mismatched);
     }
@@ -488,25 +520,12 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
     PLOG_INFO << tr(sql.description().processMessage);
     PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk, "
                << (window ? "window functions" : "earlier-row probe");
-    if (mappingReferences()) {
-        qint64 translated = 0;
-        qint64 mismatched = 0;
-        QVector<qlonglong> first;
-        if (!copy.countReferences(translated, mismatched, first, 5)) {
-            getSqlErr(copy.failedQuery());
-            errCode = stepRowError;
-            return true;
-        }
-        for (const qlonglong id : qAsConst(first))
-            logMismatch(sql.table(), tr("source ID %1").arg(id), QString(), QString(),
-                        KvtReferenceSql::Mismatch::OtherContent);
-        addReferenceCounts(sql.table(), translated, mismatched);
-    }
+    copy.setFirstMismatchedRows(5);
     int handled = 0;
     while (!copy.atEnd()) {
         if (m_stopFlag) {
             errCode = stepStopped;
-            return true;
+            break;
         }
         int rows = 0;
         if (!copy.copyNext(rows)) {
@@ -516,12 +535,19 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
                 reportError(tr("The merge journal cannot be written: %1").arg(copy.journalError()),
                             QStringLiteral("0"));
             errCode = stepRowError;
-            return true;
+            break;
         }
         handled += rows;
         counts().inserted += copy.copiedRows();
         counts().present += rows - copy.copiedRows();
         emit sendProgressBarCurrentValue(handled);
+    }
+    // The references of the rows inserted, counted chunk by chunk.
+    if (mappingReferences()) {
+        for (const qlonglong id : copy.firstMismatched())
+            logMismatch(sql.table(), tr("source ID %1").arg(id), QString(), QString(),
+                        KvtReferenceSql::Mismatch::OtherContent);
+        addReferenceCounts(sql.table(), copy.translatedRows(), copy.mismatchedRows());
     }
     return true;
 }
@@ -601,6 +627,14 @@ bool KvtMerger::countMatches(KvtPreparedQuery &query, const Bindings &values, in
 
 bool KvtMerger::execInsert(KvtPreparedQuery &query, const Bindings &values)
 {
+    if (m_journalRun != 0 && !m_batchOpen && !m_statements->sql().hasKey()) {
+        if (!m_db.transaction()) {
+            const QSqlError error = m_db.lastError();
+            reportError(error.text(), error.nativeErrorCode());
+            return false;
+        }
+        m_batchOpen = true;
+    }
     if (query.exec(values)) {
         ++counts().inserted;
         m_rowInserted = true;

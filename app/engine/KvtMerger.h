@@ -247,6 +247,7 @@ private:
     void endJournal();
     bool chooseJournalIds();
     bool journalInsert(KvtPreparedQuery &query, const Bindings &values);
+    bool flushJournalBatch();
 
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
@@ -321,6 +322,11 @@ private:
     MergeJournal *m_journal = nullptr;
     qlonglong m_journalRun = 0;
     JournalIds m_journalIds = JournalIds::Returning;
+    // The per-row copy of a measurement table: rows inserted in the destination's open
+    // transaction, journaled when it commits.
+    QVector<QPair<qlonglong, QString>> m_journalBatch;
+    bool m_batchOpen = false;
+    static constexpr int journalBatchRows = 500;
     int m_sourcePosition = 0; // of the source in process, in dbList
     // The settlement of the conflict in hand, under waitMutex.
     bool m_conflictSettled = false;

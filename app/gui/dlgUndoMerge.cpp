@@ -87,6 +87,17 @@ void dlgUndoMerge::showRuns(MergeJournal *journal, const QString &server)
     fillRuns();
 }
 
+void dlgUndoMerge::forgetJournal()
+{
+    m_journal = nullptr;
+    m_hasPlan = false;
+    m_runs.clear();
+    m_ui->tvRuns->setRowCount(0);
+    m_ui->tvPlan->setRowCount(0);
+    m_ui->btnUndo->setEnabled(false);
+    hide();
+}
+
 void dlgUndoMerge::fillRuns()
 {
     m_runs.clear();

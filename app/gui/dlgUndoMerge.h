@@ -27,6 +27,8 @@ public:
     // Lists the journal's runs of the server ("host:port" as the connection was given);
     // the journal is the caller's and must outlive the dialog's use.
     void showRuns(MergeJournal *journal, const QString &server);
+    // Drops the journal (it is about to be replaced) and closes the dialog.
+    void forgetJournal();
     // The run selected in tvRuns; 0 when none.
     qlonglong selectedRun() const;
 

@@ -616,6 +616,7 @@ void MainWin::setJournalFile(const QString &file)
 {
     if (mergeIsRunning())
         return;
+    m_dlgUndo->forgetJournal();
     m_journal.reset(new MergeJournal(file));
     merger->setJournal(m_journal.get());
 }

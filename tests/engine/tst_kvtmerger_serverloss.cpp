@@ -4,9 +4,12 @@
 
 #include "EngineTestData.h"
 #include "MergeHarness.h"
+#include "MergeJournal.h"
+#include "MergeUndo.h"
 #include "PrivateServer.h"
 #include "TestDatabase.h"
 
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,6 +26,8 @@ private slots:
     void cleanupTestCase();
     void serverStoppedDuringAMerge_data();
     void serverStoppedDuringAMerge();
+    void journaledRunUndoneAfterServerLoss_data();
+    void journaledRunUndoneAfterServerLoss();
 
 private:
     bool startServer();
@@ -124,6 +129,53 @@ void tst_KvtMergerServerLoss::serverStoppedDuringAMerge()
     QCOMPARE(harness.merger().report().table(0, tnDefects).inserted, qint64(15000 - kept));
     QCOMPARE(harness.merger().report().table(0, tnDefects).present, qint64(15030 - (15000 - kept)));
     QCOMPARE(matchingRows(src, dest, "defects", copiedColumns("defects")), 15000);
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+void tst_KvtMergerServerLoss::journaledRunUndoneAfterServerLoss_data()
+{
+    serverStoppedDuringAMerge_data();
+}
+
+// The server goes away mid-run (per row: inside a batch; set-based: with a chunk in
+// flight); after a restart the undo takes back everything of the run and nothing else.
+void tst_KvtMergerServerLoss::journaledRunUndoneAfterServerLoss()
+{
+    QFETCH(KvtMerger::MeasurementCopy, copy);
+    const QString src = QStringLiteral("engine_loss_jsrc");
+    const QString dest = QStringLiteral("engine_loss_jdest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QVERIFY(fillDemo(src, 1, 3000, 0, 3).isEmpty());
+    QVERIFY(TestDatabase::exec(QStringLiteral("INSERT INTO %1.defects (MyId) VALUES (-1)").arg(q(dest))).isEmpty());
+    MergeJournal journal(m_dir.filePath("journal.sqlite"));
+    QVERIFY(journal.open());
+
+    MergeHarness harness;
+    harness.merger().setMeasurementCopy(copy);
+    harness.merger().setJournal(&journal);
+    harness.merger().setChunkSize(1000);
+    bool stopped = false;
+    QObject gui;
+    const int at = copy == KvtMerger::MeasurementCopy::PerRow ? 700 : 1000;
+    connect(&harness.merger(), &KvtMerger::sendProgressBarCurrentValue, &gui, [&](int value) {
+        if (value == at && !stopped)
+            stopped = stopServer();
+    }, Qt::BlockingQueuedConnection);
+    QVERIFY(harness.run(dest, {src}));
+    QVERIFY(stopped);
+    QVERIFY(startServer());
+    QVERIFY(TestDatabase::openDefault().isOpen());
+    QVERIFY(count(dest, "defects") > 1);
+
+    MergeUndo undo(journal, QSqlDatabase::database());
+    MergeUndo::Plan plan;
+    QVERIFY2(undo.plan(harness.merger().journalRun(), plan), qPrintable(undo.error()));
+    const MergeUndo::Result result = undo.execute(plan, m_dir.filePath("reports"));
+    QVERIFY2(result.complete, qPrintable(result.error));
+    QCOMPARE(rows(QStringLiteral("SELECT MyId FROM %1.defects").arg(q(dest))), QStringList{"-1"});
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);

@@ -42,6 +42,7 @@ class tst_MergeJournal : public QObject
 
 private slots:
     void initTestCase();
+    void sharedFileWaitsForAnotherWriter();
     void init();
     void cleanup();
     void cleanupTestCase();
@@ -72,6 +73,48 @@ void tst_MergeJournal::initTestCase()
     if (!m_server)
         return;
     QVERIFY(TestDatabase::openDefault().isOpen());
+}
+
+// Two users on one file: a run one of them records is listed for the other, and a write
+// that meets another's open transaction waits for it instead of failing.
+void tst_MergeJournal::sharedFileWaitsForAnotherWriter()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("shared/journal.sqlite");
+    MergeJournal first(file);
+    MergeJournal second(file);
+    QVERIFY2(first.open() && second.open(), qPrintable(first.lastError()));
+    qlonglong run = 0;
+    QVERIFY(first.startRun("db1:3306", "central", {"field 1", "field,2"}, false, "per_row", run));
+    QVector<MergeJournal::Run> runs;
+    QVERIFY(second.runs("db1:3306", runs));
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.first().sources, QStringList({"field 1", "field,2"}));
+    QVERIFY(second.runs("127.0.0.1:3306", runs));
+    QVERIFY(runs.isEmpty());
+
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-user");
+        other.setDatabaseName(file);
+        QVERIFY(other.open());
+        QSqlQuery lock(other);
+        QVERIFY(lock.exec("BEGIN IMMEDIATE"));
+        QTimer::singleShot(500, [&] { QSqlQuery(other).exec("COMMIT"); });
+        bool written = false;
+        std::unique_ptr<QThread> writer(QThread::create([&] {
+            written = second.recordRows(run, tnDefects, {{7, "x"}});
+            second.releaseConnection();
+        }));
+        writer->start();
+        QTRY_VERIFY_WITH_TIMEOUT(writer->isFinished(), 10000);
+        QVERIFY2(written, qPrintable(second.lastError()));
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("other-user");
+    QVector<MergeJournal::Entry> entries;
+    QVERIFY(first.entries(run, entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().id, 7);
 }
 
 void tst_MergeJournal::init()
@@ -382,6 +425,10 @@ void tst_MergeJournal::rerunDoesNotAskAgainForPeopleAddedUnderNewKey()
         QVERIFY(harness.run(dest, {src}));
         QVERIFY2(harness.errorTexts.isEmpty(), qPrintable(harness.errorTexts.join('\n')));
         defects[i] = count(dest, "defects");
+        if (i == 0) { // the journaled copy counts references as the plain one does
+            const KvtMerger::ReferenceCounts counts = harness.merger().referenceCounts(src, tnDefects);
+            QVERIFY(counts.translated + counts.mismatched > 0);
+        }
     }
     QVERIFY(people[0] > 0);
     QCOMPARE(people[1], journaled ? 0 : people[0]);

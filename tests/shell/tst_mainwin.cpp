@@ -170,7 +170,9 @@ void tst_MainWin::form()
     QVERIFY(ui.menubar->actions().contains(ui.menuConnection->menuAction()));
     QCOMPARE(ui.menuConnection->title(), QStringLiteral("Connection"));
     QCOMPARE(ui.menuConnection->actions(), QList<QAction *>{ui.actionConnectionSecurity});
-    QCOMPARE(ui.menuMerge->actions().mid(1), QList<QAction *>({ui.actionPreview, ui.actionMergeReport}));
+    QCOMPARE(ui.menuMerge->actions().mid(1, 2), QList<QAction *>({ui.actionPreview, ui.actionMergeReport}));
+    QVERIFY(ui.menuMerge->actions().at(3)->isSeparator());
+    QCOMPARE(ui.menuMerge->actions().mid(4), QList<QAction *>({ui.actionUndoMerge, ui.actionJournalFile}));
     QCOMPARE(window.menuBar(), ui.menubar);
     QCOMPARE(window.statusBar(), ui.statusbar);
 }
