@@ -66,6 +66,11 @@ bool KvtServerVersion::hasWindowFunctions() const
     return m_flavour == Flavour::MariaDb ? atLeast(10, 2, 0) : atLeast(8, 0, 0);
 }
 
+bool KvtServerVersion::hasInsertReturning() const
+{
+    return m_flavour == Flavour::MariaDb && atLeast(10, 5, 0);
+}
+
 QString KvtServerVersion::tooOldMessage() const
 {
     return QCoreApplication::translate("KvtServerVersion",

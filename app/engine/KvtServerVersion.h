@@ -28,6 +28,8 @@ public:
 
     bool isSupported() const;
     bool hasWindowFunctions() const;
+    // INSERT ... RETURNING: MariaDB 10.5 and later (MySQL has none).
+    bool hasInsertReturning() const;
 
     // The refusal of a server older than the oldest supported one.
     QString tooOldMessage() const;
