@@ -244,6 +244,8 @@ private:
     bool insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &batch);
     bool readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QSqlQuery &insert);
     void mapBatch(const ReferenceBatch &batch);
+    QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
+    QString literal(const QVariant &value) const;
     // The destination keys (zones: DetTypeZone) of the records one set-based statement
     // inserted into a reference table.
     void referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);

@@ -22,6 +22,7 @@ KvtReferenceBatchSql::KvtReferenceBatchSql(kvtTableName table, const QString &so
     : m_table(KvtTable::of(table))
     , m_source(source)
     , m_destination(destination)
+    , m_orderColumn(order)
     , m_order(PSqlIdentifier::quote(order))
     // The destination's columns are the described ones: the merge writes into them.
     , m_probes(table, copyOf(source, sourceColumns), copyOf(destination, KvtTable::of(table).columnNames()), {},
@@ -56,8 +57,10 @@ QString KvtReferenceBatchSql::decisions(const QString &after, int rows) const
         range += QStringLiteral(" AND d.") + m_order + QStringLiteral(" > ") + after;
         where = QStringLiteral(" WHERE s.") + m_order + QStringLiteral(" > ") + after;
     }
+    // Keyed by the order column itself, no two source records share a key.
+    const bool keyIsOrder = m_table.keyColumn().compare(m_orderColumn, Qt::CaseInsensitive) == 0;
     columns << m_probes.presentInDestination() << m_probes.keyTakenInDestination()
-            << m_probes.earlierOfKeyDiffers(range) << QStringLiteral("s.") + m_order;
+            << (keyIsOrder ? QStringLiteral("0") : m_probes.earlierOfKeyDiffers(range)) << QStringLiteral("s.") + m_order;
     if (m_table.id == tnHumans)
         columns << QStringLiteral("(SELECT MIN(h.ID) FROM ") + destinationTable()
                        + QStringLiteral(" h WHERE h.TabNo <=> ") + m_probes.sourceValue(QStringLiteral("TabNo"))
@@ -75,21 +78,11 @@ QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bo
         names << PSqlIdentifier::quote(column);
     QStringList values;
     switch (m_table.idRule) {
-    case IdRule::Generated: {
-        // One row per record, each value read from the source by the record's key.
-        QStringList rows;
-        for (const QString &key : keys) {
-            QStringList row;
-            for (const QString &column : copied)
-                row << QStringLiteral("(SELECT ") + m_probes.sourceValue(column) + QStringLiteral(" FROM ")
-                           + sourceTable() + QStringLiteral(" s WHERE s.") + m_order + QStringLiteral(" = ") + key
-                           + QLatin1Char(')');
-            rows << QLatin1Char('(') + row.join(QStringLiteral(", ")) + QLatin1Char(')');
-        }
+    case IdRule::Generated:
+        // The rows are the caller's literals (keys: one "(v1, v2, ...)" per record).
         return QStringLiteral("INSERT INTO ") + destinationTable() + QStringLiteral(" (")
-               + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") + rows.join(QStringLiteral(", "))
+               + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") + keys.join(QStringLiteral(", "))
                + (returning ? returningClause(m_table) : QString());
-    }
     case IdRule::NextAfterMax: {
         names.prepend(QStringLiteral("ID"));
         const QString place = windowFunctions

@@ -14,10 +14,13 @@
 //   whether an earlier record of the batch has its key with other content. The caller
 //   walks them as the per-row merge would and ends the batch at the first conflict.
 // - insert(): the records the walk found insertable, in one statement, each with the
-//   identifier the table's rule gives it: the source's key, the destination's counter
-//   (a VALUES list, whose row count the server knows, so its counter leaves no gap), or
+//   identifier the table's rule gives it: the source's key, the destination's counter, or
 //   the destination's largest ID plus the record's place in source order, read inside
-//   the same statement (no table lock, no cached statistic).
+//   the same statement (no table lock, no cached statistic). The counter's records go in
+//   as a VALUES list with the values the decisions read: the server then knows the row
+//   count and takes exactly that many counter values, where an INSERT ... SELECT takes
+//   them in growing blocks and leaves a gap the per-row path would not leave. (Not a
+//   prepared statement: the MySQL driver loses a prepared RETURNING's rows.)
 // The probes are the preview's (KvtPreviewSql): one description of "present", "key
 // taken" and "conflict". A column the source lacks reads as NULL.
 class KvtReferenceBatchSql
@@ -36,7 +39,9 @@ public:
 
     // Inserts the source records with these order keys (integers as the server gave
     // them). With returning (MariaDB 10.5 and later) a generated or numbered table's
-    // statement hands back ID and key of every inserted record.
+    // statement hands back ID and key of every inserted record. For a table whose
+    // destination generates the ID (valuesList()) `keys` are the rows of a VALUES list
+    // instead: "(v1, v2, ...)", SQL literals of the records' Copied columns in order.
     QString insert(const QStringList &keys, bool returning, bool windowFunctions) const;
     // Without returning: ID and key of the destination records holding these keys (SQL
     // literals).
@@ -44,6 +49,7 @@ public:
     // True when the destination gives the identifiers (factory, humans): insert() with
     // returning, or insertedIds(), tells them.
     bool destinationNumbers() const { return m_table.idRule != IdRule::FromSource; }
+    bool valuesList() const { return m_table.idRule == IdRule::Generated; }
 
 private:
     QString sourceTable() const;
@@ -53,7 +59,8 @@ private:
     const KvtTable &m_table;
     QString m_source;
     QString m_destination;
-    QString m_order;
+    QString m_orderColumn;
+    QString m_order; // quoted
     KvtPreviewSql m_probes;
 };
 

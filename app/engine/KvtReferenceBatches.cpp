@@ -122,7 +122,7 @@ bool KvtMerger::walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch)
         if (inDestination || (keyInBatch && decisions.value(width + 2).toInt() == 0)) {
             ++counts().present;
             batch.presentRecords << record;
-            batch.presentIds << (inDestination ? decisions.value(width + 4).toLongLong() : 0);
+            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(width + 4).toLongLong() : 0);
             continue;
         }
         if (keyInBatch || decisions.value(width + 1).toInt() != 0) {
@@ -141,12 +141,13 @@ bool KvtMerger::insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &bat
 {
     if (!batch.inserted.isEmpty()) {
         const bool returning = m_insertReturning && sql.destinationNumbers();
+        const KvtTable &table = m_statements->sql().description();
+        const QStringList rows = sql.valuesList() ? valueRows(batch.insertedRecords) : batch.inserted;
         QSqlQuery insert(m_db);
-        if (!insert.exec(sql.insert(batch.inserted, returning, m_copyVariant == CopyVariant::WindowFunctions))) {
+        if (!insert.exec(sql.insert(rows, returning, m_copyVariant == CopyVariant::WindowFunctions))) {
             getSqlErr(&insert);
             return false;
         }
-        const KvtTable &table = m_statements->sql().description();
         const int keyAt = table.indexOf(table.keyColumn());
         QVector<qlonglong> keys;
         keys.reserve(batch.insertedRecords.size());
@@ -171,6 +172,31 @@ bool KvtMerger::insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &bat
     return true;
 }
 
+// "(v1, v2, ...)" per record: its Copied columns as SQL literals.
+QStringList KvtMerger::valueRows(const QVector<KvtTableSql::Values> &records) const
+{
+    const KvtTable &table = m_statements->sql().description();
+    QVector<int> columns;
+    for (const QString &column : table.columnsWith(ColumnRole::Copied))
+        columns << table.indexOf(column);
+    QStringList rows;
+    rows.reserve(records.size());
+    for (const KvtTableSql::Values &record : records) {
+        QStringList values;
+        for (const int at : qAsConst(columns))
+            values << literal(record.at(at));
+        rows << QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    return rows;
+}
+
+QString KvtMerger::literal(const QVariant &value) const
+{
+    QSqlField field(QString(), QVariant::String);
+    field.setValue(value);
+    return m_db.driver()->formatValue(field);
+}
+
 // The IDs the destination gave: from the insert's RETURNING, or read back by key (the
 // keys were free, and the merge inserted them).
 bool KvtMerger::readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QSqlQuery &insert)
@@ -181,11 +207,8 @@ bool KvtMerger::readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch 
         const KvtTable &table = m_statements->sql().description();
         const int keyAt = table.indexOf(table.keyColumn());
         QStringList literals;
-        for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords)) {
-            QSqlField field(QString(), QVariant::String);
-            field.setValue(record.at(keyAt));
-            literals << m_db.driver()->formatValue(field);
-        }
+        for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords))
+            literals << literal(record.at(keyAt));
         if (!readBack.exec(sql.insertedIds(literals))) {
             getSqlErr(&readBack);
             return false;

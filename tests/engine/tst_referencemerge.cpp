@@ -209,11 +209,11 @@ void tst_ReferenceMerge::setBasedEqualsPerRow_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<bool>("keepReferences");
     QTest::addColumn<int>("batchRows");
-    QTest::addColumn<bool>("returning");
+    QTest::addColumn<bool>("returning"); // also: window functions
     QTest::newRow("plain") << 31u << false << 5000 << true;
-    QTest::newRow("plain, batches of 3, IDs read back") << 32u << false << 3 << false;
+    QTest::newRow("plain, batches of 3, IDs read back, no window functions") << 32u << false << 3 << false;
     QTest::newRow("keeping references") << 33u << true << 5000 << true;
-    QTest::newRow("keeping references, batches of 4, IDs read back") << 34u << true << 4 << false;
+    QTest::newRow("keeping references, batches of 4, IDs read back, no window functions") << 34u << true << 4 << false;
 }
 
 void tst_ReferenceMerge::setBasedEqualsPerRow()
@@ -243,6 +243,8 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
         harness.merger().setReferenceMerge(run == 0 ? KvtMerger::ReferenceMerge::PerRow : KvtMerger::ReferenceMerge::SetBased);
         harness.merger().setChunkSize(batchRows);
         harness.merger().setInsertReturning(returning);
+        harness.merger().setCopyVariant(returning ? KvtMerger::CopyVariant::WindowFunctions
+                                                  : KvtMerger::CopyVariant::EarlierRowProbe);
         // The same answer for the same record on both paths: replace, add under a new key
         // or leave out by the key; a zone is never added (only the operator picks its part
         // type), a device always replaced (as the main window does).
