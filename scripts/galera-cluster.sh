@@ -26,6 +26,8 @@ user=${KVT_DB_USER:-kvt}
 password=${KVT_DB_PASSWORD:-kvt-secret}
 provider=/usr/lib/galera/libgalera_smm.so
 nodes=(1 2 3)
+# shellcheck source=scripts/mariadb-common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/mariadb-common.sh"
 
 # The account the nodes run as. As root: the system's mysql account, as Debian's service
 # does; the rsync state transfer's daemon would otherwise drop root for "nobody", who
@@ -38,20 +40,9 @@ else
     run_user=$(id -un)
 fi
 
-server_bin() {
-    for b in /usr/sbin/mariadbd /usr/sbin/mysqld; do [ -x "$b" ] && { echo "$b"; return; }; done
-    echo "mariadbd not found: run scripts/install-deps.sh" >&2; exit 1
-}
-
 node_dir() { echo "$dir/node$1"; }
 
-running_pid() {
-    local pidfile; pidfile="$(node_dir "$1")/run/mysqld.pid"
-    [ -f "$pidfile" ] || return 1
-    local pid; pid=$(cat "$pidfile")
-    kill -0 "$pid" 2>/dev/null && { echo "$pid"; return 0; }
-    return 1
-}
+running_pid() { pid_alive "$(node_dir "$1")/run/mysqld.pid"; }
 
 sql() {
     local n=$1; shift
@@ -59,10 +50,6 @@ sql() {
 }
 
 status_of() { sql "$1" -e "SHOW GLOBAL STATUS LIKE '$2'" 2>/dev/null | cut -f2; }
-
-port_is_free() {
-    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
 
 # Picks 12 free ports from $KVT_CLUSTER_PORT_FROM on into the array `ports`.
 pick_ports() {
@@ -79,17 +66,6 @@ gcomm_port() { echo "${ports[$(( ($1 - 1) * 4 + 1 ))]}"; }
 ist_port() { echo "${ports[$(( ($1 - 1) * 4 + 2 ))]}"; }
 sst_port() { echo "${ports[$(( ($1 - 1) * 4 + 3 ))]}"; }
 
-# Prints the lines of log $1 that say why something failed.
-log_cause() {
-    if [ ! -s "$1" ]; then
-        echo "  (no log written: $1)" >&2
-    elif grep -q '\[ERROR\]' "$1"; then
-        grep '\[ERROR\]' "$1" | tail -15 | sed 's/^/  /' >&2
-    else
-        tail -15 "$1" | sed 's/^/  /' >&2
-    fi
-}
-
 fail() {
     local n=$1; shift
     echo "$* ; node $n's log says:" >&2
@@ -100,17 +76,9 @@ fail() {
 
 # Node 1's system tables; the others receive everything by state transfer.
 initialise() {
-    local data; data="$(node_dir 1)/data"
-    mkdir -p "$data" "$(node_dir 1)/run"
+    mkdir -p "$(node_dir 1)/data" "$(node_dir 1)/run"
     own "$(node_dir 1)"
-    if ! mariadb-install-db --no-defaults --datadir="$data" --user="$run_user" \
-            --auth-root-authentication-method=normal --skip-name-resolve --force \
-            >"$(node_dir 1)/run/install.log" 2>&1; then
-        echo "initialising $data failed; mariadb-install-db says:" >&2
-        log_cause "$(node_dir 1)/run/install.log"
-        rm -rf "$data"
-        exit 1
-    fi
+    install_db "$(node_dir 1)/data" "$run_user" "$(node_dir 1)/run/install.log"
 }
 
 own() { [ "$(id -u)" -ne 0 ] || chown -R "$run_user:" "$1"; }
@@ -165,15 +133,7 @@ start() {
     mark_safe_to_bootstrap
     start_node 1 --wsrep-new-cluster
     if [ "$fresh" = 1 ]; then
-        sql 1 <<SQL
-DELETE FROM mysql.global_priv WHERE User='';
-FLUSH PRIVILEGES;
-CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
-CREATE USER '$user'@'localhost' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost' WITH GRANT OPTION;
-FLUSH PRIVILEGES;
-SQL
+        accounts_sql | sql 1
     fi
     # One joiner at a time: each copies node 1's data folder.
     start_node 2
@@ -203,9 +163,7 @@ stop() {
     local n pid
     for n in 3 2 1; do
         pid=$(running_pid "$n") || continue
-        kill "$pid"
-        for _ in $(seq 1 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -0 "$pid" 2>/dev/null && kill -9 "$pid"
+        stop_pid "$pid" 600
     done
     rm -f "$envfile"
 }

@@ -28,15 +28,8 @@ run="$dir/run"
 envfile="$dir/server.env"
 user=${KVT_DB_USER:-kvt}
 password=${KVT_DB_PASSWORD:-kvt-secret}
-
-server_bin() {
-    for b in /usr/sbin/mariadbd /usr/sbin/mysqld; do [ -x "$b" ] && { echo "$b"; return; }; done
-    echo "mariadbd not found: run scripts/install-deps.sh" >&2; exit 1
-}
-
-port_is_free() {
-    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
+# shellcheck source=scripts/mariadb-common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/mariadb-common.sh"
 
 free_port() {
     local p
@@ -46,42 +39,10 @@ free_port() {
     echo "no free port found" >&2; exit 1
 }
 
-running_pid() {
-    [ -f "$run/mysqld.pid" ] || return 1
-    local pid; pid=$(cat "$run/mysqld.pid")
-    kill -0 "$pid" 2>/dev/null && { echo "$pid"; return 0; }
-    return 1
-}
+running_pid() { pid_alive "$run/mysqld.pid"; }
 
 sql() {
     mariadb --no-defaults --protocol=socket -S "$run/mysqld.sock" -uroot "$@"
-}
-
-# Prints the lines of log $1 that say why something failed: its [ERROR] lines when it has
-# any, otherwise its last lines.
-log_cause() {
-    if [ ! -s "$1" ]; then
-        echo "  (no log written: $1)" >&2
-    elif grep -q '\[ERROR\]' "$1"; then
-        grep '\[ERROR\]' "$1" | tail -15 | sed 's/^/  /' >&2
-    else
-        tail -15 "$1" | sed 's/^/  /' >&2
-    fi
-}
-
-# Creates the system tables in $data. The accounts are made by address: --skip-name-resolve.
-# On a machine whose host name (and "localhost") does not resolve, the tool still stops
-# at its own look-up check unless --force is given too, which skips only that check.
-initialise() {
-    mkdir -p "$data"
-    if ! mariadb-install-db --no-defaults --datadir="$data" --user=root \
-            --auth-root-authentication-method=normal --skip-name-resolve --force \
-            >"$run/install.log" 2>&1; then
-        echo "initialising the data folder $data failed; mariadb-install-db says:" >&2
-        log_cause "$run/install.log"
-        rm -rf "$data"
-        exit 1
-    fi
 }
 
 # ---- TLS ---------------------------------------------------------------------------
@@ -149,7 +110,7 @@ start() {
     mkdir -p "$run"
     local fresh=0
     if [ ! -d "$data/mysql" ]; then
-        initialise
+        install_db "$data" root "$run/install.log"
         fresh=1
     fi
     tls_prepare
@@ -180,15 +141,7 @@ start() {
         exit 1
     fi
     if [ "$fresh" = 1 ]; then
-        sql <<SQL
-DELETE FROM mysql.global_priv WHERE User='';
-FLUSH PRIVILEGES;
-CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$password';
-CREATE USER '$user'@'localhost' IDENTIFIED BY '$password';
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
-GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost' WITH GRANT OPTION;
-FLUSH PRIVILEGES;
-SQL
+        accounts_sql | sql
     fi
     tls_users
     cat >"$envfile" <<ENV
@@ -205,9 +158,7 @@ ENV
 stop() {
     local pid
     if pid=$(running_pid); then
-        kill "$pid"
-        for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -0 "$pid" 2>/dev/null && kill -9 "$pid"
+        stop_pid "$pid" 300
     fi
     rm -f "$envfile"
 }

@@ -13,11 +13,14 @@ const QString optUser = QStringLiteral("user");
 const QString optDestination = QStringLiteral("destination");
 const QString optSource = QStringLiteral("source");
 const QString optOnConflict = QStringLiteral("on-conflict");
+const QString optReport = QStringLiteral("report");
 const QString optPasswordFile = QStringLiteral("password-file");
 const QString optSslCa = QStringLiteral("ssl-ca");
 const QString optSslCert = QStringLiteral("ssl-cert");
 const QString optSslKey = QStringLiteral("ssl-key");
 const QString optQuiet = QStringLiteral("quiet");
+const QString optDryRun = QStringLiteral("dry-run");
+const QString optKeepReferences = QStringLiteral("keep-references");
 const QString optHelp = QStringLiteral("help");
 const QString optVersion = QStringLiteral("version");
 
@@ -58,7 +61,8 @@ BatchCommandLine::BatchCommandLine()
         "Merges KVT inspection databases. Without options it opens its window; with --batch "
         "it merges the sources into the destination without a window and prints a summary:\n"
         "  kvtmerge --batch --host H [--port P] --user U --destination DB --source DB\n"
-        "           [--source DB ...] [--on-conflict POLICY]\n"
+        "           [--source DB ...] [--on-conflict POLICY] [--keep-references]\n"
+        "           [--dry-run] [--report FILE]\n"
         "           [--password-file FILE] [--ssl-ca FILE ...] [--quiet]"));
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
@@ -78,6 +82,9 @@ BatchCommandLine::BatchCommandLine()
                      "under the next zone number of its part type). Device conflicts are "
                      "always replaced."),
          QStringLiteral("policy"), QStringLiteral("ask-fail")},
+        {optReport, QStringLiteral("Write the report's tables to this file, its conflicts and "
+                                   "run files beside it (default: the log folder's reports/)."),
+         QStringLiteral("file")},
         {optPasswordFile, QStringLiteral("Read the password from the first line of this file, "
                                       "which only its owner may read."),
          QStringLiteral("file")},
@@ -86,6 +93,12 @@ BatchCommandLine::BatchCommandLine()
          QStringLiteral("file")},
         {optSslCert, QStringLiteral("Client certificate for TLS (with --ssl-ca)."), QStringLiteral("file")},
         {optSslKey, QStringLiteral("Client key for TLS (with --ssl-ca)."), QStringLiteral("file")},
+        {optKeepReferences, QStringLiteral("Keep references consistent: merge each source's reference "
+                                           "tables first and write its measurement rows with the "
+                                           "identifiers their people, part types, zones, results, "
+                                           "defect references and devices have in the destination.")},
+        {optDryRun, QStringLiteral("Write nothing: compute what the merge would do (the preview) "
+                                "and print and write its report.")},
         {optQuiet, QStringLiteral("No progress lines; the summary is printed all the same.")},
         {{QStringLiteral("h"), optHelp}, QStringLiteral("Show this help and exit.")},
         {{QStringLiteral("v"), optVersion}, QStringLiteral("Show the version and exit.")},
@@ -128,7 +141,7 @@ BatchCommandLine::Request BatchCommandLine::parse(const QStringList &arguments,
 BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironment &environment)
 {
     // A value given twice would be silently overridden: refuse it instead.
-    for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict,
+    for (const QString &single : {optHost, optPort, optUser, optDestination, optOnConflict, optReport,
                                   optPasswordFile, optSslCa, optSslCert, optSslKey})
         if (m_parser.values(single).size() > 1)
             return fail(QStringLiteral("Option '%1' is given more than once.").arg(single));
@@ -141,11 +154,14 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     o.user = m_parser.value(optUser);
     o.destination = m_parser.value(optDestination);
     o.sources = m_parser.values(optSource);
+    o.reportFile = m_parser.value(optReport);
     o.security.useTls = m_parser.isSet(optSslCa);
     o.security.caFile = m_parser.value(optSslCa);
     o.security.certFile = m_parser.value(optSslCert);
     o.security.keyFile = m_parser.value(optSslKey);
     o.quiet = m_parser.isSet(optQuiet);
+    o.dryRun = m_parser.isSet(optDryRun);
+    o.keepReferences = m_parser.isSet(optKeepReferences);
     if (m_parser.isSet(optPort)) {
         bool ok = false;
         o.port = m_parser.value(optPort).toInt(&ok, 10);
@@ -205,7 +221,7 @@ QString BatchCommandLine::helpText() const
                "  user in the process list.\n"
                "\n"
                "Exit status:\n"
-               "  0  merged to the end\n"
+               "  0  merged to the end; a dry run that ran to the end, conflicts or not\n"
                "  1  stopped at a conflict under --on-conflict ask-fail\n"
                "  2  bad usage: unknown option, missing value, no source, the destination\n"
                "     as the only source, no password, a password file others can read\n"

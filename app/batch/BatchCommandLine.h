@@ -13,7 +13,7 @@
 //
 //     kvtmerge --batch --host H [--port P] --user U --destination DB --source DB
 //              [--source DB ...] [--on-conflict ask-fail|leave|replace|new-key]
-//              [--password-file FILE] [--ssl-ca FILE ...] [--quiet]
+//              [--keep-references] [--dry-run] [--report FILE] [--password-file FILE] [--ssl-ca FILE ...] [--quiet]
 //     kvtmerge --help | --version
 //
 // The password comes from KVT_DB_PASSWORD or the first line of --password-file; there is

@@ -16,7 +16,8 @@ BatchConflicts::Outcome BatchConflicts::settle(kvtTableName table, const QString
     m_resolver.setConflict(table, sourceDB, destinationDB, sourceQuery);
     m_newKey.clear();
     m_message.clear();
-    m_decision = Decision::LeftOut;
+    m_decision = MergeReport::Decision::LeftOut;
+    m_decidedBy = table == tnDevice ? MergeReport::DecidedBy::DeviceRule : MergeReport::DecidedBy::Policy;
     const ConflictPolicy policy = table == tnDevice ? ConflictPolicy::Replace : m_policy;
     switch (policy) {
     case ConflictPolicy::AskFail:
@@ -27,7 +28,7 @@ BatchConflicts::Outcome BatchConflicts::settle(kvtTableName table, const QString
         const KvtSqlStatus status = m_resolver.replaceDestinationRecord();
         if (!status)
             return failed(status);
-        m_decision = Decision::Replaced;
+        m_decision = MergeReport::Decision::Replaced;
         return Outcome::Settled;
     }
     case ConflictPolicy::NewKey:
@@ -44,7 +45,7 @@ BatchConflicts::Outcome BatchConflicts::addUnderNewKey()
         return failed(proposed);
     switch (m_resolver.addUnderNewKey()) {
     case ConflictResolver::AddOutcome::Added:
-        m_decision = Decision::AddedNewKey;
+        m_decision = MergeReport::Decision::AddedNewKey;
         m_newKey = QString::number(key);
         return Outcome::Settled;
     case ConflictResolver::AddOutcome::NoKeyLeft:
@@ -84,7 +85,7 @@ BatchConflicts::Outcome BatchConflicts::addZoneUnderNewNumber()
     status = m_resolver.addZone(key, partType, QString::number(number));
     if (!status)
         return failed(status);
-    m_decision = Decision::AddedNewKey;
+    m_decision = MergeReport::Decision::AddedNewKey;
     m_newKey = key;
     return Outcome::Settled;
 }

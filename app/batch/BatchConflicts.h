@@ -3,6 +3,7 @@
 
 #include "BatchOptions.h"
 #include "ConflictResolver.h"
+#include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QString>
@@ -19,9 +20,6 @@ public:
         Unsettled, // ask-fail: nobody to ask
         Failed     // a statement failed, or no key or zone number is left; see message()
     };
-    // How a settled conflict was settled, for the report.
-    enum class Decision { Replaced, AddedNewKey, LeftOut };
-
     explicit BatchConflicts(ConflictPolicy policy);
 
     Outcome settle(kvtTableName table, const QString &sourceDB, const QString &destinationDB,
@@ -29,7 +27,9 @@ public:
 
     // The conflict's table name.
     QString tableName() const { return m_resolver.tableName(); }
-    Decision decision() const { return m_decision; }
+    // How the last settled conflict was settled, and by what rule.
+    MergeReport::Decision decision() const { return m_decision; }
+    MergeReport::DecidedBy decidedBy() const { return m_decidedBy; }
     // The key the record was added under (AddedNewKey).
     QString newKey() const { return m_newKey; }
     // Why the last conflict was not settled.
@@ -45,7 +45,8 @@ private:
 
     ConflictPolicy m_policy;
     ConflictResolver m_resolver;
-    Decision m_decision = Decision::LeftOut;
+    MergeReport::Decision m_decision = MergeReport::Decision::LeftOut;
+    MergeReport::DecidedBy m_decidedBy = MergeReport::DecidedBy::Policy;
     QString m_newKey;
     QString m_message;
 };

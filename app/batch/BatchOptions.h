@@ -17,7 +17,7 @@ enum class ConflictPolicy {
 
 // Exit statuses of the program on the command line; scripts rely on these numbers.
 enum class BatchExit : int {
-    Merged = 0,      // ran to the end
+    Merged = 0,      // ran to the end (a dry run too, conflicts or not)
     Conflict = 1,    // stopped at an unsettled conflict (--on-conflict ask-fail)
     Usage = 2,       // bad command line, no password, or an unsafe password file
     Failed = 3,      // the connection or an SQL statement failed
@@ -34,8 +34,11 @@ struct BatchOptions
     QString destination;
     QStringList sources;        // as given, in order; repeats and the destination included
     ConflictPolicy onConflict = ConflictPolicy::AskFail;
+    QString reportFile;         // empty: the log folder's reports/
     ConnectionSecurity security; // TLS: on with --ssl-ca
     bool quiet = false;
+    bool dryRun = false;        // compute what the merge would do, write nothing
+    bool keepReferences = false; // translate the measurement rows' references
 
     // The sources a run merges: the destination's own name and repeats left out, in
     // order. The names left out are appended to `skipped` when it is given.

@@ -1,8 +1,12 @@
 #include "BatchRunner.h"
 
 #include "AlignedTable.h"
+#include "BatchReport.h"
 #include "KvtConnection.h"
+#include "MergeReportWriter.h"
 #include "PLog.h"
+
+#include <QDir>
 
 #include <QSqlDatabase>
 #include <QTextStream>
@@ -14,14 +18,16 @@ QString keyOfConflict(const QString &conflictQuery)
     return conflictQuery.mid(conflictQuery.lastIndexOf(QLatin1Char('=')) + 1);
 }
 
-QString decisionText(const BatchConflicts &conflicts)
+MergeReport::RunStatus runStatusOf(BatchExit status)
 {
-    switch (conflicts.decision()) {
-    case BatchConflicts::Decision::Replaced: return QStringLiteral("replaced");
-    case BatchConflicts::Decision::AddedNewKey: return QStringLiteral("added under key ") + conflicts.newKey();
-    case BatchConflicts::Decision::LeftOut: break;
+    switch (status) {
+    case BatchExit::Merged: return MergeReport::RunStatus::Done;
+    case BatchExit::Conflict:
+    case BatchExit::Interrupted: return MergeReport::RunStatus::Stopped;
+    case BatchExit::Usage:
+    case BatchExit::Failed: break;
     }
-    return QStringLiteral("left out");
+    return MergeReport::RunStatus::Failed;
 }
 
 } // namespace
@@ -39,16 +45,14 @@ BatchRunner::BatchRunner(const BatchOptions &options, QTextStream &out, QTextStr
     connect(&m_merger, &KvtMerger::sendCurrentDB, this,
             [this](const QString &db) { m_currentSource = db; }, queued);
     connect(&m_merger, &KvtMerger::setStatusText, this, &BatchRunner::stepStarted, queued);
-    connect(&m_merger, &KvtMerger::sendProgressBarMaxValue, this, [this](int rows) {
-        m_progress.stepSize(rows);
-        if (!m_steps.isEmpty())
-            m_steps.last()[2] = QString::number(rows);
-    }, queued);
+    connect(&m_merger, &KvtMerger::sendProgressBarMaxValue, this,
+            [this](int rows) { m_progress.stepSize(rows); }, queued);
     connect(&m_merger, &KvtMerger::sendProgressBarCurrentValue, this,
             [this](int rows) { m_progress.rowsHandled(rows); }, queued);
     connect(&m_merger, &KvtMerger::sqlErr, this, &BatchRunner::onSqlError, queued);
     connect(&m_merger, &KvtMerger::differentRecordsInTbs, this, &BatchRunner::onConflict, queued);
     connect(&m_merger, &QThread::finished, &m_loop, &QEventLoop::quit, queued);
+    connect(&m_preview, &QThread::finished, &m_loop, &QEventLoop::quit, queued);
 }
 
 BatchRunner::~BatchRunner()
@@ -63,22 +67,54 @@ BatchExit BatchRunner::run()
     reportSkippedSources(skipped);
     if (!connectToServer())
         return m_status;
-    PLOG_INFO << "batch merge into" << m_options.destination << "of" << sources.join(QLatin1String(", "))
-              << ", on conflict:" << conflictPolicyName(m_options.onConflict);
+    PLOG_INFO << (m_options.dryRun ? "batch dry run (preview) into" : "batch merge into")
+              << m_options.destination << "of" << sources.join(QLatin1String(", "))
+              << ", on conflict:" << conflictPolicyName(m_options.onConflict)
+              << (m_options.keepReferences ? ", keeping references consistent" : "");
 
+    MergeReport report;
+    if (m_options.dryRun)
+        runPreview(report);
+    else
+        runMerge();
+    m_progress.finish();
+    if (m_interrupted)
+        m_status = BatchExit::Interrupted;
+    if (!m_options.dryRun)
+        report = finishedReport();
+
+    printSummary(report);
+    writeReport(report);
+    PLOG_INFO << "batch merge ended with status" << int(m_status);
+    return m_status;
+}
+
+void BatchRunner::runMerge()
+{
     m_merger.setStopFlag(false);
+    m_merger.setKeepReferences(m_options.keepReferences);
     m_merger.setCurrentDataBaseDestination(m_options.destination);
-    m_merger.setDBList(sources);
+    // The named list: the worker skips the same names itself.
+    m_merger.setDBList(m_options.sources);
     m_merger.start();
     m_merger.setPriority(QThread::LowestPriority);
     m_loop.exec();
     m_merger.wait();
-    m_progress.finish();
-    if (m_interrupted)
-        m_status = BatchExit::Interrupted;
-    printSummary();
-    PLOG_INFO << "batch merge ended with status" << int(m_status);
-    return m_status;
+}
+
+// The preview reads with SELECTs only; its conflicts are what a merge would meet, which
+// a dry run reports without settling.
+void BatchRunner::runPreview(MergeReport &report)
+{
+    m_preview.setDestination(m_options.destination);
+    m_preview.setSources(m_options.sources);
+    m_preview.start();
+    m_loop.exec();
+    m_preview.wait();
+    report = m_preview.report();
+    if (report.status() == MergeReport::RunStatus::Failed)
+        for (const QString &error : report.errors())
+            fail(BatchExit::Failed, error);
 }
 
 bool BatchRunner::connectToServer()
@@ -121,7 +157,10 @@ void BatchRunner::interrupt()
 
 void BatchRunner::stopWorker()
 {
-    m_merger.requestStop();
+    if (m_options.dryRun)
+        m_preview.requestStop();
+    else
+        m_merger.requestStop();
 }
 
 void BatchRunner::onSqlError(const QString &text, const QString &code)
@@ -144,7 +183,9 @@ void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const 
                               .arg(m_currentSource, m_conflicts.tableName(), keyOfConflict(srcQuery));
     switch (outcome) {
     case BatchConflicts::Outcome::Settled:
-        PLOG_INFO << "conflict in" << where << "settled:" << decisionText(m_conflicts) ;
+        PLOG_INFO << "conflict in" << where << "settled:" << MergeReport::decisionText(m_conflicts.decision())
+                  << m_conflicts.newKey();
+        m_merger.settleConflict(m_conflicts.decision(), m_conflicts.decidedBy(), m_conflicts.newKey());
         m_merger.resumeThread();
         return;
     case BatchConflicts::Outcome::Unsettled:
@@ -162,8 +203,10 @@ void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const 
 // The first failure decides the status; later ones are still reported.
 void BatchRunner::fail(BatchExit status, const QString &message)
 {
-    if (m_status == BatchExit::Merged)
+    if (m_status == BatchExit::Merged) {
         m_status = status;
+        m_firstError = message;
+    }
     PLOG_ERROR << message;
     m_progress.finish();
     m_err << "kvtmerge: " << message << '\n';
@@ -173,23 +216,39 @@ void BatchRunner::fail(BatchExit status, const QString &message)
 void BatchRunner::stepStarted(const QString &step)
 {
     m_progress.stepStarted(m_currentSource, step);
-    if (!m_steps.isEmpty())
-        m_steps.last()[3] = QStringLiteral("done");
-    const QString prefix = m_currentSource + QLatin1Char('.');
-    m_steps.append({m_currentSource, step.startsWith(prefix) ? step.mid(prefix.size()) : step,
-                    QStringLiteral("0"), QString()});
 }
 
-// The table steps of the run in aligned columns; the last one ended as the run did.
-void BatchRunner::printSummary()
+// The worker's report, with what only this run knows: a conflict it could not settle
+// stopped the worker, which the report must tell as a failure (or, under ask-fail, a stop).
+MergeReport BatchRunner::finishedReport() const
 {
-    if (!m_steps.isEmpty()) {
-        m_steps.last()[3] = m_status == BatchExit::Merged ? QStringLiteral("done")
-                            : m_status == BatchExit::Failed ? QStringLiteral("failed")
-                                                            : QStringLiteral("stopped");
+    MergeReport report = m_merger.report();
+    const MergeReport::RunStatus status = runStatusOf(m_status);
+    if (m_status != BatchExit::Merged && report.status() != status) {
+        if (status == MergeReport::RunStatus::Failed && !report.errors().contains(m_firstError))
+            report.addError(m_firstError);
+        report.finish(status, report.end().isValid() ? report.end() : QDateTime::currentDateTime());
     }
-    m_out << alignedTable(QList<QStringList>{{QStringLiteral("source"), QStringLiteral("table"),
-                                              QStringLiteral("rows"), QStringLiteral("status")}}
-                          + m_steps);
+    return report;
+}
+
+void BatchRunner::printSummary(const MergeReport &report)
+{
+    m_out << alignedTable(MergeReportWriter::tablesRows(report));
     m_out.flush();
+}
+
+void BatchRunner::writeReport(const MergeReport &report)
+{
+    QString error;
+    const QString file = writeBatchReport(report, m_options.reportFile, error);
+    if (file.isEmpty()) {
+        PLOG_ERROR << "merge report not written:" << error;
+        m_err << "kvtmerge: " << QStringLiteral("report not written: %1").arg(error) << '\n';
+    } else {
+        PLOG_INFO << "merge report:" << QDir::toNativeSeparators(file);
+        if (!m_options.quiet)
+            m_err << QStringLiteral("report: %1").arg(QDir::toNativeSeparators(file)) << '\n';
+    }
+    m_err.flush();
 }

@@ -5,6 +5,8 @@
 #include "BatchOptions.h"
 #include "BatchProgress.h"
 #include "KvtMerger.h"
+#include "MergePreview.h"
+#include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QEventLoop>
@@ -14,7 +16,8 @@
 class QTextStream;
 
 // One merge without a window: connects, runs the merge worker over the sources, settles
-// each conflict by the run's policy, and tells the outcome by its exit status. Progress
+// each conflict by the run's policy, and tells the outcome by its exit status. A dry run
+// runs the preview instead and writes nothing into the destination. Progress
 // goes to `err` (unless silent), the summary to `out`, every failure to `err` and the log.
 // Runs on the thread of the application object, whose event loop it spins.
 class BatchRunner : public QObject
@@ -40,7 +43,11 @@ private:
     void fail(BatchExit status, const QString &message);
     void stopWorker();
     void stepStarted(const QString &step);
-    void printSummary();
+    void runMerge();
+    void runPreview(MergeReport &report);
+    MergeReport finishedReport() const;
+    void printSummary(const MergeReport &report);
+    void writeReport(const MergeReport &report);
 
     const BatchOptions m_options;
     QTextStream &m_out;
@@ -48,13 +55,12 @@ private:
     BatchProgress m_progress;
     BatchConflicts m_conflicts;
     KvtMerger m_merger;
+    MergePreview m_preview;
     QEventLoop m_loop;
     QString m_currentSource;
     BatchExit m_status = BatchExit::Merged;
     bool m_interrupted = false;
-    // One row per table step begun: source, table, rows, status (the last step's status
-    // is known only at the end).
-    QList<QStringList> m_steps;
+    QString m_firstError;
 };
 
 #endif // BATCHRUNNER_H

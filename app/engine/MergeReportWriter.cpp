@@ -76,20 +76,28 @@ bool writeAll(const QString &base, const QString (&texts)[3], bool &taken, QStri
 
 } // namespace
 
-QString MergeReportWriter::tablesText(const MergeReport &report)
+QList<QStringList> MergeReportWriter::tablesRows(const MergeReport &report)
 {
-    QString text = line({QStringLiteral("source"), QStringLiteral("table"), QStringLiteral("rows"),
-                         QStringLiteral("inserted"), QStringLiteral("present"),
-                         QStringLiteral("conflicts"), QStringLiteral("replaced"),
-                         QStringLiteral("added_new_key"), QStringLiteral("left_out"),
-                         QStringLiteral("references_translated"),
-                         QStringLiteral("references_mismatched"), QStringLiteral("status")});
+    QList<QStringList> rows{{QStringLiteral("source"), QStringLiteral("table"), QStringLiteral("rows"),
+                             QStringLiteral("inserted"), QStringLiteral("present"),
+                             QStringLiteral("conflicts"), QStringLiteral("replaced"),
+                             QStringLiteral("added_new_key"), QStringLiteral("left_out"),
+                             QStringLiteral("references_translated"),
+                             QStringLiteral("references_mismatched"), QStringLiteral("status")}};
     for (const MergeReport::Source &source : report.sources())
         for (const MergeReport::TableCounts &t : source.tables)
-            text += line({source.name, tableName(t.table), number(t.rows), number(t.inserted),
-                          number(t.present), number(t.conflicts), number(t.replaced),
-                          number(t.addedNewKey), number(t.leftOut), number(t.referencesTranslated),
-                          number(t.referencesMismatched), MergeReport::statusText(t.status)});
+            rows.append({source.name, tableName(t.table), number(t.rows), number(t.inserted),
+                         number(t.present), number(t.conflicts), number(t.replaced),
+                         number(t.addedNewKey), number(t.leftOut), number(t.referencesTranslated),
+                         number(t.referencesMismatched), MergeReport::statusText(t.status)});
+    return rows;
+}
+
+QString MergeReportWriter::tablesText(const MergeReport &report)
+{
+    QString text;
+    for (const QStringList &row : tablesRows(report))
+        text += line(row);
     return text;
 }
 

@@ -3,7 +3,9 @@
 
 #include "MergeReport.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // Writes a MergeReport as three files into a folder (created when missing), UTF-8 without
 // a byte-order mark, fields separated by ";", each file with a header row:
@@ -28,6 +30,8 @@ public:
     static Result write(const MergeReport &report, const QString &folder);
 
     // The three files' contents.
+    // The tables file's rows, its header first (also the batch mode's summary).
+    static QList<QStringList> tablesRows(const MergeReport &report);
     static QString tablesText(const MergeReport &report);
     static QString conflictsText(const MergeReport &report);
     static QString runText(const MergeReport &report);

@@ -110,7 +110,7 @@ void tst_BatchCommandLine::optionsOfARun()
     environment.insert(QStringLiteral("KVT_DB_PASSWORD"), QString()); // an empty password is one
     QCOMPARE(commandLine.parse(connection + QStringList{"--port", "3307", "--source", "a", "--source", "dest",
                                                         "--source", "b", "--source", "a", "--on-conflict",
-                                                        "new-key", "--quiet"},
+                                                        "new-key", "--quiet", "--dry-run", "--keep-references", "--report", "r.csv"},
                                environment),
              BatchCommandLine::Request::RunBatch);
     const BatchOptions &o = commandLine.options();
@@ -118,7 +118,10 @@ void tst_BatchCommandLine::optionsOfARun()
     QCOMPARE(o.password, QString());
     QCOMPARE(o.onConflict, ConflictPolicy::NewKey);
     QVERIFY(o.quiet);
+    QVERIFY(o.dryRun);
+    QVERIFY(o.keepReferences);
     QVERIFY(!o.security.useTls);
+    QCOMPARE(o.reportFile, QStringLiteral("r.csv"));
     QStringList skipped;
     QCOMPARE(o.sourcesToMerge(&skipped), (QStringList{"a", "b"}));
     QCOMPARE(skipped, (QStringList{"dest", "a"}));
@@ -201,8 +204,8 @@ void tst_BatchCommandLine::helpNamesEveryOptionAndStatus()
 {
     const QString help = BatchCommandLine().helpText();
     for (const char *option : {"--batch", "--host", "--port", "--user", "--destination", "--source",
-                               "--on-conflict", "--password-file", "--ssl-ca", "--ssl-cert",
-                               "--ssl-key", "--quiet", "--help", "--version", "KVT_DB_PASSWORD",
+                               "--on-conflict", "--report", "--password-file", "--ssl-ca", "--ssl-cert",
+                               "--ssl-key", "--quiet", "--dry-run", "--keep-references", "--help", "--version", "KVT_DB_PASSWORD",
                                "process list"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
     for (int status = 0; status <= 4; ++status)

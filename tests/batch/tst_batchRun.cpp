@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -195,13 +196,22 @@ void tst_BatchRun::twoSourcesMergeAsTheWindowDoes()
     const QStringList arguments = connectionArguments()
                                   + QStringList{"--destination", byBatch, "--source", one, "--source", two,
                                                 "--on-conflict", policy};
+    // A dry run writes nothing into the destination, conflicts or not.
+    const Run preview = runProgram(arguments + QStringList{"--dry-run", "--quiet"});
+    QVERIFY2(preview.status == 0, qPrintable(preview.err));
+    QVERIFY2(preview.out.contains(QRegularExpression(QStringLiteral("\\n%1 +defects +300 +300 +0 .*preview\\n").arg(one))),
+             qPrintable(preview.out));
+    for (const QString &table : mergedTables)
+        QCOMPARE(count(byBatch, table), 0);
+
     const Run first = runProgram(arguments);
     QVERIFY2(first.status == 0, qPrintable(first.err));
-    // The summary: one row per source and table step, in aligned columns.
+    // The summary: the report's table, one row per source and table, in aligned columns.
     const QStringList summary = first.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(summary.size(), 1 + 2 * mergedTables.size());
-    QCOMPARE(summary.first().simplified(), QStringLiteral("source table rows status"));
-    QCOMPARE(summary.at(1).simplified(), QStringLiteral("%1 defects 300 done").arg(one));
+    QVERIFY2(summary.first().startsWith("source  "), qPrintable(summary.first()));
+    QVERIFY2(summary.at(1).contains(QRegularExpression(QStringLiteral("^%1 +defects +300 +300 +0 .* done$").arg(one))),
+             qPrintable(summary.at(1)));
     QVERIFY2(first.err.contains(QStringLiteral("%1.defects: 300 rows in ").arg(one)), qPrintable(first.err));
     for (const QString &table : mergedTables) {
         QCOMPARE(count(byBatch, table), count(byWindow, table));
@@ -249,9 +259,22 @@ void tst_BatchRun::conflictPolicies()
         for (const QString &key : keys[table])
             destRecords[table] << record(dest, table, key);
 
+    const QString reportFile = m_home.filePath("policy.csv");
     const Run run = runProgram(connectionArguments()
-                               + QStringList{"--destination", dest, "--source", src, "--on-conflict", policy});
+                               + QStringList{"--destination", dest, "--source", src, "--on-conflict", policy,
+                                             "--report", reportFile});
     QVERIFY2(run.status == status, qPrintable(run.err));
+    // The conflicts file names the decision and the rule that made it.
+    QFile conflicts(m_home.filePath("policy_conflicts.csv"));
+    QVERIFY(conflicts.open(QIODevice::ReadOnly));
+    const QString listed = QString::fromUtf8(conflicts.readAll());
+    if (policy != "ask-fail") {
+        const QString decision = policy == "leave" ? "left_out" : policy == "replace" ? "replaced" : "added_new_key";
+        QVERIFY2(listed.contains(QStringLiteral("%1;dettypes;%2;%3;policy;").arg(src, keys["dettypes"].first(), decision)),
+                 qPrintable(listed));
+        QVERIFY2(listed.contains(QStringLiteral(";device;%1;replaced;device_rule;").arg(keys["device"].first())),
+                 qPrintable(listed));
+    }
 
     if (policy == "ask-fail") {
         // Stopped at the first conflict, in defectref: no later table was touched.
@@ -393,7 +416,8 @@ void tst_BatchRun::sigtermDuringALargeMerge()
 
     QProcess stopped;
     QProcess whole;
-    startProgram(stopped, merge + QStringList{"--destination", dest});
+    const QString reportFile = m_home.filePath("stopped.csv");
+    startProgram(stopped, merge + QStringList{"--destination", dest, "--report", reportFile});
     startProgram(whole, merge + QStringList{"--destination", reference, "--quiet"});
     QString err;
     // The reference tables, merged row by row, take seconds: the signal falls into them.
@@ -406,6 +430,11 @@ void tst_BatchRun::sigtermDuringALargeMerge()
     QCOMPARE(stopped.exitCode(), 4);
     QCOMPARE(whole.exitCode(), 0);
     QVERIFY(count(dest, "zones") < count(reference, "zones"));
+    QVERIFY(QFile::exists(reportFile));
+    QVERIFY(QFile::exists(m_home.filePath("stopped_conflicts.csv")));
+    QFile run(m_home.filePath("stopped_run.csv"));
+    QVERIFY(run.open(QIODevice::ReadOnly));
+    QVERIFY(run.readAll().contains("\nstatus;stopped\n"));
 
     const Run rerun = runProgram(merge + QStringList{"--destination", dest, "--quiet"});
     QVERIFY2(rerun.status == 0, qPrintable(rerun.err));
