@@ -47,7 +47,10 @@ QString textOf(const KvtTableSql::Values &record, const KvtTable &table, const c
 bool KvtMerger::mergeReferencesOnServer(int &errCode)
 {
     const KvtTableSql &sql = m_statements->sql();
-    if (m_referenceMerge != ReferenceMerge::SetBased || !sql.hasKey() || m_sourceKey->pageColumn().isEmpty())
+    // An empty source table is left to the per-row read, which finds nothing to merge and
+    // so touches no destination table (one may be missing).
+    if (m_referenceMerge != ReferenceMerge::SetBased || !sql.hasKey() || m_sourceKey->pageColumn().isEmpty()
+        || counts().rows == 0)
         return false;
     if (mappingReferences() && sql.table() == tnZones && m_referenceMap->anyMoved(tnDetTypes)) {
         PLOG_DEBUG << "zones of " << currentSourceDB << " merged per row: a part type has a new key";
