@@ -334,6 +334,18 @@
         <translation>Конфликты</translation>
     </message>
     <message>
+        <source>Misattributed</source>
+        <translation>Неверные ссылки</translation>
+    </message>
+    <message>
+        <source>References translated</source>
+        <translation>Ссылок пересчитано</translation>
+    </message>
+    <message>
+        <source>References mismatched</source>
+        <translation>Ссылок не совпало</translation>
+    </message>
+    <message>
         <source>Key</source>
         <translation>Ключ</translation>
     </message>
@@ -883,6 +895,14 @@ Not checked: whether that certificate was made out for the host name you connect
     <message>
         <source>The preview failed: %1</source>
         <translation>Ошибка предпросмотра: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>Warning: %n row(s) to insert name a person, part type, zone, result, defect reference or device that the destination holds with other content or not at all. Switch on &quot;Keep references consistent&quot; in the &quot;Merge&quot; menu to write them with the destination&apos;s identifiers.</source>
+        <translation>
+            <numerusform>Внимание: %n добавляемая строка ссылается на дефектоскописта, тип детали, зону, результат, вид дефекта или прибор, которых в базе-приёмнике нет или которые там другие. Включите «Сохранять согласованность ссылок» в меню «Слияние», чтобы записать их с идентификаторами приёмника.</numerusform>
+            <numerusform>Внимание: %n добавляемые строки ссылаются на дефектоскописта, тип детали, зону, результат, вид дефекта или прибор, которых в базе-приёмнике нет или которые там другие. Включите «Сохранять согласованность ссылок» в меню «Слияние», чтобы записать их с идентификаторами приёмника.</numerusform>
+            <numerusform>Внимание: %n добавляемых строк ссылаются на дефектоскописта, тип детали, зону, результат, вид дефекта или прибор, которых в базе-приёмнике нет или которые там другие. Включите «Сохранять согласованность ссылок» в меню «Слияние», чтобы записать их с идентификаторами приёмника.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>Preview complete: %n conflict(s).</source>

@@ -98,7 +98,9 @@ QString KvtChunkSql::rowsToCopy() const
                                 : m_source + QStringLiteral(" s") + m_translation.joins
                                       + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND NOT EXISTS (")
                                       + earlierDuplicateProbe() + QLatin1Char(')');
-    return QStringLiteral("SELECT s.ID FROM ") + rows + QStringLiteral(" AND NOT EXISTS (")
+    const QString flags = translating() ? QStringLiteral(", %1, %2").arg(m_translation.translated, m_translation.mismatched)
+                                        : QString();
+    return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(" FROM ") + rows + QStringLiteral(" AND NOT EXISTS (")
            + destinationProbe() + QStringLiteral(") ORDER BY s.ID");
 }
 
@@ -132,31 +134,6 @@ QString KvtChunkSql::numberedChunk() const
     return QStringLiteral("SELECT w.*, ROW_NUMBER() OVER (") + partitionBy
            + QStringLiteral("ORDER BY w.ID) AS kvt_nth FROM ") + m_source
            + QStringLiteral(" w WHERE w.ID >= :from AND w.ID <= :to");
-}
-
-// Rows the copy inserts, over the whole source: the first of equal rows, when the
-// destination has no equal row yet. `rows` is tested first, so that only the rows it
-// selects are looked for in the destination.
-QString KvtChunkSql::toBeCopied(const QString &rows) const
-{
-    QString probe = earlierDuplicateProbe();
-    probe.replace(QStringLiteral("e.ID >= :from AND "), QString());
-    return QStringLiteral(" FROM ") + m_source + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE ")
-           + rows + QStringLiteral(" AND NOT EXISTS (") + destinationProbe() + QStringLiteral(") AND NOT EXISTS (")
-           + probe + QLatin1Char(')');
-}
-
-QString KvtChunkSql::countReferences() const
-{
-    return QStringLiteral("SELECT COALESCE(SUM(%1), 0), COALESCE(SUM(%2), 0)")
-               .arg(m_translation.translated, m_translation.mismatched)
-           + toBeCopied(QStringLiteral("(%1 OR %2)").arg(m_translation.translated, m_translation.mismatched));
-}
-
-QString KvtChunkSql::mismatchedRows() const
-{
-    return QStringLiteral("SELECT s.ID") + toBeCopied(m_translation.mismatched)
-           + QStringLiteral(" ORDER BY s.ID LIMIT :rows");
 }
 
 // The value of a source column, NULL when the source lacks it; translated when its

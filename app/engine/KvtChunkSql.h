@@ -65,7 +65,9 @@ public:
     // Average size of the signal of the first rows of the source (no text for a table
     // without a signal column).
     QString signalSample() const;
-    // The IDs, in order, of the rows with IDs :from to :to that are to be copied.
+    // The IDs, in order, of the rows with IDs :from to :to that are to be copied. With a
+    // translation, each ID is followed by 1 or 0: whether the copy translates a reference
+    // of the row, and whether one names no record of the same content.
     QString rowsToCopy() const;
     // Copies the rows with these IDs (integers as the server gave them), in ID order.
     QString copyRows(const QStringList &ids) const;
@@ -73,19 +75,13 @@ public:
     // Keeping references consistent: the rows are copied, and compared with the
     // destination's, with their references translated.
     void setTranslation(const KvtReferenceSql::Translation &translation) { m_translation = translation; }
-    // Over the whole source, before the first chunk: the number of rows the copy will
-    // insert whose references it translates, and of those naming a record of other
-    // content or none (one row of two numbers).
-    QString countReferences() const;
-    // The first :rows of the latter: ID, then 1 when the reference is missing in its source.
-    QString mismatchedRows() const;
+    bool translating() const { return !m_translation.joins.isEmpty(); }
 
 private:
     QString sourceValue(const QString &alias, const QString &column) const;
     static QString indexHint(const QString &index);
     QString destinationProbe() const;
     QString earlierDuplicateProbe() const;
-    QString toBeCopied(const QString &rows) const;
     QString numberedChunk() const;
 
     KvtTableSql m_table;

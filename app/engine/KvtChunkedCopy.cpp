@@ -45,28 +45,6 @@ bool KvtChunkedCopy::copyNext(int &rows)
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
 }
 
-bool KvtChunkedCopy::countReferences(qint64 &translated, qint64 &mismatched,
-                                     QVector<qlonglong> &firstMismatched, int firstRows)
-{
-    translated = mismatched = 0;
-    firstMismatched.clear();
-    m_referenceCount.reset(new KvtPreparedQuery(m_db, m_sql.countReferences()));
-    if (!run(*m_referenceCount))
-        return false;
-    if (m_referenceCount->query().next()) {
-        translated = m_referenceCount->query().value(0).toLongLong();
-        mismatched = m_referenceCount->query().value(1).toLongLong();
-    }
-    if (mismatched == 0)
-        return true;
-    m_referenceCount.reset(new KvtPreparedQuery(m_db, m_sql.mismatchedRows()));
-    if (!run(*m_referenceCount, {{QStringLiteral(":rows"), firstRows}}))
-        return false;
-    while (m_referenceCount->query().next())
-        firstMismatched << m_referenceCount->query().value(0).toLongLong();
-    return true;
-}
-
 bool KvtChunkedCopy::prepareCopy()
 {
     QString destinationIndex;
@@ -82,25 +60,40 @@ bool KvtChunkedCopy::prepareCopy()
     return true;
 }
 
-// The IDs of the chunk's rows to copy, then the rows.
+// The IDs of the chunk's rows to copy, then the rows. The references are counted with the
+// IDs, so only the rows inserted are looked at, and only once.
 bool KvtChunkedCopy::copyRows(const QVariant &to)
 {
     if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
         return false;
     QStringList ids;
+    qint64 translated = 0;
+    QVector<qlonglong> mismatched;
     QSqlQuery &rows = m_rowsToCopy->query();
-    while (rows.next())
-        ids << QString::number(rows.value(0).toLongLong());
+    const bool translating = m_sql.translating();
+    while (rows.next()) {
+        const qlonglong id = rows.value(0).toLongLong();
+        ids << QString::number(id);
+        if (translating) {
+            translated += rows.value(1).toInt() != 0 ? 1 : 0;
+            if (rows.value(2).toInt() != 0)
+                mismatched << id;
+        }
+    }
     rows.finish();
     if (ids.isEmpty())
         return true;
     m_insert.reset(new QSqlQuery(m_db));
-    if (m_insert->exec(m_sql.copyRows(ids))) {
-        m_copied = int(ids.size());
-        return true;
+    if (!m_insert->exec(m_sql.copyRows(ids))) {
+        m_failed = m_insert.get();
+        return false;
     }
-    m_failed = m_insert.get();
-    return false;
+    m_copied = int(ids.size());
+    m_translatedRows += translated;
+    m_mismatchedRows += mismatched.size();
+    for (int i = 0; i < mismatched.size() && m_firstMismatched.size() < m_firstMismatchedRows; ++i)
+        m_firstMismatched << mismatched.at(i);
+    return true;
 }
 
 bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values)

@@ -48,11 +48,13 @@ public:
 
     // Keeping references consistent: set before open().
     void setTranslation(const KvtReferenceSql::Translation &translation) { m_sql.setTranslation(translation); }
-    // After open(), before the first chunk: how many rows the copy will insert with
-    // translated references, how many of them name no record of the same content, and
-    // the source IDs of the first `firstRows` of the latter.
-    bool countReferences(qint64 &translated, qint64 &mismatched, QVector<qlonglong> &firstMismatched,
-                         int firstRows);
+    // Rows copied so far with translated references, and of them those naming no record
+    // of the same content; the source IDs of the first of the latter (at most
+    // firstMismatchedRows, set before the first chunk).
+    qint64 translatedRows() const { return m_translatedRows; }
+    qint64 mismatchedRows() const { return m_mismatchedRows; }
+    const QVector<qlonglong> &firstMismatched() const { return m_firstMismatched; }
+    void setFirstMismatchedRows(int rows) { m_firstMismatchedRows = rows; }
 
     QSqlQuery *failedQuery() { return m_failed; }
 
@@ -79,11 +81,14 @@ private:
     KvtProbeIndex m_probeIndex;
     std::unique_ptr<KvtPreparedQuery> m_rowsToCopy; // made by open(), with the probes' indexes
     std::unique_ptr<QSqlQuery> m_insert;              // the last chunk's INSERT
-    std::unique_ptr<KvtPreparedQuery> m_referenceCount;
     QSqlQuery *m_failed = nullptr;
     QVariant m_from;
     int m_chunkRows = 1;
     int m_copied = 0;
+    qint64 m_translatedRows = 0;
+    qint64 m_mismatchedRows = 0;
+    QVector<qlonglong> m_firstMismatched;
+    int m_firstMismatchedRows = 0;
 };
 
 #endif // KVTCHUNKEDCOPY_H

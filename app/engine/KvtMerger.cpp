@@ -377,36 +377,30 @@ bool KvtMerger::copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, in
     PLOG_INFO << tr(sql.description().processMessage);
     PLOG_DEBUG << "copied on the server, " << copy.chunkRows() << " rows a chunk, "
                << (window ? "window functions" : "earlier-row probe");
-    if (mappingReferences()) {
-        qint64 translated = 0;
-        qint64 mismatched = 0;
-        QVector<qlonglong> first;
-        if (!copy.countReferences(translated, mismatched, first, 5)) {
-            getSqlErr(copy.failedQuery());
-            errCode = stepRowError;
-            return true;
-        }
-        for (const qlonglong id : qAsConst(first))
-            logMismatch(sql.table(), tr("source ID %1").arg(id), QString(), QString(),
-                        KvtReferenceSql::Mismatch::OtherContent);
-        addReferenceCounts(sql.table(), translated, mismatched);
-    }
+    copy.setFirstMismatchedRows(5);
     int handled = 0;
     while (!copy.atEnd()) {
         if (m_stopFlag) {
             errCode = stepStopped;
-            return true;
+            break;
         }
         int rows = 0;
         if (!copy.copyNext(rows)) {
             getSqlErr(copy.failedQuery());
             errCode = stepRowError;
-            return true;
+            break;
         }
         handled += rows;
         counts().inserted += copy.copiedRows();
         counts().present += rows - copy.copiedRows();
         emit sendProgressBarCurrentValue(handled);
+    }
+    // The references of the rows inserted, counted chunk by chunk.
+    if (mappingReferences()) {
+        for (const qlonglong id : copy.firstMismatched())
+            logMismatch(sql.table(), tr("source ID %1").arg(id), QString(), QString(),
+                        KvtReferenceSql::Mismatch::OtherContent);
+        addReferenceCounts(sql.table(), copy.translatedRows(), copy.mismatchedRows());
     }
     return true;
 }

@@ -126,21 +126,69 @@ QString KvtPreviewSql::earlierOfKeyDiffers(const QString &range) const
                                + sameRow(probeAlias, m_source) + QLatin1Char(')'));
 }
 
+// The counts over the rows to insert (v not NULL), v telling whether a reference of the row
+// names another record (1) or not (0). The LIMIT keeps the server from merging the derived
+// table into the outer one, which would work v out once per aggregate.
 QString KvtPreviewSql::measurementCounts() const
 {
+    const QString inserted = QStringLiteral("CASE WHEN ") + notInDestination() + QStringLiteral(" THEN ")
+                             + referenceMismatched() + QStringLiteral(" END");
     if (m_ordered)
-        return QStringLiteral("SELECT COUNT(*), COALESCE(SUM(") + notInDestination()
-               + QStringLiteral("), 0) FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias;
+        return QStringLiteral("SELECT COUNT(*), COUNT(v), COALESCE(SUM(v), 0) FROM (SELECT ") + inserted
+               + QStringLiteral(" AS v FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
+               + QStringLiteral(" LIMIT 18446744073709551615) c");
     // Without an order, equal source rows are told apart by grouping them: one class, one
-    // copy.
+    // copy. The rows of a class name the same records.
     QStringList groups;
     for (const QString &column : comparedColumns(m_table))
         if (m_source.columns.contains(column.toLower()))
             groups << value(sourceAlias, column, m_source);
     return QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + table(m_source)
-           + QStringLiteral("), (SELECT COUNT(*) FROM (SELECT 1 FROM ") + table(m_source)
-           + QLatin1Char(' ') + sourceAlias + QStringLiteral(" WHERE ") + notInDestination()
-           + groupBy(groups) + QStringLiteral(") g)");
+           + QStringLiteral("), COUNT(*), COALESCE(SUM(v), 0) FROM (SELECT MAX(") + referenceMismatched()
+           + QStringLiteral(") AS v FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
+           + QStringLiteral(" WHERE ") + notInDestination() + groupBy(groups) + QStringLiteral(") g");
+}
+
+// 1 when a reference of the source row names, after a plain merge, a record of other
+// content than in the source, or none; else 0.
+QString KvtPreviewSql::referenceMismatched() const
+{
+    QStringList columns;
+    for (const QString &column : KvtTable::of(m_table).columnsWith(ColumnRole::Copied))
+        if (m_source.columns.contains(column.toLower()))
+            columns << column;
+    QStringList tests;
+    for (const KvtRelation &r : KvtRelations::among(columns))
+        tests << QStringLiteral("(%1 IS NOT NULL AND NOT EXISTS (%2))")
+                     .arg(value(sourceAlias, r.column, m_source), namedRecordMatches(r));
+    return tests.isEmpty() ? QStringLiteral("0")
+                           : QStringLiteral("CASE WHEN ") + anyOf(tests) + QStringLiteral(" THEN 1 ELSE 0 END");
+}
+
+// The source's record the row names, when the record the destination will hold under its
+// identifier has the same content.
+QString KvtPreviewSql::namedRecordMatches(const KvtRelation &r) const
+{
+    const QString id = value(sourceAlias, r.column, m_source);
+    const QString part = value(sourceAlias, QStringLiteral("DetTypeId"), m_source);
+    const auto target = [&](const QString &database) {
+        return PSqlIdentifier::qualified(database, KvtTable::of(r.target).name);
+    };
+    QStringList holders{m_destination.database};
+    if (KvtTable::of(r.target).idRule == IdRule::FromSource)
+        for (const Copy &copy : m_earlier)
+            holders << copy.database;
+    QString match = QStringLiteral("CASE");
+    for (const QString &database : holders) {
+        const QString named = QStringLiteral("SELECT 1 FROM ") + target(database) + QStringLiteral(" x WHERE ")
+                              + KvtRelations::names(r.target, QStringLiteral("x"), part, id);
+        match += QStringLiteral(" WHEN EXISTS (%1) THEN EXISTS (%1 AND %2)")
+                     .arg(named, KvtRelations::sameContent(r.target, QStringLiteral("a"), QStringLiteral("x")));
+    }
+    match += KvtTable::of(r.target).idRule == IdRule::FromSource ? QStringLiteral(" ELSE 1 END")
+                                                                 : QStringLiteral(" ELSE 0 END");
+    return QStringLiteral("SELECT 1 FROM ") + target(m_source.database) + QStringLiteral(" a WHERE ")
+           + KvtRelations::names(r.target, QStringLiteral("a"), part, id) + QStringLiteral(" AND ") + match;
 }
 
 QString KvtPreviewSql::referenceClasses() const

@@ -1,6 +1,7 @@
 #ifndef KVTPREVIEWSQL_H
 #define KVTPREVIEWSQL_H
 
+#include "KvtRelations.h"
 #include "KvtTableSql.h"
 
 #include <QString>
@@ -36,7 +37,12 @@ public:
     static QString keyColumn(kvtTableName table);
     static QStringList recordColumns(kvtTableName table);
 
-    // Measurement tables: one row with the source's row count and the rows to insert.
+    // Measurement tables: one row with the source's row count, the rows to insert and, of
+    // those, the rows a plain merge would leave naming a reference record of other content
+    // or none. A reference names the destination's record with its identifier; where the
+    // destination has none, that of the first earlier source with one, or else the
+    // source's own record, which the merge inserts under the same identifier. A new person
+    // gets a new ID, so for people only the destination's record counts.
     QString measurementCounts() const;
     // Reference tables: one row per class of equal source rows, ordered by key: the record
     // columns, the number of rows, whether an equal row is there (0/1) and whether the
@@ -64,6 +70,8 @@ private:
     QString probe(const Copy &copy, const QString &condition) const;
     QString taken(const QString &alias, const Copy &copy) const;
     QString notInDestination() const;
+    QString referenceMismatched() const;
+    QString namedRecordMatches(const KvtRelation &relation) const;
     QString table(const Copy &copy) const;
 
     kvtTableName m_table;

@@ -98,10 +98,15 @@ KvtSqlStatus KvtReferenceMap::run(const QString &text) const
     return query.exec(text) ? KvtSqlStatus() : KvtSqlStatus::failureOf(query);
 }
 
+// A map is held in memory on the server, where the copy's lookups (one per reference of
+// every row) cost least; one too large for the server's max_heap_table_size ("table is
+// full", 1114), or a server without that engine (1286), takes the default engine.
 KvtSqlStatus KvtReferenceMap::store()
 {
     for (const kvtTableName table : KvtRelations::targets()) {
-        const KvtSqlStatus status = storeTable(table);
+        KvtSqlStatus status = storeTable(table, true);
+        if (!status && (status.code() == QLatin1String("1114") || status.code() == QLatin1String("1286")))
+            status = storeTable(table, false);
         if (!status)
             return status;
     }
@@ -109,7 +114,7 @@ KvtSqlStatus KvtReferenceMap::store()
 }
 
 // src_part and dst_part are a zone's part type and 0 for the other tables.
-KvtSqlStatus KvtReferenceMap::storeTable(kvtTableName table)
+KvtSqlStatus KvtReferenceMap::storeTable(kvtTableName table, bool inMemory)
 {
     const QString map = serverTable(table);
     KvtSqlStatus status = run(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS ") + map);
@@ -117,7 +122,8 @@ KvtSqlStatus KvtReferenceMap::storeTable(kvtTableName table)
         status = run(QStringLiteral("CREATE TEMPORARY TABLE ") + map
                      + QStringLiteral(" (src_part BIGINT NOT NULL, src_id BIGINT NOT NULL, "
                                       "dst_part BIGINT NOT NULL, dst_id BIGINT NOT NULL, "
-                                      "same TINYINT NOT NULL DEFAULT 0, PRIMARY KEY (src_part, src_id))"));
+                                      "same TINYINT NOT NULL DEFAULT 0, PRIMARY KEY (src_part, src_id))")
+                     + (inMemory ? QStringLiteral(" ENGINE=MEMORY") : QString()));
     if (!status)
         return status;
     if (!m_created.contains(table))

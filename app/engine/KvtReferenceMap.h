@@ -64,7 +64,7 @@ public:
 
 private:
     KvtSqlStatus run(const QString &text) const;
-    KvtSqlStatus storeTable(kvtTableName table);
+    KvtSqlStatus storeTable(kvtTableName table, bool inMemory);
 
     QSqlDatabase m_db;
     QString m_source;

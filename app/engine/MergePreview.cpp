@@ -175,6 +175,7 @@ bool MergePreview::previewMeasurement(int position, kvtTableName table, const Kv
         t.rows = query.value(0).toLongLong();
         t.inserted = query.value(1).toLongLong();
         t.present = t.rows - t.inserted;
+        t.referencesMismatched = query.value(2).toLongLong();
     }
     query.finish();
     return true;

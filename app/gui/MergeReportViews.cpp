@@ -41,13 +41,22 @@ void reset(QStandardItemModel &model, const QStringList &headers)
 void MergeReportViews::fillPreview(QStandardItemModel &model, const MergeReport &preview)
 {
     reset(model, {tr("Source"), tr("Table"), tr("Rows"), tr("To insert"), tr("Present"),
-                  tr("Conflicts")});
+                  tr("Conflicts"), tr("Misattributed")});
     for (const MergeReport::Source &source : preview.sources())
         for (const MergeReport::TableCounts &t : source.tables)
             if (t.status == MergeReport::TableStatus::Preview)
                 model.appendRow({textItem(source.name), textItem(tableName(t.table)),
                                  numberItem(t.rows), numberItem(t.inserted), numberItem(t.present),
-                                 numberItem(t.conflicts)});
+                                 numberItem(t.conflicts), numberItem(t.referencesMismatched)});
+}
+
+qint64 MergeReportViews::misattributedRows(const MergeReport &report)
+{
+    qint64 rows = 0;
+    for (const MergeReport::Source &source : report.sources())
+        for (const MergeReport::TableCounts &t : source.tables)
+            rows += t.referencesMismatched;
+    return rows;
 }
 
 void MergeReportViews::fillConflicts(QStandardItemModel &model, const QVector<MergePreview::Conflict> &conflicts)
@@ -65,13 +74,14 @@ void MergeReportViews::fillReport(QStandardItemModel &model, const MergeReport &
 {
     reset(model, {tr("Source"), tr("Table"), tr("Rows"), tr("Inserted"), tr("Present"),
                   tr("Conflicts"), tr("Replaced"), tr("Added under a new key"), tr("Left out"),
-                  tr("Status")});
+                  tr("References translated"), tr("References mismatched"), tr("Status")});
     for (const MergeReport::Source &source : report.sources())
         for (const MergeReport::TableCounts &t : source.tables)
             model.appendRow({textItem(source.name), textItem(tableName(t.table)),
                              numberItem(t.rows), numberItem(t.inserted), numberItem(t.present),
                              numberItem(t.conflicts), numberItem(t.replaced),
                              numberItem(t.addedNewKey), numberItem(t.leftOut),
+                             numberItem(t.referencesTranslated), numberItem(t.referencesMismatched),
                              textItem(statusText(t.status))});
 }
 

@@ -17,8 +17,11 @@ class MergeReportViews
 
 public:
     // One row per merged source and table that the preview reached: Source, Table, Rows,
-    // To insert, Present, Conflicts.
+    // To insert, Present, Conflicts, Misattributed (rows to insert whose references would
+    // name a record of other content or none without keeping references consistent).
     static void fillPreview(QStandardItemModel &model, const MergeReport &preview);
+    // The misattributed rows of all tables and sources.
+    static qint64 misattributedRows(const MergeReport &preview);
     // One row per conflict: Source, Table, Key, the source record, the record it meets and
     // the database that holds it.
     static void fillConflicts(QStandardItemModel &model, const QVector<MergePreview::Conflict> &conflicts);

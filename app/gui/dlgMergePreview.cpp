@@ -5,6 +5,9 @@
 #include "MergeReportViews.h"
 
 #include <QHeaderView>
+#include <QtGlobal>
+
+#include <climits>
 #include <QStandardItemModel>
 
 dlgMergePreview::dlgMergePreview(QWidget *parent)
@@ -26,6 +29,7 @@ dlgMergePreview::dlgMergePreview(QWidget *parent)
     connect(m_ui->btnExportExcel, &QPushButton::clicked, this, &dlgMergePreview::exportExcel);
     connect(m_ui->btnMergeFromPreview, &QPushButton::clicked, this, &dlgMergePreview::mergeFromPreview);
     connect(m_ui->btnClosePreview, &QPushButton::clicked, this, &dlgMergePreview::reject);
+    m_ui->lbMisattributed->hide();
     setComputing(false);
 }
 
@@ -47,6 +51,7 @@ void dlgMergePreview::startPreview(const QString &destination, const QStringList
     connect(m_preview.get(), &QThread::finished, this, &dlgMergePreview::showResults);
     m_ui->pbPreview->setRange(0, 0);
     m_ui->lbPreviewStatus->setText(tr("Computing the preview…"));
+    m_ui->lbMisattributed->hide();
     setComputing(true);
     m_preview->start(QThread::LowestPriority);
 }
@@ -96,6 +101,7 @@ void dlgMergePreview::showResults()
     MergeReportViews::fillConflicts(*m_conflicts, m_preview->conflicts());
     m_ui->tvPreview->resizeColumnsToContents();
     m_ui->tvConflicts->resizeColumnsToContents();
+    showMisattributed(MergeReportViews::misattributedRows(report));
     switch (report.status()) {
     case MergeReport::RunStatus::Stopped:
         m_ui->lbPreviewStatus->setText(tr("The preview was cancelled; the tables shown were computed before."));
@@ -109,6 +115,19 @@ void dlgMergePreview::showResults()
         break;
     }
     emit previewEnded();
+}
+
+// Rows a plain merge would attribute to another person, part type, zone, result, defect
+// reference or device than in their source.
+void dlgMergePreview::showMisattributed(qint64 rows)
+{
+    m_ui->lbMisattributed->setVisible(rows > 0);
+    m_ui->lbMisattributed->setText(
+        tr("Warning: %n row(s) to insert name a person, part type, zone, result, defect reference or "
+           "device that the destination holds with other content or not at all. Switch on "
+           "\"Keep references consistent\" in the \"Merge\" menu to write them with the destination's "
+           "identifiers.",
+           nullptr, int(qMin<qint64>(rows, INT_MAX))));
 }
 
 void dlgMergePreview::setComputing(bool computing)

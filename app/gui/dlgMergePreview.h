@@ -56,6 +56,7 @@ private slots:
 private:
     void stopPreview();
     void setComputing(bool computing);
+    void showMisattributed(qint64 rows);
     QTableView *visibleView() const;
 
     Ui::dlgMergePreview *m_ui;

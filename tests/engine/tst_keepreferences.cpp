@@ -5,12 +5,15 @@
 // default, and the check's counts without it match a direct SQL count.
 
 #include "ConflictResolver.h"
+#include "EngineTestCase.h"
 #include "EngineTestData.h"
 #include "MergeHarness.h"
+#include "MergePreview.h"
 #include "TestDatabase.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 using namespace EngineTestData;
@@ -65,72 +68,25 @@ QString rowKey(const QString &table)
 
 } // namespace
 
-class tst_KeepReferences : public QObject
+class tst_KeepReferences : public EngineTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
-
     void rowsNameTheSameRecordsAsInTheirSource_data();
     void rowsNameTheSameRecordsAsInTheirSource();
     void bothCopyPathsAgree();
     void offByDefaultCountsMatchDirectSql_data();
     void offByDefaultCountsMatchDirectSql();
+    void previewForeseesTheMismatchedRows();
+    void mapLargerThanServerMemory();
 
 private:
-    void exec(const QStringList &statements);
-    QString create(const QString &prefix);
     void fillDestination(const QString &db);
     void fillSource(const QString &db, int k, quint32 seed);
     void answer(MergeHarness &harness, const QString &dest);
     int sqlCount(const QString &query);
-
-    bool m_server = false;
-    QStringList m_databases;
 };
-
-void tst_KeepReferences::initTestCase()
-{
-    m_server = TestDatabase::requireServer();
-    if (m_server)
-        QVERIFY(TestDatabase::openDefault().isOpen());
-}
-
-void tst_KeepReferences::init()
-{
-    if (!m_server)
-        QSKIP("no server");
-}
-
-void tst_KeepReferences::cleanup()
-{
-    for (const QString &db : qAsConst(m_databases))
-        TestDatabase::dropDatabase(db);
-    m_databases.clear();
-}
-
-void tst_KeepReferences::cleanupTestCase()
-{
-    TestDatabase::closeAll();
-}
-
-void tst_KeepReferences::exec(const QStringList &statements)
-{
-    const QString error = TestDatabase::exec(statements);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-}
-
-QString tst_KeepReferences::create(const QString &prefix)
-{
-    const QString db = TestDatabase::uniqueName(prefix);
-    m_databases << db;
-    const QString error = TestDatabase::createKvtDatabase(db);
-    return error.isEmpty() ? db : QString();
-}
 
 int tst_KeepReferences::sqlCount(const QString &query)
 {
@@ -245,8 +201,8 @@ void tst_KeepReferences::rowsNameTheSameRecordsAsInTheirSource()
 {
     QFETCH(quint32, seed);
     QFETCH(int, copy);
-    const QString dest = create("refs_dest");
-    const QStringList sources{create("refs_src"), create("refs_src")};
+    const QString dest = createDatabase("refs_dest");
+    const QStringList sources{createDatabase("refs_src"), createDatabase("refs_src")};
     QVERIFY(!dest.isEmpty() && !sources.last().isEmpty());
     fillDestination(dest);
     for (int k = 0; k < 2; ++k)
@@ -305,9 +261,9 @@ void tst_KeepReferences::rowsNameTheSameRecordsAsInTheirSource()
 
 void tst_KeepReferences::bothCopyPathsAgree()
 {
-    const QStringList sources{create("refs_src"), create("refs_src")};
+    const QStringList sources{createDatabase("refs_src"), createDatabase("refs_src")};
     // Per row, then set-based with window functions and with the earlier-row probe.
-    const QStringList destinations{create("refs_rows"), create("refs_window"), create("refs_probe")};
+    const QStringList destinations{createDatabase("refs_rows"), createDatabase("refs_window"), createDatabase("refs_probe")};
     QVERIFY(!destinations.last().isEmpty());
     for (const QString &db : destinations)
         fillDestination(db);
@@ -356,8 +312,8 @@ void tst_KeepReferences::offByDefaultCountsMatchDirectSql_data()
 void tst_KeepReferences::offByDefaultCountsMatchDirectSql()
 {
     QFETCH(int, copy);
-    const QString dest = create("refs_dest");
-    const QString src = create("refs_src");
+    const QString dest = createDatabase("refs_dest");
+    const QString src = createDatabase("refs_src");
     QVERIFY(!src.isEmpty());
     fillDestination(dest);
     fillSource(src, 1, 31);
@@ -384,6 +340,64 @@ void tst_KeepReferences::offByDefaultCountsMatchDirectSql()
         QCOMPARE(harness.merger().referenceCounts(src, table == QLatin1String("defects") ? tnDefects : tnGraphics).mismatched,
                  qint64(direct));
     }
+}
+
+// The preview's warning: the rows a plain merge inserts naming another record or none, as
+// the merge's check counts them afterwards, with every conflict left out. The second
+// source meets the part types and people the first one brings.
+void tst_KeepReferences::previewForeseesTheMismatchedRows()
+{
+    const QString dest = createDatabase("refs_dest");
+    const QStringList sources{createDatabase("refs_src"), createDatabase("refs_src")};
+    QVERIFY(!sources.last().isEmpty());
+    fillDestination(dest);
+    for (int k = 0; k < 2; ++k)
+        fillSource(sources[k], k + 1, 41 + k);
+
+    MergePreview preview;
+    preview.setDestination(dest);
+    preview.setSources(sources);
+    preview.run();
+    QCOMPARE(preview.report().errors(), QStringList());
+
+    MergeHarness harness;
+    harness.setConflictHandler([](const MergeHarness::Conflict &) { return true; });
+    QVERIFY(harness.run(dest, sources));
+    QCOMPARE(harness.errorTexts, QStringList());
+    for (int k = 0; k < 2; ++k)
+        for (const kvtTableName table : {tnDefects, tnGraphics}) {
+            const qint64 foreseen = preview.report().table(k, table).referencesMismatched;
+            QVERIFY(foreseen > 0);
+            QCOMPARE(foreseen, harness.merger().referenceCounts(sources[k], table).mismatched);
+            QCOMPARE(preview.report().table(k, table).inserted, harness.merger().report().table(k, table).inserted);
+        }
+}
+
+// A key map beyond the server's max_heap_table_size still translates every row: 2,000
+// people the destination holds under other IDs.
+void tst_KeepReferences::mapLargerThanServerMemory()
+{
+    const QString dest = createDatabase("refs_dest");
+    const QString src = createDatabase("refs_src");
+    QVERIFY(!src.isEmpty());
+    QStringList people[2];
+    QStringList defects;
+    for (int i = 1; i <= 2000; ++i) {
+        for (int k = 0; k < 2; ++k)
+            people[k] << QStringLiteral("(%1, 'F%2', 'N', 'S', 'F%2 N', %2)").arg(k * 5000 + i).arg(1000 + i);
+        defects << QStringLiteral("(%1, %2)").arg(i).arg(5000 + i);
+    }
+    exec({QStringLiteral("INSERT INTO %1.humans VALUES ").arg(q(dest)) + people[0].join(','),
+          QStringLiteral("INSERT INTO %1.humans VALUES ").arg(q(src)) + people[1].join(','),
+          QStringLiteral("INSERT INTO %1.defects (MyId, DefectoscopistID) VALUES ").arg(q(src)) + defects.join(','),
+          "SET GLOBAL max_heap_table_size = 16384"});
+    const auto restore = qScopeGuard([] { TestDatabase::exec("SET GLOBAL max_heap_table_size = DEFAULT"); });
+
+    MergeHarness harness;
+    harness.merger().setKeepReferences(true);
+    QVERIFY(harness.run(dest, {src}));
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(sqlCount(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE DefectoscopistID = MyId").arg(q(dest))), 2000);
 }
 
 QTEST_GUILESS_MAIN(tst_KeepReferences)

@@ -1,6 +1,7 @@
 // The merge worker against a real MariaDB server, without the GUI: its signals are
 // recorded on the test thread and conflicts are answered there, as the main window does.
 
+#include "EngineTestCase.h"
 #include "EngineTestData.h"
 #include "KvtConnection.h"
 #include "MergeHarness.h"
@@ -67,15 +68,12 @@ int expectedConflicts(const QString &src, const QString &dest, const QString &ta
 
 } // namespace
 
-class tst_KvtMerger : public QObject
+class tst_KvtMerger : public EngineTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void signalSequenceOfARun_data();
     void signalSequenceOfARun();
@@ -104,54 +102,21 @@ private slots:
     void openConnection();
 
 private:
-    void exec(const QStringList &statements);
     void answerAsMainWindow(MergeHarness &harness, actionDiffRec choice);
 
-    bool m_server = false;
     QString m_src;
     QString m_src2;
     QString m_dest;
 };
 
-void tst_KvtMerger::initTestCase()
-{
-    m_server = TestDatabase::requireServer();
-    if (!m_server)
-        return;
-    QVERIFY(TestDatabase::openDefault().isOpen());
-}
-
 void tst_KvtMerger::init()
 {
-    if (!m_server)
+    if (!hasServer())
         QSKIP("no server");
     m_src = TestDatabase::uniqueName(QStringLiteral("engine_src"));
     m_src2 = TestDatabase::uniqueName(QStringLiteral("engine_src"));
     m_dest = TestDatabase::uniqueName(QStringLiteral("engine_dest"));
-    for (const QString &db : {m_src, m_src2, m_dest}) {
-        const QString error = TestDatabase::createKvtDatabase(db);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
-    QVERIFY(TestDatabase::exec(QStringLiteral("USE mysql")).isEmpty());
-}
-
-void tst_KvtMerger::cleanup()
-{
-    if (!m_server)
-        return;
-    for (const QString &db : {m_src, m_src2, m_dest})
-        TestDatabase::dropDatabase(db);
-}
-
-void tst_KvtMerger::cleanupTestCase()
-{
-    TestDatabase::closeAll();
-}
-
-void tst_KvtMerger::exec(const QStringList &statements)
-{
-    const QString error = TestDatabase::exec(statements);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    create({m_src, m_src2, m_dest});
 }
 
 // Settles conflicts like the main window with a standing choice: skip, replace the

@@ -4,6 +4,7 @@
 // destination's to give (a server may leave gaps). Also its fallback to the per-row copy,
 // progress, stop between chunks and a failing chunk.
 
+#include "EngineTestCase.h"
 #include "EngineTestData.h"
 #include "KvtChunkSql.h"
 #include "KvtProbeIndex.h"
@@ -54,16 +55,11 @@ QVector<int> rowProgress(int rows)
 
 } // namespace
 
-class tst_MeasurementCopy : public QObject
+class tst_MeasurementCopy : public EngineTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
-
     void bothWaysGiveTheSameDestination_data();
     void bothWaysGiveTheSameDestination();
     void sourceWithoutUsableIdIsCopiedPerRow_data();
@@ -77,56 +73,7 @@ private slots:
     void destinationProbesUseAnIndex_data();
     void destinationProbesUseAnIndex();
     void tablesWithoutRecordIndexAreCopied();
-
-private:
-    void exec(const QStringList &statements);
-    void create(const QStringList &databases);
-
-    bool m_server = false;
-    QStringList m_databases;
 };
-
-void tst_MeasurementCopy::initTestCase()
-{
-    m_server = TestDatabase::requireServer();
-    if (!m_server)
-        return;
-    QVERIFY(TestDatabase::openDefault().isOpen());
-}
-
-void tst_MeasurementCopy::init()
-{
-    if (!m_server)
-        QSKIP("no server");
-}
-
-void tst_MeasurementCopy::cleanup()
-{
-    for (const QString &db : qAsConst(m_databases))
-        TestDatabase::dropDatabase(db);
-    m_databases.clear();
-}
-
-void tst_MeasurementCopy::cleanupTestCase()
-{
-    TestDatabase::closeAll();
-}
-
-void tst_MeasurementCopy::exec(const QStringList &statements)
-{
-    const QString error = TestDatabase::exec(statements);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-}
-
-void tst_MeasurementCopy::create(const QStringList &databases)
-{
-    for (const QString &db : databases) {
-        m_databases << db;
-        const QString error = TestDatabase::createKvtDatabase(db);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
-    exec({"USE mysql"});
-}
 
 // ---------------------------------------------------------------- equality of both ways
 

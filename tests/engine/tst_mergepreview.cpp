@@ -4,6 +4,7 @@
 // it was; its conflicts are the merge's; a stop and a failure end it. And the merge's
 // report against the destination: counts, statuses and every kind of settled conflict.
 
+#include "EngineTestCase.h"
 #include "EngineTestData.h"
 #include "MergeHarness.h"
 #include "MergePreview.h"
@@ -33,16 +34,11 @@ QStringList checksums(const QString &database)
 
 } // namespace
 
-class tst_MergePreview : public QObject
+class tst_MergePreview : public EngineTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
-
     void previewMatchesTheMerge_data();
     void previewMatchesTheMerge();
     void conflictsAreTheMergesConflicts();
@@ -50,55 +46,7 @@ private slots:
     void missingSourceFailsThePreview();
     void reportListsEverySettledConflict();
     void reportOfAStoppedRun();
-
-private:
-    void exec(const QStringList &statements);
-    void create(const QStringList &databases);
-
-    bool m_server = false;
-    QStringList m_databases;
 };
-
-void tst_MergePreview::initTestCase()
-{
-    m_server = TestDatabase::requireServer();
-    if (m_server)
-        QVERIFY(TestDatabase::openDefault().isOpen());
-}
-
-void tst_MergePreview::init()
-{
-    if (!m_server)
-        QSKIP("no server");
-}
-
-void tst_MergePreview::cleanup()
-{
-    for (const QString &db : qAsConst(m_databases))
-        TestDatabase::dropDatabase(db);
-    m_databases.clear();
-}
-
-void tst_MergePreview::cleanupTestCase()
-{
-    TestDatabase::closeAll();
-}
-
-void tst_MergePreview::exec(const QStringList &statements)
-{
-    const QString error = TestDatabase::exec(statements);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-}
-
-void tst_MergePreview::create(const QStringList &databases)
-{
-    for (const QString &db : databases) {
-        m_databases << db;
-        const QString error = TestDatabase::createKvtDatabase(db);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-    }
-    exec({"USE mysql"});
-}
 
 void tst_MergePreview::previewMatchesTheMerge_data()
 {

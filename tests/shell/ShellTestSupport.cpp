@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVBoxLayout>
@@ -121,6 +122,25 @@ void drop(const QStringList &databases)
 {
     for (const QString &name : databases)
         TestDatabase::dropDatabase(name, fixtureConnection());
+}
+
+void setFields(QWidget &window, const QStringList &sources, const QString &destination)
+{
+    child<QSpinBox>(&window, "spinTableSource")->setValue(sources.size());
+    const QList<QLineEdit *> fields = sourceFields(&window);
+    for (int i = 0; i < fields.size(); ++i)
+        fields.at(i)->setText(sources.at(i));
+    child<QLineEdit>(&window, "edToTable")->setText(destination);
+}
+
+QString newKvt(const QString &prefix, QStringList &created)
+{
+    const QString name = TestDatabase::uniqueName(prefix);
+    created << name;
+    const QString error = createKvt(name);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+    return name;
 }
 
 } // namespace ShellTest

@@ -30,12 +30,19 @@ QList<QLineEdit *> sourceFields(QWidget *window);
 // password or user given replaces the server's.
 void connectPanel(QWidget *window, const QString &password = QString(), const QString &user = QString());
 
+// Types the source names (setting their number) and the destination's into the main
+// window's fields.
+void setFields(QWidget &window, const QStringList &sources, const QString &destination);
+
 // Name of the fixture connection.
 QString fixtureConnection();
 // Opens the fixture connection; false when it fails.
 bool openFixture();
 // Creates a KVT database (all tables, no rows); returns the first error, empty on success.
 QString createKvt(const QString &name);
+// A new KVT database under a name made unique from prefix, added to `created` (to be
+// dropped); a failure is logged.
+QString newKvt(const QString &prefix, QStringList &created);
 // Runs statements on the fixture connection; returns the first error, empty on success.
 QString execAll(const QStringList &statements);
 // Two defects and one graphics record that differ with `number`, and one record in each

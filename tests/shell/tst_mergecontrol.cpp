@@ -18,7 +18,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QState>
 #include <QStateMachine>
 #include <QTest>
@@ -44,15 +43,6 @@ QPushButton *mergeButton(MainWin &window)
 QColor baseOf(QWidget *widget)
 {
     return widget->palette().color(QPalette::Active, QPalette::Base);
-}
-
-void setFields(MainWin &window, const QStringList &sources, const QString &destination)
-{
-    child<QSpinBox>(&window, "spinTableSource")->setValue(sources.size());
-    const QList<QLineEdit *> fields = sourceFields(&window);
-    for (int i = 0; i < fields.size(); ++i)
-        fields.at(i)->setText(sources.at(i));
-    child<QLineEdit>(&window, "edToTable")->setText(destination);
 }
 
 // The button's state machine starts with the event loop: a click before is not seen.
@@ -161,7 +151,6 @@ private slots:
     void destroyedWhileWorkerWaits();
 
 private:
-    QString newKvt(const QString &prefix);
     bool m_server = false;
     QStringList m_created;
 };
@@ -179,16 +168,6 @@ void tst_MergeControl::cleanupTestCase()
 {
     if (m_server)
         drop(m_created);
-}
-
-QString tst_MergeControl::newKvt(const QString &prefix)
-{
-    const QString name = TestDatabase::uniqueName(prefix);
-    m_created << name;
-    const QString error = createKvt(name);
-    if (!error.isEmpty())
-        qWarning("%s", qPrintable(error));
-    return name;
 }
 
 void tst_MergeControl::conflictSteps_data()
@@ -293,10 +272,10 @@ void tst_MergeControl::mergeWithoutConflicts()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src1 = newKvt(QStringLiteral("mcSrc"));
-    const QString src2 = newKvt(QStringLiteral("mcSrc"));
-    const QString src3 = newKvt(QStringLiteral("mcSrc"));
-    const QString dest = newKvt(QStringLiteral("mcDest"));
+    const QString src1 = newKvt(QStringLiteral("mcSrc"), m_created);
+    const QString src2 = newKvt(QStringLiteral("mcSrc"), m_created);
+    const QString src3 = newKvt(QStringLiteral("mcSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcDest"), m_created);
     QCOMPARE(fillSmall(src1, 1), QString());
     QCOMPARE(fillSmall(src2, 2), QString());
     QCOMPARE(fillSmall(src3, 3), QString());
@@ -353,9 +332,9 @@ void tst_MergeControl::sqlErrorStopsMerge()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src1 = newKvt(QStringLiteral("mcErrSrc"));
-    const QString src2 = newKvt(QStringLiteral("mcErrSrc"));
-    const QString dest = newKvt(QStringLiteral("mcErrDest"));
+    const QString src1 = newKvt(QStringLiteral("mcErrSrc"), m_created);
+    const QString src2 = newKvt(QStringLiteral("mcErrSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcErrDest"), m_created);
     QCOMPARE(fillSmall(src1, 1), QString());
     QCOMPARE(fillSmall(src2, 2), QString());
     QCOMPARE(execAll({QStringLiteral("DROP TABLE %1.graphics").arg(q(dest))}), QString());
@@ -419,8 +398,8 @@ void tst_MergeControl::standingChoices()
     QFETCH(QStringList, expected);
     QFETCH(bool, dialog);
 
-    const QString src = newKvt(QStringLiteral("mcChoiceSrc"));
-    const QString dest = newKvt(QStringLiteral("mcChoiceDest"));
+    const QString src = newKvt(QStringLiteral("mcChoiceSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcChoiceDest"), m_created);
     QCOMPARE(fillSmall(src, 1), QString());
     QCOMPARE(execAll({destRecord.arg(q(dest))}), QString());
 
@@ -457,10 +436,10 @@ void tst_MergeControl::conflictInDialog()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src1 = newKvt(QStringLiteral("mcAskSrc"));
-    const QString src2 = newKvt(QStringLiteral("mcAskSrc"));
-    const QString src3 = newKvt(QStringLiteral("mcAskSrc"));
-    const QString dest = newKvt(QStringLiteral("mcAskDest"));
+    const QString src1 = newKvt(QStringLiteral("mcAskSrc"), m_created);
+    const QString src2 = newKvt(QStringLiteral("mcAskSrc"), m_created);
+    const QString src3 = newKvt(QStringLiteral("mcAskSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcAskDest"), m_created);
     QCOMPARE(fillSmall(src1, 1), QString());
     QCOMPARE(fillSmall(src2, 2), QString());
     QCOMPARE(fillSmall(src3, 3), QString());
@@ -507,9 +486,9 @@ void tst_MergeControl::stopDuringConflict()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src1 = newKvt(QStringLiteral("mcStopSrc"));
-    const QString src2 = newKvt(QStringLiteral("mcStopSrc"));
-    const QString dest = newKvt(QStringLiteral("mcStopDest"));
+    const QString src1 = newKvt(QStringLiteral("mcStopSrc"), m_created);
+    const QString src2 = newKvt(QStringLiteral("mcStopSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcStopDest"), m_created);
     QCOMPARE(fillSmall(src1, 1), QString());
     QCOMPARE(fillSmall(src2, 2), QString());
     QCOMPARE(execAll({QStringLiteral("INSERT INTO %1.results VALUES (1, 'OK', 'Kept')").arg(q(dest))}), QString());
@@ -548,8 +527,8 @@ void tst_MergeControl::conflictAfterStopLeftOut()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src = newKvt(QStringLiteral("mcLateSrc"));
-    const QString dest = newKvt(QStringLiteral("mcLateDest"));
+    const QString src = newKvt(QStringLiteral("mcLateSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcLateDest"), m_created);
     QCOMPARE(fillSmall(src, 1), QString());
     QCOMPARE(execAll({QStringLiteral("INSERT INTO %1.results VALUES (1, 'OK', 'Kept')").arg(q(dest))}), QString());
 
@@ -576,8 +555,8 @@ void tst_MergeControl::noKeyLeftForNewRecord()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src = newKvt(QStringLiteral("mcMaxSrc"));
-    const QString dest = newKvt(QStringLiteral("mcMaxDest"));
+    const QString src = newKvt(QStringLiteral("mcMaxSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcMaxDest"), m_created);
     QCOMPARE(fillSmall(src, 1), QString());
     QCOMPARE(execAll({QStringLiteral("INSERT INTO %1.results VALUES (1, 'OK', 'Kept'), (2147483647, 'MX', 'Last')")
                           .arg(q(dest))}),
@@ -606,8 +585,8 @@ void tst_MergeControl::destroyedWhileWorkerWaits()
 {
     if (!TestDatabase::requireServer())
         return;
-    const QString src = newKvt(QStringLiteral("mcDelSrc"));
-    const QString dest = newKvt(QStringLiteral("mcDelDest"));
+    const QString src = newKvt(QStringLiteral("mcDelSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("mcDelDest"), m_created);
     QCOMPARE(fillSmall(src, 1), QString());
     QCOMPARE(execAll({QStringLiteral("INSERT INTO %1.results VALUES (1, 'OK', 'Kept')").arg(q(dest))}), QString());
 

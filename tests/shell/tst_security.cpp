@@ -23,7 +23,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QState>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,15 +48,6 @@ ConnectionSecurity tlsWith(const QString &ca, const QString &cert = QString(), c
     security.certFile = cert;
     security.keyFile = key;
     return security;
-}
-
-void setFields(MainWin &window, const QStringList &sources, const QString &destination)
-{
-    child<QSpinBox>(&window, "spinTableSource")->setValue(sources.size());
-    const QList<QLineEdit *> fields = sourceFields(&window);
-    for (int i = 0; i < fields.size(); ++i)
-        fields.at(i)->setText(sources.at(i));
-    child<QLineEdit>(&window, "edToTable")->setText(destination);
 }
 
 // Clicks "Merge databases" once the button's state machine runs and waits for the end.
@@ -101,7 +91,6 @@ private slots:
     void leastPrivilegeMergeLeavesNoSecret();
 
 private:
-    QString newKvt(const QString &prefix);
 
     QString m_home;
     bool m_server = false;
@@ -127,16 +116,6 @@ void tst_Security::cleanupTestCase()
 {
     if (m_server)
         drop(m_created);
-}
-
-QString tst_Security::newKvt(const QString &prefix)
-{
-    const QString name = TestDatabase::uniqueName(prefix);
-    m_created << name;
-    const QString error = createKvt(name);
-    if (!error.isEmpty())
-        qWarning("%s", qPrintable(error));
-    return name;
 }
 
 // The dialog from the "Connection" menu: OK only for usable choices, which are then
@@ -245,8 +224,8 @@ void tst_Security::tlsLogin()
         return;
     }
 
-    const QString source = newKvt(QStringLiteral("secTlsSrc"));
-    const QString destination = newKvt(QStringLiteral("secTlsDest"));
+    const QString source = newKvt(QStringLiteral("secTlsSrc"), m_created);
+    const QString destination = newKvt(QStringLiteral("secTlsDest"), m_created);
     QCOMPARE(fillSmall(source, 1), QString());
     setFields(window, {source}, destination);
     QVERIFY(runMerge(window));
@@ -267,9 +246,9 @@ void tst_Security::leastPrivilegeMergeLeavesNoSecret()
     const QString user = QStringLiteral("kvt_least");
     const QString password = QStringLiteral("Pw-least-7Qz§");
     const QString mistyped = QStringLiteral("Pw-typo-3Kx§");
-    const QString src1 = newKvt(QStringLiteral("secLeastSrc"));
-    const QString src2 = newKvt(QStringLiteral("secLeastSrc"));
-    const QString dest = newKvt(QStringLiteral("secLeastDest"));
+    const QString src1 = newKvt(QStringLiteral("secLeastSrc"), m_created);
+    const QString src2 = newKvt(QStringLiteral("secLeastSrc"), m_created);
+    const QString dest = newKvt(QStringLiteral("secLeastDest"), m_created);
     QCOMPARE(fillSmall(src1, 1), QString());
     QCOMPARE(fillSmall(src2, 2), QString());
     QCOMPARE(execAll({"INSERT INTO " + q(dest) + ".results (ID, Short, Name) VALUES (1, 'OK', 'Other')"}), QString());
