@@ -50,6 +50,14 @@
         <translation>Таблица %1.%2: ключ %3 конфликтующей записи не является целым числом: &quot;%4&quot;</translation>
     </message>
     <message>
+        <source>Table %1.%2: its primary key %3 is not an integer: &quot;%4&quot;</source>
+        <translation>Таблица %1.%2: её первичный ключ %3 не является целым числом: &quot;%4&quot;</translation>
+    </message>
+    <message>
+        <source>Table %1.%2: the record with %3 %4 was inserted but is not in the destination</source>
+        <translation>Таблица %1.%2: запись с %3 %4 вставлена, но в базе назначения её нет</translation>
+    </message>
+    <message>
         <source>table &quot;defects&quot; in process</source>
         <translation>обрабатывается таблица &quot;defects&quot;</translation>
     </message>

@@ -376,6 +376,11 @@ bool KvtMerger::checkServer()
         PLOG_INFO << version.describe() << " has no window functions: equal rows within a chunk "
                   << "are found by a probe for an earlier row";
     }
+    if (m_insertReturning && !version.hasInsertReturning()) {
+        m_insertReturning = false;
+        PLOG_INFO << version.describe() << " has no INSERT ... RETURNING: the identifiers of new people and "
+                  << "factories are read back by their keys";
+    }
     emit sendCopyVariant(copyVariantName());
     return true;
 }
@@ -572,6 +577,8 @@ int KvtMerger::countRecSourceTable(const QString &tbName, int &errCode)
 
 void KvtMerger::readSourceTable(int &errCode)
 {
+    if (mergeReferencesOnServer(errCode))
+        return;
     const KvtTable &table = m_statements->sql().description();
     PLOG_INFO << tr(table.processMessage);
     KvtSourceReader reader(m_db);

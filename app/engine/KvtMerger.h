@@ -23,6 +23,7 @@
 class QSqlQuery;
 class MergeJournal;
 class KvtSourceKey;
+class KvtReferenceBatchSql;
 class KvtSourceReader;
 class KvtTableStatements;
 
@@ -78,6 +79,16 @@ public:
     // only where the server has them (KvtServerVersion), and says so in the log.
     enum class CopyVariant { WindowFunctions, EarlierRowProbe };
 
+    // How the seven reference tables are merged. SetBased decides on the server, a batch
+    // at a time in source primary-key order, which records are present, insertable or in
+    // conflict, inserts the insertable ones of a batch in one statement, and ends the
+    // batch at the first conflict, which goes through the per-row path (and the
+    // operator's dialog); the next batch starts after it. The result is that of PerRow,
+    // which reads and decides one record at a time and stays as the reference. A source
+    // table without an integer primary key is merged per row either way, and so are the
+    // zones in the mode "Keep references consistent" once a part type was re-keyed.
+    enum class ReferenceMerge { PerRow, SetBased };
+
     // Size of one set-based chunk: at most this many rows, and for graphics about this
     // many bytes of signals (at least one row).
     static constexpr int defaultChunkRows = 5000;
@@ -96,6 +107,13 @@ public:
     void setMeasurementCopy(MeasurementCopy mode) { m_measurementCopy = mode; }
     MeasurementCopy measurementCopy() const { return m_measurementCopy; }
     void setChunkSize(int rows, qint64 bytes = defaultChunkBytes);
+    // Set before start(); the default is SetBased. A batch holds at most the chunk's rows.
+    void setReferenceMerge(ReferenceMerge mode) { m_referenceMerge = mode; }
+    ReferenceMerge referenceMerge() const { return m_referenceMerge; }
+    // Whether the set-based path may take the identifiers the destination gave from the
+    // insert itself (INSERT ... RETURNING, MariaDB 10.5 and later; the default) or reads
+    // them back by key afterwards.
+    void setInsertReturning(bool allowed) { m_insertReturning = allowed; }
     // The variant to use where the server allows it (default WindowFunctions); after the
     // worker has connected, copyVariant() is the one it uses.
     void setCopyVariant(CopyVariant variant) { m_copyVariant = variant; }
@@ -234,6 +252,19 @@ private:
     bool checkServer();
     void closeConnection();
     bool mergeDatabase(int position, int &errCode);
+    // The set-based path of a reference table (KvtReferenceBatches.cpp); false when the
+    // table goes per row.
+    bool mergeReferencesOnServer(int &errCode);
+    struct ReferenceBatch;
+    bool walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch);
+    bool insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &batch);
+    bool readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QSqlQuery &insert);
+    void mapBatch(const ReferenceBatch &batch);
+    QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
+    QString literal(const QVariant &value) const;
+    // The destination keys (zones: DetTypeZone) of the records one set-based statement
+    // inserted into a reference table.
+    void referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
     MergeReport::RunStatus endStatus() const;
     QString reportedCopyVariant() const;
     // The report's counts of the table step in hand.
@@ -298,6 +329,8 @@ private:
     QSqlDatabase m_db;
     std::unique_ptr<KvtTableStatements> m_statements;
     MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
+    ReferenceMerge m_referenceMerge = ReferenceMerge::SetBased;
+    bool m_insertReturning = true; // cleared by checkServer() for a server without it
     int m_chunkRows = defaultChunkRows;
     qint64 m_chunkBytes = defaultChunkBytes;
     bool m_keepReferences = false;

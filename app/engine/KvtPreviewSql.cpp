@@ -105,6 +105,27 @@ QString KvtPreviewSql::notInDestination() const
     return QStringLiteral("NOT ") + anyOf(tests);
 }
 
+QString KvtPreviewSql::sourceValue(const QString &column) const
+{
+    return value(sourceAlias, column, m_source);
+}
+
+QString KvtPreviewSql::presentInDestination() const
+{
+    return probe(m_destination, sameRow(probeAlias, m_destination));
+}
+
+QString KvtPreviewSql::keyTakenInDestination() const
+{
+    return probe(m_destination, taken(probeAlias, m_destination));
+}
+
+QString KvtPreviewSql::earlierOfKeyDiffers(const QString &range) const
+{
+    return probe(m_source, range + QStringLiteral(" AND ") + taken(probeAlias, m_source) + QStringLiteral(" AND NOT (")
+                               + sameRow(probeAlias, m_source) + QLatin1Char(')'));
+}
+
 // The counts over the rows to insert (v not NULL), v telling whether a reference of the row
 // names another record (1) or not (0). The LIMIT keeps the server from merging the derived
 // table into the outer one, which would work v out once per aggregate.
@@ -178,8 +199,8 @@ QString KvtPreviewSql::referenceClasses() const
         const QString v = value(sourceAlias, column, m_source);
         columns << (compared.contains(column) ? v : QStringLiteral("MIN(") + v + QLatin1Char(')'));
     }
-    QStringList same{probe(m_destination, sameRow(probeAlias, m_destination))};
-    QStringList keys{probe(m_destination, taken(probeAlias, m_destination))};
+    QStringList same{presentInDestination()};
+    QStringList keys{keyTakenInDestination()};
     for (const Copy &copy : m_earlier) {
         same << probe(copy, sameRow(probeAlias, copy));
         keys << probe(copy, taken(probeAlias, copy));

@@ -54,6 +54,16 @@ public:
     QString takenRecord() const;
     int takenRecordKeys() const { return 1 + m_earlier.size(); }
 
+    // The facts a merge of a reference table decides by, as conditions on the source row
+    // under the alias "s" (the preview's and the merge's own set-based path share them):
+    // an equal record is in the destination; the source row's key is taken there; an
+    // earlier source row (alias "d", holding `range`) has the same key but other content.
+    QString presentInDestination() const;
+    QString keyTakenInDestination() const;
+    QString earlierOfKeyDiffers(const QString &range) const;
+    // The source row's value of a column; NULL for a column the source lacks.
+    QString sourceValue(const QString &column) const;
+
 private:
     static QString value(const QString &alias, const QString &column, const Copy &copy);
     QString sameRow(const QString &alias, const Copy &copy) const;

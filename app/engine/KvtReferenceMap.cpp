@@ -54,6 +54,15 @@ int KvtReferenceMap::size(kvtTableName table) const
     return m_entries.value(table).size();
 }
 
+bool KvtReferenceMap::anyMoved(kvtTableName table) const
+{
+    const QHash<QPair<qint64, qint64>, Target> entries = m_entries.value(table);
+    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
+        if (it->id.part != it.key().first || it->id.id != it.key().second)
+            return true;
+    return false;
+}
+
 KvtSqlStatus KvtReferenceMap::destinationIds(kvtTableName table, const QString &condition,
                                              const QVector<QPair<QString, QVariant>> &values,
                                              QVector<Id> &ids) const

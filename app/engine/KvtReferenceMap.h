@@ -46,6 +46,8 @@ public:
     void add(kvtTableName table, Id source, Id destination);
     bool lookUp(kvtTableName table, Id source, Target &target) const;
     int size(kvtTableName table) const;
+    // True when a record of the table maps to another identifier than its own.
+    bool anyMoved(kvtTableName table) const;
 
     // The destination identifiers of the records of `table` matching `condition` (a
     // WHERE text with placeholders), in identifier order.

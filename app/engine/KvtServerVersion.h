@@ -28,7 +28,8 @@ public:
 
     bool isSupported() const;
     bool hasWindowFunctions() const;
-    // INSERT ... RETURNING (MariaDB 10.5): the server names the rows it inserted.
+    // INSERT ... RETURNING: MariaDB 10.5 and later (MySQL has none); the server names the
+    // rows it inserted.
     bool hasInsertReturning() const;
 
     // The refusal of a server older than the oldest supported one.

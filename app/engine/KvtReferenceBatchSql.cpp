@@ -1,0 +1,114 @@
+#include "KvtReferenceBatchSql.h"
+
+#include "PSqlIdentifier.h"
+
+namespace {
+
+KvtPreviewSql::Copy copyOf(const QString &database, const QStringList &columns)
+{
+    return {database, columns, QString()};
+}
+
+QString returningClause(const KvtTable &table)
+{
+    return QStringLiteral(" RETURNING ID, ") + PSqlIdentifier::quote(table.keyColumn());
+}
+
+} // namespace
+
+KvtReferenceBatchSql::KvtReferenceBatchSql(kvtTableName table, const QString &source,
+                                           const QStringList &sourceColumns, const QString &destination,
+                                           const QString &order)
+    : m_table(KvtTable::of(table))
+    , m_source(source)
+    , m_destination(destination)
+    , m_orderColumn(order)
+    , m_order(PSqlIdentifier::quote(order))
+    // The destination's columns are the described ones: the merge writes into them.
+    , m_probes(table, copyOf(source, sourceColumns), copyOf(destination, KvtTable::of(table).columnNames()), {},
+               true)
+{
+}
+
+QString KvtReferenceBatchSql::sourceTable() const
+{
+    return PSqlIdentifier::qualified(m_source, m_table.name);
+}
+
+QString KvtReferenceBatchSql::destinationTable() const
+{
+    return PSqlIdentifier::qualified(m_destination, m_table.name);
+}
+
+QString KvtReferenceBatchSql::inList(const QStringList &keys) const
+{
+    return QStringLiteral("s.") + m_order + QStringLiteral(" IN (") + keys.join(QStringLiteral(", "))
+           + QLatin1Char(')');
+}
+
+QString KvtReferenceBatchSql::decisions(const QString &after, int rows) const
+{
+    QStringList columns;
+    for (const QString &column : m_table.columnNames())
+        columns << m_probes.sourceValue(column);
+    QString range = QStringLiteral("d.") + m_order + QStringLiteral(" < s.") + m_order;
+    QString where;
+    if (!after.isEmpty()) {
+        range += QStringLiteral(" AND d.") + m_order + QStringLiteral(" > ") + after;
+        where = QStringLiteral(" WHERE s.") + m_order + QStringLiteral(" > ") + after;
+    }
+    // Keyed by the order column itself, no two source records share a key.
+    const bool keyIsOrder = m_table.keyColumn().compare(m_orderColumn, Qt::CaseInsensitive) == 0;
+    columns << m_probes.presentInDestination() << m_probes.keyTakenInDestination()
+            << (keyIsOrder ? QStringLiteral("0") : m_probes.earlierOfKeyDiffers(range)) << QStringLiteral("s.") + m_order;
+    if (m_table.id == tnHumans)
+        columns << QStringLiteral("(SELECT MIN(h.ID) FROM ") + destinationTable()
+                       + QStringLiteral(" h WHERE h.TabNo <=> ") + m_probes.sourceValue(QStringLiteral("TabNo"))
+                       + QLatin1Char(')');
+    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
+           + QStringLiteral(" s") + where + QStringLiteral(" ORDER BY s.") + m_order + QStringLiteral(" LIMIT ")
+           + QString::number(rows);
+}
+
+QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bool windowFunctions) const
+{
+    const QStringList copied = m_table.columnsWith(ColumnRole::Copied);
+    QStringList names;
+    for (const QString &column : copied)
+        names << PSqlIdentifier::quote(column);
+    QStringList values;
+    switch (m_table.idRule) {
+    case IdRule::Generated:
+        // The rows are the caller's literals (keys: one "(v1, v2, ...)" per record).
+        return QStringLiteral("INSERT INTO ") + destinationTable() + QStringLiteral(" (")
+               + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") + keys.join(QStringLiteral(", "))
+               + (returning ? returningClause(m_table) : QString());
+    case IdRule::NextAfterMax: {
+        names.prepend(QStringLiteral("ID"));
+        const QString place = windowFunctions
+                                  ? QStringLiteral("ROW_NUMBER() OVER (ORDER BY s.") + m_order + QLatin1Char(')')
+                                  : QStringLiteral("(SELECT COUNT(*) FROM ") + sourceTable() + QStringLiteral(" e WHERE e.")
+                                        + m_order + QStringLiteral(" <= s.") + m_order + QStringLiteral(" AND e.")
+                                        + m_order + QStringLiteral(" IN (") + keys.join(QStringLiteral(", "))
+                                        + QStringLiteral("))");
+        values << QStringLiteral("(SELECT COALESCE(MAX(d.ID), 0) FROM ") + destinationTable() + QStringLiteral(" d) + ")
+                      + place;
+        break;
+    }
+    case IdRule::FromSource:
+        break;
+    }
+    for (const QString &column : copied)
+        values << m_probes.sourceValue(column);
+    return QStringLiteral("INSERT INTO ") + destinationTable() + QStringLiteral(" (") + names.join(QStringLiteral(", "))
+           + QStringLiteral(") SELECT ") + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
+           + QStringLiteral(" s WHERE ") + inList(keys) + QStringLiteral(" ORDER BY s.") + m_order
+           + (returning && destinationNumbers() ? returningClause(m_table) : QString());
+}
+
+QString KvtReferenceBatchSql::insertedIds(const QStringList &keyLiterals) const
+{
+    const QString key = PSqlIdentifier::quote(m_table.keyColumn());
+    return QStringLiteral("SELECT ID, ") + key + QStringLiteral(" FROM ") + destinationTable() + QStringLiteral(" WHERE ")
+           + key + QStringLiteral(" IN (") + keyLiterals.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
