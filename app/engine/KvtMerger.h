@@ -258,13 +258,14 @@ private:
     struct ReferenceBatch;
     bool walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch);
     bool insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &batch);
+    bool insertBatchRecords(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QVector<qlonglong> &keys);
     bool readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QSqlQuery &insert);
     void mapBatch(const ReferenceBatch &batch);
     QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
     QString literal(const QVariant &value) const;
     // The destination keys (zones: DetTypeZone) of the records one set-based statement
     // inserted into a reference table.
-    void referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
+    bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
     MergeReport::RunStatus endStatus() const;
     QString reportedCopyVariant() const;
     // The report's counts of the table step in hand.

@@ -9,12 +9,15 @@
 #include "KvtMerger.h"
 
 #include "KvtReferenceBatchSql.h"
+#include "KvtRowFingerprint.h"
 #include "KvtSourceKey.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
+#include "MergeJournal.h"
 #include "PLog.h"
 
 #include <QSet>
+#include <QSqlError>
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -143,35 +146,58 @@ bool KvtMerger::walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch)
 bool KvtMerger::insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &batch)
 {
     if (!batch.inserted.isEmpty()) {
-        const bool returning = m_insertReturning && sql.destinationNumbers();
-        const KvtTable &table = m_statements->sql().description();
-        const QStringList rows = sql.valuesList() ? valueRows(batch.insertedRecords) : batch.inserted;
-        QSqlQuery insert(m_db);
-        if (!insert.exec(sql.insert(rows, returning, m_copyVariant == CopyVariant::WindowFunctions))) {
-            getSqlErr(&insert);
+        // With a journal the records are journaled before their insert commits: a run
+        // killed in between leaves journaled records the server rolled back (the undo
+        // finds them gone), never records the journal does not know.
+        const bool journaling = m_journal && m_journalRun != 0;
+        if (journaling && !m_db.transaction()) {
+            reportError(m_db.lastError().text(), m_db.lastError().nativeErrorCode());
             return false;
         }
-        const int keyAt = table.indexOf(table.keyColumn());
         QVector<qlonglong> keys;
-        keys.reserve(batch.insertedRecords.size());
-        if (sql.destinationNumbers() && !readInsertedIds(sql, batch, insert))
+        if (!insertBatchRecords(sql, batch, keys) || !referencesInserted(m_statements->sql().table(), keys)) {
+            if (journaling)
+                m_db.rollback();
             return false;
-        for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords)) {
-            const QString key = record.at(keyAt).toString();
-            if (!sql.destinationNumbers()) {
-                keys << key.toLongLong();
-            } else if (batch.idByKey.contains(key)) {
-                keys << batch.idByKey.value(key);
-            } else {
-                reportError(tr("Table %1.%2: the record with %3 %4 was inserted but is not in the destination")
-                                .arg(currentDestinationDB, table.name, table.keyColumn(), key),
-                            QStringLiteral("0"));
-                return false;
-            }
         }
-        referencesInserted(table.id, keys);
+        if (journaling && !m_db.commit()) {
+            reportError(m_db.lastError().text(), m_db.lastError().nativeErrorCode());
+            m_db.rollback();
+            return false;
+        }
     }
     mapBatch(batch);
+    return true;
+}
+
+// The INSERT of a batch's insertable records; keys: their identifiers in the destination.
+bool KvtMerger::insertBatchRecords(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QVector<qlonglong> &keys)
+{
+    const bool returning = m_insertReturning && sql.destinationNumbers();
+    const KvtTable &table = m_statements->sql().description();
+    const QStringList rows = sql.valuesList() ? valueRows(batch.insertedRecords) : batch.inserted;
+    QSqlQuery insert(m_db);
+    if (!insert.exec(sql.insert(rows, returning, m_copyVariant == CopyVariant::WindowFunctions))) {
+        getSqlErr(&insert);
+        return false;
+    }
+    const int keyAt = table.indexOf(table.keyColumn());
+    keys.reserve(batch.insertedRecords.size());
+    if (sql.destinationNumbers() && !readInsertedIds(sql, batch, insert))
+        return false;
+    for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords)) {
+        const QString key = record.at(keyAt).toString();
+        if (!sql.destinationNumbers()) {
+            keys << key.toLongLong();
+        } else if (batch.idByKey.contains(key)) {
+            keys << batch.idByKey.value(key);
+        } else {
+            reportError(tr("Table %1.%2: the record with %3 %4 was inserted but is not in the destination")
+                            .arg(currentDestinationDB, table.name, table.keyColumn(), key),
+                        QStringLiteral("0"));
+            return false;
+        }
+    }
     return true;
 }
 
@@ -263,13 +289,31 @@ void KvtMerger::mapBatch(const ReferenceBatch &batch)
 }
 
 // Every set-based insert of a reference table ends here, with the keys the destination
-// holds the new records under: counted, and named in the debug log.
-void KvtMerger::referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys)
+// holds the new records under: counted, journaled with their fingerprints, and named in
+// the debug log.
+bool KvtMerger::referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys)
 {
     if (destinationKeys.isEmpty())
-        return;
+        return true;
     counts().inserted += destinationKeys.size();
     PLOG_DEBUG << currentSourceDB << " -> " << currentDestinationDB << '.' << KvtTable::of(table).name << ": "
                << destinationKeys.size() << " records inserted, keys " << destinationKeys.first() << " to "
                << destinationKeys.last();
+    if (!m_journal || m_journalRun == 0)
+        return true;
+    QHash<qlonglong, QString> prints;
+    QString error;
+    if (!KvtRowFingerprint::read(m_db, currentDestinationDB, table, destinationKeys, prints, &error)) {
+        reportError(error, QStringLiteral("0"));
+        return false;
+    }
+    QVector<MergeJournal::Row> rows;
+    rows.reserve(destinationKeys.size());
+    for (const qlonglong key : destinationKeys)
+        rows << MergeJournal::Row{key, prints.value(key)};
+    if (!m_journal->recordRows(m_journalRun, table, rows)) {
+        reportError(tr("The merge journal cannot be written: %1").arg(m_journal->lastError()), QStringLiteral("0"));
+        return false;
+    }
+    return true;
 }
