@@ -24,18 +24,6 @@ KvtChunkSql::KvtChunkSql(const KvtTableSql &table, const QString &source,
         m_sourceColumns << name.toLower();
 }
 
-QString KvtChunkSql::tableColumns()
-{
-    return QStringLiteral("SELECT COLUMN_NAME, DATA_TYPE, IS_NULLABLE FROM information_schema.COLUMNS "
-                          "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table");
-}
-
-QString KvtChunkSql::idGenerated()
-{
-    return QStringLiteral("SELECT EXTRA FROM information_schema.COLUMNS "
-                          "WHERE TABLE_SCHEMA = :schema AND TABLE_NAME = :table AND COLUMN_NAME = 'ID'");
-}
-
 bool KvtChunkSql::isFixedSizeType(const QString &dataType)
 {
     static const QStringList types{

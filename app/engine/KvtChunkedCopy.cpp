@@ -1,6 +1,7 @@
 #include "KvtChunkedCopy.h"
 
 #include "KvtRowFingerprint.h"
+#include "KvtSourceKey.h"
 #include "MergeJournal.h"
 
 #include <QtGlobal>
@@ -15,7 +16,7 @@ KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
     , m_sql(table, source, destination, sourceColumns)
     , m_destination(destination)
     , m_tableName(table.tableName())
-    , m_idGenerated(db, KvtChunkSql::idGenerated(), KvtPreparedQuery::Mode::Inline)
+    , m_columnsQuery(db)
     , m_firstId(db, m_sql.firstId())
     , m_idAfter(db, m_sql.idAfter())
     , m_chunkEnd(db, m_sql.chunkEnd())
@@ -116,13 +117,15 @@ bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindin
 // is not generated cannot take them.
 bool KvtChunkedCopy::readIdGenerated(bool &generated)
 {
-    if (!run(m_idGenerated, {{QStringLiteral(":schema"), m_destination},
-                             {QStringLiteral(":table"), m_tableName}}))
+    QVector<KvtSourceKey::Column> columns;
+    if (!KvtSourceKey::readColumns(m_columnsQuery, m_destination, m_tableName, columns)) {
+        m_failed = &m_columnsQuery;
         return false;
-    QSqlQuery &query = m_idGenerated.query();
-    generated = query.next()
-                && query.value(0).toString().contains(QLatin1String("auto_increment"), Qt::CaseInsensitive);
-    query.finish();
+    }
+    generated = false;
+    for (const KvtSourceKey::Column &column : qAsConst(columns))
+        if (column.name.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0)
+            generated = column.autoIncrement;
     return true;
 }
 

@@ -89,7 +89,7 @@ private:
     KvtChunkSql m_sql;
     QString m_destination;
     QString m_tableName;
-    KvtPreparedQuery m_idGenerated;
+    QSqlQuery m_columnsQuery; // the destination table's columns
     KvtPreparedQuery m_firstId;
     KvtPreparedQuery m_idAfter;
     KvtPreparedQuery m_chunkEnd;

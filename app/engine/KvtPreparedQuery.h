@@ -16,9 +16,8 @@
 // row needs it, not when the step starts. Values are bound by placeholder name.
 //
 // A statement on the server's catalogue (information_schema) is sent with its values
-// written in as literals instead (Mode::Inline): MariaDB 10.11 was seen to crash while
-// executing such a prepared statement again (signal 11 freeing its temporary table), and
-// these statements run once per table step, so preparing gains nothing.
+// written in as literals instead (Mode::Inline): it runs once per table step, so preparing
+// gains nothing, and the server then keeps no prepared statement on its catalogue.
 class KvtPreparedQuery
 {
 public:

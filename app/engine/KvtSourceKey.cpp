@@ -1,8 +1,12 @@
 #include "KvtSourceKey.h"
 
 #include "KvtChunkSql.h"
+#include "PSqlIdentifier.h"
 
 #include <QHash>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
 #include <QVariant>
 
 namespace {
@@ -15,6 +19,39 @@ bool isIntegerType(const QString &dataType)
     return types.contains(dataType.toLower());
 }
 
+// The name of a column type the client library reports (its enum_field_types numbers, part
+// of the protocol), as information_schema.COLUMNS.DATA_TYPE would give it.
+QString typeName(int code)
+{
+    switch (code) {
+    case 0: case 246: return QStringLiteral("decimal");
+    case 1: return QStringLiteral("tinyint");
+    case 2: return QStringLiteral("smallint");
+    case 3: return QStringLiteral("int");
+    case 4: return QStringLiteral("float");
+    case 5: return QStringLiteral("double");
+    case 7: return QStringLiteral("timestamp");
+    case 8: return QStringLiteral("bigint");
+    case 9: return QStringLiteral("mediumint");
+    case 10: case 14: return QStringLiteral("date");
+    case 11: return QStringLiteral("time");
+    case 12: return QStringLiteral("datetime");
+    case 13: return QStringLiteral("year");
+    case 15: case 253: return QStringLiteral("varchar");
+    case 16: return QStringLiteral("bit");
+    case 245: return QStringLiteral("json");
+    case 247: return QStringLiteral("enum");
+    case 248: return QStringLiteral("set");
+    case 249: case 250: case 251: case 252: return QStringLiteral("blob");
+    case 254: return QStringLiteral("char");
+    case 255: return QStringLiteral("geometry");
+    }
+    return QStringLiteral("unknown");
+}
+
+// The server's "no such table".
+const QLatin1String noSuchTable("1146");
+
 KvtPreparedQuery::Bindings tableBindings(const QString &database, const QString &table)
 {
     return {{QStringLiteral(":schema"), database}, {QStringLiteral(":table"), table}};
@@ -23,7 +60,7 @@ KvtPreparedQuery::Bindings tableBindings(const QString &database, const QString 
 } // namespace
 
 KvtSourceKey::KvtSourceKey(const QSqlDatabase &db)
-    : m_columnsQuery(db, KvtChunkSql::tableColumns(), KvtPreparedQuery::Mode::Inline)
+    : m_columnsQuery(db)
     , m_indexQuery(db, KvtChunkSql::indexColumns(), KvtPreparedQuery::Mode::Inline)
 {
 }
@@ -53,21 +90,36 @@ bool KvtSourceKey::isIntegerNotNull(const QString &column) const
     return isIntegerType(dataType(column)) && m_notNull.contains(column.toLower());
 }
 
+bool KvtSourceKey::readColumns(QSqlQuery &query, const QString &database, const QString &table,
+                               QVector<Column> &columns)
+{
+    columns.clear();
+    if (!query.exec(QStringLiteral("SELECT * FROM ") + PSqlIdentifier::qualified(database, table)
+                    + QStringLiteral(" LIMIT 0")))
+        return query.lastError().nativeErrorCode() == noSuchTable;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField field = record.field(i);
+        columns << Column{field.name(), typeName(field.typeID()), field.requiredStatus() == QSqlField::Required,
+                          field.isAutoValue()};
+    }
+    query.finish();
+    return true;
+}
+
 bool KvtSourceKey::readColumns(const QString &database, const QString &table)
 {
-    if (!m_columnsQuery.exec(tableBindings(database, table))) {
-        m_failed = &m_columnsQuery.query();
+    QVector<Column> columns;
+    if (!readColumns(m_columnsQuery, database, table, columns)) {
+        m_failed = &m_columnsQuery;
         return false;
     }
-    QSqlQuery &rows = m_columnsQuery.query();
-    while (rows.next()) {
-        const QString name = rows.value(0).toString();
-        m_columns << name;
-        m_types.insert(name.toLower(), rows.value(1).toString().toLower());
-        if (rows.value(2).toString() == QLatin1String("NO"))
-            m_notNull.insert(name.toLower());
+    for (const Column &column : qAsConst(columns)) {
+        m_columns << column.name;
+        m_types.insert(column.name.toLower(), column.type);
+        if (column.notNull)
+            m_notNull.insert(column.name.toLower());
     }
-    rows.finish();
     return true;
 }
 

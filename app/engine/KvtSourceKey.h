@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 // What the server's catalogue says about a source table: its columns, and whether its ID
 // orders the rows and cuts them into ranges without ties: an integer column, NOT NULL,
@@ -16,7 +17,24 @@
 class KvtSourceKey
 {
 public:
+    // A column as the server describes it in a result of the table.
+    struct Column
+    {
+        QString name;
+        QString type; // the data type's name in lower case ("int", "varchar", "blob", ...)
+        bool notNull = false;
+        bool autoIncrement = false;
+    };
+
     explicit KvtSourceKey(const QSqlDatabase &db);
+
+    // The columns of database.table, from the description of an empty result of it
+    // ("SELECT * ... LIMIT 0") rather than from information_schema.COLUMNS, whose look-ups
+    // MariaDB 10.11 was seen to crash in (signal 11 freeing the look-up's temporary table)
+    // when tests ran side by side. A missing table has no columns. False when the statement
+    // failed otherwise; `query` then holds the error.
+    static bool readColumns(QSqlQuery &query, const QString &database, const QString &table,
+                            QVector<Column> &columns);
 
     // False when a catalogue query failed; failedQuery() then holds the error. A missing
     // table reads as one without columns.
@@ -37,7 +55,7 @@ private:
                      QStringList &primaryKey);
     bool isIntegerNotNull(const QString &column) const;
 
-    KvtPreparedQuery m_columnsQuery;
+    QSqlQuery m_columnsQuery;
     KvtPreparedQuery m_indexQuery;
     QSqlQuery *m_failed = nullptr;
     QStringList m_columns;
