@@ -137,6 +137,10 @@
         <source>The merge journal cannot be written: %1</source>
         <translation>Журнал слияний не записывается: %1</translation>
     </message>
+    <message>
+        <source>Another merge into %1 is running on this server. This merge is not started; start it again when the other has ended.</source>
+        <translation>На этом сервере уже идёт другое слияние в %1. Это слияние не начато; запустите его снова, когда то закончится.</translation>
+    </message>
 </context>
 <context>
     <name>KvtServerVersion</name>
@@ -290,10 +294,6 @@
     <message>
         <source>Table &quot;%1&quot;: no free key is left within the range of the column &quot;%2&quot;. The merge is stopped.</source>
         <translation>Таблица «%1»: в пределах столбца «%2» не осталось свободного ключа. Слияние остановлено.</translation>
-    </message>
-    <message>
-        <source>Merge</source>
-        <translation>Слияние</translation>
     </message>
     <message>
         <source>Preview merge…</source>

@@ -15,7 +15,7 @@ KvtChunkedCopy::KvtChunkedCopy(const QSqlDatabase &db, const KvtTableSql &table,
     , m_sql(table, source, destination, sourceColumns)
     , m_destination(destination)
     , m_tableName(table.tableName())
-    , m_idGenerated(db, KvtChunkSql::idGenerated())
+    , m_idGenerated(db, KvtChunkSql::idGenerated(), KvtPreparedQuery::Mode::Inline)
     , m_firstId(db, m_sql.firstId())
     , m_idAfter(db, m_sql.idAfter())
     , m_chunkEnd(db, m_sql.chunkEnd())

@@ -1,14 +1,21 @@
 #include "KvtPreparedQuery.h"
 
-KvtPreparedQuery::KvtPreparedQuery(const QSqlDatabase &db, const QString &text)
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlField>
+
+KvtPreparedQuery::KvtPreparedQuery(const QSqlDatabase &db, const QString &text, Mode mode)
     : m_text(text)
     , m_query(db)
+    , m_mode(mode)
 {
     m_query.setForwardOnly(true);
 }
 
 bool KvtPreparedQuery::exec(const Bindings &values)
 {
+    if (m_mode == Mode::Inline)
+        return m_query.exec(inlined(values));
     if (!m_prepared) {
         if (!m_query.prepare(m_text))
             return false;
@@ -34,4 +41,28 @@ KvtSqlStatus KvtPreparedQuery::status() const
 KvtSqlStatus KvtPreparedQuery::run(const Bindings &values)
 {
     return exec(values) ? KvtSqlStatus() : KvtSqlStatus::failureOf(m_query);
+}
+
+QString KvtPreparedQuery::inlined(const Bindings &values) const
+{
+    static const QRegularExpression placeholder(QStringLiteral(":[A-Za-z_][A-Za-z0-9_]*"));
+    const QSqlDriver *driver = m_query.driver();
+    QString text;
+    int from = 0;
+    QRegularExpressionMatchIterator it = placeholder.globalMatch(m_text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        text += m_text.midRef(from, match.capturedStart() - from);
+        from = match.capturedEnd();
+        QString literal = match.captured();
+        for (const auto &value : values)
+            if (value.first == match.captured()) {
+                QSqlField field(QString(), value.second.type());
+                field.setValue(value.second);
+                literal = driver ? driver->formatValue(field) : literal;
+                break;
+            }
+        text += literal;
+    }
+    return text + m_text.midRef(from);
 }

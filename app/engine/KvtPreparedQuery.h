@@ -14,12 +14,18 @@
 // executed again with new values as often as needed (for instance for every row of a
 // table step). Preparing late means a statement on a missing table fails when the first
 // row needs it, not when the step starts. Values are bound by placeholder name.
+//
+// A statement on the server's catalogue (information_schema) is sent with its values
+// written in as literals instead (Mode::Inline): MariaDB 10.11 was seen to crash while
+// executing such a prepared statement again (signal 11 freeing its temporary table), and
+// these statements run once per table step, so preparing gains nothing.
 class KvtPreparedQuery
 {
 public:
     using Bindings = QVector<QPair<QString, QVariant>>;
+    enum class Mode { Prepared, Inline };
 
-    KvtPreparedQuery(const QSqlDatabase &db, const QString &text);
+    KvtPreparedQuery(const QSqlDatabase &db, const QString &text, Mode mode = Mode::Prepared);
 
     // Binds the values (a null value binds SQL NULL) and executes the statement,
     // preparing it first if needed. False on failure; query() then holds the error.
@@ -36,8 +42,13 @@ public:
     QString text() const { return m_text; }
 
 private:
+    // The text with each placeholder replaced by its value as the driver writes a literal
+    // (a placeholder inside quoted text is not told apart: Inline texts have none).
+    QString inlined(const Bindings &values) const;
+
     QString m_text;
     QSqlQuery m_query;
+    Mode m_mode;
     bool m_prepared = false;
 };
 

@@ -6,7 +6,7 @@
 #include <QVariant>
 
 KvtProbeIndex::KvtProbeIndex(const QSqlDatabase &db)
-    : m_query(db, KvtChunkSql::indexColumns())
+    : m_query(db, KvtChunkSql::indexColumns(), KvtPreparedQuery::Mode::Inline)
 {
 }
 

@@ -23,8 +23,8 @@ KvtPreparedQuery::Bindings tableBindings(const QString &database, const QString 
 } // namespace
 
 KvtSourceKey::KvtSourceKey(const QSqlDatabase &db)
-    : m_columnsQuery(db, KvtChunkSql::tableColumns())
-    , m_indexQuery(db, KvtChunkSql::indexColumns())
+    : m_columnsQuery(db, KvtChunkSql::tableColumns(), KvtPreparedQuery::Mode::Inline)
+    , m_indexQuery(db, KvtChunkSql::indexColumns(), KvtPreparedQuery::Mode::Inline)
 {
 }
 

@@ -12,6 +12,7 @@
 #include "RandomMeasurements.h"
 #include "TestDatabase.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -73,6 +74,7 @@ private slots:
     void destinationProbesUseAnIndex_data();
     void destinationProbesUseAnIndex();
     void tablesWithoutRecordIndexAreCopied();
+    void catalogueStatementsTakeValuesAsLiterals();
 };
 
 // ---------------------------------------------------------------- equality of both ways
@@ -384,6 +386,22 @@ void tst_MeasurementCopy::tablesWithoutRecordIndexAreCopied()
     QCOMPARE(harness.progress.value(0), (QVector<int>{8, 16, 24, 30}));
     QCOMPARE(rows(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT MyId), SUM(MyId) FROM %1.defects").arg(q(dest))),
              QStringList{"20|20|190"});
+}
+
+// The catalogue statements go unprepared, their values written in by the driver: quotes,
+// backslashes and NULL arrive as they were, and a longer placeholder is not taken for a
+// shorter one.
+void tst_MeasurementCopy::catalogueStatementsTakeValuesAsLiterals()
+{
+    const QString hostile = QStringLiteral("it's \\ `x`; DROP TABLE t; -- ");
+    KvtPreparedQuery query(QSqlDatabase::database(), QStringLiteral("SELECT :a, :ab, :a IS NULL"),
+                           KvtPreparedQuery::Mode::Inline);
+    QVERIFY2(query.exec({{QStringLiteral(":ab"), QVariant(QVariant::String)}, {QStringLiteral(":a"), hostile}}),
+             qPrintable(query.query().lastError().text()));
+    QVERIFY(query.query().next());
+    QCOMPARE(query.query().value(0).toString(), hostile);
+    QVERIFY(query.query().value(1).isNull());
+    QCOMPARE(query.query().value(2).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_MeasurementCopy)
