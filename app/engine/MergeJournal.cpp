@@ -261,26 +261,66 @@ bool MergeJournal::run(qlonglong id, Run &run)
 
 // ---------------------------------------------------------------- entries
 
+namespace {
+
+// An entry of a run: an intended row (identifier NULL), or a row with its identifier.
+const QString insertRow =
+    QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, chunk) VALUES (?, ?, ?, ?, ?, ?)");
+
+} // namespace
+
+// The values of insertRow for rows of one kind; chunk 0: none.
+QVector<QVariantList> MergeJournal::entryValues(qlonglong run, kvtTableName table, Kind kind,
+                                                const QVector<Row> &rows, qlonglong chunk)
+{
+    const QVariant nullId(QVariant::LongLong);
+    QVector<QVariantList> values;
+    values.reserve(rows.size());
+    for (const Row &row : rows)
+        values << QVariantList{run, tableText(table), int(kind),
+                               kind == Kind::Intended ? nullId : QVariant(row.id), row.fingerprint,
+                               chunk == 0 ? nullId : QVariant(chunk)};
+    return values;
+}
+
+bool MergeJournal::begin(QSqlDatabase &db)
+{
+    return db.transaction() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+}
+
+// Runs the statement once per row of values; false at the first failure (query holds it).
+bool MergeJournal::execEach(QSqlQuery &query, const QString &statement, const QVector<QVariantList> &rows)
+{
+    if (!query.prepare(statement))
+        return false;
+    for (const QVariantList &values : rows) {
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (!query.exec())
+            return false;
+    }
+    return true;
+}
+
+// Commits the transaction begun by begin() when everything went, else rolls it back: a
+// journal write is whole or not there.
+bool MergeJournal::end(QSqlDatabase &db, const QSqlQuery &query, bool ok)
+{
+    if (!ok) {
+        const QString error = query.lastError().text();
+        db.rollback();
+        return fail(QStringLiteral("%1: %2").arg(m_file, error));
+    }
+    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+}
+
 bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, Kind kind)
 {
     QSqlDatabase db = connection();
-    if (!db.transaction())
-        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    if (!begin(db))
+        return false;
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint) VALUES (?, ?, ?, ?, ?)"));
-    for (const Row &row : rows) {
-        query.addBindValue(run);
-        query.addBindValue(tableText(table));
-        query.addBindValue(int(kind));
-        query.addBindValue(row.id);
-        query.addBindValue(row.fingerprint);
-        if (!query.exec()) {
-            const QString error = query.lastError().text();
-            db.rollback();
-            return fail(QStringLiteral("%1: %2").arg(m_file, error));
-        }
-    }
-    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    return end(db, query, execEach(query, insertRow, entryValues(run, table, kind, rows, 0)));
 }
 
 bool MergeJournal::recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
@@ -304,30 +344,17 @@ bool MergeJournal::beginChunk(qlonglong run, kvtTableName table, qlonglong maxBe
                               const QStringList &fingerprints, qlonglong &chunk)
 {
     QSqlDatabase db = connection();
-    if (!db.transaction())
-        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    if (!begin(db))
+        return false;
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO chunks (run, tbl, max_before) VALUES (?, ?, ?)"));
-    query.addBindValue(run);
-    query.addBindValue(tableText(table));
-    query.addBindValue(maxBefore);
-    bool ok = query.exec();
+    bool ok = execEach(query, QStringLiteral("INSERT INTO chunks (run, tbl, max_before) VALUES (?, ?, ?)"),
+                       {{run, tableText(table), maxBefore}});
     chunk = query.lastInsertId().toLongLong();
-    query.prepare(QStringLiteral("INSERT INTO entries (run, tbl, kind, fingerprint, chunk) VALUES (?, ?, ?, ?, ?)"));
-    for (int i = 0; ok && i < fingerprints.size(); ++i) {
-        query.addBindValue(run);
-        query.addBindValue(tableText(table));
-        query.addBindValue(int(Kind::Intended));
-        query.addBindValue(fingerprints.at(i));
-        query.addBindValue(chunk);
-        ok = query.exec();
-    }
-    if (!ok) {
-        const QString error = query.lastError().text();
-        db.rollback();
-        return fail(QStringLiteral("%1: %2").arg(m_file, error));
-    }
-    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    QVector<Row> intended;
+    intended.reserve(fingerprints.size());
+    for (const QString &fingerprint : fingerprints)
+        intended << Row{0, fingerprint};
+    return end(db, query, ok && execEach(query, insertRow, entryValues(run, table, Kind::Intended, intended, chunk)));
 }
 
 // The intent is replaced by the rows in one transaction: a chunk is either open (intent
@@ -335,29 +362,15 @@ bool MergeJournal::beginChunk(qlonglong run, kvtTableName table, qlonglong maxBe
 bool MergeJournal::endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows)
 {
     QSqlDatabase db = connection();
-    if (!db.transaction())
-        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    if (!begin(db))
+        return false;
     QSqlQuery query(db);
-    bool ok = query.exec(QStringLiteral("DELETE FROM entries WHERE chunk = %1 AND kind = %2")
-                             .arg(chunk)
-                             .arg(int(Kind::Intended)))
-              && query.exec(QStringLiteral("UPDATE chunks SET done = 1 WHERE id = %1").arg(chunk));
-    query.prepare(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, chunk) VALUES (?, ?, ?, ?, ?, ?)"));
-    for (int i = 0; ok && i < rows.size(); ++i) {
-        query.addBindValue(run);
-        query.addBindValue(tableText(table));
-        query.addBindValue(int(Kind::Inserted));
-        query.addBindValue(rows.at(i).id);
-        query.addBindValue(rows.at(i).fingerprint);
-        query.addBindValue(chunk);
-        ok = query.exec();
-    }
-    if (!ok) {
-        const QString error = query.lastError().text();
-        db.rollback();
-        return fail(QStringLiteral("%1: %2").arg(m_file, error));
-    }
-    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    const bool ok = query.exec(QStringLiteral("DELETE FROM entries WHERE chunk = %1 AND kind = %2")
+                                   .arg(chunk)
+                                   .arg(int(Kind::Intended)))
+                    && query.exec(QStringLiteral("UPDATE chunks SET done = 1 WHERE id = %1").arg(chunk))
+                    && execEach(query, insertRow, entryValues(run, table, Kind::Inserted, rows, chunk));
+    return end(db, query, ok);
 }
 
 bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
@@ -435,19 +448,14 @@ bool MergeJournal::idsOfOtherRuns(qlonglong run, kvtTableName table, bool laterO
 bool MergeJournal::markUndone(const QVector<qlonglong> &entries)
 {
     QSqlDatabase db = connection();
-    if (!db.transaction())
-        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    if (!begin(db))
+        return false;
+    QVector<QVariantList> values;
+    values.reserve(entries.size());
+    for (const qlonglong e : entries)
+        values << QVariantList{e};
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE entries SET undone = 1 WHERE id = ?"));
-    for (const qlonglong e : entries) {
-        query.addBindValue(e);
-        if (!query.exec()) {
-            const QString error = query.lastError().text();
-            db.rollback();
-            return fail(QStringLiteral("%1: %2").arg(m_file, error));
-        }
-    }
-    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    return end(db, query, execEach(query, QStringLiteral("UPDATE entries SET undone = 1 WHERE id = ?"), values));
 }
 
 bool MergeJournal::closeChunks(const QVector<qlonglong> &chunks)

@@ -34,6 +34,8 @@
 //
 // Usable from any thread: each thread gets its own SQLite connection (releaseConnection()
 // on a thread that is about to end).
+class QSqlQuery;
+
 class MergeJournal
 {
 public:
@@ -152,6 +154,11 @@ private:
     bool fail(const QString &text);
     bool exec(const QString &statement, const QVariantList &values = {});
     bool createTables();
+    bool begin(QSqlDatabase &db);
+    static bool execEach(QSqlQuery &query, const QString &statement, const QVector<QVariantList> &rows);
+    bool end(QSqlDatabase &db, const QSqlQuery &query, bool ok);
+    static QVector<QVariantList> entryValues(qlonglong run, kvtTableName table, Kind kind, const QVector<Row> &rows,
+                                             qlonglong chunk);
 
     QString m_file;
     QString m_prefix;
