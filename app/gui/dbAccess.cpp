@@ -16,21 +16,21 @@ DBAccess *DBAccess::instance()
 
 DBAccess::DBAccess()
     : QWidget(nullptr)
-    , sqlDBAccess(new PSqlDBAccess(this))
+    , m_sqlDBAccess(new PSqlDBAccess(this))
 {
 }
 
 DBAccess::~DBAccess()
 {
-    delete sqlDBAccess;
+    delete m_sqlDBAccess;
 }
 
 int DBAccess::connectToDB(const QString &driver, const QString &dbName, const QString &host,
                           const QString &user, const QString &password, const QString &port)
 {
     QString errMsg;
-    sqlDBAccess->setExtraConnectOptions(m_security.connectOptions());
-    const int code = sqlDBAccess->openDBConnection(db, errMsg, driver, dbName, host, user, password, port);
+    m_sqlDBAccess->setExtraConnectOptions(m_security.connectOptions());
+    const int code = m_sqlDBAccess->openDBConnection(db, errMsg, driver, dbName, host, user, password, port);
     if (code != 0) {
         PLOG_ERROR << errMsg << " code: " << code;
         return code;
@@ -60,7 +60,7 @@ bool DBAccess::isOpen() const
 
 void DBAccess::closeConnection()
 {
-    sqlDBAccess->closeDBConnection(db);
+    m_sqlDBAccess->closeDBConnection(db);
 }
 
 QSqlDatabase DBAccess::getSqlDatabase() const

@@ -44,7 +44,7 @@ private:
     bool keepOnlyIfEncryptedAsAsked();
 
     QSqlDatabase db;
-    PSqlDBAccess *sqlDBAccess;
+    PSqlDBAccess *m_sqlDBAccess;
     ConnectionSecurity m_security;
 };
 

@@ -76,14 +76,14 @@ MainWin::MainWin(QWidget *parent)
     , ui(new Ui::MainWin)
     , sqlErrors(nullptr)
     , sqlService(nullptr)
-    , sqlDBAccess(nullptr)
-    , lbStatus(nullptr)
-    , stStartMerge(nullptr)
-    , stStopMerge(nullptr)
-    , mergeMachine(this)
-    , trMergeFinished(nullptr)
-    , dlgDiffRecords(nullptr)
-    , actionForDiffRecords(adrAsk)
+    , m_sqlDBAccess(nullptr)
+    , m_lbStatus(nullptr)
+    , m_stStartMerge(nullptr)
+    , m_stStopMerge(nullptr)
+    , m_mergeMachine(this)
+    , m_trMergeFinished(nullptr)
+    , m_dlgDiffRecords(nullptr)
+    , m_actionForDiffRecords(adrAsk)
     , merger(nullptr)
     , completer(nullptr)
 {
@@ -98,20 +98,20 @@ MainWin::~MainWin()
     // Nothing of this window may run any more: neither the worker's queued reports nor
     // the state machine's exit handler.
     stopWorkerAndWait();
-    if (stStopMerge)
-        stStopMerge->disconnect(this);
-    if (stStartMerge)
-        stStartMerge->disconnect(this);
+    if (m_stStopMerge)
+        m_stStopMerge->disconnect(this);
+    if (m_stStartMerge)
+        m_stStartMerge->disconnect(this);
 
     delete sqlErrors;
     delete sqlService;
-    delete sqlDBAccess;
-    delete lbStatus;
+    delete m_sqlDBAccess;
+    delete m_lbStatus;
     delete merger;
-    delete dlgDiffRecords;
+    delete m_dlgDiffRecords;
     delete completer;
-    delete stStopMerge;
-    delete stStartMerge;
+    delete m_stStopMerge;
+    delete m_stStartMerge;
     delete ui;
 }
 
@@ -131,19 +131,19 @@ void MainWin::stopWorkerAndWait()
 
 void MainWin::createNecessaryObjects()
 {
-    actionForDiffRecords = adrAsk;
+    m_actionForDiffRecords = adrAsk;
 
     sqlErrors = new PSqlErrors(this);
     sqlService = new PSqlService(this);
-    sqlDBAccess = new PSqlDBAccess(this);
+    m_sqlDBAccess = new PSqlDBAccess(this);
     DBAccess::instance()->setSecurity(ConnectionSecurity::load(QSettings()));
 
     merger = new KvtMerger;
     merger->setStopFlag(false);
     merger->initDBList();
 
-    dlgDiffRecords = new dlgDiffRecordsCompare(this);
-    dlgDiffRecords->setModal(true);
+    m_dlgDiffRecords = new dlgDiffRecordsCompare(this);
+    m_dlgDiffRecords->setModal(true);
     m_dlgPreview = new dlgMergePreview(this);
     m_dlgReport = new dlgMergeReport(this);
     m_dlgUndo = new dlgUndoMerge(this);
@@ -154,8 +154,8 @@ void MainWin::createNecessaryObjects()
     completer->setCompletionMode(QCompleter::PopupCompletion);
     completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
 
-    lbStatus = new QLabel(tr("please connect to server"));
-    lbStatus->setObjectName(QStringLiteral("lbStatus"));
+    m_lbStatus = new QLabel(tr("please connect to server"));
+    m_lbStatus->setObjectName(QStringLiteral("lbStatus"));
 
     createMergeButtonStates();
     createTableSource(1);
@@ -163,21 +163,21 @@ void MainWin::createNecessaryObjects()
 
 void MainWin::createMergeButtonStates()
 {
-    stStopMerge = new QState;
-    stStopMerge->setObjectName(QStringLiteral("btnStopMerge"));
-    stStopMerge->assignProperty(ui->btnMerge, "text", tr("Stop process"));
-    stStartMerge = new QState;
-    stStartMerge->setObjectName(QStringLiteral("btnStartMerge"));
-    stStartMerge->assignProperty(ui->btnMerge, "text", tr("Merge databases"));
+    m_stStopMerge = new QState;
+    m_stStopMerge->setObjectName(QStringLiteral("btnStopMerge"));
+    m_stStopMerge->assignProperty(ui->btnMerge, "text", tr("Stop process"));
+    m_stStartMerge = new QState;
+    m_stStartMerge->setObjectName(QStringLiteral("btnStartMerge"));
+    m_stStartMerge->assignProperty(ui->btnMerge, "text", tr("Merge databases"));
 
-    stStartMerge->addTransition(ui->btnMerge, &QPushButton::clicked, stStopMerge);
-    stStopMerge->addTransition(ui->btnMerge, &QPushButton::clicked, stStartMerge);
-    trMergeFinished = stStopMerge->addTransition(this, &MainWin::mergeFinished, stStartMerge);
+    m_stStartMerge->addTransition(ui->btnMerge, &QPushButton::clicked, m_stStopMerge);
+    m_stStopMerge->addTransition(ui->btnMerge, &QPushButton::clicked, m_stStartMerge);
+    m_trMergeFinished = m_stStopMerge->addTransition(this, &MainWin::mergeFinished, m_stStartMerge);
 
-    mergeMachine.addState(stStopMerge);
-    mergeMachine.addState(stStartMerge);
-    mergeMachine.setInitialState(stStartMerge);
-    mergeMachine.start();
+    m_mergeMachine.addState(m_stStopMerge);
+    m_mergeMachine.addState(m_stStartMerge);
+    m_mergeMachine.setInitialState(m_stStartMerge);
+    m_mergeMachine.start();
 }
 
 void MainWin::initWidgets()
@@ -188,7 +188,7 @@ void MainWin::initWidgets()
     ui->spinTableSource->setMaximum(maxSourceFields);
     initDBDriverList(SQLDRIVER);
     setWindowTitle(tr("KVT Merge Tool ") + applicationFullVersion());
-    ui->statusbar->addWidget(lbStatus, 0);
+    ui->statusbar->addWidget(m_lbStatus, 0);
     ui->actionKeepReferences->setChecked(QSettings().value(keepReferencesKey, false).toBool());
     fitFormToFixedSize();
     // The menu bar's height follows the form's font, set just now.
@@ -224,8 +224,8 @@ void MainWin::initSlotSignal(QWidget *parent)
     connect(ui->actionConnectionSecurity, &QAction::triggered, this, &MainWin::showConnectionSecurity);
     connect(ui->spinTableSource, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &MainWin::createTableSource);
-    connect(stStopMerge, &QState::entered, this, &MainWin::startMerge);
-    connect(stStopMerge, &QState::exited, this, &MainWin::stopMergeProc);
+    connect(m_stStopMerge, &QState::entered, this, &MainWin::startMerge);
+    connect(m_stStopMerge, &QState::exited, this, &MainWin::stopMergeProc);
     connect(merger, &KvtMerger::finished, this, &MainWin::mergeIsFinished);
     connect(merger, &KvtMerger::sendCurrentFinishedDB, this, &MainWin::getCurrentFinishedDB,
             Qt::QueuedConnection);
@@ -239,11 +239,11 @@ void MainWin::initSlotSignal(QWidget *parent)
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::setStatusText, this, &MainWin::setStatusText, Qt::QueuedConnection);
     connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
-    connect(dlgDiffRecords, &dlgDiffRecordsCompare::errHasOccured, this, &MainWin::stopMergeProc);
-    connect(dlgDiffRecords, &dlgDiffRecordsCompare::setActionDiffRec, this, &MainWin::setActionForDiffRecords);
-    connect(dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, merger, &KvtMerger::settleConflict,
+    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::errHasOccured, this, &MainWin::stopMergeProc);
+    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::setActionDiffRec, this, &MainWin::setActionForDiffRecords);
+    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, merger, &KvtMerger::settleConflict,
             Qt::DirectConnection);
-    connect(dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
+    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
     connect(ui->actionPreview, &QAction::triggered, this, &MainWin::showMergePreview);
     connect(ui->actionMergeReport, &QAction::triggered, this, &MainWin::showMergeReport);
     connect(ui->actionUndoMerge, &QAction::triggered, this, &MainWin::showUndoMerge);
@@ -255,7 +255,7 @@ void MainWin::initSlotSignal(QWidget *parent)
 
 void MainWin::initDBDriverList(QString current_driver)
 {
-    ui->cmbxDBDriver->addItems(sqlDBAccess->getDriverList());
+    ui->cmbxDBDriver->addItems(m_sqlDBAccess->getDriverList());
     if (current_driver.isEmpty())
         current_driver = SQLDRIVER;
     const int index = ui->cmbxDBDriver->findText(current_driver, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -285,10 +285,10 @@ void MainWin::createConnection()
                                                        ui->edHost->text(), ui->edUser->text(),
                                                        ui->edPassword->text(), ui->edPort->text());
     if (code != 0) {
-        lbStatus->setText(QString());
+        m_lbStatus->setText(QString());
         return;
     }
-    lbStatus->setText(connectedStatusText());
+    m_lbStatus->setText(connectedStatusText());
 
     QStringList databases;
     if (!getDBList(databases, sqlService))
@@ -319,24 +319,24 @@ void MainWin::showConnectionSecurity()
 void MainWin::showInputProblem(const QString &boxText, const QString &statusText)
 {
     QMessageBox::warning(this, QObject::tr("Error"), boxText, QMessageBox::Ok);
-    lbStatus->setText(statusText);
+    m_lbStatus->setText(statusText);
 }
 
 void MainWin::createTableSource(int count)
 {
     if (count == 0)
         return;
-    qDeleteAll(tableSource);
-    tableSource.clear();
+    qDeleteAll(m_tableSource);
+    m_tableSource.clear();
     for (int i = 1; i <= count; ++i) {
         auto *field = new QLineEdit(this);
         field->setObjectName(QStringLiteral("edTableSource_") + QString::number(i));
         field->setFixedHeight(fieldHeight);
         field->setCompleter(completer);
-        tableSource.append(field);
+        m_tableSource.append(field);
     }
     QWidget *previous = ui->spinTableSource;
-    for (QLineEdit *field : qAsConst(tableSource)) {
+    for (QLineEdit *field : qAsConst(m_tableSource)) {
         ui->layoutTableSource->addWidget(field);
         // Keep Tab moving top-down: count, source fields, destination.
         setTabOrder(previous, field);
@@ -348,7 +348,7 @@ void MainWin::createTableSource(int count)
 
 void MainWin::editSrcDBSetEnabled(bool param)
 {
-    for (QLineEdit *field : qAsConst(tableSource)) {
+    for (QLineEdit *field : qAsConst(m_tableSource)) {
         field->setEnabled(param);
         if (param)
             field->setPalette(ui->edToTable->palette());
@@ -357,14 +357,14 @@ void MainWin::editSrcDBSetEnabled(bool param)
 
 bool MainWin::editFieldsIsEmpty()
 {
-    for (QLineEdit *field : qAsConst(tableSource)) {
+    for (QLineEdit *field : qAsConst(m_tableSource)) {
         if (field->text().isEmpty()) {
-            lbStatus->setText(tr("Please fill empty field"));
+            m_lbStatus->setText(tr("Please fill empty field"));
             return true;
         }
     }
     if (ui->edToTable->text().isEmpty()) {
-        lbStatus->setText(tr("Please fill empty field"));
+        m_lbStatus->setText(tr("Please fill empty field"));
         return true;
     }
     return false;
@@ -374,13 +374,13 @@ bool MainWin::dbConnectionIsActive()
 {
     if (DBAccess::instance()->isOpen())
         return true;
-    lbStatus->setText(tr("There are no open connections"));
+    m_lbStatus->setText(tr("There are no open connections"));
     return false;
 }
 
 void MainWin::setCompleterForEditFields()
 {
-    for (QLineEdit *field : qAsConst(tableSource))
+    for (QLineEdit *field : qAsConst(m_tableSource))
         field->setCompleter(completer);
     ui->edToTable->setCompleter(completer);
 }
@@ -406,7 +406,7 @@ void MainWin::startMerge()
     }
     guiEnabled(false);
     const bool keepReferences = ui->actionKeepReferences->isChecked();
-    lbStatus->setText(keepReferences ? tr("Merger started, keeping references consistent") : tr("Merger started"));
+    m_lbStatus->setText(keepReferences ? tr("Merger started, keeping references consistent") : tr("Merger started"));
 
     merger->setStopFlag(false);
     merger->setKeepReferences(keepReferences);
@@ -419,7 +419,7 @@ void MainWin::startMerge()
 QStringList MainWin::sourceDatabaseNames() const
 {
     QStringList names;
-    for (const QLineEdit *field : tableSource)
+    for (const QLineEdit *field : m_tableSource)
         names << field->text();
     return names;
 }
@@ -460,21 +460,21 @@ void MainWin::guiEnabled(bool param)
 void MainWin::mergeIsFinished()
 {
     keepMergeReport();
-    lbStatus->setText(tr("Merger completed"));
+    m_lbStatus->setText(tr("Merger completed"));
     guiEnabled(true);
     setMainWinSize(mwsIdle);
-    actionForDiffRecords = adrAsk;
+    m_actionForDiffRecords = adrAsk;
     emit mergeFinished();
 }
 
 void MainWin::getCurrentDB(const QString &db)
 {
-    currentDB = db;
+    m_currentDB = db;
 }
 
 void MainWin::getCurrentFinishedDB(const QString &db)
 {
-    for (QLineEdit *field : qAsConst(tableSource)) {
+    for (QLineEdit *field : qAsConst(m_tableSource)) {
         if (field->text() == db) {
             field->setEnabled(true);
             QPalette finished = field->palette();
@@ -487,7 +487,7 @@ void MainWin::getCurrentFinishedDB(const QString &db)
 
 void MainWin::setStatusText(const QString &text)
 {
-    lbStatus->setText(text);
+    m_lbStatus->setText(text);
 }
 
 void MainWin::showLastSqlErr(const QString &msg, const QString &code)
@@ -502,12 +502,12 @@ void MainWin::setActionForDiffRecords(actionDiffRec action)
         PLOG_WARN << "unknown standing choice for conflicting records ignored:" << int(action);
         return;
     }
-    actionForDiffRecords = static_cast<quint8>(action);
+    m_actionForDiffRecords = static_cast<quint8>(action);
 }
 
 actionDiffRec MainWin::getActionForDiffRecords()
 {
-    return static_cast<actionDiffRec>(actionForDiffRecords);
+    return static_cast<actionDiffRec>(m_actionForDiffRecords);
 }
 
 // Every conflict wakes the worker exactly once: here, or through the dialog when it is
@@ -519,7 +519,7 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
         merger->resumeThread();
         return;
     }
-    if (dlgDiffRecords->getSqlParameters(param, currentDB, ui->edToTable->text(), querySrcTb, queryDestTb)) {
+    if (m_dlgDiffRecords->getSqlParameters(param, m_currentDB, ui->edToTable->text(), querySrcTb, queryDestTb)) {
         merger->requestStop();
         return;
     }
@@ -527,10 +527,10 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
                                           : MergeReport::DecidedBy::StandingChoice;
     switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
     case ConflictAnswer::Step::AskOperator:
-        dlgDiffRecords->exec();
+        m_dlgDiffRecords->exec();
         return;
     case ConflictAnswer::Step::ReplaceDestination:
-        dlgDiffRecords->updateDestinationRecord();
+        m_dlgDiffRecords->updateDestinationRecord();
         if (!merger->stopFlag())
             merger->settleConflict(MergeReport::Decision::Replaced, byRule);
         break;
@@ -549,14 +549,14 @@ void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb,
 
 QString MainWin::addUnderNewKey()
 {
-    const quint64 id = dlgDiffRecords->getMaxID();
+    const quint64 id = m_dlgDiffRecords->getMaxID();
     if (id == 0)
         return QString(); // reported by the dialog, which has stopped the merge
     if (!ConflictResolver::keyFits(id)) {
         showNoKeyLeft();
         return QString();
     }
-    dlgDiffRecords->insertInTable(static_cast<int>(id));
+    m_dlgDiffRecords->insertInTable(static_cast<int>(id));
     return QString::number(id);
 }
 
@@ -573,7 +573,7 @@ void MainWin::showMergePreview()
 // As the merge button would; never a click that would stop a running merge.
 void MainWin::startMergeFromPreview()
 {
-    if (stStartMerge->active() && !mergeIsRunning())
+    if (m_stStartMerge->active() && !mergeIsRunning())
         ui->btnMerge->click();
 }
 
@@ -638,13 +638,13 @@ void MainWin::chooseJournalFile()
         return;
     QSettings().setValue(journalFileKey, file);
     setJournalFile(file);
-    lbStatus->setText(tr("Merges are journaled in %1").arg(QDir::toNativeSeparators(file)));
+    m_lbStatus->setText(tr("Merges are journaled in %1").arg(QDir::toNativeSeparators(file)));
 }
 
 // Not an SQL error, so the box has no code line; the run ends as after one.
 void MainWin::showNoKeyLeft()
 {
-    const KvtTable &table = KvtTable::of(dlgDiffRecords->resolver()->table());
+    const KvtTable &table = KvtTable::of(m_dlgDiffRecords->resolver()->table());
     const QString text = tr("Table \"%1\": no free key is left within the range of the column \"%2\". "
                             "The merge is stopped.")
                              .arg(table.name, table.keyColumn());
@@ -657,7 +657,7 @@ void MainWin::showNoKeyLeft()
 
 void MainWin::setMainWinSize(mwSize mode)
 {
-    const int fields = tableSource.size();
+    const int fields = m_tableSource.size();
     // The menu bar takes its height from the form's room: add it to the base.
     const int menu = ui->menubar->sizeHint().height();
     switch (mode) {

@@ -165,19 +165,19 @@ private:
     Ui::MainWin *ui;
     PSqlErrors *sqlErrors;
     PSqlService *sqlService;
-    PSqlDBAccess *sqlDBAccess;
-    QLabel *lbStatus;
-    QState *stStartMerge;
-    QState *stStopMerge;
-    QStateMachine mergeMachine;
-    QSignalTransition *trMergeFinished;
-    dlgDiffRecordsCompare *dlgDiffRecords;
+    PSqlDBAccess *m_sqlDBAccess;
+    QLabel *m_lbStatus;
+    QState *m_stStartMerge;
+    QState *m_stStopMerge;
+    QStateMachine m_mergeMachine;
+    QSignalTransition *m_trMergeFinished;
+    dlgDiffRecordsCompare *m_dlgDiffRecords;
     // The standing choice for conflicting records (an actionDiffRec).
-    quint8 actionForDiffRecords;
-    QVector<QLineEdit *> tableSource;
+    quint8 m_actionForDiffRecords;
+    QVector<QLineEdit *> m_tableSource;
     KvtMerger *merger;
     // The source database in process, as the worker last announced it.
-    QString currentDB;
+    QString m_currentDB;
     QCompleter *completer;
     dlgMergePreview *m_dlgPreview = nullptr;
     dlgMergeReport *m_dlgReport = nullptr;
