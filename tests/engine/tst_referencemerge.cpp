@@ -6,6 +6,7 @@
 // conflicts in the same order; with and without keeping references consistent.
 
 #include "ConflictResolver.h"
+#include "EngineTestCase.h"
 #include "EngineTestData.h"
 #include "MergeHarness.h"
 #include "TestDatabase.h"
@@ -29,57 +30,23 @@ const Catalogue catalogues[] = {{"defectref", "ID"}, {"dettypes", "ID"}, {"devic
 
 } // namespace
 
-class tst_ReferenceMerge : public QObject
+class tst_ReferenceMerge : public EngineTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
     void setBasedEqualsPerRow_data();
     void setBasedEqualsPerRow();
 
 private:
-    QString create(const QString &prefix);
     QString text();
     void fillDestination(const QString &db);
-    void fillSource(const QString &db, int k);
+    void fillSource(const QString &db, int k, const QString &dest);
     QStringList dump(const QString &db, bool withDefects);
 
-    bool m_server = false;
-    QStringList m_databases;
     QRandomGenerator m_random;
     int m_nullFlips = 0;
 };
-
-void tst_ReferenceMerge::initTestCase()
-{
-    m_server = TestDatabase::requireServer();
-    if (m_server)
-        QVERIFY(TestDatabase::openDefault().isOpen());
-}
-
-void tst_ReferenceMerge::init()
-{
-    if (!m_server)
-        QSKIP("no server");
-}
-
-void tst_ReferenceMerge::cleanup()
-{
-    for (const QString &db : qAsConst(m_databases))
-        TestDatabase::dropDatabase(db);
-    m_databases.clear();
-}
-
-QString tst_ReferenceMerge::create(const QString &prefix)
-{
-    const QString db = TestDatabase::uniqueName(prefix);
-    m_databases << db;
-    const QString error = TestDatabase::createKvtDatabase(db);
-    return error.isEmpty() ? db : QString();
-}
 
 // A text value as SQL: one of the words, now and then NULL.
 QString tst_ReferenceMerge::text()
@@ -117,11 +84,10 @@ void tst_ReferenceMerge::fillDestination(const QString &db)
 // adds records under free keys, and holds people and factories twice (the source has no
 // unique index on their keys): once equal, once with other content. People copied from
 // the destination carry other IDs. A few defects name the source's records.
-void tst_ReferenceMerge::fillSource(const QString &db, int k)
+void tst_ReferenceMerge::fillSource(const QString &db, int k, const QString &dest)
 {
     QStringList s{QStringLiteral("ALTER TABLE %1.humans DROP INDEX ux_humans_tabno").arg(q(db)),
                   QStringLiteral("ALTER TABLE %1.factory DROP INDEX ux_factory_cod").arg(q(db))};
-    const QString dest = m_databases.first();
     // Copy, change or leave out a destination record; above `last` a free key.
     const auto roll = [&](int key, int last) { return key > last ? 3 : int(m_random.bounded(3)); };
     for (int i = 1; i <= 18; ++i) {
@@ -224,15 +190,15 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
     QFETCH(bool, returning);
     m_random.seed(seed);
     m_nullFlips = 0;
-    const QStringList destinations{create("ref_rows"), create("ref_set")};
-    const QStringList sources{create("ref_src"), create("ref_src")};
+    const QStringList destinations{createDatabase("ref_rows"), createDatabase("ref_set")};
+    const QStringList sources{createDatabase("ref_src"), createDatabase("ref_src")};
     QVERIFY(!sources.last().isEmpty());
     fillDestination(destinations[0]);
     for (const Catalogue &c : catalogues)
         QCOMPARE(TestDatabase::exec(QStringLiteral("INSERT INTO %1.%2 SELECT * FROM %3.%2")
                                         .arg(q(destinations[1]), c.table, q(destinations[0]))), QString());
     for (int k = 0; k < 2; ++k)
-        fillSource(sources[k], k + 1);
+        fillSource(sources[k], k + 1, destinations[0]);
 
     QStringList asked[2];
     MergeReport::TableCounts counts[2][7];

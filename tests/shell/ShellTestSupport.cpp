@@ -1,8 +1,10 @@
 #include "ShellTestSupport.h"
 
+#include "PLog.h"
 #include "TestDatabase.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -48,6 +50,14 @@ QString fixtureConnection()
 bool openFixture()
 {
     return TestDatabase::open(fixtureConnection()).isOpen();
+}
+
+bool openFixtureLoggingInto(const QString &home)
+{
+    if (!openFixture() || !QDir(home).mkpath(QStringLiteral("log")))
+        return false;
+    PLogger::ensureInstance()->addDestination(QDir(home).filePath(QStringLiteral("log/log_test.txt")));
+    return PLogger::instance->hasDestination();
 }
 
 QString createKvt(const QString &name)

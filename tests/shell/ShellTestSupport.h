@@ -38,6 +38,9 @@ void setFields(QWidget &window, const QStringList &sources, const QString &desti
 QString fixtureConnection();
 // Opens the fixture connection; false when it fails.
 bool openFixture();
+// Opens the fixture connection and sends the log, and with it the merge reports, to a
+// log/ folder in `home`; false when either fails.
+bool openFixtureLoggingInto(const QString &home);
 // Creates a KVT database (all tables, no rows); returns the first error, empty on success.
 QString createKvt(const QString &name);
 // A new KVT database under a name made unique from prefix, added to `created` (to be

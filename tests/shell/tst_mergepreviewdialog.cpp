@@ -5,7 +5,6 @@
 
 #include "MergePreview.h"
 #include "ModalAnswerer.h"
-#include "PLog.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
 #include "dlgMergePreview.h"
@@ -78,11 +77,8 @@ void tst_MergePreviewDialog::initTestCase()
     m_server = TestDatabase::requireServer();
     if (!m_server)
         return;
-    QVERIFY(openFixture());
     // The log, and with it the reports, go to a folder of the test's own.
-    QVERIFY(QDir(m_home.path()).mkpath("log"));
-    PLogger::ensureInstance()->addDestination(m_home.filePath("log/log_test.txt"));
-    QVERIFY(PLogger::instance->hasDestination());
+    QVERIFY(openFixtureLoggingInto(m_home.path()));
 }
 
 void tst_MergePreviewDialog::init()

@@ -5,7 +5,6 @@
 
 #include "MergeJournal.h"
 #include "ModalAnswerer.h"
-#include "PLog.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
 #include "dlgUndoMerge.h"
@@ -42,9 +41,8 @@ void tst_UndoDialog::initTestCase()
     m_server = TestDatabase::requireServer();
     if (!m_server)
         return;
-    QVERIFY(openFixture());
-    QVERIFY(QDir(m_home.path()).mkpath("log"));
-    PLogger::ensureInstance()->addDestination(m_home.filePath("log/log_test.txt"));
+    // The log, and with it the reports, go to a folder of the test's own.
+    QVERIFY(openFixtureLoggingInto(m_home.path()));
 }
 
 void tst_UndoDialog::mergeIsListedPlannedAndUndone()
