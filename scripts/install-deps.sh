@@ -7,7 +7,10 @@ packages=(
     qtbase5-dev qttools5-dev qttools5-dev-tools libqt5sql5-mysql libqt5sql5-sqlite qttranslations5-l10n
     mariadb-server mariadb-client openssl
     galera-4 rsync iproute2   # the test cluster; its rsync state transfer looks up ports with ss
-    libxlsxwriter-dev
+    # Every library the build links, by the package with its headers and .so link:
+    # Qt (qtbase5-dev), libxlsxwriter and the zlib its xlsxwriter.pc links (-lz), which
+    # libxlsxwriter-dev does not pull in by itself.
+    libxlsxwriter-dev zlib1g-dev
     xvfb xauth fonts-dejavu-core
     unzip
     dpkg-dev file pkg-config
