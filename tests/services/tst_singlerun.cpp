@@ -4,10 +4,12 @@
 #include "PSingleRun.h"
 
 #include <QAbstractButton>
+#include <QFileInfo>
 #include <QMap>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSharedMemory>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <pwd.h>
@@ -19,6 +21,28 @@ namespace {
 
 // Generous bound for a helper process to start and answer; only guards against a hang.
 const int processTimeoutMs = 60000;
+
+// The helper program as another user can start it: it and the library it loads, copied
+// into a folder that user may enter and read. The build tree may lie where that user
+// cannot (a clone in /root); the copy goes with the test program.
+QString helperForOtherUsers()
+{
+    static QTemporaryDir folder;
+    static QString program;
+    if (!program.isEmpty() || !folder.isValid())
+        return program;
+    const QFile::Permissions readAndRun = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                          | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                          | QFile::ExeOther;
+    const QString helper = folder.filePath(QStringLiteral("singlerun_helper"));
+    const QString library = folder.filePath(QFileInfo(QStringLiteral(PELMORA0_SONAME_FILE)).fileName());
+    if (QFile::setPermissions(folder.path(), readAndRun)
+        && QFile::copy(QStringLiteral(SINGLERUN_HELPER), helper)
+        && QFile::copy(QStringLiteral(PELMORA0_SONAME_FILE), library)
+        && QFile::setPermissions(helper, readAndRun) && QFile::setPermissions(library, readAndRun))
+        program = helper;
+    return program;
+}
 
 // A helper process and the report it printed.
 class Helper
@@ -33,6 +57,8 @@ public:
         QStringList arguments{key, QString::fromLatin1(mode)};
         QString program = QStringLiteral(SINGLERUN_HELPER);
         if (asUser > 0) {
+            program = helperForOtherUsers();
+            env.insert(QStringLiteral("LD_LIBRARY_PATH"), QFileInfo(program).path());
             env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
             env.remove(QStringLiteral("XDG_CONFIG_HOME"));
             env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
