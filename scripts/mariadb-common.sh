@@ -11,6 +11,19 @@ port_is_free() {
     ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# A port found free is only ours once our server listens on it: servers started at the same
+# time (two tests, each with a private server) pick and take their ports one after the
+# other, under this lock on fd 9. The server itself must not inherit fd 9 (start it with
+# 9>&-), or it would hold the lock for as long as it runs.
+lock_ports() {
+    exec 9>"${TMPDIR:-/tmp}/kvt-mariadb-ports.lock"
+    flock 9
+}
+unlock_ports() {
+    flock -u 9
+    exec 9>&-
+}
+
 # The PID in pid file $1 when that process is alive.
 pid_alive() {
     [ -f "$1" ] || return 1

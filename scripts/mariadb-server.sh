@@ -114,6 +114,7 @@ start() {
         fresh=1
     fi
     tls_prepare
+    lock_ports
     local port; port=$(free_port)
     local bin; bin=$(server_bin)
     rm -f "$run/mysqld.err"
@@ -124,13 +125,14 @@ start() {
         --skip-name-resolve \
         --skip-log-bin --innodb-buffer-pool-size=256M --log-error="$run/mysqld.err" \
         --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
-        --max-allowed-packet=256M "${tls_args[@]}" >/dev/null 2>&1 </dev/null &
+        --max-allowed-packet=256M "${tls_args[@]}" >/dev/null 2>&1 </dev/null 9>&- &
     local server_pid=$! i
     for i in $(seq 1 300); do
         if [ -S "$run/mysqld.sock" ] && sql -e "SELECT 1" >/dev/null 2>&1; then break; fi
         kill -0 "$server_pid" 2>/dev/null || break
         sleep 0.1
     done
+    unlock_ports
     if ! sql -e "SELECT 1" >/dev/null 2>&1; then
         if kill -0 "$server_pid" 2>/dev/null; then
             echo "the server in $dir did not answer within 30 s; its log says:" >&2
