@@ -10,6 +10,7 @@
 #include "KvtSourceReader.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
+#include "MergeCheck.h"
 #include "PLog.h"
 #include "PSqlIdentifier.h"
 
@@ -339,7 +340,8 @@ bool KvtMerger::openConnection()
     return status.ok();
 }
 
-// Chooses the copy variant the server supports (one too old was refused on connecting).
+// Chooses the copy variant the server supports (one too old was refused on connecting),
+// then checks, before anything is written, that the databases hold what the merge needs.
 bool KvtMerger::checkServer()
 {
     KvtServerVersion version;
@@ -360,7 +362,13 @@ bool KvtMerger::checkServer()
                   << "factories are read back by their keys";
     }
     emit sendCopyVariant(copyVariantName());
-    return true;
+    QStringList sources;
+    for (const int position : MergeReport::mergedSources(currentDestinationDB, dbList))
+        sources << dbList.at(position);
+    const KvtSqlStatus ready = MergeCheck::run(m_db, currentDestinationDB, sources).status();
+    if (!ready)
+        reportError(ready.text(), ready.code());
+    return ready.ok();
 }
 
 void KvtMerger::closeConnection()

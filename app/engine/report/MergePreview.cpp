@@ -5,6 +5,7 @@
 #include "KvtProbeIndex.h"
 #include "KvtSourceKey.h"
 #include "KvtTables.h"
+#include "MergeCheck.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -80,6 +81,13 @@ bool MergePreview::openConnection()
     if (!id.exec(QStringLiteral("SELECT CONNECTION_ID()")) || !id.next())
         return fail(id.lastError());
     m_connectionId = id.value(0).toULongLong();
+    // The same check as the merge's, so that the dry run refuses what the merge would.
+    QStringList sources;
+    for (const int position : MergeReport::mergedSources(m_destination, m_sources))
+        sources << m_sources.at(position);
+    const KvtSqlStatus ready = MergeCheck::run(m_db, m_destination, sources).status();
+    if (!ready)
+        return fail(ready.error());
     return !m_stop;
 }
 
