@@ -14,6 +14,7 @@
 #include "PMySqlCharset.h"
 #include "PSqlIdentifier.h"
 
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -681,7 +682,9 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
                            sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect,
                            sql.conflictSelect(currentDestinationDB, key),
                            {m_journal, m_journalRun, currentDestinationDB}};
-    const KvtSqlStatus read = conflict.readRecords(m_db);
+    // The records are read only for a listener of the value.
+    static const QMetaMethod valueSignal = QMetaMethod::fromSignal(&KvtMerger::conflictHandedOver);
+    const KvtSqlStatus read = isSignalConnected(valueSignal) ? conflict.readRecords(m_db) : KvtSqlStatus();
     if (!read) {
         reportError(read.text(), read.code());
         return false;
