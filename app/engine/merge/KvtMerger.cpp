@@ -14,6 +14,7 @@
 #include "PLog.h"
 #include "PSqlIdentifier.h"
 
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -32,6 +33,7 @@ KvtMerger::KvtMerger(QObject *parent)
     , m_connectionName(connectionNameFor(this))
 {
     registerKvtMetaTypes();
+    MergeConflict::registerMetaType();
     setStopFlag(false);
     initDBList();
 }
@@ -192,7 +194,6 @@ bool KvtMerger::startJournal()
                         QStringLiteral("0"));
         return false;
     }
-    MergeJournal::setActive({m_journal, m_journalRun, currentDestinationDB});
     PLOG_INFO << "merge journal " << m_journal->file() << ": run " << m_journalRun;
     return true;
 }
@@ -201,8 +202,6 @@ void KvtMerger::endJournal()
 {
     if (!m_journal)
         return;
-    if (MergeJournal::active().journal == m_journal)
-        MergeJournal::setActive({});
     if (m_journalRun != 0 && !m_journal->finishRun(m_journalRun, MergeReport::statusText(m_report.status())))
         PLOG_ERROR << "merge journal: " << m_journal->lastError();
     m_journal->releaseConnection();
@@ -664,15 +663,25 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
                     QStringLiteral("0"));
         return false;
     }
-    const QString srcTb = sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect;
-    const QString destTb = sql.conflictSelect(currentDestinationDB, key);
+    MergeConflict conflict{sql.table(), keyColumn, key, currentSourceDB, currentDestinationDB, {}, {},
+                           sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect,
+                           sql.conflictSelect(currentDestinationDB, key),
+                           {m_journal, m_journalRun, currentDestinationDB}};
+    // The records are read only for a listener of the value.
+    static const QMetaMethod valueSignal = QMetaMethod::fromSignal(&KvtMerger::conflictHandedOver);
+    const KvtSqlStatus read = isSignalConnected(valueSignal) ? conflict.readRecords(m_db) : KvtSqlStatus();
+    if (!read) {
+        reportError(read.text(), read.code());
+        return false;
+    }
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
         return true;
     ++counts().conflicts;
     paused = true;
     m_conflictSettled = false;
-    emit differentRecordsInTbs(sql.table(), srcTb, destTb);
+    emit differentRecordsInTbs(conflict.table, conflict.sourceSelect, conflict.destinationSelect);
+    emit conflictHandedOver(conflict);
     while (paused && !m_stopFlag)
         resumeCondition.wait(&waitMutex);
     paused = false;
