@@ -7,8 +7,14 @@ server_bin() {
     echo "mariadbd not found: run scripts/install-deps.sh" >&2; exit 1
 }
 
+# Free: nothing listens on port $1, and no socket has it as its own port either. The
+# ports lie in the kernel's range for outgoing connections, and a server cannot bind a
+# port that a client's connection (to any server) holds, though nothing answers there.
 port_is_free() {
-    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+    local hex; hex=$(printf '%04X' "$1")
+    ! awk -v port="$hex" 'FNR > 1 && substr($2, length($2) - 3) == port { found = 1 } END { exit !found }' \
+        /proc/net/tcp /proc/net/tcp6 2>/dev/null \
+        && ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
 # A port found free is only ours once our server listens on it: servers started at the same
