@@ -6,6 +6,7 @@
 
 #include "EngineTestData.h"
 #include "KvtTableSql.h"
+#include "LoopbackProxy.h"
 #include "MergeHarness.h"
 #include "PrivateServer.h"
 #include "TestDatabase.h"
@@ -111,6 +112,7 @@ private slots:
     void counterSteppingByThreeKeepsTheFastPath_data();
     void counterSteppingByThreeKeepsTheFastPath();
     void secondMergeIntoTheSameDestinationStops();
+    void lockIsFreeWhenTheRunHasEnded();
 
 private:
     void variants();
@@ -247,6 +249,40 @@ void tst_KvtMergerServers::secondMergeIntoTheSameDestinationStops()
     QVERIFY(again.run(dest, {src}));
     QCOMPARE(again.errorTexts, QStringList());
     QCOMPARE(count(dest, "defects"), count(src, "defects"));
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+// The destination's lock is free once the worker's thread has ended, even while the
+// close of its connection has not reached the server: a merge started at once runs.
+void tst_KvtMergerServers::lockIsFreeWhenTheRunHasEnded()
+{
+    const QString src = QStringLiteral("servers_unlock_src");
+    const QString dest = QStringLiteral("servers_unlock_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QVERIFY(fillDemo(src, 1, 50, 2, 3).isEmpty());
+    LoopbackProxy proxy(quint16(TestDatabase::server().port), false, true);
+    const quint16 port = proxy.start();
+    QVERIFY(port != 0);
+
+    // The worker connects as the default connection does: through the proxy.
+    QSqlDatabase db = QSqlDatabase::database();
+    db.close();
+    db.setPort(port);
+    QVERIFY(db.open());
+    MergeHarness first;
+    const bool ran = first.run(dest, {src});
+    db = QSqlDatabase();
+    QVERIFY(TestDatabase::openDefault().isOpen());
+    QVERIFY(ran);
+    QCOMPARE(first.errorTexts, QStringList());
+
+    MergeHarness second;
+    QVERIFY(second.run(dest, {src}));
+    QCOMPARE(second.errorTexts, QStringList());
+    QCOMPARE(second.merger().report().status(), MergeReport::RunStatus::Done);
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);

@@ -26,6 +26,9 @@ QString connectionNameFor(const KvtMerger *merger)
     return QStringLiteral("KvtMerger-%1").arg(reinterpret_cast<quintptr>(merger), 0, 16);
 }
 
+// The server's named lock of a merge's destination, :destination bound to its name.
+const QString destinationLock = QStringLiteral("CONCAT('kvtmerge:', MD5(:destination))");
+
 } // namespace
 
 KvtMerger::KvtMerger(QObject *parent)
@@ -162,17 +165,18 @@ void KvtMerger::run()
 // ---------------------------------------------------------------- the journal
 
 // Two merges into one destination at the same time could each find a row missing and
-// both insert it. The worker's connection takes a named lock of the destination (the
-// server frees it when the connection closes), and a second merge stops before it writes.
-// The lock is the server's own: on a cluster it does not reach a merge through another node.
+// both insert it. The worker's connection takes a named lock of the destination, and a
+// second merge stops before it writes. The lock is the server's own: on a cluster it does
+// not reach a merge through another node.
 bool KvtMerger::lockDestination()
 {
-    KvtPreparedQuery lock(m_db, QStringLiteral("SELECT GET_LOCK(CONCAT('kvtmerge:', MD5(:destination)), 0)"));
+    KvtPreparedQuery lock(m_db, QStringLiteral("SELECT GET_LOCK(%1, 0)").arg(destinationLock));
     if (!lock.exec({{QStringLiteral(":destination"), currentDestinationDB}})) {
         getSqlErr(&lock.query());
         return false;
     }
-    if (lock.query().next() && lock.query().value(0).toInt() == 1)
+    m_destinationLocked = lock.query().next() && lock.query().value(0).toInt() == 1;
+    if (m_destinationLocked)
         return true;
     reportError(tr("Another merge into %1 is running on this server. This merge is not started; "
                    "start it again when the other has ended.")
@@ -370,8 +374,24 @@ bool KvtMerger::checkServer()
     return ready.ok();
 }
 
+// The server frees a named lock when it has ended the session, which it does after the
+// client has closed the connection, and a merge started at once (the thread has ended)
+// could still find the lock taken. Released here, it is free when the thread ends. After
+// a lost connection the release fails, and the server frees the lock with the session.
+void KvtMerger::unlockDestination()
+{
+    if (!m_destinationLocked)
+        return;
+    m_destinationLocked = false;
+    KvtPreparedQuery unlock(m_db, QStringLiteral("DO RELEASE_LOCK(%1)").arg(destinationLock));
+    if (!unlock.exec({{QStringLiteral(":destination"), currentDestinationDB}}))
+        PLOG_WARN << "the lock of " << currentDestinationDB << " was not released: "
+                  << unlock.query().lastError().text();
+}
+
 void KvtMerger::closeConnection()
 {
+    unlockDestination();
     m_statements.reset();
     m_referenceMap.reset();
     m_db = QSqlDatabase();

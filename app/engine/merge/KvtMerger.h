@@ -280,6 +280,7 @@ private:
     void reportError(const QString &text, const QString &code);
 
     bool lockDestination();
+    void unlockDestination();
     bool startJournal();
     void endJournal();
     bool chooseJournalIds();
@@ -333,6 +334,7 @@ private:
 
     const QString m_connectionName;
     QSqlDatabase m_db;
+    bool m_destinationLocked = false;
     std::unique_ptr<KvtTableStatements> m_statements;
     MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
     ReferenceMerge m_referenceMerge = ReferenceMerge::SetBased;
