@@ -156,6 +156,15 @@ bool MergePreview::copyOf(const QString &database, kvtTableName table, KvtPrevie
             if (!index.find(database, tableName, KvtPreviewSql::comparedColumns(table),
                             info.copy.probeIndex))
                 return fail(index.failedQuery()->lastError());
+            // The reference tables its rows name, which an older source may have with
+            // fewer columns.
+            for (const kvtTableName target : KvtRelations::targets()) {
+                KvtPreviewSql::Copy named;
+                bool unused = false;
+                if (!copyOf(database, target, named, unused))
+                    return false;
+                info.copy.tables.insert(target, named.columns);
+            }
         }
         cached = m_copies.insert(cacheKey, info);
     }

@@ -1,16 +1,14 @@
 #include "KvtRelations.h"
 
-#include "KvtSqlName.h"
-#include "PSqlIdentifier.h"
+#include "KvtRowFingerprint.h"
+#include "KvtSql.h"
+#include "KvtTables.h"
 
 namespace KvtRelations {
 
 namespace {
 
-QString column(const QString &alias, const QString &name)
-{
-    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
-}
+using KvtSql::column;
 
 } // namespace
 
@@ -44,24 +42,15 @@ const QVector<kvtTableName> &targets()
 
 QStringList content(kvtTableName target)
 {
-    switch (target) {
-    case tnDefectRef:
-    case tnDetTypes:
-    case tnResults:
-        return {QStringLiteral("Short"), QStringLiteral("Name")};
-    case tnDevice:
-    case tnZones:
-        return {QStringLiteral("Name")};
-    case tnHumans:
-        return {QStringLiteral("Famname"), QStringLiteral("FstName"), QStringLiteral("SecName"),
-                QStringLiteral("FullName"), QStringLiteral("TabNo")};
-    case tnFactory:
-        return {QStringLiteral("Cod"), QStringLiteral("Short"), QStringLiteral("Name")};
-    case tnDefects:
-    case tnGraphics:
-        break;
-    }
-    return {};
+    const KvtTable &table = KvtTable::of(target);
+    if (!table.isReference())
+        return {};
+    QStringList columns = table.columnsWith(ColumnRole::Same);
+    QStringList identifying = identifier(target);
+    identifying << KvtRowFingerprint::identifierColumn(target);
+    for (const QString &name : qAsConst(identifying))
+        columns.removeAll(name);
+    return columns;
 }
 
 QStringList identifier(kvtTableName target)
@@ -69,14 +58,6 @@ QStringList identifier(kvtTableName target)
     if (target == tnZones)
         return {QStringLiteral("DetTypeId"), QStringLiteral("ID")};
     return {QStringLiteral("ID")};
-}
-
-QString sameContent(kvtTableName target, const QString &a, const QString &b)
-{
-    QStringList tests;
-    for (const QString &name : content(target))
-        tests << column(a, name) + QStringLiteral(" <=> ") + column(b, name);
-    return tests.join(QStringLiteral(" AND "));
 }
 
 QString names(kvtTableName target, const QString &alias, const QString &part, const QString &id)

@@ -40,14 +40,12 @@ QVector<KvtRelation> among(const QStringList &columns);
 const QVector<kvtTableName> &targets();
 
 // A reference record's content: what must be equal in the source and the destination for
-// a row to name the same thing in both. The record's same-columns without the identifiers
-// a row uses (so a person is compared by names and TabNo, a zone by its name).
+// a row to name the same thing in both. The record's same-columns (KvtTables) without the
+// columns that identify it (so a person is compared by names and TabNo, a zone by its
+// name). KvtReferenceSql::sameContent compares it.
 QStringList content(kvtTableName target);
 // The identifier a measurement row names: ID, and for a zone its part type and ID.
 QStringList identifier(kvtTableName target);
-
-// "<a>.c1 <=> <b>.c1 AND ...": the content of two records of `target` is equal.
-QString sameContent(kvtTableName target, const QString &a, const QString &b);
 // "<alias>.ID = <id>" or, for zones, "<alias>.DetTypeId = <part> AND <alias>.ID = <id>".
 QString names(kvtTableName target, const QString &alias, const QString &part, const QString &id);
 

@@ -1,7 +1,8 @@
 #include "KvtPreviewSql.h"
 
-#include "PSqlIdentifier.h"
+#include "KvtReferenceSql.h"
 #include "KvtTables.h"
+#include "PSqlIdentifier.h"
 
 namespace {
 
@@ -60,37 +61,31 @@ QString KvtPreviewSql::table(const Copy &copy) const
     return PSqlIdentifier::qualified(copy.database, m_tableName);
 }
 
+KvtSql::Row KvtPreviewSql::row(const QString &alias, const Copy &copy)
+{
+    return KvtSql::Row::having(alias, copy.columns);
+}
+
 QString KvtPreviewSql::value(const QString &alias, const QString &column, const Copy &copy)
 {
-    return copy.columns.contains(column.toLower())
-               ? alias + QLatin1Char('.') + PSqlIdentifier::quote(column)
-               : QStringLiteral("NULL");
+    return row(alias, copy).value(column);
 }
 
 // The row of `copy` under probeAlias equals the source row.
 QString KvtPreviewSql::sameRow(const QString &alias, const Copy &copy) const
 {
-    QStringList tests;
-    for (const QString &column : comparedColumns(m_table))
-        tests << value(alias, column, copy) + QStringLiteral(" <=> ")
-                     + value(sourceAlias, column, m_source);
-    return tests.join(QStringLiteral(" AND "));
+    return KvtSql::sameIn(comparedColumns(m_table), row(alias, copy), row(sourceAlias, m_source));
 }
 
 QString KvtPreviewSql::probe(const Copy &copy, const QString &condition) const
 {
-    const QString hint = copy.probeIndex.isEmpty()
-                             ? QString()
-                             : QStringLiteral(" FORCE INDEX (") + PSqlIdentifier::quote(copy.probeIndex)
-                                   + QLatin1Char(')');
     return QStringLiteral("EXISTS (SELECT 1 FROM ") + table(copy) + QLatin1Char(' ') + probeAlias
-           + hint + QStringLiteral(" WHERE ") + condition + QLatin1Char(')');
+           + KvtSql::indexHint(copy.probeIndex) + QStringLiteral(" WHERE ") + condition + QLatin1Char(')');
 }
 
 QString KvtPreviewSql::taken(const QString &alias, const Copy &copy) const
 {
-    const QString key = keyColumn(m_table);
-    return value(alias, key, copy) + QStringLiteral(" <=> ") + value(sourceAlias, key, m_source);
+    return KvtSql::sameIn({keyColumn(m_table)}, row(alias, copy), row(sourceAlias, m_source));
 }
 
 // An equal row in the destination or an earlier source.
@@ -174,16 +169,18 @@ QString KvtPreviewSql::namedRecordMatches(const KvtRelation &r) const
     const auto target = [&](const QString &database) {
         return PSqlIdentifier::qualified(database, KvtTable::of(r.target).name);
     };
-    QStringList holders{m_destination.database};
+    QVector<const Copy *> holders{&m_destination};
     if (KvtTable::of(r.target).idRule == IdRule::FromSource)
         for (const Copy &copy : m_earlier)
-            holders << copy.database;
+            holders << &copy;
+    const KvtSql::Row a = KvtSql::rowOf(m_source.tables, r.target, QStringLiteral("a"));
     QString match = QStringLiteral("CASE");
-    for (const QString &database : holders) {
-        const QString named = QStringLiteral("SELECT 1 FROM ") + target(database) + QStringLiteral(" x WHERE ")
-                              + KvtRelations::names(r.target, QStringLiteral("x"), part, id);
+    for (const Copy *holder : qAsConst(holders)) {
+        const QString named = QStringLiteral("SELECT 1 FROM ") + target(holder->database)
+                              + QStringLiteral(" x WHERE ") + KvtRelations::names(r.target, QStringLiteral("x"), part, id);
+        const KvtSql::Row x = KvtSql::rowOf(holder->tables, r.target, QStringLiteral("x"));
         match += QStringLiteral(" WHEN EXISTS (%1) THEN EXISTS (%1 AND %2)")
-                     .arg(named, KvtRelations::sameContent(r.target, QStringLiteral("a"), QStringLiteral("x")));
+                     .arg(named, KvtReferenceSql::sameContent(r.target, a, x));
     }
     match += KvtTable::of(r.target).idRule == IdRule::FromSource ? QStringLiteral(" ELSE 1 END")
                                                                  : QStringLiteral(" ELSE 0 END");
@@ -227,8 +224,9 @@ QString KvtPreviewSql::takenRecord() const
             columns << value(probeAlias, column, copies.at(i));
         parts << QStringLiteral("(SELECT ") + columns.join(QStringLiteral(", "))
                      + QStringLiteral(" FROM ") + table(copies.at(i)) + QLatin1Char(' ') + probeAlias
-                     + QStringLiteral(" WHERE ") + value(probeAlias, key, copies.at(i))
-                     + QStringLiteral(" <=> :key") + QString::number(i) + QStringLiteral(" LIMIT 1)");
+                     + QStringLiteral(" WHERE ")
+                     + KvtSql::same(value(probeAlias, key, copies.at(i)), QStringLiteral(":key") + QString::number(i))
+                     + QStringLiteral(" LIMIT 1)");
     }
     return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY 1 LIMIT 1");
 }

@@ -2,6 +2,7 @@
 #define KVTPREVIEWSQL_H
 
 #include "KvtRelations.h"
+#include "KvtSql.h"
 #include "KvtTableSql.h"
 
 #include <QString>
@@ -20,10 +21,13 @@ public:
     // One database's copy of the table: the columns it has (a compared column it lacks
     // reads as NULL, as in the merge) and the index that serves the probes for equal rows
     // (empty: left to the server).
+    // tables: the columns of the database's merged tables, for the reference records a
+    // row names (a table not listed counts as described).
     struct Copy {
         QString database;
         QStringList columns;
         QString probeIndex;
+        KvtSql::Columns tables;
     };
 
     // ordered: the source's ID orders its rows without ties (KvtSourceKey::usable()).
@@ -65,6 +69,7 @@ public:
     QString sourceValue(const QString &column) const;
 
 private:
+    static KvtSql::Row row(const QString &alias, const Copy &copy);
     static QString value(const QString &alias, const QString &column, const Copy &copy);
     QString sameRow(const QString &alias, const Copy &copy) const;
     QString probe(const Copy &copy, const QString &condition) const;
