@@ -15,6 +15,7 @@
 
 #include <QMutexLocker>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -152,11 +153,15 @@ void KvtMerger::checkReferences(int &errCode)
                 return;
             }
             QSqlQuery &q = rows.query();
+            QStringList names{QStringLiteral("ID")};
+            for (const KvtRelation &r : relations)
+                names << r.column;
+            const QVector<int> at = KvtSql::positions(q.record(), names);
             while (q.next())
                 for (int i = 0; i < relations.size(); ++i)
-                    if (const int kind = q.value(i + 1).toInt())
-                        logMismatch(table, tr("destination ID %1").arg(q.value(0).toString()), relations.at(i).column,
-                                    QString(), KvtReferenceSql::Mismatch(kind));
+                    if (const int kind = q.value(at.at(i + 1)).toInt())
+                        logMismatch(table, tr("destination ID %1").arg(q.value(at.first()).toString()),
+                                    relations.at(i).column, QString(), KvtReferenceSql::Mismatch(kind));
         }
         addReferenceCounts(table, 0, mismatched);
     }

@@ -12,15 +12,21 @@ using KvtSql::column;
 
 } // namespace
 
+// From the description of the measurement tables (KvtTables), in the order of their columns.
 const QVector<KvtRelation> &all()
 {
-    static const QVector<KvtRelation> relations{
-        {QStringLiteral("DefectoscopistID"), tnHumans, false},
-        {QStringLiteral("DetTypeId"), tnDetTypes, false},
-        {QStringLiteral("Result"), tnResults, false},
-        {QStringLiteral("DefectID"), tnDefectRef, false},
-        {QStringLiteral("Device"), tnDevice, false},
-        {QStringLiteral("ZoneID"), tnZones, true}};
+    static const QVector<KvtRelation> relations = [] {
+        QVector<KvtRelation> found;
+        for (const kvtTableName table : {tnDefects, tnGraphics})
+            for (const KvtColumn &c : KvtTable::of(table).columns) {
+                bool known = false;
+                for (const KvtRelation &r : qAsConst(found))
+                    known = known || r.column == c.name;
+                if (c.refers.any && !known)
+                    found << KvtRelation{c.name, c.refers.target, c.refers.withinPartType};
+            }
+        return found;
+    }();
     return relations;
 }
 

@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <QVector>
 
-// Which reference record a measurement row names, written once next to the description of
-// the nine tables. Every statement that checks or translates references is built from it.
+// Which reference record a measurement row names, as the description of the measurement
+// columns says (KvtTables). Every statement that checks or translates references is built
+// from it.
 //
 //   defects/graphics.DefectoscopistID -> humans.ID
 //   defects/graphics.DetTypeId        -> dettypes.ID
@@ -30,7 +31,8 @@ struct KvtRelation
 
 namespace KvtRelations {
 
-// The six relations of the measurement tables, in a fixed order.
+// The six relations of the measurement tables, as their columns describe them (KvtTables),
+// in a fixed order.
 const QVector<KvtRelation> &all();
 // The relations whose column is among `columns` (a measurement table's copied columns).
 // ZoneID comes with its part type only.

@@ -15,7 +15,7 @@ const char *const object = "QObject";
 
 KvtColumn column(const char *name, ColumnRoles roles, KvtCaption caption = {}, Width width = Width::Interactive)
 {
-    return {QLatin1String(name), roles, false, caption, width};
+    return {QLatin1String(name), roles, false, caption, width, {}};
 }
 
 // A measurement column: Copied, and Same unless listed as copied only.
@@ -44,6 +44,21 @@ KvtTable shortNameTable(kvtTableName id, const QString &name, const char *proces
             IdRule::FromSource, processMessage};
 }
 
+// The measurement columns that name reference records.
+void addReferences(QVector<KvtColumn> &columns)
+{
+    const struct
+    {
+        const char *column;
+        kvtTableName target;
+    } references[] = {{"DefectoscopistID", tnHumans}, {"DetTypeId", tnDetTypes}, {"Result", tnResults},
+                      {"DefectID", tnDefectRef},       {"Device", tnDevice},        {"ZoneID", tnZones}};
+    for (KvtColumn &c : columns)
+        for (const auto &r : references)
+            if (c.name == QLatin1String(r.column))
+                c.refers = {true, r.target, r.target == tnZones};
+}
+
 QVector<KvtTable> makeTables()
 {
     QVector<KvtTable> tables;
@@ -55,6 +70,7 @@ QVector<KvtTable> makeTables()
                                          "Device", "Errors"},
                                         {"Printed", "CRC32", "Errors"}),
                      IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"defects\" in process")};
+    addReferences(defects.columns);
     tables << defects;
 
     KvtTable graphics{tnGraphics, QStringLiteral("graphics"),
@@ -67,6 +83,7 @@ QVector<KvtTable> makeTables()
                       IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"graphic\" in process")};
     for (KvtColumn &c : graphics.columns)
         c.binary = c.name == QLatin1String("Graphic");
+    addReferences(graphics.columns);
     tables << graphics;
 
     tables << shortNameTable(tnDefectRef, QStringLiteral("defectref"), QT_TRANSLATE_NOOP("KvtMerger", "table \"defectref\" in process"));

@@ -23,6 +23,13 @@ QString anyOf(const QStringList &tests)
 
 } // namespace
 
+const QString KvtPreviewSql::rowsName = QStringLiteral("kvt_rows");
+const QString KvtPreviewSql::insertedName = QStringLiteral("kvt_inserted");
+const QString KvtPreviewSql::mismatchedName = QStringLiteral("kvt_mismatched");
+const QString KvtPreviewSql::presentName = QStringLiteral("kvt_present");
+const QString KvtPreviewSql::takenName = QStringLiteral("kvt_taken");
+const QString KvtPreviewSql::originName = QStringLiteral("kvt_origin");
+
 KvtPreviewSql::KvtPreviewSql(kvtTableName table, const Copy &source, const Copy &destination,
                              const QVector<Copy> &earlier, bool ordered)
     : m_table(table)
@@ -129,7 +136,10 @@ QString KvtPreviewSql::measurementCounts() const
     const QString inserted = QStringLiteral("CASE WHEN ") + notInDestination() + QStringLiteral(" THEN ")
                              + referenceMismatched() + QStringLiteral(" END");
     if (m_ordered)
-        return QStringLiteral("SELECT COUNT(*), COUNT(v), COALESCE(SUM(v), 0) FROM (SELECT ") + inserted
+        return QStringLiteral("SELECT ") + KvtSql::named(QStringLiteral("COUNT(*)"), rowsName) + QStringLiteral(", ")
+               + KvtSql::named(QStringLiteral("COUNT(v)"), insertedName) + QStringLiteral(", ")
+               + KvtSql::named(QStringLiteral("COALESCE(SUM(v), 0)"), mismatchedName) + QStringLiteral(" FROM (SELECT ")
+               + inserted
                + QStringLiteral(" AS v FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
                + QStringLiteral(" LIMIT 18446744073709551615) c");
     // Without an order, equal source rows are told apart by grouping them: one class, one
@@ -138,8 +148,11 @@ QString KvtPreviewSql::measurementCounts() const
     for (const QString &column : comparedColumns(m_table))
         if (m_source.columns.contains(column.toLower()))
             groups << value(sourceAlias, column, m_source);
-    return QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + table(m_source)
-           + QStringLiteral("), COUNT(*), COALESCE(SUM(v), 0) FROM (SELECT MAX(") + referenceMismatched()
+    return QStringLiteral("SELECT ")
+           + KvtSql::named(QStringLiteral("(SELECT COUNT(*) FROM ") + table(m_source) + QLatin1Char(')'), rowsName)
+           + QStringLiteral(", ") + KvtSql::named(QStringLiteral("COUNT(*)"), insertedName) + QStringLiteral(", ")
+           + KvtSql::named(QStringLiteral("COALESCE(SUM(v), 0)"), mismatchedName)
+           + QStringLiteral(" FROM (SELECT MAX(") + referenceMismatched()
            + QStringLiteral(") AS v FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
            + QStringLiteral(" WHERE ") + notInDestination() + groupBy(groups) + QStringLiteral(") g");
 }
@@ -194,7 +207,7 @@ QString KvtPreviewSql::referenceClasses() const
     QStringList columns;
     for (const QString &column : recordColumns(m_table)) {
         const QString v = value(sourceAlias, column, m_source);
-        columns << (compared.contains(column) ? v : QStringLiteral("MIN(") + v + QLatin1Char(')'));
+        columns << KvtSql::named(compared.contains(column) ? v : QStringLiteral("MIN(") + v + QLatin1Char(')'), column);
     }
     QStringList same{presentInDestination()};
     QStringList keys{keyTakenInDestination()};
@@ -207,7 +220,8 @@ QString KvtPreviewSql::referenceClasses() const
         if (m_source.columns.contains(column.toLower()))
             groups << value(sourceAlias, column, m_source);
     return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", "))
-           + QStringLiteral(", COUNT(*), ") + anyOf(same) + QStringLiteral(", ") + anyOf(keys)
+           + QStringLiteral(", ") + KvtSql::named(QStringLiteral("COUNT(*)"), rowsName) + QStringLiteral(", ")
+           + KvtSql::named(anyOf(same), presentName) + QStringLiteral(", ") + KvtSql::named(anyOf(keys), takenName)
            + QStringLiteral(" FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
            + groupBy(groups) + QStringLiteral(" ORDER BY ") + value(sourceAlias, keyColumn(m_table), m_source);
 }
@@ -219,9 +233,9 @@ QString KvtPreviewSql::takenRecord() const
     const QString key = keyColumn(m_table);
     QStringList parts;
     for (int i = 0; i < copies.size(); ++i) {
-        QStringList columns{QString::number(i)};
+        QStringList columns{KvtSql::named(QString::number(i), originName)};
         for (const QString &column : recordColumns(m_table))
-            columns << value(probeAlias, column, copies.at(i));
+            columns << KvtSql::named(value(probeAlias, column, copies.at(i)), column);
         parts << QStringLiteral("(SELECT ") + columns.join(QStringLiteral(", "))
                      + QStringLiteral(" FROM ") + table(copies.at(i)) + QLatin1Char(' ') + probeAlias
                      + QStringLiteral(" WHERE ")

@@ -7,17 +7,14 @@
 
 namespace {
 
+using KvtSql::named;
+
 // The names of the decisions' facts.
 const QString presentName = QStringLiteral("kvt_present");
 const QString keyTakenName = QStringLiteral("kvt_key_taken");
 const QString earlierDiffersName = QStringLiteral("kvt_earlier_differs");
 const QString orderName = QStringLiteral("kvt_order");
 const QString personName = QStringLiteral("kvt_person");
-
-QString named(const QString &expression, const QString &name)
-{
-    return expression + QStringLiteral(" AS ") + name;
-}
 
 KvtPreviewSql::Copy copyOf(const QString &database, const QStringList &columns)
 {

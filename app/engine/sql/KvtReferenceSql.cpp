@@ -138,10 +138,10 @@ QString countInserted(const QVector<KvtRelation> &relations, const QString &sour
 QString insertedRows(const QVector<KvtRelation> &relations, const QString &source,
                      const KvtSql::Columns &sourceTables, const QString &destination, const QString &table)
 {
-    QStringList kinds{QStringLiteral("d.ID")};
+    QStringList kinds{KvtSql::named(QStringLiteral("d.ID"), QStringLiteral("ID"))};
     QStringList tests;
     for (const KvtRelation &r : relations) {
-        kinds << mismatchOf(r, source, sourceTables, destination);
+        kinds << KvtSql::named(mismatchOf(r, source, sourceTables, destination), r.column);
         tests << mismatchTest(r, source, sourceTables, destination);
     }
     if (tests.isEmpty())

@@ -36,8 +36,8 @@ Translation translation(const KvtReferenceMap &map, const QVector<KvtRelation> &
 
 // Rows of the destination table inserted with IDs in (:after, :last], their references not
 // translated: the number whose reference names a record missing in the source or in the
-// destination, or of other content in the two. rows(): the first :rows of them, ID first,
-// then a Mismatch number per relation. sourceTables: the columns of the source's tables.
+// destination, or of other content in the two. insertedRows(): the first :rows of them,
+// their ID (named ID) and a Mismatch number per relation (named as its column). sourceTables: the columns of the source's tables.
 QString countInserted(const QVector<KvtRelation> &relations, const QString &source,
                       const KvtSql::Columns &sourceTables, const QString &destination, const QString &table);
 QString insertedRows(const QVector<KvtRelation> &relations, const QString &source,

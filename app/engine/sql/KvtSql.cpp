@@ -5,6 +5,7 @@
 #include "PSqlIdentifier.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace KvtSql {
 
@@ -73,6 +74,20 @@ QString sameIn(const QStringList &columns, const Row &a, const Row &b)
     for (const QString &name : columns)
         tests << same(a.value(name), b.value(name));
     return tests.isEmpty() ? QStringLiteral("TRUE") : tests.join(QStringLiteral(" AND "));
+}
+
+QString named(const QString &expression, const QString &name)
+{
+    return expression + QStringLiteral(" AS ") + PSqlIdentifier::quote(name);
+}
+
+QVector<int> positions(const QSqlRecord &result, const QStringList &names)
+{
+    QVector<int> at;
+    at.reserve(names.size());
+    for (const QString &name : names)
+        at << result.indexOf(name);
+    return at;
 }
 
 QString indexHint(const QString &index)

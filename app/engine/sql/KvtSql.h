@@ -8,6 +8,9 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+class QSqlRecord;
 
 // The words every statement of the merge is built from, each written here once: a column
 // of a row, "a column the table lacks reads as NULL", the NULL-safe comparison, the index
@@ -48,6 +51,10 @@ QString column(const QString &alias, const QString &name);
 QString same(const QString &a, const QString &b);
 // The rows agree, NULL-safely, in every column ("TRUE" for none).
 QString sameIn(const QStringList &columns, const Row &a, const Row &b);
+// "expression AS `name`": a result column to be read by name.
+QString named(const QString &expression, const QString &name);
+// The positions of these result columns in a result, found by name (-1: not there).
+QVector<int> positions(const QSqlRecord &result, const QStringList &names);
 // " FORCE INDEX (`index`)"; empty for no index.
 QString indexHint(const QString &index);
 
