@@ -8,6 +8,7 @@
 #include "KvtSourceKey.h"
 #include "KvtServerVersion.h"
 #include "KvtSourceReader.h"
+#include "KvtSql.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
 #include "MergeCheck.h"
@@ -246,7 +247,7 @@ bool KvtMerger::chooseJournalIds()
 bool KvtMerger::journalInsert(KvtPreparedQuery &query, const Bindings &values)
 {
     const kvtTableName table = m_statements->sql().table();
-    const QString placeholder = QStringLiteral(":p") + KvtRowFingerprint::identifierColumn(table);
+    const QString placeholder = KvtSql::valuePlaceholder(KvtRowFingerprint::identifierColumn(table));
     QVariant id;
     if (KvtTable::of(table).idRule == IdRule::Generated)
         id = query.query().lastInsertId();
@@ -768,7 +769,7 @@ bool KvtMerger::insertRecord(const KvtTableSql::Values &record)
         int maxId = 0;
         if (!countMatches(m_statements->maxId, {}, maxId))
             return false;
-        values.append({QStringLiteral(":pID"), maxId + 1});
+        values.append({KvtSql::valuePlaceholder(QStringLiteral("ID")), maxId + 1});
     }
     return execInsert(m_statements->insert, values);
 }

@@ -6,6 +6,7 @@
 
 #include "CONST.h"
 #include "KvtSourceReader.h"
+#include "KvtSql.h"
 #include "KvtSqlName.h"
 #include "PSqlIdentifier.h"
 #include "KvtTableSql.h"
@@ -14,6 +15,7 @@
 
 #include <QMutexLocker>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -115,15 +117,24 @@ void KvtMerger::checkReferences(int &errCode)
 {
     if (mappingReferences())
         return;
+    KvtSql::Columns sourceTables; // read once a table has rows to check
     for (const kvtTableName table : {tnDefects, tnGraphics}) {
         const auto it = m_inserted.constFind(table);
         if (it == m_inserted.constEnd() || it->second <= it->first) // nothing inserted
             continue;
+        if (sourceTables.isEmpty()) {
+            const KvtSqlStatus read = KvtSql::readColumns(m_db, currentSourceDB, sourceTables);
+            if (!read) {
+                reportError(read.text(), read.code());
+                errCode = stepRowError;
+                return;
+            }
+        }
         const KvtTableSql sql = KvtTableSql::forTable(table, currentDestinationDB);
         const QVector<KvtRelation> relations = KvtRelations::among(sql.copiedColumns());
         const KvtPreparedQuery::Bindings range{{QStringLiteral(":after"), it->first},
                                                {QStringLiteral(":last"), it->second}};
-        KvtPreparedQuery count(m_db, KvtReferenceSql::countInserted(relations, currentSourceDB,
+        KvtPreparedQuery count(m_db, KvtReferenceSql::countInserted(relations, currentSourceDB, sourceTables,
                                                                     currentDestinationDB, sql.tableName()));
         int mismatched = 0;
         if (!countMatches(count, range, mismatched)) {
@@ -132,7 +143,7 @@ void KvtMerger::checkReferences(int &errCode)
         }
         m_logged.clear();
         if (mismatched > 0) {
-            KvtPreparedQuery rows(m_db, KvtReferenceSql::insertedRows(relations, currentSourceDB,
+            KvtPreparedQuery rows(m_db, KvtReferenceSql::insertedRows(relations, currentSourceDB, sourceTables,
                                                                      currentDestinationDB, sql.tableName()));
             KvtPreparedQuery::Bindings values = range;
             values.append({QStringLiteral(":rows"), 10 * loggedRows});
@@ -142,11 +153,15 @@ void KvtMerger::checkReferences(int &errCode)
                 return;
             }
             QSqlQuery &q = rows.query();
+            QStringList names{QStringLiteral("ID")};
+            for (const KvtRelation &r : relations)
+                names << r.column;
+            const QVector<int> at = KvtSql::positions(q.record(), names);
             while (q.next())
                 for (int i = 0; i < relations.size(); ++i)
-                    if (const int kind = q.value(i + 1).toInt())
-                        logMismatch(table, tr("destination ID %1").arg(q.value(0).toString()), relations.at(i).column,
-                                    QString(), KvtReferenceSql::Mismatch(kind));
+                    if (const int kind = q.value(at.at(i + 1)).toInt())
+                        logMismatch(table, tr("destination ID %1").arg(q.value(at.first()).toString()),
+                                    relations.at(i).column, QString(), KvtReferenceSql::Mismatch(kind));
         }
         addReferenceCounts(table, 0, mismatched);
     }
@@ -156,8 +171,7 @@ void KvtMerger::checkReferences(int &errCode)
 bool KvtMerger::readInsertedEnd(kvtTableName table, qulonglong &last)
 {
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM ")
-                    + PSqlIdentifier::qualified(currentDestinationDB, tableNameOf(table)))) {
+    if (!query.exec(KvtSql::largestKey(PSqlIdentifier::qualified(currentDestinationDB, tableNameOf(table))))) {
         getSqlErr(&query);
         return false;
     }
@@ -183,13 +197,19 @@ bool KvtMerger::mapTo(kvtTableName table, RefId source, const QString &condition
 
 namespace {
 
-// "c1 <=> :c1 AND ...": the record's content without its key, bound as `content`.
+// The record's content without its key (test placeholders, KvtSql), as bound in `content`.
 QString contentCondition(const KvtPreparedQuery::Bindings &content)
 {
-    QStringList tests;
+    QStringList columns;
     for (const auto &value : content)
-        tests << PSqlIdentifier::quote(value.first.mid(2)) + QStringLiteral(" <=> ") + value.first;
-    return tests.join(QStringLiteral(" AND "));
+        columns << value.first.mid(KvtSql::testPrefix.size());
+    return KvtSql::sameIn(columns, KvtSql::Row::described(QString()), KvtSql::Row::bound(KvtSql::testPrefix));
+}
+
+// The key column equals :key.
+QString keyCondition(const QString &keyColumn)
+{
+    return KvtSql::same(KvtSql::column(QString(), keyColumn), QStringLiteral(":key"));
 }
 
 bool contains(const QVector<KvtReferenceMap::Id> &ids, const KvtReferenceMap::Id &id)
@@ -262,8 +282,7 @@ bool KvtMerger::settleTakenKey(kvtTableName table, RefId source, const Bindings 
             m_referenceMap->add(table, source, id);
             return true;
         }
-    return mapTo(table, source, PSqlIdentifier::quote(keyColumn) + QStringLiteral(" <=> :key"),
-                  {{QStringLiteral(":key"), key}});
+    return mapTo(table, source, keyCondition(keyColumn), {{QStringLiteral(":key"), key}});
 }
 
 // defectref, dettypes, results and device: key and identifier ID.
@@ -271,7 +290,7 @@ bool KvtMerger::mappedSimpleReference(kvtTableName table, const QString &fID, co
                                       const Bindings &sameRecord, const Bindings &insert)
 {
     const RefId source{0, fID.toLongLong()};
-    switch (lookUpReference(sameRecord, {{QStringLiteral(":parID"), fID}})) {
+    switch (lookUpReference(sameRecord, {{KvtSql::testPlaceholder(QStringLiteral("ID")), fID}})) {
     case ReferenceState::Failed:
         return false;
     case ReferenceState::Present:
@@ -293,22 +312,22 @@ bool KvtMerger::mappedSimpleReference(kvtTableName table, const QString &fID, co
 bool KvtMerger::mappedHuman(const QString &fID, const Bindings &content, const QString &fTabNo)
 {
     const RefId source{0, fID.toLongLong()};
+    const QString tabNo = QStringLiteral("TabNo");
     Bindings same = content;
-    for (auto &value : same)
-        value.first.replace(QStringLiteral(":c"), QStringLiteral(":par"));
-    same.append({QStringLiteral(":parTabNo"), fTabNo});
-    switch (lookUpReference(same, {{QStringLiteral(":parTabNo"), fTabNo}})) {
+    same.append({KvtSql::testPlaceholder(tabNo), fTabNo});
+    switch (lookUpReference(same, {{KvtSql::testPlaceholder(tabNo), fTabNo}})) {
     case ReferenceState::Failed:
         return false;
     case ReferenceState::Present:
-        return mapTo(tnHumans, source, QStringLiteral("TabNo <=> :key"), {{QStringLiteral(":key"), fTabNo}});
+        return mapTo(tnHumans, source, keyCondition(tabNo), {{QStringLiteral(":key"), fTabNo}});
     case ReferenceState::KeyFree: {
         int maxId = 0;
         if (!countMatches(m_statements->maxId, {}, maxId))
             return false;
-        Bindings insert{{QStringLiteral(":pID"), maxId + 1}, {QStringLiteral(":pTabNo"), fTabNo}};
+        Bindings insert{{KvtSql::valuePlaceholder(QStringLiteral("ID")), maxId + 1},
+                        {KvtSql::valuePlaceholder(tabNo), fTabNo}};
         for (const auto &value : content)
-            insert.append({QStringLiteral(":p") + value.first.mid(2), value.second});
+            insert.append({KvtSql::valuePlaceholder(value.first.mid(KvtSql::testPrefix.size())), value.second});
         if (!execInsert(m_statements->insert, insert))
             return false;
         m_referenceMap->add(tnHumans, source, RefId{0, maxId + 1});
@@ -335,21 +354,26 @@ bool KvtMerger::mappedZone(const QString &fDetTypeZone, const QString &fID, cons
         detTypeZone = QString::number(100 * partType.id.id + source.id);
     }
     const RefId written{detTypeId.toLongLong(), source.id};
-    switch (lookUpReference({{QStringLiteral(":parDetTypeZone"), detTypeZone},
-                             {QStringLiteral(":parID"), fID},
-                             {QStringLiteral(":parDetTypeId"), detTypeId},
-                             {QStringLiteral(":parName"), fName}},
-                            {{QStringLiteral(":parDetTypeZone"), detTypeZone}})) {
+    // The zone as written, bound by the names of its described columns.
+    const QHash<QString, QString> zone{{QStringLiteral("DetTypeZone"), detTypeZone},
+                                       {QStringLiteral("ID"), fID},
+                                       {QStringLiteral("DetTypeId"), detTypeId},
+                                       {QStringLiteral("Name"), fName}};
+    const KvtTable &zones = m_statements->sql().description();
+    Bindings tested;
+    Bindings inserted;
+    for (const QString &column : zones.columnNames()) {
+        tested.append({KvtSql::testPlaceholder(column), zone.value(column)});
+        inserted.append({KvtSql::valuePlaceholder(column), zone.value(column)});
+    }
+    switch (lookUpReference(tested, {{KvtSql::testPlaceholder(zones.keyColumn()), detTypeZone}})) {
     case ReferenceState::Failed:
         return false;
     case ReferenceState::Present:
         m_referenceMap->add(tnZones, source, written);
         return true;
     case ReferenceState::KeyFree:
-        if (!execInsert(m_statements->insert, {{QStringLiteral(":pDetTypeZone"), detTypeZone},
-                                               {QStringLiteral(":pID"), fID},
-                                               {QStringLiteral(":pDetTypeId"), detTypeId},
-                                               {QStringLiteral(":pName"), fName}}))
+        if (!execInsert(m_statements->insert, inserted))
             return false;
         m_referenceMap->add(tnZones, source, written);
         return true;
@@ -361,7 +385,8 @@ bool KvtMerger::mappedZone(const QString &fDetTypeZone, const QString &fID, cons
     if (detTypeZone != fDetTypeZone && KvtSqlName::isInteger(fDetTypeZone))
         sourceSelect = QStringLiteral("SELECT %1 AS DetTypeZone, ID, %2 AS DetTypeId, Name FROM %3 WHERE DetTypeZone=%4")
                            .arg(detTypeZone, detTypeId, PSqlIdentifier::qualified(currentSourceDB, tbZONES), fDetTypeZone);
-    return settleTakenKey(tnZones, source, {{QStringLiteral(":cName"), fName}}, true, QStringLiteral("DetTypeZone"),
+    return settleTakenKey(tnZones, source, {{KvtSql::testPlaceholder(QStringLiteral("Name")), fName}}, true,
+                          QStringLiteral("DetTypeZone"),
                           detTypeZone, sourceSelect, written.part);
 }
 
@@ -371,8 +396,14 @@ bool KvtMerger::mappedZone(const QString &fDetTypeZone, const QString &fID, cons
 // written translated and counted. True on success, as mergeRecord().
 bool KvtMerger::mergeMapped(const KvtTableSql::Values &record)
 {
-    const auto text = [&](int i) { return record.value(i).toString(); };
-    switch (m_statements->sql().table()) {
+    const KvtTableSql &sql = m_statements->sql();
+    const auto text = [&](const char *column) { return sql.text(record, QLatin1String(column)); };
+    // The record's content without its key, for finding it under another key.
+    Bindings content;
+    for (const QString &column : KvtRelations::content(sql.table()))
+        if (column != sql.description().keyColumn())
+            content.append({KvtSql::testPlaceholder(column), sql.text(record, column)});
+    switch (sql.table()) {
     case tnDefects:
     case tnGraphics: {
         const KvtTableSql::Values translated = translatedRecord(record);
@@ -386,22 +417,13 @@ bool KvtMerger::mergeMapped(const KvtTableSql::Values &record)
     case tnDefectRef:
     case tnDetTypes:
     case tnResults:
-        return mappedSimpleReference(
-            m_statements->sql().table(), text(0), {{QStringLiteral(":cShort"), text(1)}, {QStringLiteral(":cName"), text(2)}},
-            m_statements->sql().sameRecordValues(record), m_statements->sql().insertValues(record));
     case tnDevice:
-        return mappedSimpleReference(tnDevice, text(0), {{QStringLiteral(":cName"), text(1)}},
-                                     m_statements->sql().sameRecordValues(record),
-                                     m_statements->sql().insertValues(record));
+        return mappedSimpleReference(sql.table(), text("ID"), content, sql.sameRecordValues(record),
+                                     sql.insertValues(record));
     case tnHumans:
-        return mappedHuman(text(0),
-                           {{QStringLiteral(":cFamname"), text(1)},
-                            {QStringLiteral(":cFstName"), text(2)},
-                            {QStringLiteral(":cSecName"), text(3)},
-                            {QStringLiteral(":cFullName"), text(4)}},
-                           text(5));
+        return mappedHuman(text("ID"), content, text("TabNo"));
     case tnZones:
-        return mappedZone(text(0), text(1), text(2), text(3));
+        return mappedZone(text("DetTypeZone"), text("ID"), text("DetTypeId"), text("Name"));
     case tnFactory:
         break;
     }

@@ -21,6 +21,7 @@
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 struct KvtMerger::ReferenceBatch
 {
@@ -37,15 +38,6 @@ struct KvtMerger::ReferenceBatch
     bool conflict = false;
     KvtTableSql::Values conflictRecord;
 };
-
-namespace {
-
-QString textOf(const KvtTableSql::Values &record, const KvtTable &table, const char *column)
-{
-    return record.value(table.indexOf(QLatin1String(column))).toString();
-}
-
-} // namespace
 
 bool KvtMerger::mergeReferencesOnServer(int &errCode)
 {
@@ -111,6 +103,7 @@ bool KvtMerger::walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch)
     const KvtTable &table = m_statements->sql().description();
     const int width = table.columns.size();
     const int keyAt = table.indexOf(table.keyColumn());
+    const KvtReferenceBatchSql::DecisionColumns at = KvtReferenceBatchSql::decisionColumns(decisions.record());
     while (decisions.next()) {
         KvtTableSql::Values record;
         record.reserve(width);
@@ -118,20 +111,20 @@ bool KvtMerger::walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch)
             const QVariant value = decisions.value(i);
             record << QVariant(value.isNull() ? QString() : value.toString());
         }
-        batch.after = decisions.value(width + 3).toString();
+        batch.after = decisions.value(at.order).toString();
         if (!KvtSqlName::isInteger(batch.after))
             return false;
         ++batch.rows;
         const QString key = record.at(keyAt).toString();
-        const bool inDestination = decisions.value(width).toInt() != 0;
+        const bool inDestination = decisions.value(at.present).toInt() != 0;
         const bool keyInBatch = batch.keys.contains(key);
-        if (inDestination || (keyInBatch && decisions.value(width + 2).toInt() == 0)) {
+        if (inDestination || (keyInBatch && decisions.value(at.earlierDiffers).toInt() == 0)) {
             ++counts().present;
             batch.presentRecords << record;
-            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(width + 4).toLongLong() : 0);
+            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(at.person).toLongLong() : 0);
             continue;
         }
-        if (keyInBatch || decisions.value(width + 1).toInt() != 0) {
+        if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
             batch.conflict = true;
             batch.conflictRecord = record;
             return true;
@@ -244,8 +237,9 @@ bool KvtMerger::readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch 
         }
         ids = &readBack;
     }
+    const QPair<int, int> at = sql.idAndKeyColumns(ids->record());
     while (ids->next())
-        batch.idByKey.insert(ids->value(1).toString(), ids->value(0).toLongLong());
+        batch.idByKey.insert(ids->value(at.second).toString(), ids->value(at.first).toLongLong());
     return true;
 }
 
@@ -256,6 +250,9 @@ void KvtMerger::mapBatch(const ReferenceBatch &batch)
     if (!mappingReferences())
         return;
     const KvtTable &table = m_statements->sql().description();
+    const auto textOf = [&](const KvtTableSql::Values &record, const char *column) {
+        return m_statements->sql().text(record, QLatin1String(column));
+    };
     const auto add = [&](const KvtTableSql::Values &record, qlonglong personId) {
         switch (table.id) {
         case tnFactory:
@@ -263,12 +260,12 @@ void KvtMerger::mapBatch(const ReferenceBatch &batch)
         case tnGraphics:
             return;
         case tnHumans: {
-            const qlonglong id = personId > 0 ? personId : batch.idByKey.value(textOf(record, table, "TabNo"));
-            m_referenceMap->add(tnHumans, RefId{0, textOf(record, table, "ID").toLongLong()}, RefId{0, id});
+            const qlonglong id = personId > 0 ? personId : batch.idByKey.value(textOf(record, "TabNo"));
+            m_referenceMap->add(tnHumans, RefId{0, textOf(record, "ID").toLongLong()}, RefId{0, id});
             return;
         }
         case tnZones: {
-            const RefId zone{textOf(record, table, "DetTypeId").toLongLong(), textOf(record, table, "ID").toLongLong()};
+            const RefId zone{textOf(record, "DetTypeId").toLongLong(), textOf(record, "ID").toLongLong()};
             m_referenceMap->add(tnZones, zone, zone);
             return;
         }
@@ -276,7 +273,7 @@ void KvtMerger::mapBatch(const ReferenceBatch &batch)
         case tnDetTypes:
         case tnDevice:
         case tnResults: {
-            const RefId id{0, textOf(record, table, "ID").toLongLong()};
+            const RefId id{0, textOf(record, "ID").toLongLong()};
             m_referenceMap->add(table.id, id, id);
             return;
         }
