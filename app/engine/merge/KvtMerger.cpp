@@ -685,7 +685,9 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
         return false;
     }
     MergeConflict conflict{sql.table(), keyColumn, key, currentSourceDB, currentDestinationDB, {}, {},
-                           sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect,
+                           sourceSelect.isEmpty()
+                               ? sql.conflictSelect(currentSourceDB, key, m_sourceKey ? m_sourceKey->columns() : QStringList())
+                               : sourceSelect,
                            sql.conflictSelect(currentDestinationDB, key),
                            {m_journal, m_journalRun, currentDestinationDB}};
     // The records are read only for a listener of the value.

@@ -44,8 +44,11 @@ public:
     // The destination's largest ID, 0 for none (the new ID of a person is that plus one).
     QString maxId() const;
     // The SELECT that shows the record with this key in the database. The key is
-    // appended as a number: callers check it with KvtSqlName::isInteger first.
-    QString conflictSelect(const QString &database, const QString &key) const;
+    // appended as a number: callers check it with KvtSqlName::isInteger first. Given the
+    // columns the database's copy of the table has (a source of an older version), a
+    // described column it lacks reads as NULL; without them every column is read.
+    QString conflictSelect(const QString &database, const QString &key,
+                           const QStringList &columnsThere = QStringList()) const;
 
     // The text of a column of a record in the order of the description's columns (null
     // for a NULL value or a column not described).
