@@ -6,7 +6,6 @@
 #include "KvtRunJournal.h"
 #include "KvtRunReport.h"
 #include "KvtSourceKey.h"
-#include "KvtMessages.h"
 #include "PLog.h"
 
 KvtStepResult KvtMeasurementStep::merge()
@@ -64,7 +63,7 @@ std::optional<KvtStepResult> KvtMeasurementStep::copyOnServer()
     case KvtChunkedCopy::OpenResult::NotUsable:
         return std::nullopt;
     case KvtChunkedCopy::OpenResult::Failed:
-        m_run.failQuery(*copy.failedQuery());
+        m_run.fail(copy.error());
         return KvtStepResult::SourceError;
     case KvtChunkedCopy::OpenResult::Ready:
         break;
@@ -82,10 +81,7 @@ std::optional<KvtStepResult> KvtMeasurementStep::copyOnServer()
         }
         int rows = 0;
         if (!copy.copyNext(rows)) {
-            if (copy.failedQuery())
-                m_run.failQuery(*copy.failedQuery());
-            else
-                m_run.fail(KvtSqlStatus::own(KvtMessages::journalNotWritten(copy.journalError())));
+            m_run.fail(copy.error());
             result = KvtStepResult::RowError;
             break;
         }
