@@ -148,25 +148,36 @@ bool KvtKeyMapStep::settleTakenKey(kvtTableName table, RefId source, const Bindi
                  {{QStringLiteral(":key"), key}});
 }
 
+// A record present in the destination, or inserted under its free key, is mapped to
+// `written` (the record as it was written).
+KvtKeyMapStep::Placed KvtKeyMapStep::place(kvtTableName table, RefId source, RefId written,
+                                           const Bindings &sameRecord, const Bindings &key, const Bindings &insert)
+{
+    switch (m_rows.lookUp(sameRecord, key)) {
+    case KvtRowMerge::ReferenceState::Failed:
+        return Placed::Failed;
+    case KvtRowMerge::ReferenceState::KeyTaken:
+        return Placed::KeyTaken;
+    case KvtRowMerge::ReferenceState::KeyFree:
+        if (!m_rows.execInsert(m_run.statements().insert, insert))
+            return Placed::Failed;
+        break;
+    case KvtRowMerge::ReferenceState::Present:
+        break;
+    }
+    m_map.add(table, source, written);
+    return Placed::Mapped;
+}
+
 // defectref, dettypes, results and device: key and identifier ID.
 bool KvtKeyMapStep::simpleReference(kvtTableName table, const QString &fID, const Bindings &content,
                                     const Values &record)
 {
     const RefId source{0, fID.toLongLong()};
-    switch (m_rows.lookUp(m_run.sql().sameRecordValues(record), {{QStringLiteral(":parID"), fID}})) {
-    case KvtRowMerge::ReferenceState::Failed:
-        return false;
-    case KvtRowMerge::ReferenceState::Present:
-        m_map.add(table, source, source);
-        return true;
-    case KvtRowMerge::ReferenceState::KeyFree:
-        if (!m_rows.execInsert(m_run.statements().insert, m_run.sql().insertValues(record)))
-            return false;
-        m_map.add(table, source, source);
-        return true;
-    case KvtRowMerge::ReferenceState::KeyTaken:
-        break;
-    }
+    const Placed placed = place(table, source, source, m_run.sql().sameRecordValues(record),
+                                {{QStringLiteral(":parID"), fID}}, m_run.sql().insertValues(record));
+    if (placed != Placed::KeyTaken)
+        return placed == Placed::Mapped;
     return settleTakenKey(table, source, content, true, QStringLiteral("ID"), fID);
 }
 
@@ -217,27 +228,18 @@ bool KvtKeyMapStep::zone(const QString &fDetTypeZone, const QString &fID, const 
         detTypeZone = QString::number(100 * partType.id.id + source.id);
     }
     const RefId written{detTypeId.toLongLong(), source.id};
-    switch (m_rows.lookUp({{QStringLiteral(":parDetTypeZone"), detTypeZone},
-                           {QStringLiteral(":parID"), fID},
-                           {QStringLiteral(":parDetTypeId"), detTypeId},
-                           {QStringLiteral(":parName"), fName}},
-                          {{QStringLiteral(":parDetTypeZone"), detTypeZone}})) {
-    case KvtRowMerge::ReferenceState::Failed:
-        return false;
-    case KvtRowMerge::ReferenceState::Present:
-        m_map.add(tnZones, source, written);
-        return true;
-    case KvtRowMerge::ReferenceState::KeyFree:
-        if (!m_rows.execInsert(m_run.statements().insert, {{QStringLiteral(":pDetTypeZone"), detTypeZone},
-                                                           {QStringLiteral(":pID"), fID},
-                                                           {QStringLiteral(":pDetTypeId"), detTypeId},
-                                                           {QStringLiteral(":pName"), fName}}))
-            return false;
-        m_map.add(tnZones, source, written);
-        return true;
-    case KvtRowMerge::ReferenceState::KeyTaken:
-        break;
-    }
+    const Placed placed = place(tnZones, source, written,
+                                {{QStringLiteral(":parDetTypeZone"), detTypeZone},
+                                 {QStringLiteral(":parID"), fID},
+                                 {QStringLiteral(":parDetTypeId"), detTypeId},
+                                 {QStringLiteral(":parName"), fName}},
+                                {{QStringLiteral(":parDetTypeZone"), detTypeZone}},
+                                {{QStringLiteral(":pDetTypeZone"), detTypeZone},
+                                 {QStringLiteral(":pID"), fID},
+                                 {QStringLiteral(":pDetTypeId"), detTypeId},
+                                 {QStringLiteral(":pName"), fName}});
+    if (placed != Placed::KeyTaken)
+        return placed == Placed::Mapped;
     // The operator sees, and a replacement writes, the zone under its translated part type.
     QString sourceSelect;
     if (detTypeZone != fDetTypeZone && KvtSqlName::isInteger(fDetTypeZone))

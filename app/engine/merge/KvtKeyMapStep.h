@@ -45,6 +45,9 @@ public:
     bool mergeRecord(const Values &record);
 
 private:
+    enum class Placed { Failed, Mapped, KeyTaken };
+    Placed place(kvtTableName table, RefId source, RefId written, const Bindings &sameRecord, const Bindings &key,
+                 const Bindings &insert);
     bool mapTo(kvtTableName table, RefId source, const QString &condition, const Bindings &values);
     bool settleTakenKey(kvtTableName table, RefId source, const Bindings &content, bool sameKeyRule,
                         const QString &keyColumn, const QString &key, const QString &sourceSelect = QString(),
