@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSharedMemory>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,25 +23,33 @@ namespace {
 // Generous bound for a helper process to start and answer; only guards against a hang.
 const int processTimeoutMs = 60000;
 
-// The helper program as another user can start it: it and the library it loads, copied
-// into a folder that user may enter and read. The build tree may lie where that user
-// cannot (a clone in /root); the copy goes with the test program.
-QString helperForOtherUsers()
+// The helper program as another user can start it: it, the library it loads and the leak
+// checker's suppressions (named in LSAN_OPTIONS), copied into a folder that user may enter
+// and read. The build and source trees may lie where that user cannot (a clone in /root);
+// the copy goes with the test program. Returns the program; env gets the copies' paths.
+QString helperForOtherUsers(QProcessEnvironment &env)
 {
     static QTemporaryDir folder;
     static QString program;
-    if (!program.isEmpty() || !folder.isValid())
-        return program;
     const QFile::Permissions readAndRun = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                           | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
                                           | QFile::ExeOther;
-    const QString helper = folder.filePath(QStringLiteral("singlerun_helper"));
-    const QString library = folder.filePath(QFileInfo(QStringLiteral(PELMORA0_SONAME_FILE)).fileName());
-    if (QFile::setPermissions(folder.path(), readAndRun)
-        && QFile::copy(QStringLiteral(SINGLERUN_HELPER), helper)
-        && QFile::copy(QStringLiteral(PELMORA0_SONAME_FILE), library)
-        && QFile::setPermissions(helper, readAndRun) && QFile::setPermissions(library, readAndRun))
-        program = helper;
+    const auto copy = [&](const QString &from) {
+        const QString to = folder.filePath(QFileInfo(from).fileName());
+        return (QFile::exists(to) || QFile::copy(from, to)) && QFile::setPermissions(to, readAndRun);
+    };
+    if (program.isEmpty() && folder.isValid() && QFile::setPermissions(folder.path(), readAndRun)
+        && copy(QStringLiteral(SINGLERUN_HELPER)) && copy(QStringLiteral(PELMORA0_SONAME_FILE)))
+        program = folder.filePath(QFileInfo(QStringLiteral(SINGLERUN_HELPER)).fileName());
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"), folder.path());
+    static const QRegularExpression suppressions(QStringLiteral("suppressions=([^:]+)"));
+    QString leakOptions = env.value(QStringLiteral("LSAN_OPTIONS"));
+    const QRegularExpressionMatch named = suppressions.match(leakOptions);
+    if (named.hasMatch() && copy(named.captured(1))) {
+        leakOptions.replace(named.capturedStart(1), named.capturedLength(1),
+                            folder.filePath(QFileInfo(named.captured(1)).fileName()));
+        env.insert(QStringLiteral("LSAN_OPTIONS"), leakOptions);
+    }
     return program;
 }
 
@@ -57,8 +66,7 @@ public:
         QStringList arguments{key, QString::fromLatin1(mode)};
         QString program = QStringLiteral(SINGLERUN_HELPER);
         if (asUser > 0) {
-            program = helperForOtherUsers();
-            env.insert(QStringLiteral("LD_LIBRARY_PATH"), QFileInfo(program).path());
+            program = helperForOtherUsers(env);
             env.insert(QStringLiteral("HOME"), QStringLiteral("/nonexistent"));
             env.remove(QStringLiteral("XDG_CONFIG_HOME"));
             env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
