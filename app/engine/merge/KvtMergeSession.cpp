@@ -10,6 +10,7 @@
 #include "PLog.h"
 #include "PSqlIdentifier.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
@@ -30,15 +31,18 @@ KvtMergeSession::KvtMergeSession(const QSqlDatabase &db, const QString &destinat
     m_measurements.reset(new KvtMeasurementStep(m_run, m_rows, journal, counts, m_keyMap.get()));
 }
 
-// The lock goes with the session, not only with the connection: the server frees a
-// closed connection's locks only once it has seen the close, which the next run on a fresh
-// connection may beat.
+// The server frees a named lock when it has ended the session, which it does after the
+// client has closed the connection, and a merge started at once could still find the lock
+// taken: the session releases it when it ends. After a lost connection the release fails,
+// and the server frees the lock with the session.
 KvtMergeSession::~KvtMergeSession()
 {
     if (!m_locked)
         return;
-    KvtPreparedQuery release(m_run.db, QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(lockName()));
-    release.exec({{QStringLiteral(":destination"), m_run.destination}});
+    KvtPreparedQuery release(m_run.db, QStringLiteral("DO RELEASE_LOCK(%1)").arg(lockName()));
+    if (!release.exec({{QStringLiteral(":destination"), m_run.destination}}))
+        PLOG_WARN << "the lock of " << m_run.destination << " was not released: "
+                  << release.query().lastError().text();
 }
 
 QString KvtMergeSession::lockName() const
