@@ -40,11 +40,14 @@
     </message>
 </context>
 <context>
-    <name>KvtMerger</name>
+    <name>KvtConnection</name>
     <message>
         <source>Cannot open a database connection</source>
         <translation>Не удаётся открыть соединение с базой данных</translation>
     </message>
+</context>
+<context>
+    <name>KvtMerger</name>
     <message>
         <source>Table %1.%2: the key %3 of a conflicting record is not an integer: &quot;%4&quot;</source>
         <translation>Таблица %1.%2: ключ %3 конфликтующей записи не является целым числом: &quot;%4&quot;</translation>
@@ -333,10 +336,26 @@
     </message>
 </context>
 <context>
-    <name>MergePreview</name>
+    <name>MergeCheck</name>
     <message>
-        <source>Cannot open a database connection</source>
-        <translation>Не удаётся открыть соединение с базой данных</translation>
+        <source>the database %1 doesn&apos;t exist</source>
+        <translation>базы данных %1 нет</translation>
+    </message>
+    <message>
+        <source>%1.%2 cannot be read: %3</source>
+        <translation>%1.%2 не читается: %3</translation>
+    </message>
+    <message>
+        <source>%1 lacks the table %2</source>
+        <translation>в %1 нет таблицы %2</translation>
+    </message>
+    <message>
+        <source>%1.%2 lacks the column %3</source>
+        <translation>в %1.%2 нет столбца %3</translation>
+    </message>
+    <message>
+        <source>Nothing was merged, since the merge cannot start: %1.</source>
+        <translation>Ничего не объединено: объединение не может начаться: %1.</translation>
     </message>
 </context>
 <context>

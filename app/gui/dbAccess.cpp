@@ -1,5 +1,6 @@
 #include "dbAccess.h"
 
+#include "KvtConnection.h"
 #include "PLog.h"
 #include "PSqlDBAccess.h"
 
@@ -28,29 +29,33 @@ DBAccess::~DBAccess()
 int DBAccess::connectToDB(const QString &driver, const QString &dbName, const QString &host,
                           const QString &user, const QString &password, const QString &port)
 {
+    KvtConnectionSettings settings;
+    settings.driver = driver;
+    settings.database = dbName;
+    settings.host = host;
+    settings.user = user;
+    settings.password = password;
+    settings.security = m_security;
+    int openCode = 0;
     QString errMsg;
-    m_sqlDBAccess->setExtraConnectOptions(m_security.connectOptions());
-    const int code = m_sqlDBAccess->openDBConnection(db, errMsg, driver, dbName, host, user, password, port);
-    if (code != 0) {
-        PLOG_ERROR << errMsg << " code: " << code;
-        return code;
+    const KvtSqlStatus status = openKvtDefaultConnection(settings, [&](const QString &extraOptions) {
+        m_sqlDBAccess->setExtraConnectOptions(extraOptions);
+        openCode = m_sqlDBAccess->openDBConnection(db, errMsg, driver, dbName, host, user, password, port);
+        return openCode == 0;
+    });
+    if (openCode != 0) {
+        PLOG_ERROR << errMsg << " code: " << openCode;
+        return openCode;
     }
-    return keepOnlyIfEncryptedAsAsked() ? 0 : ConnectionSecurity::notEncryptedCode;
-}
-
-// The driver goes on in plain text when the server hides TLS; the program does not:
-// false after such a connection has been closed and reported.
-bool DBAccess::keepOnlyIfEncryptedAsAsked()
-{
-    QString problem;
-    if (ConnectionSecurity::isEncryptedAsAsked(db, &problem))
-        return true;
+    if (status)
+        return 0;
+    // Opened, but refused by a check: not encrypted although TLS is on, or a server too old.
     closeConnection();
-    const QString code = QString::number(ConnectionSecurity::notEncryptedCode);
-    PLOG_ERROR << problem << " code: " << code;
-    QMessageBox::critical(this, QObject::tr("Error"), problem + QLatin1Char('\n') + QObject::tr("Code: ") + code,
-                          QMessageBox::Ok);
-    return false;
+    PLOG_ERROR << status.text() << " code: " << status.code();
+    QMessageBox::critical(this, QObject::tr("Error"),
+                          status.text() + QLatin1Char('\n') + QObject::tr("Code: ") + status.code(), QMessageBox::Ok);
+    const int code = status.code().toInt();
+    return code != 0 ? code : -1;
 }
 
 bool DBAccess::isOpen() const

@@ -19,10 +19,11 @@ public:
     // The one DBAccess, created on first use and never deleted.
     static DBAccess *instance();
 
-    // Opens (or replaces) the connection, with the TLS options of security(); 0 on
-    // success, else the error code, which is also logged. The error box has then been
-    // shown. A connection that is not encrypted although TLS is on is closed again
-    // (ConnectionSecurity::notEncryptedCode).
+    // Opens (or replaces) the connection through the engine's openKvtDefaultConnection,
+    // with the TLS options of security(); 0 on success, else the error code, which is
+    // also logged. The error box has then been shown. A connection that fails the
+    // engine's checks is closed again (not encrypted although TLS is on:
+    // ConnectionSecurity::notEncryptedCode).
     int connectToDB(const QString &driver, const QString &dbName, const QString &host,
                     const QString &user, const QString &password, const QString &port);
     bool isOpen() const;
@@ -40,8 +41,6 @@ private:
     ~DBAccess() override;
 
     static DBAccess *pInstance;
-
-    bool keepOnlyIfEncryptedAsAsked();
 
     QSqlDatabase db;
     PSqlDBAccess *m_sqlDBAccess;

@@ -352,12 +352,15 @@ void tst_BatchRun::exitStatuses()
     QCOMPARE(run.status, 3);
     QVERIFY2(run.err.contains("Access denied"), qPrintable(run.err));
 
-    // A statement that fails: the destination lacks a table.
+    // The destination lacks a table: refused before anything is written, by the dry run too.
     QCOMPARE(TestDatabase::exec(QStringLiteral("DROP TABLE %1.results").arg(q(dest))), QString());
     run = runProgram(merge);
     QCOMPARE(run.status, 3);
-    QVERIFY2(run.err.contains(QStringLiteral("results")), qPrintable(run.err));
-    QVERIFY(count(dest, "defects") > 0); // rows merged before the failure stay
+    QVERIFY2(run.err.contains(QStringLiteral("lacks the table results")), qPrintable(run.err));
+    QCOMPARE(count(dest, "defects"), 0);
+    run = runProgram(merge + QStringList{"--dry-run"});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("lacks the table results")), qPrintable(run.err));
 
     // A zone with no number left for its part type under new-key.
     const QString full = freshDatabase("kvt_b_full");

@@ -6,6 +6,7 @@
 #include "KvtConnection.h"
 #include "LoopbackProxy.h"
 #include "MergeHarness.h"
+#include "MergePreview.h"
 #include "ModalAnswerer.h"
 #include "PSqlDBAccess.h"
 #include "SecurityFixture.h"
@@ -48,6 +49,8 @@ private slots:
     void settingsRoundTrip();
     void workerConnectionKeepsTheOptions();
     void hiddenTlsIsRefused();
+    void everyCallersConnection_data();
+    void everyCallersConnection();
     void connectionWithoutWindow_data();
     void connectionWithoutWindow();
     void sniffedSession_data();
@@ -196,6 +199,89 @@ void tst_ConnectionSecurity::hiddenTlsIsRefused()
     QVERIFY(harness.errorTexts.value(0).startsWith("The server did not encrypt the connection"));
     db = QSqlDatabase();
     TestDatabase::closeAll();
+}
+
+// Each connection of the program is made by the one connection unit and checked alike:
+// the window's, and the worker's and the preview's copies of it.
+void tst_ConnectionSecurity::everyCallersConnection_data()
+{
+    QTest::addColumn<QString>("caller");
+    QTest::addColumn<bool>("useTls");
+    QTest::addColumn<bool>("hideTls");
+    if (!SecurityFixture::requireTls())
+        return;
+    for (const char *caller : {"window", "copy", "worker", "preview"}) {
+        QTest::addRow("%s, plain", caller) << caller << false << false;
+        QTest::addRow("%s, TLS", caller) << caller << true << false;
+        QTest::addRow("%s, TLS hidden on the way", caller) << caller << true << true;
+    }
+}
+
+void tst_ConnectionSecurity::everyCallersConnection()
+{
+    QFETCH(QString, caller);
+    QFETCH(bool, useTls);
+    QFETCH(bool, hideTls);
+    const TestDatabase::Server s = TestDatabase::server();
+    const QString source = TestDatabase::uniqueName("callsrc");
+    const QString destination = TestDatabase::uniqueName("calldst");
+    TestDatabase::openDefault();
+    QCOMPARE(TestDatabase::createKvtDatabase(source), QString());
+    QCOMPARE(TestDatabase::createKvtDatabase(destination), QString());
+    TestDatabase::closeAll();
+
+    LoopbackProxy proxy(quint16(s.port), true);
+    const QString port = QString::number(hideTls ? proxy.start() : s.port);
+    KvtConnectionSettings settings;
+    settings.security = useTls ? tlsWith(SecurityFixture::tls().caFile) : ConnectionSecurity();
+    PSqlDBAccess access;
+    QSqlDatabase db;
+    QString errMsg;
+    const auto openDefault = [&](const QString &extraOptions) {
+        access.setExtraConnectOptions(extraOptions);
+        return access.openDBConnection(db, errMsg, "QMYSQL", QString(), s.host, s.user, s.password, port) == 0;
+    };
+    KvtSqlStatus status;
+    QString cipher;
+    if (caller == "window") {
+        status = openKvtDefaultConnection(settings, openDefault);
+        if (status)
+            cipher = ConnectionSecurity::sessionCipher(db);
+    } else {
+        // The window's own check is left out, so that its copies meet the hidden TLS.
+        QVERIFY(openDefault(settings.security.connectOptions()));
+    }
+    if (caller == "copy") {
+        status = openKvtConnectionLike("copy");
+        if (status)
+            cipher = ConnectionSecurity::sessionCipher(QSqlDatabase::database("copy"));
+        closeKvtConnection("copy");
+    } else if (caller == "worker") {
+        MergeHarness harness;
+        QVERIFY(harness.run(destination, {source}));
+        status = harness.errorTexts.isEmpty()
+                     ? KvtSqlStatus()
+                     : KvtSqlStatus::failure(harness.errorTexts.first(), harness.events.value(0).mid(7));
+    } else if (caller == "preview") {
+        MergePreview preview;
+        preview.setDestination(destination);
+        preview.setSources({source});
+        preview.run();
+        status = preview.report().errors().isEmpty() ? KvtSqlStatus()
+                                                     : KvtSqlStatus::failure(preview.report().errors().first());
+    }
+    QCOMPARE(status.ok(), !hideTls);
+    if (hideTls)
+        QVERIFY2(status.text().startsWith("The server did not encrypt the connection"), qPrintable(status.text()));
+    if (caller == "worker" && hideTls)
+        QCOMPARE(status.code(), QString::number(ConnectionSecurity::notEncryptedCode));
+    if (caller == "window" || caller == "copy")
+        QCOMPARE(cipher.isEmpty(), !status.ok() || !useTls);
+    db = QSqlDatabase();
+    TestDatabase::closeAll();
+    TestDatabase::openDefault();
+    TestDatabase::dropDatabase(source);
+    TestDatabase::dropDatabase(destination);
 }
 
 // The engine's connection (the worker's default connection, batch runs) with the

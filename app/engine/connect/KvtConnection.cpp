@@ -3,11 +3,62 @@
 #include "KvtServerVersion.h"
 #include "PMySqlCharset.h"
 
+#include <QCoreApplication>
+#include <QSqlDriver>
+
 namespace {
 
 bool isMySql(const QString &driver)
 {
     return driver.startsWith(QLatin1String("QMYSQL")) || driver == QLatin1String("QMARIADB");
+}
+
+KvtSqlStatus openFailure(const QSqlError &error)
+{
+    if (!error.text().trimmed().isEmpty())
+        return KvtSqlStatus::failure(error);
+    return KvtSqlStatus::failure(
+        QCoreApplication::translate("KvtConnection", "Cannot open a database connection"),
+        error.nativeErrorCode());
+}
+
+// What every open connection goes through before it is handed out; a connection that
+// fails here is closed again.
+KvtSqlStatus checkOpened(QSqlDatabase &db, KvtServerVersion *version)
+{
+    if (!isMySql(db.driverName()))
+        return {};
+    KvtSqlStatus status;
+    QSqlError charsetError;
+    KvtServerVersion read;
+    QString problem;
+    if (!PMySqlCharset::switchToUtf8mb4(db, &charsetError))
+        status = KvtSqlStatus::failure(charsetError);
+    else if (!ConnectionSecurity::isEncryptedAsAsked(db, &problem))
+        status = KvtSqlStatus::failure(problem, QString::number(ConnectionSecurity::notEncryptedCode));
+    // A server too old for the merge is refused here, before anything is read from it.
+    else if (!KvtServerVersion::read(db, read, problem))
+        status = KvtSqlStatus::failure(problem);
+    else if (!read.isSupported())
+        status = KvtSqlStatus::failure(read.tooOldMessage());
+    if (!status) {
+        db.close();
+        return status;
+    }
+    if (version)
+        *version = read;
+    return {};
+}
+
+KvtSqlStatus open(QSqlDatabase db, KvtServerVersion *version)
+{
+    if (!db.isValid())
+        return KvtSqlStatus::failure(db.lastError());
+    if (isMySql(db.driverName()))
+        PMySqlCharset::registerDriverCodec();
+    if (!db.open())
+        return openFailure(db.lastError());
+    return checkOpened(db, version);
 }
 
 } // namespace
@@ -18,42 +69,36 @@ KvtSqlStatus openKvtConnection(const KvtConnectionSettings &settings, const QStr
     QString tlsProblem;
     if (!settings.security.isUsable(&tlsProblem))
         return KvtSqlStatus::failure(tlsProblem);
-    const bool mySql = isMySql(settings.driver);
-    if (mySql)
-        PMySqlCharset::registerDriverCodec();
     QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, connectionName);
-    if (!db.isValid())
-        return KvtSqlStatus::failure(db.lastError());
     db.setHostName(settings.host);
     db.setPort(settings.port);
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setDatabaseName(settings.database);
-    if (mySql)
+    if (isMySql(settings.driver))
         db.setConnectOptions(settings.security.addedTo(
             QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(PSqlDBAccess::connectTimeoutSeconds)));
-    if (!db.open())
-        return KvtSqlStatus::failure(db.lastError());
-    QSqlError error;
-    if (mySql && !PMySqlCharset::switchToUtf8mb4(db, &error))
-        return KvtSqlStatus::failure(error);
-    QString notEncrypted;
-    if (!ConnectionSecurity::isEncryptedAsAsked(db, &notEncrypted)) {
-        db.close();
-        return KvtSqlStatus::failure(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
-    }
-    // A server too old for the merge is refused here, before anything is read from it.
-    KvtServerVersion version;
-    QString versionError;
-    if (mySql && !KvtServerVersion::read(db, version, versionError)) {
-        db.close();
-        return KvtSqlStatus::failure(versionError);
-    }
-    if (mySql && !version.isSupported()) {
-        db.close();
-        return KvtSqlStatus::failure(version.tooOldMessage());
-    }
-    return {};
+    return open(db, nullptr);
+}
+
+KvtSqlStatus openKvtConnectionLike(const QString &connectionName, KvtServerVersion *version,
+                                   const QString &original)
+{
+    closeKvtConnection(connectionName);
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(original, connectionName);
+    db.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    return open(db, version);
+}
+
+KvtSqlStatus openKvtDefaultConnection(const KvtConnectionSettings &settings, const KvtDefaultOpener &opener)
+{
+    QString tlsProblem;
+    if (!settings.security.isUsable(&tlsProblem))
+        return KvtSqlStatus::failure(tlsProblem);
+    if (!opener(settings.security.connectOptions()))
+        return KvtSqlStatus::failure(QString());
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    return checkOpened(db, nullptr);
 }
 
 void closeKvtConnection(const QString &connectionName)
@@ -65,4 +110,9 @@ void closeKvtConnection(const QString &connectionName)
         db.close();
     }
     QSqlDatabase::removeDatabase(connectionName);
+}
+
+QString kvtServerName(const QSqlDatabase &db)
+{
+    return db.hostName() + QLatin1Char(':') + QString::number(db.port());
 }

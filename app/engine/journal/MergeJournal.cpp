@@ -1,5 +1,6 @@
 #include "MergeJournal.h"
 
+#include "KvtConnection.h"
 #include "KvtPaths.h"
 #include "KvtTables.h"
 
@@ -84,7 +85,7 @@ MergeJournal::~MergeJournal()
 
 QString MergeJournal::serverOf(const QSqlDatabase &db)
 {
-    return db.hostName() + QLatin1Char(':') + QString::number(db.port());
+    return kvtServerName(db);
 }
 
 QString MergeJournal::lastError() const

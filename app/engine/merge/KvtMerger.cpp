@@ -1,13 +1,13 @@
 #include "KvtMerger.h"
 
-#include "ConnectionSecurity.h"
+#include "KvtConnection.h"
 #include "KvtMergeSession.h"
 #include "KvtServerVersion.h"
 #include "KvtSqlName.h"
 #include "KvtTableSql.h"
+#include "MergeCheck.h"
 #include "MergeJournal.h"
 #include "PLog.h"
-#include "PMySqlCharset.h"
 
 #include <QMutexLocker>
 #include <QSqlError>
@@ -193,32 +193,16 @@ void KvtMerger::settleConflict(MergeReport::Decision decision, MergeReport::Deci
 
 bool KvtMerger::openConnection()
 {
-    PMySqlCharset::registerDriverCodec();
-    m_db = QSqlDatabase::cloneDatabase(QString::fromLatin1(QSqlDatabase::defaultConnection),
-                                       m_connectionName);
-    m_report.setServer(MergeJournal::serverOf(m_db));
-    m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!m_db.open()) {
-        const QSqlError error = m_db.lastError();
-        reportError(error.text().trimmed().isEmpty() ? tr("Cannot open a database connection")
-                                                     : error.text(),
-                    error.nativeErrorCode());
-        return false;
-    }
-    QSqlError charsetError;
-    if (!PMySqlCharset::switchToUtf8mb4(m_db, &charsetError)) {
-        reportError(charsetError.text(), charsetError.nativeErrorCode());
-        return false;
-    }
-    QString notEncrypted;
-    if (!ConnectionSecurity::isEncryptedAsAsked(m_db, &notEncrypted)) {
-        reportError(notEncrypted, QString::number(ConnectionSecurity::notEncryptedCode));
-        return false;
-    }
-    return true;
+    const KvtSqlStatus status = openKvtConnectionLike(m_connectionName);
+    m_db = QSqlDatabase::database(m_connectionName, false);
+    m_report.setServer(kvtServerName(m_db));
+    if (!status)
+        reportError(status.text(), status.code());
+    return status.ok();
 }
 
-// Refuses a server that is too old and chooses the copy variant it supports.
+// Chooses the copy variant the server supports (one too old was refused on connecting),
+// then checks, before anything is written, that the databases hold what the merge needs.
 bool KvtMerger::checkServer()
 {
     KvtServerVersion version;
@@ -228,10 +212,6 @@ bool KvtMerger::checkServer()
         return false;
     }
     PLOG_INFO << "server: " << version.describe();
-    if (!version.isSupported()) {
-        reportError(version.tooOldMessage(), KvtSqlStatus::ownCode());
-        return false;
-    }
     if (m_copyVariant == CopyVariant::WindowFunctions && !version.hasWindowFunctions()) {
         m_copyVariant = CopyVariant::EarlierRowProbe;
         PLOG_INFO << version.describe() << " has no window functions: equal rows within a chunk "
@@ -243,15 +223,20 @@ bool KvtMerger::checkServer()
                   << "factories are read back by their keys";
     }
     emit sendCopyVariant(copyVariantName());
-    return true;
+    QStringList sources;
+    for (const int position : MergeReport::mergedSources(currentDestinationDB, dbList))
+        sources << dbList.at(position);
+    const KvtSqlStatus ready = MergeCheck::run(m_db, currentDestinationDB, sources).status();
+    if (!ready)
+        reportError(ready.text(), ready.code());
+    return ready.ok();
 }
 
 void KvtMerger::closeConnection()
 {
     m_session.reset();
-    m_db.close();
     m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connectionName);
+    closeKvtConnection(m_connectionName);
 }
 
 bool KvtMerger::mergeDatabase(int position, int &errCode)

@@ -1,10 +1,11 @@
 #include "MergePreview.h"
 
+#include "KvtConnection.h"
 #include "KvtPreparedQuery.h"
 #include "KvtProbeIndex.h"
 #include "KvtSourceKey.h"
 #include "KvtTables.h"
-#include "PMySqlCharset.h"
+#include "MergeCheck.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -71,36 +72,36 @@ void MergePreview::run()
 
 bool MergePreview::openConnection()
 {
-    PMySqlCharset::registerDriverCodec();
-    m_db = QSqlDatabase::cloneDatabase(QLatin1String(QSqlDatabase::defaultConnection),
-                                       m_connectionName);
-    m_db.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    m_report.setServer(m_db.hostName() + QLatin1Char(':') + QString::number(m_db.port()));
-    QSqlError error;
-    if (!m_db.open())
-        return fail(m_db.lastError());
-    if (!PMySqlCharset::switchToUtf8mb4(m_db, &error))
-        return fail(error);
+    const KvtSqlStatus status = openKvtConnectionLike(m_connectionName);
+    m_db = QSqlDatabase::database(m_connectionName, false);
+    m_report.setServer(kvtServerName(m_db));
+    if (!status)
+        return fail(status.error());
     QSqlQuery id(m_db);
     if (!id.exec(QStringLiteral("SELECT CONNECTION_ID()")) || !id.next())
         return fail(id.lastError());
     m_connectionId = id.value(0).toULongLong();
+    // The same check as the merge's, so that the dry run refuses what the merge would.
+    QStringList sources;
+    for (const int position : MergeReport::mergedSources(m_destination, m_sources))
+        sources << m_sources.at(position);
+    const KvtSqlStatus ready = MergeCheck::run(m_db, m_destination, sources).status();
+    if (!ready)
+        return fail(ready.error());
     return !m_stop;
 }
 
 void MergePreview::closeConnection()
 {
     m_connectionId = 0;
-    m_db.close();
     m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_connectionName);
+    closeKvtConnection(m_connectionName);
 }
 
 bool MergePreview::fail(const QSqlError &error)
 {
     if (!m_stop) {
-        const QString text = error.text().trimmed();
-        m_report.addError(text.isEmpty() ? tr("Cannot open a database connection") : error.text());
+        m_report.addError(error.text());
     }
     return false;
 }
