@@ -1,6 +1,6 @@
 #include "BatchConflicts.h"
 
-#include "KvtTables.h"
+#include "ConflictAnswer.h"
 #include "ZoneNumbering.h"
 
 #include <QObject>
@@ -10,29 +10,53 @@ BatchConflicts::BatchConflicts(ConflictPolicy policy)
 {
 }
 
-BatchConflicts::Outcome BatchConflicts::settle(kvtTableName table, const QString &sourceDB,
-                                               const QString &destinationDB, const QString &sourceQuery)
+namespace {
+
+// The standing choice of the window that the policy stands for.
+actionDiffRec standingChoiceOf(ConflictPolicy policy)
 {
-    m_resolver.setConflict(table, sourceDB, destinationDB, sourceQuery);
+    switch (policy) {
+    case ConflictPolicy::AskFail: return adrAsk;
+    case ConflictPolicy::Leave: return adrSkip;
+    case ConflictPolicy::Replace: return adrReplace;
+    case ConflictPolicy::NewKey: return adrAddNew;
+    }
+    return adrAsk;
+}
+
+} // namespace
+
+ConflictSettlement BatchConflicts::settle(const MergeConflict &conflict)
+{
+    m_resolver.setConflict(conflict);
     m_newKey.clear();
     m_message.clear();
     m_decision = MergeReport::Decision::LeftOut;
-    m_decidedBy = table == tnDevice ? MergeReport::DecidedBy::DeviceRule : MergeReport::DecidedBy::Policy;
-    const ConflictPolicy policy = table == tnDevice ? ConflictPolicy::Replace : m_policy;
-    switch (policy) {
-    case ConflictPolicy::AskFail:
+    m_decidedBy = ConflictAnswer::decidedBy(conflict.table, MergeReport::DecidedBy::Policy);
+    m_outcome = settleAs(conflict);
+    return m_outcome == Outcome::Settled ? ConflictSettlement::settled(m_decision, m_decidedBy, m_newKey)
+                                         : ConflictSettlement::of(ConflictSettlement::Outcome::Stop);
+}
+
+BatchConflicts::Outcome BatchConflicts::settleAs(const MergeConflict &conflict)
+{
+    switch (ConflictAnswer::stepFor(conflict.table, standingChoiceOf(m_policy))) {
+    case ConflictAnswer::Step::AskOperator:
+        // A zone under new-key keeps its part type: no operator needed to choose one.
+        if (conflict.table == tnZones && m_policy == ConflictPolicy::NewKey)
+            return addZoneUnderNewNumber(conflict);
         return Outcome::Unsettled;
-    case ConflictPolicy::Leave:
+    case ConflictAnswer::Step::LeaveOut:
         return Outcome::Settled;
-    case ConflictPolicy::Replace: {
+    case ConflictAnswer::Step::ReplaceDestination: {
         const KvtSqlStatus status = m_resolver.replaceDestinationRecord();
         if (!status)
             return failed(status);
         m_decision = MergeReport::Decision::Replaced;
         return Outcome::Settled;
     }
-    case ConflictPolicy::NewKey:
-        return table == tnZones ? addZoneUnderNewNumber() : addUnderNewKey();
+    case ConflictAnswer::Step::AddUnderNewKey:
+        return addUnderNewKey();
     }
     return Outcome::Unsettled;
 }
@@ -60,19 +84,14 @@ BatchConflicts::Outcome BatchConflicts::addUnderNewKey()
 
 // A zone keeps its part type and takes the next zone number of that part type in the
 // destination; its key follows from both.
-BatchConflicts::Outcome BatchConflicts::addZoneUnderNewNumber()
+BatchConflicts::Outcome BatchConflicts::addZoneUnderNewNumber(const MergeConflict &conflict)
 {
-    QStringList record;
-    KvtSqlStatus status = m_resolver.readSource(record);
-    if (!status)
-        return failed(status);
-    if (record.isEmpty())
+    if (conflict.source.isEmpty())
         return Outcome::Settled; // the source record has gone: nothing to add
-    const KvtTable &zones = KvtTable::of(tnZones);
-    const QString partType = record.value(zones.indexOf(QStringLiteral("DetTypeId")));
+    const QString partType = conflict.source.value(QStringLiteral("DetTypeId")).toString();
     ZoneNumbering numbering;
     quint32 number = 0;
-    status = numbering.nextZoneNumberIn(m_resolver.destinationDB(), partType, number);
+    KvtSqlStatus status = numbering.nextZoneNumberIn(m_resolver.destinationDB(), partType, number);
     if (!status)
         return failed(status);
     if (number > lastZoneNumber) {

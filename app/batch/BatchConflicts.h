@@ -3,16 +3,17 @@
 
 #include "BatchOptions.h"
 #include "ConflictResolver.h"
+#include "ConflictSettler.h"
 #include "MergeReport.h"
 #include "global_vars.h"
 
 #include <QString>
 
 // Settles the conflicts of a batch run by its --on-conflict policy, through the engine's
-// conflict resolver, as the window's standing choices do. What the window would ask an
-// operator about, a batch run cannot settle: under ask-fail it stops at the first
-// conflict. A device conflict is always replaced.
-class BatchConflicts
+// conflict resolver, as the window's standing choices do (ConflictAnswer::stepFor, which
+// also applies the device rule). What the window would ask an operator about, a batch run
+// cannot settle: under ask-fail it stops at the first conflict.
+class BatchConflicts : public ConflictSettler
 {
 public:
     enum class Outcome {
@@ -22,11 +23,10 @@ public:
     };
     explicit BatchConflicts(ConflictPolicy policy);
 
-    Outcome settle(kvtTableName table, const QString &sourceDB, const QString &destinationDB,
-                   const QString &sourceQuery);
+    // Settled: written (or left out); anything else stops the run (outcome() says why).
+    ConflictSettlement settle(const MergeConflict &conflict) override;
 
-    // The conflict's table name.
-    QString tableName() const { return m_resolver.tableName(); }
+    Outcome outcome() const { return m_outcome; }
     // How the last settled conflict was settled, and by what rule.
     MergeReport::Decision decision() const { return m_decision; }
     MergeReport::DecidedBy decidedBy() const { return m_decidedBy; }
@@ -39,12 +39,14 @@ public:
     static constexpr quint32 lastZoneNumber = 99;
 
 private:
+    Outcome settleAs(const MergeConflict &conflict);
     Outcome addUnderNewKey();
-    Outcome addZoneUnderNewNumber();
+    Outcome addZoneUnderNewNumber(const MergeConflict &conflict);
     Outcome failed(const KvtSqlStatus &status);
 
     ConflictPolicy m_policy;
     ConflictResolver m_resolver;
+    Outcome m_outcome = Outcome::Settled;
     MergeReport::Decision m_decision = MergeReport::Decision::LeftOut;
     MergeReport::DecidedBy m_decidedBy = MergeReport::DecidedBy::Policy;
     QString m_newKey;

@@ -14,11 +14,6 @@
 
 namespace {
 
-QString keyOfConflict(const QString &conflictQuery)
-{
-    return conflictQuery.mid(conflictQuery.lastIndexOf(QLatin1Char('=')) + 1);
-}
-
 MergeReport::RunStatus runStatusOf(BatchExit status)
 {
     switch (status) {
@@ -53,7 +48,7 @@ BatchRunner::BatchRunner(const BatchOptions &options, QTextStream &out, QTextStr
     connect(&m_merger, &KvtMerger::sendProgressBarCurrentValue, this,
             [this](int rows) { m_progress.rowsHandled(rows); }, queued);
     connect(&m_merger, &KvtMerger::sqlErr, this, &BatchRunner::onSqlError, queued);
-    connect(&m_merger, &KvtMerger::differentRecordsInTbs, this, &BatchRunner::onConflict, queued);
+    connect(&m_merger, &KvtMerger::conflictHandedOver, this, &BatchRunner::onConflict, queued);
     connect(&m_merger, &QThread::finished, &m_loop, &QEventLoop::quit, queued);
     connect(&m_preview, &QThread::finished, &m_loop, &QEventLoop::quit, queued);
 }
@@ -164,34 +159,26 @@ void BatchRunner::onSqlError(const QString &text, const QString &code)
     fail(BatchExit::Failed, KvtSqlStatus::describe(text, code));
 }
 
-void BatchRunner::onConflict(kvtTableName table, const QString &srcQuery, const QString &destQuery)
+void BatchRunner::onConflict(const MergeConflict &conflict)
 {
-    Q_UNUSED(destQuery)
-    if (m_merger.stopFlag()) {
-        m_merger.resumeThread(); // the run is ending: the record is left out
-        return;
-    }
-    const BatchConflicts::Outcome outcome =
-        m_conflicts.settle(table, m_currentSource, m_options.destination, srcQuery);
-    const QString where = QStringLiteral("%1.%2, key %3")
-                              .arg(m_currentSource, m_conflicts.tableName(), keyOfConflict(srcQuery));
-    switch (outcome) {
+    const ConflictSettlement settlement = ConflictHandOver::answer(m_merger, m_conflicts, conflict);
+    if (settlement.outcome == ConflictSettlement::Outcome::Unrecorded)
+        return; // the run is ending: the record is left out
+    switch (m_conflicts.outcome()) {
     case BatchConflicts::Outcome::Settled:
-        PLOG_INFO << "conflict in" << where << "settled:" << MergeReport::decisionText(m_conflicts.decision())
-                  << m_conflicts.newKey();
-        m_merger.settleConflict(m_conflicts.decision(), m_conflicts.decidedBy(), m_conflicts.newKey());
-        m_merger.resumeThread();
+        PLOG_INFO << "conflict in" << conflict.where()
+                  << "settled:" << MergeReport::decisionText(m_conflicts.decision()) << m_conflicts.newKey();
         return;
     case BatchConflicts::Outcome::Unsettled:
         fail(BatchExit::Conflict, QStringLiteral("conflict in %1: the destination holds another record; stopped "
                                      "(--on-conflict leave, replace or new-key settle conflicts)")
-                                      .arg(where));
-        break;
+                                      .arg(conflict.where()));
+        return;
     case BatchConflicts::Outcome::Failed:
-        fail(BatchExit::Failed, QStringLiteral("conflict in %1 not settled: %2").arg(where, m_conflicts.message()));
-        break;
+        fail(BatchExit::Failed,
+             QStringLiteral("conflict in %1 not settled: %2").arg(conflict.where(), m_conflicts.message()));
+        return;
     }
-    stopWorker();
 }
 
 // The first failure decides the status; later ones are still reported.

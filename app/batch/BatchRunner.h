@@ -39,7 +39,8 @@ public slots:
 private:
     bool connectToServer();
     void reportSkippedSources(const QStringList &skipped);
-    void onConflict(kvtTableName table, const QString &srcQuery, const QString &destQuery);
+    // Settles a conflict by the policy (ConflictHandOver); reports what stops the run.
+    void onConflict(const MergeConflict &conflict);
     void onSqlError(const QString &text, const QString &code);
     void fail(BatchExit status, const QString &message);
     void stopWorker();

@@ -3,6 +3,7 @@
 
 #include "CONST.h"
 #include "ComparedRecordModel.h"
+#include "ConflictAnswer.h"
 #include "ConflictResolver.h"
 #include "KvtTables.h"
 #include "PLog.h"
@@ -89,7 +90,7 @@ bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString 
         return true;
 
     setTableViewGeneralProperties();
-    btnAddEnabled(tbName != tnDevice);
+    btnAddEnabled(!ConflictAnswer::alwaysReplaced(tbName));
     setTableViewForCurrentTable();
     markDifferingCells();
     return false;

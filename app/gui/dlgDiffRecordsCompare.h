@@ -34,16 +34,16 @@ class dlgDiffRecordsCompare;
 // The SQL of a conflict is the engine's ConflictResolver; the dialog shows its failures.
 //
 // The main window builds one dialog, connects its signals (errHasOccured() to its stop,
-// setActionDiffRec() to its standing choice, resumeThread() to the worker's
-// resumeThread()) and, for each conflict (worker's differentRecordsInTbs):
+// setActionDiffRec() to its standing choice, conflictSettled() to what it hands back to
+// ConflictHandOver) and, for each conflict (the worker's MergeConflict):
 //   1. getSqlParameters(table, source DB, destination DB, source SELECT, destination SELECT);
-//      true: a query failed -> stop the worker and call its resumeThread() itself;
+//      true: a query failed -> the merge stops;
 //   2. if ConflictResolver::needsOperator(table, standing choice): exec(); the dialog
-//      resumes the worker (its resumeThread() signal) exactly once and never closes
-//      otherwise. This includes every zones conflict under adrAddNew: a zone needs the
-//      operator's choice of part type;
-//   3. otherwise the main window applies the standing choice through resolver() and
-//      calls the worker's resumeThread() itself.
+//      emits resumeThread() exactly once and never closes otherwise. This includes every
+//      zones conflict under adrAddNew: a zone needs the operator's choice of part type;
+//   3. otherwise the main window applies the standing choice through resolver().
+// The worker's wait is ended by ConflictHandOver when the main window returns; a dialog
+// used on its own (tests) may connect resumeThread() to the worker's resumeThread().
 // Any failure emits errHasOccured(); after a failure nothing more is written for that
 // conflict.
 class dlgDiffRecordsCompare : public QDialog

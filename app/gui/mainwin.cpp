@@ -235,15 +235,16 @@ void MainWin::initSlotSignal(QWidget *parent)
     connect(merger, &KvtMerger::sendProgressBarCurrentValue, ui->progressBar, &QProgressBar::setValue,
             Qt::QueuedConnection);
     connect(merger, &KvtMerger::sqlErr, this, &MainWin::showLastSqlErr, Qt::QueuedConnection);
-    connect(merger, &KvtMerger::differentRecordsInTbs, this, &MainWin::dlgDifferentRecords,
-            Qt::QueuedConnection);
+    ConflictHandOver::connect(*merger, *this, this);
     connect(merger, &KvtMerger::setStatusText, this, &MainWin::setStatusText, Qt::QueuedConnection);
     connect(merger, &KvtMerger::errHasOccured, this, &MainWin::stopMergeProc, Qt::QueuedConnection);
     connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::errHasOccured, this, &MainWin::stopMergeProc);
     connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::setActionDiffRec, this, &MainWin::setActionForDiffRecords);
-    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, merger, &KvtMerger::settleConflict,
-            Qt::DirectConnection);
-    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::resumeThread, merger, &KvtMerger::resumeThread);
+    // The dialog's choice; ConflictHandOver records it and resumes the worker once exec() returns.
+    connect(m_dlgDiffRecords, &dlgDiffRecordsCompare::conflictSettled, this,
+            [this](MergeReport::Decision decision, MergeReport::DecidedBy decidedBy, const QString &newKey) {
+                m_operatorSettlement = ConflictSettlement::settled(decision, decidedBy, newKey);
+            });
     connect(ui->actionPreview, &QAction::triggered, this, &MainWin::showMergePreview);
     connect(ui->actionMergeReport, &QAction::triggered, this, &MainWin::showMergeReport);
     connect(ui->actionUndoMerge, &QAction::triggered, this, &MainWin::showUndoMerge);
@@ -510,41 +511,36 @@ actionDiffRec MainWin::getActionForDiffRecords()
     return static_cast<actionDiffRec>(m_actionForDiffRecords);
 }
 
-// Every conflict wakes the worker exactly once: here, or through the dialog when it is
-// shown.
-void MainWin::dlgDifferentRecords(kvtTableName param, const QString &querySrcTb, const QString &queryDestTb)
+ConflictSettlement MainWin::settle(const MergeConflict &conflict)
 {
-    if (merger->stopFlag()) {
-        // The merge is being stopped: the record is left out and the worker ends.
-        merger->resumeThread();
-        return;
-    }
-    if (m_dlgDiffRecords->getSqlParameters(param, m_currentDB, ui->edToTable->text(), querySrcTb, queryDestTb)) {
-        merger->requestStop();
-        return;
-    }
-    const auto byRule = param == tnDevice ? MergeReport::DecidedBy::DeviceRule
-                                          : MergeReport::DecidedBy::StandingChoice;
-    switch (ConflictAnswer::stepFor(param, getActionForDiffRecords())) {
+    using Outcome = ConflictSettlement::Outcome;
+    if (m_dlgDiffRecords->getSqlParameters(conflict.table, conflict.sourceDB, conflict.destinationDB,
+                                           conflict.sourceSelect, conflict.destinationSelect))
+        return ConflictSettlement::of(Outcome::Stop);
+    m_dlgDiffRecords->resolver()->setJournalRun(conflict.journalRun);
+    const auto byRule = ConflictAnswer::decidedBy(conflict.table, MergeReport::DecidedBy::StandingChoice);
+    // After a failure the dialog has stopped the merge: nothing is recorded.
+    const auto unlessStopped = [this](const ConflictSettlement &settled) {
+        return merger->stopFlag() ? ConflictSettlement::of(Outcome::Unrecorded) : settled;
+    };
+    switch (ConflictAnswer::stepFor(conflict.table, getActionForDiffRecords())) {
     case ConflictAnswer::Step::AskOperator:
+        m_operatorSettlement = ConflictSettlement::of(Outcome::Unrecorded);
         m_dlgDiffRecords->exec();
-        return;
+        return m_operatorSettlement;
     case ConflictAnswer::Step::ReplaceDestination:
         m_dlgDiffRecords->updateDestinationRecord();
-        if (!merger->stopFlag())
-            merger->settleConflict(MergeReport::Decision::Replaced, byRule);
-        break;
+        return unlessStopped(ConflictSettlement::settled(MergeReport::Decision::Replaced, byRule));
     case ConflictAnswer::Step::AddUnderNewKey: {
         const QString key = addUnderNewKey();
-        if (!key.isEmpty() && !merger->stopFlag())
-            merger->settleConflict(MergeReport::Decision::AddedNewKey, byRule, key);
-        break;
+        if (key.isEmpty())
+            return ConflictSettlement::of(Outcome::Unrecorded);
+        return unlessStopped(ConflictSettlement::settled(MergeReport::Decision::AddedNewKey, byRule, key));
     }
     case ConflictAnswer::Step::LeaveOut:
-        merger->settleConflict(MergeReport::Decision::LeftOut, byRule);
         break;
     }
-    merger->resumeThread();
+    return ConflictSettlement::settled(MergeReport::Decision::LeftOut, byRule);
 }
 
 QString MainWin::addUnderNewKey()

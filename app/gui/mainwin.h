@@ -1,6 +1,7 @@
 #ifndef MAINWIN_H
 #define MAINWIN_H
 
+#include "ConflictSettler.h"
 #include "MergeReport.h"
 #include "global_vars.h"
 
@@ -45,7 +46,7 @@ class MainWin;
 // "Stop process"); entering the running state starts the worker thread, leaving it sets
 // the worker's stop flag. Conflicting reference records are settled by the operator's
 // standing choice or in the comparison dialog while the worker waits.
-class MainWin : public QMainWindow
+class MainWin : public QMainWindow, private ConflictSettler
 {
     Q_OBJECT
 
@@ -92,8 +93,6 @@ public slots:
     // Enables or disables the source fields; enabling also gives each the palette of
     // edToTable (which removes the finished colour).
     void editSrcDBSetEnabled(bool param);
-    // Settles one conflict the worker waits on: by the standing choice, or in the dialog.
-    void dlgDifferentRecords(kvtTableName param, const QString &querySrcTb, const QString &queryDestTb);
     // True (and "Please fill empty field") at the first empty source field, else when
     // the destination field is empty.
     bool editFieldsIsEmpty();
@@ -153,6 +152,9 @@ private:
     void fitFormToFixedSize();
     void createMergeButtonStates();
     void showInputProblem(const QString &boxText, const QString &statusText);
+    // Settles one conflict the worker waits on (through ConflictHandOver): by the
+    // standing choice, or in the dialog.
+    ConflictSettlement settle(const MergeConflict &conflict) override;
     // The added record's key; empty when nothing was added.
     QString addUnderNewKey();
     void keepMergeReport();
@@ -174,6 +176,8 @@ private:
     dlgDiffRecordsCompare *m_dlgDiffRecords;
     // The standing choice for conflicting records (an actionDiffRec).
     quint8 m_actionForDiffRecords;
+    // What the operator chose in the dialog for the conflict in hand.
+    ConflictSettlement m_operatorSettlement;
     QVector<QLineEdit *> m_tableSource;
     KvtMerger *merger;
     // The source database in process, as the worker last announced it.

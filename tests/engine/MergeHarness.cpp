@@ -24,7 +24,7 @@ MergeHarness::MergeHarness(QObject *parent)
     }, queued);
     connect(&m_merger, &KvtMerger::errHasOccured, this,
             [this]() { events << QStringLiteral("err"); }, queued);
-    connect(&m_merger, &KvtMerger::differentRecordsInTbs, this, &MergeHarness::onConflict, queued);
+    connect(&m_merger, &KvtMerger::conflictHandedOver, this, &MergeHarness::onConflict, queued);
     connect(&m_merger, &QThread::finished, this, &MergeHarness::runFinished, queued);
 }
 
@@ -50,14 +50,20 @@ bool MergeHarness::run(const QString &destination, const QStringList &sources, i
     return ended;
 }
 
-void MergeHarness::onConflict(kvtTableName table, const QString &src, const QString &dest)
+void MergeHarness::onConflict(const MergeConflict &conflict)
 {
-    const Conflict conflict{table, src, dest, m_merger.isPaused()};
-    conflicts << conflict;
-    events << QStringLiteral("conflict:%1").arg(int(table));
-    const bool resumeNow = m_conflictHandler ? m_conflictHandler(conflict) : true;
-    if (resumeNow)
-        m_merger.resumeThread();
+    conflicts << Conflict{conflict.table, conflict.sourceSelect, conflict.destinationSelect, m_merger.isPaused(),
+                          conflict};
+    events << QStringLiteral("conflict:%1").arg(int(conflict.table));
+    ConflictHandOver::answer(m_merger, *this, conflict);
+}
+
+// The handler records its decision itself (settleConflict), or arranges the resume.
+ConflictSettlement MergeHarness::settle(const MergeConflict &)
+{
+    const bool resumeNow = m_conflictHandler ? m_conflictHandler(conflicts.last()) : true;
+    return ConflictSettlement::of(resumeNow ? ConflictSettlement::Outcome::Unrecorded
+                                            : ConflictSettlement::Outcome::Deferred);
 }
 
 void MergeHarness::onProgress(int value)

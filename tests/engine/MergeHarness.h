@@ -1,6 +1,7 @@
 #ifndef MERGEHARNESS_H
 #define MERGEHARNESS_H
 
+#include "ConflictSettler.h"
 #include "KvtMerger.h"
 #include "global_vars.h"
 
@@ -13,8 +14,9 @@
 #include <functional>
 
 // Drives a KvtMerger the way the main window does: its signals arrive queued on the
-// test's (GUI) thread, where they are recorded, and conflicts are answered there.
-class MergeHarness : public QObject
+// test's (GUI) thread, where they are recorded, and conflicts are answered there through
+// the engine's ConflictHandOver, as the window and the batch mode answer them.
+class MergeHarness : public QObject, private ConflictSettler
 {
     Q_OBJECT
 public:
@@ -23,6 +25,7 @@ public:
         QString sourceQuery;
         QString destinationQuery;
         bool workerWaiting; // the worker was paused when the conflict arrived
+        MergeConflict value;
     };
     // Settles a conflict on the GUI thread. Returns true when the harness is to resume
     // the worker right away, false when the handler arranges the resume itself.
@@ -51,7 +54,8 @@ signals:
     void runFinished();
 
 private:
-    void onConflict(kvtTableName table, const QString &src, const QString &dest);
+    void onConflict(const MergeConflict &conflict);
+    ConflictSettlement settle(const MergeConflict &conflict) override;
     void onProgress(int value);
 
     KvtMerger m_merger;

@@ -174,11 +174,10 @@ void tst_KeepReferences::fillSource(const QString &db, int k, quint32 seed)
 void tst_KeepReferences::answer(MergeHarness &harness, const QString &dest)
 {
     harness.setConflictHandler([dest](const MergeHarness::Conflict &c) {
-        const QString src = QRegularExpression("FROM `?([^`.]+)`?\\.").match(c.sourceQuery).captured(1);
         const int key = QRegularExpression("(\\d+)$").match(c.destinationQuery).captured(1).toInt();
         const int partType = c.table == tnZones ? key / 100 : key;
         ConflictResolver resolver;
-        resolver.setConflict(c.table, src, dest, c.sourceQuery);
+        resolver.setConflict(c.value);
         if (partType == 5)
             return true;
         if (c.table == tnZones || partType == 3 || c.table == tnDevice)

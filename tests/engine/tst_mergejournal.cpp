@@ -13,7 +13,6 @@
 #include "MergeUndo.h"
 #include "TestDatabase.h"
 
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -154,9 +153,8 @@ void tst_MergeJournal::answerEveryWay(MergeHarness &harness, const QString &dest
 {
     auto turn = std::make_shared<int>(0);
     harness.setConflictHandler([dest, turn, &harness](const MergeHarness::Conflict &c) {
-        const QString src = QRegularExpression("FROM `?([^`.]+)`?\\.").match(c.sourceQuery).captured(1);
         ConflictResolver resolver;
-        resolver.setConflict(c.table, src, dest, c.sourceQuery);
+        resolver.setConflict(c.value);
         const int way = (*turn)++ % 3;
         if (way == 0 || (way == 1 && c.table == tnZones)) {
             resolver.replaceDestinationRecord();
@@ -360,9 +358,8 @@ void tst_MergeJournal::olderRunLeavesWhatALaterRunTouched()
         MergeHarness harness;
         harness.merger().setJournal(m_journal.get());
         harness.setConflictHandler([&](const MergeHarness::Conflict &c) {
-            const QString src = QRegularExpression("FROM `?([^`.]+)`?\\.").match(c.sourceQuery).captured(1);
             ConflictResolver resolver;
-            resolver.setConflict(c.table, src, dest, c.sourceQuery);
+            resolver.setConflict(c.value);
             resolver.replaceDestinationRecord();
             return true;
         });
@@ -417,7 +414,7 @@ void tst_MergeJournal::rerunDoesNotAskAgainForPeopleAddedUnderNewKey()
                 return true;
             ++people[i];
             ConflictResolver resolver;
-            resolver.setConflict(c.table, src, dest, c.sourceQuery);
+            resolver.setConflict(c.value);
             if (i == 0)
                 resolver.addUnderNewKey();
             return true;

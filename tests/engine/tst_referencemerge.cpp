@@ -219,7 +219,7 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
             const int key = QRegularExpression("(\\d+)$").match(c.destinationQuery).captured(1).toInt();
             asked[run] << QStringLiteral("%1 %2 %3").arg(src).arg(int(c.table)).arg(key);
             ConflictResolver resolver;
-            resolver.setConflict(c.table, src, dest, c.sourceQuery);
+            resolver.setConflict(c.value);
             const int choice = c.table == tnDevice ? 0 : (key + int(c.table)) % (c.table == tnZones ? 2 : 3);
             if (choice == 0)
                 resolver.replaceDestinationRecord();

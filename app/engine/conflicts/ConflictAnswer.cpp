@@ -4,9 +4,19 @@
 
 namespace ConflictAnswer {
 
+bool alwaysReplaced(kvtTableName table)
+{
+    return table == tnDevice;
+}
+
+MergeReport::DecidedBy decidedBy(kvtTableName table, MergeReport::DecidedBy otherwise)
+{
+    return alwaysReplaced(table) ? MergeReport::DecidedBy::DeviceRule : otherwise;
+}
+
 Step stepFor(kvtTableName table, actionDiffRec standingChoice)
 {
-    if (table == tnDevice)
+    if (alwaysReplaced(table))
         return Step::ReplaceDestination;
     if (ConflictResolver::needsOperator(table, standingChoice))
         return Step::AskOperator;

@@ -1,6 +1,7 @@
 #ifndef CONFLICTANSWER_H
 #define CONFLICTANSWER_H
 
+#include "MergeReport.h"
 #include "global_vars.h"
 
 // How the main window settles a conflicting reference record handed over by the merge
@@ -13,6 +14,12 @@ enum class Step {
     AddUnderNewKey,     // the source record is added under the next free key
     LeaveOut            // the destination keeps its record
 };
+
+// The device rule: a device record in conflict is always replaced, whatever the standing
+// choice or the policy; the operator is never asked.
+bool alwaysReplaced(kvtTableName table);
+// Who decides a conflict of the table: the device rule, or `otherwise`.
+MergeReport::DecidedBy decidedBy(kvtTableName table, MergeReport::DecidedBy otherwise);
 
 // Device conflicts always replace the destination record. A zone under the standing
 // choice "add as new" still goes to the operator, who must choose its part type; so

@@ -1,5 +1,6 @@
 #include "ConflictResolver.h"
 
+#include "ConflictAnswer.h"
 #include "KvtRowFingerprint.h"
 #include "KvtTables.h"
 #include "MergeJournal.h"
@@ -18,7 +19,7 @@ ConflictResolver::ConflictResolver(const QString &connectionName)
 
 bool ConflictResolver::needsOperator(kvtTableName table, actionDiffRec standingChoice)
 {
-    if (table == tnDevice)
+    if (ConflictAnswer::alwaysReplaced(table))
         return false;
     return standingChoice == adrAsk || (standingChoice == adrAddNew && table == tnZones);
 }
@@ -30,7 +31,14 @@ void ConflictResolver::setConflict(kvtTableName table, const QString &srcDB, con
     m_srcDB = srcDB;
     m_destDB = destDB;
     m_lastError = KvtSqlStatus();
+    m_run = MergeJournal::RunInProgress();
     m_writer.setConflict(table, destDB, srcQuery);
+}
+
+void ConflictResolver::setConflict(const MergeConflict &conflict)
+{
+    setConflict(conflict.table, conflict.sourceDB, conflict.destinationDB, conflict.sourceSelect);
+    m_run = conflict.journalRun;
 }
 
 QString ConflictResolver::tableName() const
@@ -67,8 +75,7 @@ ConflictResolver::AddOutcome ConflictResolver::addUnderNewKey()
 
 bool ConflictResolver::journalActive() const
 {
-    const MergeJournal::Active active = MergeJournal::active();
-    return active.journal && active.destination == m_destDB && KvtTable::of(m_table).isReference();
+    return m_run.journal && m_run.id != 0 && m_run.destination == m_destDB && KvtTable::of(m_table).isReference();
 }
 
 QString ConflictResolver::sourceKey() const
@@ -117,12 +124,11 @@ KvtSqlStatus ConflictResolver::replaceDestinationRecord() const
         return status;
     QHash<qlonglong, QString> after;
     QString error;
-    const MergeJournal::Active active = MergeJournal::active();
     if (!KvtRowFingerprint::read(QSqlDatabase::database(m_connectionName, false), m_destDB, m_table, {id}, after,
                                  &error))
         return KvtSqlStatus::failure(error);
-    if (!active.journal->recordReplaced(active.run, m_table, id, before, after.value(id)))
-        return KvtSqlStatus::failure(active.journal->lastError());
+    if (!m_run.journal->recordReplaced(m_run.id, m_table, id, before, after.value(id)))
+        return KvtSqlStatus::failure(m_run.journal->lastError());
     return status;
 }
 
@@ -144,9 +150,8 @@ KvtSqlStatus ConflictResolver::journalAdded(const QString &keyColumn, const QStr
         return KvtSqlStatus::failure(error);
     if (!fingerprints.contains(id))
         return {};
-    const MergeJournal::Active active = MergeJournal::active();
-    if (!active.journal->recordAddedNewKey(active.run, m_table, id, fingerprints.value(id), m_srcDB, sourceKey))
-        return KvtSqlStatus::failure(active.journal->lastError());
+    if (!m_run.journal->recordAddedNewKey(m_run.id, m_table, id, fingerprints.value(id), m_srcDB, sourceKey))
+        return KvtSqlStatus::failure(m_run.journal->lastError());
     PLOG_DEBUG << "journaled " << table.name << " " << id << " added under a new key";
     return {};
 }

@@ -4,6 +4,8 @@
 #include "ConflictRecordWriter.h"
 #include "DestinationKeys.h"
 #include "KvtSqlStatus.h"
+#include "MergeConflict.h"
+#include "MergeJournal.h"
 #include "global_vars.h"
 
 #include <QSqlDatabase>
@@ -17,7 +19,7 @@
 // The main window applies standing choices through it, the comparison dialog the
 // operator's choice. Failures come back as results; showing them is the caller's business.
 //
-//     resolver.setConflict(table, sourceDB, destinationDB, sourceSelect);
+//     resolver.setConflict(conflict); // the worker's MergeConflict
 //     if (!ConflictResolver::needsOperator(table, choice)) resolver.replaceDestinationRecord();
 class ConflictResolver
 {
@@ -36,15 +38,20 @@ public:
     // type only the operator can choose.
     static bool needsOperator(kvtTableName table, actionDiffRec standingChoice);
 
+    // The conflict in hand, with the run its writes are journaled into.
+    void setConflict(const MergeConflict &conflict);
+    // The same from the comparison dialog's parameters, journaled into no run until
+    // setJournalRun().
     void setConflict(kvtTableName table, const QString &srcDB, const QString &destDB, const QString &srcQuery);
+    void setJournalRun(const MergeJournal::RunInProgress &run) { m_run = run; }
     kvtTableName table() const { return m_table; }
     QString sourceDB() const { return m_srcDB; }
     QString destinationDB() const { return m_destDB; }
     // The conflict's table name; empty before the first conflict.
     QString tableName() const;
 
-    // See ConflictRecordWriter. While a merge with a journal runs into the same
-    // destination (MergeJournal::active()), the three writes are journaled: the replaced
+    // See ConflictRecordWriter. With the run of a merge into the same destination
+    // (the conflict's journalRun), the three writes are journaled: the replaced
     // record's content before and fingerprint after, the added record's identifier,
     // fingerprint and source record.
     KvtSqlStatus readSource(QStringList &values) const { return m_writer.readSource(values); }
@@ -77,6 +84,7 @@ private:
     QString m_srcDB;
     QString m_destDB;
     KvtSqlStatus m_lastError;
+    MergeJournal::RunInProgress m_run;
 };
 
 #endif // CONFLICTRESOLVER_H

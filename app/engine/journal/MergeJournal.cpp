@@ -18,9 +18,6 @@ namespace {
 
 const QString sqliteDriver = QStringLiteral("QSQLITE");
 
-QMutex activeMutex;
-MergeJournal::Active activeRun;
-
 QString tableText(kvtTableName table)
 {
     return KvtTable::of(table).name;
@@ -71,11 +68,6 @@ MergeJournal::MergeJournal(const QString &file)
 
 MergeJournal::~MergeJournal()
 {
-    {
-        QMutexLocker locker(&activeMutex);
-        if (activeRun.journal == this)
-            activeRun = Active();
-    }
     QMutexLocker locker(&m_mutex);
     for (const QString &name : qAsConst(m_connections)) {
         QSqlDatabase::database(name, false).close();
@@ -487,16 +479,4 @@ bool MergeJournal::addedUnderNewKey(const QString &server, const QString &destin
     while (query.next())
         ids << query.value(0).toLongLong();
     return true;
-}
-
-void MergeJournal::setActive(const Active &active)
-{
-    QMutexLocker locker(&activeMutex);
-    activeRun = active;
-}
-
-MergeJournal::Active MergeJournal::active()
-{
-    QMutexLocker locker(&activeMutex);
-    return activeRun;
 }

@@ -136,15 +136,14 @@ public:
     bool addedUnderNewKey(const QString &server, const QString &destination, kvtTableName table,
                           const QString &source, const QString &sourceKey, QVector<qlonglong> &ids);
 
-    // The merge in progress, for the conflict writer on another thread.
-    struct Active
+    // A run in progress, as the worker hands it to whoever journals into it on another
+    // thread (the conflict writer): the journal, the run's RUN_ID and its destination.
+    struct RunInProgress
     {
         MergeJournal *journal = nullptr;
-        qlonglong run = 0;
+        qlonglong id = 0;
         QString destination;
     };
-    static void setActive(const Active &active);
-    static Active active();
 
     // Closes this thread's connection; call on a thread that is about to end.
     void releaseConnection();

@@ -9,6 +9,7 @@
 #include "MergeJournal.h"
 #include "PLog.h"
 
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -27,6 +28,7 @@ KvtMerger::KvtMerger(QObject *parent)
     , m_connectionName(connectionNameFor(this))
 {
     registerKvtMetaTypes();
+    MergeConflict::registerMetaType();
     setStopFlag(false);
     initDBList();
 }
@@ -376,15 +378,25 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
                     KvtSqlStatus::ownCode());
         return false;
     }
-    const QString srcTb = sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect;
-    const QString destTb = sql.conflictSelect(currentDestinationDB, key);
+    MergeConflict conflict{sql.table(), keyColumn, key, currentSourceDB, currentDestinationDB, {}, {},
+                           sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect,
+                           sql.conflictSelect(currentDestinationDB, key),
+                           {m_journal, m_journalRun, currentDestinationDB}};
+    // The records are read only for a listener of the value.
+    static const QMetaMethod valueSignal = QMetaMethod::fromSignal(&KvtMerger::conflictHandedOver);
+    const KvtSqlStatus read = isSignalConnected(valueSignal) ? conflict.readRecords(m_db) : KvtSqlStatus();
+    if (!read) {
+        reportError(read.text(), read.code());
+        return false;
+    }
     QMutexLocker locker(&waitMutex);
     if (m_stopFlag)
         return true;
     ++run.counts().conflicts;
     paused = true;
     m_conflictSettled = false;
-    emit differentRecordsInTbs(sql.table(), srcTb, destTb);
+    emit differentRecordsInTbs(conflict.table, conflict.sourceSelect, conflict.destinationSelect);
+    emit conflictHandedOver(conflict);
     while (paused && !m_stopFlag)
         resumeCondition.wait(&waitMutex);
     paused = false;

@@ -4,6 +4,7 @@
 #include "KvtMergeRun.h"
 #include "KvtRunReport.h"
 #include "KvtTables.h"
+#include "MergeConflict.h"
 #include "MergeReport.h"
 #include "global_vars.h"
 
@@ -40,7 +41,8 @@ class KvtMergeSession;
 // (which must be open) when run() starts, and closes it when run() ends. It shows
 // nothing: it reports through the signals below, which reach the GUI thread queued.
 //
-// Conflict protocol: the worker emits differentRecordsInTbs() and blocks until
+// Conflict protocol: the worker emits differentRecordsInTbs() and conflictHandedOver()
+// and blocks until
 // resumeThread() is called, exactly once per conflict, on any thread. Meanwhile the GUI
 // thread may read and write the destination on the default connection; the worker's
 // next statement sees what was written. requestStop() stops the worker at its next check
@@ -173,6 +175,9 @@ signals:
     void sendCurrentDB(const QString &db);
     void sendCurrentFinishedDB(const QString &db);
     void differentRecordsInTbs(kvtTableName param, const QString &srcTb, const QString &destTb);
+    // The same conflict as a value, emitted right after differentRecordsInTbs(); answer
+    // one of the two (ConflictHandOver answers this one).
+    void conflictHandedOver(const MergeConflict &conflict);
     void setStatusText(const QString &text);
     // A measurement table of a source has been merged and its references checked.
     void referencesChecked(const QString &source, kvtTableName table, qint64 translated, qint64 mismatched);

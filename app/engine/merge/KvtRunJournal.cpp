@@ -21,7 +21,6 @@ KvtSqlStatus KvtRunJournal::start(const QSqlDatabase &db, const RunStart &run, I
     if (!m_journal->open()
         || !m_journal->startRun(run.server, run.destination, run.sources, run.keepReferences, run.copyVariant, m_run))
         return journalError();
-    MergeJournal::setActive({m_journal, m_run, run.destination});
     PLOG_INFO << "merge journal " << m_journal->file() << ": run " << m_run;
     return KvtSqlStatus();
 }
@@ -30,8 +29,6 @@ void KvtRunJournal::finish(MergeReport::RunStatus status)
 {
     if (!m_journal)
         return;
-    if (MergeJournal::active().journal == m_journal)
-        MergeJournal::setActive({});
     if (m_run != 0 && !m_journal->finishRun(m_run, MergeReport::statusText(status)))
         PLOG_ERROR << "merge journal: " << m_journal->lastError();
     m_journal->releaseConnection();
