@@ -76,9 +76,9 @@ fail() {
 
 # Node 1's system tables; the others receive everything by state transfer.
 initialise() {
-    mkdir -p "$(node_dir 1)/data" "$(node_dir 1)/run"
+    mkdir -p "$(node_dir 1)/data" "$(node_dir 1)/run" "$(node_dir 1)/tmp"
     own "$(node_dir 1)"
-    install_db "$(node_dir 1)/data" "$run_user" "$(node_dir 1)/run/install.log"
+    install_db "$(node_dir 1)/data" "$run_user" "$(node_dir 1)/run/install.log" "$(node_dir 1)/tmp"
 }
 
 own() { [ "$(id -u)" -ne 0 ] || chown -R "$run_user:" "$1"; }
@@ -86,13 +86,13 @@ own() { [ "$(id -u)" -ne 0 ] || chown -R "$run_user:" "$1"; }
 start_node() {
     local n=$1; shift
     local nd; nd=$(node_dir "$n")
-    mkdir -p "$nd/data" "$nd/run"
+    mkdir -p "$nd/data" "$nd/run" "$nd/tmp"
     own "$nd"
     rm -f "$nd/run/mysqld.err"
     local members="127.0.0.1:$(gcomm_port 1),127.0.0.1:$(gcomm_port 2),127.0.0.1:$(gcomm_port 3)"
     "$(server_bin)" --no-defaults --datadir="$nd/data" --socket="$nd/run/mysqld.sock" \
         --pid-file="$nd/run/mysqld.pid" --port="$(sql_port "$n")" --bind-address=127.0.0.1 \
-        --user="$run_user" --skip-name-resolve --log-error="$nd/run/mysqld.err" \
+        --user="$run_user" --skip-name-resolve --tmpdir="$nd/tmp" --log-error="$nd/run/mysqld.err" \
         --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
         --max-allowed-packet=256M --skip-log-bin --performance-schema=OFF \
         --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=0 \

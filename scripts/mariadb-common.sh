@@ -7,8 +7,14 @@ server_bin() {
     echo "mariadbd not found: run scripts/install-deps.sh" >&2; exit 1
 }
 
+# Free: nothing listens on port $1, and no socket has it as its own port either. The
+# ports lie in the kernel's range for outgoing connections, and a server cannot bind a
+# port that a client's connection (to any server) holds, though nothing answers there.
 port_is_free() {
-    ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+    local hex; hex=$(printf '%04X' "$1")
+    ! awk -v port="$hex" 'FNR > 1 && substr($2, length($2) - 3) == port { found = 1 } END { exit !found }' \
+        /proc/net/tcp /proc/net/tcp6 2>/dev/null \
+        && ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
 # A port found free is only ours once our server listens on it: servers started at the same
@@ -51,13 +57,18 @@ log_cause() {
     fi
 }
 
-# Creates the system tables in data folder $1 for account $2, the tool's output in $3.
-# The accounts are made by address: --skip-name-resolve. On a machine whose host name (and
-# "localhost") does not resolve, the tool still stops at its own look-up check unless
-# --force is given too, which skips only that check.
+# Every server and every initialisation has a temporary folder of its own, $4 below:
+# a starting server deletes every "#sql..." file in its temporary folder, and in a shared
+# /tmp those are the temporary tables of the other servers (their queries fail with
+# "Error on delete of '/tmp/#sql-temptable-...'") and of an initialisation beside it.
+
+# Creates the system tables in data folder $1 for account $2, the tool's output in $3,
+# temporary files in $4. The accounts are made by address: --skip-name-resolve. On a
+# machine whose host name (and "localhost") does not resolve, the tool still stops at its
+# own look-up check unless --force is given too, which skips only that check.
 install_db() {
-    mkdir -p "$1"
-    if ! mariadb-install-db --no-defaults --datadir="$1" --user="$2" \
+    mkdir -p "$1" "$4"
+    if ! mariadb-install-db --no-defaults --datadir="$1" --user="$2" --tmpdir="$4" \
             --auth-root-authentication-method=normal --skip-name-resolve --force >"$3" 2>&1; then
         echo "initialising the data folder $1 failed; mariadb-install-db says:" >&2
         log_cause "$3"

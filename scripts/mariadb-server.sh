@@ -25,6 +25,7 @@ mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 data="$dir/data"
 run="$dir/run"
+tmp="$dir/tmp"
 envfile="$dir/server.env"
 user=${KVT_DB_USER:-kvt}
 password=${KVT_DB_PASSWORD:-kvt-secret}
@@ -107,10 +108,10 @@ start() {
     if pid=$(running_pid); then
         echo "$envfile"; return 0
     fi
-    mkdir -p "$run"
+    mkdir -p "$run" "$tmp"
     local fresh=0
     if [ ! -d "$data/mysql" ]; then
-        install_db "$data" root "$run/install.log"
+        install_db "$data" root "$run/install.log" "$tmp"
         fresh=1
     fi
     tls_prepare
@@ -122,7 +123,7 @@ start() {
     # resolve must not slow down or refuse a connection.
     "$bin" --no-defaults --datadir="$data" --socket="$run/mysqld.sock" \
         --pid-file="$run/mysqld.pid" --port="$port" --bind-address=127.0.0.1 --user=root \
-        --skip-name-resolve \
+        --skip-name-resolve --tmpdir="$tmp" \
         --skip-log-bin --innodb-buffer-pool-size=256M --log-error="$run/mysqld.err" \
         --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
         --max-allowed-packet=256M "${tls_args[@]}" >/dev/null 2>&1 </dev/null 9>&- &

@@ -2,6 +2,7 @@
 
 #include "TestDatabase.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
@@ -40,8 +41,10 @@ QStringList rows(const QString &query)
 {
     QSqlQuery sql;
     QStringList result;
-    if (!sql.exec(query))
+    if (!sql.exec(query)) {
+        qWarning("rows(): %s", qPrintable(sql.lastError().text()));
         return {QStringLiteral("ERROR")};
+    }
     while (sql.next()) {
         QStringList values;
         for (int i = 0; i < sql.record().count(); ++i) {

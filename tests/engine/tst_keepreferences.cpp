@@ -13,7 +13,6 @@
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QtTest>
 
 using namespace EngineTestData;
@@ -79,7 +78,6 @@ private slots:
     void offByDefaultCountsMatchDirectSql_data();
     void offByDefaultCountsMatchDirectSql();
     void previewForeseesTheMismatchedRows();
-    void mapLargerThanServerMemory();
 
 private:
     void fillDestination(const QString &db);
@@ -370,33 +368,6 @@ void tst_KeepReferences::previewForeseesTheMismatchedRows()
             QCOMPARE(foreseen, harness.merger().referenceCounts(sources[k], table).mismatched);
             QCOMPARE(preview.report().table(k, table).inserted, harness.merger().report().table(k, table).inserted);
         }
-}
-
-// A key map beyond the server's max_heap_table_size still translates every row: 2,000
-// people the destination holds under other IDs.
-void tst_KeepReferences::mapLargerThanServerMemory()
-{
-    const QString dest = createDatabase("refs_dest");
-    const QString src = createDatabase("refs_src");
-    QVERIFY(!src.isEmpty());
-    QStringList people[2];
-    QStringList defects;
-    for (int i = 1; i <= 2000; ++i) {
-        for (int k = 0; k < 2; ++k)
-            people[k] << QStringLiteral("(%1, 'F%2', 'N', 'S', 'F%2 N', %2)").arg(k * 5000 + i).arg(1000 + i);
-        defects << QStringLiteral("(%1, %2)").arg(i).arg(5000 + i);
-    }
-    exec({QStringLiteral("INSERT INTO %1.humans VALUES ").arg(q(dest)) + people[0].join(','),
-          QStringLiteral("INSERT INTO %1.humans VALUES ").arg(q(src)) + people[1].join(','),
-          QStringLiteral("INSERT INTO %1.defects (MyId, DefectoscopistID) VALUES ").arg(q(src)) + defects.join(','),
-          "SET GLOBAL max_heap_table_size = 16384"});
-    const auto restore = qScopeGuard([] { TestDatabase::exec("SET GLOBAL max_heap_table_size = DEFAULT"); });
-
-    MergeHarness harness;
-    harness.merger().setKeepReferences(true);
-    QVERIFY(harness.run(dest, {src}));
-    QCOMPARE(harness.errorTexts, QStringList());
-    QCOMPARE(sqlCount(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE DefectoscopistID = MyId").arg(q(dest))), 2000);
 }
 
 QTEST_GUILESS_MAIN(tst_KeepReferences)

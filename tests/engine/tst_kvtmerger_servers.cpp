@@ -1,16 +1,18 @@
 // The merge on servers as people run them: another session inserting into the destination
 // while the merge copies into it, and a counter that steps by 3 from an offset of 2 (as on
 // every node of a Galera cluster). Every row must arrive exactly once, and the fast path
-// must stay in use. Runs against a private server of its own, whose global settings it
-// changes.
+// must stay in use. Also a key map larger than the server's memory tables may be. Runs
+// against a private server of its own, whose global settings it changes.
 
 #include "EngineTestData.h"
 #include "KvtTableSql.h"
+#include "LoopbackProxy.h"
 #include "MergeHarness.h"
 #include "PrivateServer.h"
 #include "TestDatabase.h"
 
 #include <QSqlError>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -111,6 +113,8 @@ private slots:
     void counterSteppingByThreeKeepsTheFastPath_data();
     void counterSteppingByThreeKeepsTheFastPath();
     void secondMergeIntoTheSameDestinationStops();
+    void keyMapLargerThanServerMemory();
+    void lockIsFreeWhenTheRunHasEnded();
 
 private:
     void variants();
@@ -247,6 +251,75 @@ void tst_KvtMergerServers::secondMergeIntoTheSameDestinationStops()
     QVERIFY(again.run(dest, {src}));
     QCOMPARE(again.errorTexts, QStringList());
     QCOMPARE(count(dest, "defects"), count(src, "defects"));
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+// Keeping references, a key map beyond the server's max_heap_table_size still translates
+// every row: 2,000 people the destination holds under other IDs. (A global setting: it
+// belongs on this server, not on the one other tests share.)
+void tst_KvtMergerServers::keyMapLargerThanServerMemory()
+{
+    const QString src = QStringLiteral("servers_map_src");
+    const QString dest = QStringLiteral("servers_map_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QStringList people[2];
+    QStringList defects;
+    for (int i = 1; i <= 2000; ++i) {
+        for (int k = 0; k < 2; ++k)
+            people[k] << QStringLiteral("(%1, 'F%2', 'N', 'S', 'F%2 N', %2)").arg(k * 5000 + i).arg(1000 + i);
+        defects << QStringLiteral("(%1, %2)").arg(i).arg(5000 + i);
+    }
+    QCOMPARE(TestDatabase::exec({QStringLiteral("INSERT INTO %1.humans VALUES ").arg(q(dest)) + people[0].join(','),
+                                 QStringLiteral("INSERT INTO %1.humans VALUES ").arg(q(src)) + people[1].join(','),
+                                 QStringLiteral("INSERT INTO %1.defects (MyId, DefectoscopistID) VALUES ").arg(q(src))
+                                     + defects.join(','),
+                                 QStringLiteral("SET GLOBAL max_heap_table_size = 16384")}),
+             QString());
+    const auto restore = qScopeGuard([] { TestDatabase::exec(QStringLiteral("SET GLOBAL max_heap_table_size = DEFAULT")); });
+
+    MergeHarness harness;
+    harness.merger().setKeepReferences(true);
+    QVERIFY(harness.run(dest, {src}));
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(rows(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE DefectoscopistID = MyId").arg(q(dest))),
+             QStringList{QStringLiteral("2000")});
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+// The destination's lock is free once the worker's thread has ended, even while the
+// close of its connection has not reached the server: a merge started at once runs.
+void tst_KvtMergerServers::lockIsFreeWhenTheRunHasEnded()
+{
+    const QString src = QStringLiteral("servers_unlock_src");
+    const QString dest = QStringLiteral("servers_unlock_dest");
+    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QVERIFY(fillDemo(src, 1, 50, 2, 3).isEmpty());
+    LoopbackProxy proxy(quint16(TestDatabase::server().port), false, true);
+    const quint16 port = proxy.start();
+    QVERIFY(port != 0);
+
+    // The worker connects as the default connection does: through the proxy.
+    QSqlDatabase db = QSqlDatabase::database();
+    db.close();
+    db.setPort(port);
+    QVERIFY(db.open());
+    MergeHarness first;
+    const bool ran = first.run(dest, {src});
+    db = QSqlDatabase();
+    QVERIFY(TestDatabase::openDefault().isOpen());
+    QVERIFY(ran);
+    QCOMPARE(first.errorTexts, QStringList());
+
+    MergeHarness second;
+    QVERIFY(second.run(dest, {src}));
+    QCOMPARE(second.errorTexts, QStringList());
+    QCOMPARE(second.merger().report().status(), MergeReport::RunStatus::Done);
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);

@@ -364,7 +364,11 @@ void tst_MergeJournal::olderRunLeavesWhatALaterRunTouched()
             return true;
         });
         QVERIFY(harness.run(dest, {sources.at(i)}));
+        // The second run starts as soon as the first has ended: it must not find the
+        // destination still locked (nor journal nothing, as a refused run does).
+        QCOMPARE(harness.errorTexts, QStringList());
         runs[i] = harness.merger().journalRun();
+        QVERIFY(runs[i] != 0);
     }
     MergeUndo::Plan plan;
     MergeUndo undo(*m_journal, QSqlDatabase::database());

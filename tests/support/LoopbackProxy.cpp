@@ -10,6 +10,7 @@
 namespace {
 
 const quint16 clientSsl = 0x0800; // CLIENT_SSL in the lower capability flags
+const QByteArray comQuit("\x01\x00\x00\x00\x01", 5); // length 1, sequence 0, COM_QUIT
 
 // Clears CLIENT_SSL in a complete greeting packet: 4 header bytes, the protocol
 // version, the server version up to its NUL, the connection id (4), the first part of
@@ -25,9 +26,10 @@ void hideTlsIn(QByteArray &greeting)
 
 } // namespace
 
-LoopbackProxy::LoopbackProxy(quint16 serverPort, bool hideTls)
+LoopbackProxy::LoopbackProxy(quint16 serverPort, bool hideTls, bool keepSessions)
     : m_serverPort(serverPort)
     , m_hideTls(hideTls)
+    , m_keepSessions(keepSessions)
 {
 }
 
@@ -86,8 +88,10 @@ void LoopbackProxy::relay(QTcpServer *server)
         auto greeting = std::make_shared<QByteArray>();
         auto greeted = std::make_shared<bool>(!m_hideTls);
         connect(client, &QTcpSocket::readyRead, upstream, [this, client, upstream]() {
-            const QByteArray data = client->readAll();
+            QByteArray data = client->readAll();
             record(data);
+            if (m_keepSessions && data.endsWith(comQuit))
+                data.chop(comQuit.size());
             upstream->write(data);
         });
         connect(upstream, &QTcpSocket::readyRead, client, [this, client, upstream, greeting, greeted]() {
@@ -107,9 +111,12 @@ void LoopbackProxy::relay(QTcpServer *server)
             client->write(*greeting);
             *greeted = true;
         });
-        connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
         connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
-        connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+        // A kept session ends with the proxy, whose server owns the client and its upstream.
+        if (!m_keepSessions) {
+            connect(client, &QTcpSocket::disconnected, upstream, &QTcpSocket::disconnectFromHost);
+            connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+        }
         upstream->connectToHost(QHostAddress::LocalHost, m_serverPort);
     }
 }

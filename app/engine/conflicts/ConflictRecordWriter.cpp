@@ -1,5 +1,6 @@
 #include "ConflictRecordWriter.h"
 
+#include "KvtSql.h"
 #include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlIdentifier.h"
@@ -10,9 +11,12 @@
 
 namespace {
 
-QString placeholder(const QString &column)
+using KvtSql::valuePlaceholder;
+
+// "`column`=:pcolumn"
+QString assignment(const QString &column)
 {
-    return QLatin1String(":p") + column;
+    return KvtSql::column(QString(), column) + QLatin1Char('=') + valuePlaceholder(column);
 }
 
 } // namespace
@@ -75,12 +79,12 @@ KvtSqlStatus ConflictRecordWriter::replaceDestinationRecord() const
 
     QStringList assignments;
     for (const QString &column : m_table->replacedColumns())
-        assignments.append(column + QLatin1Char('=') + placeholder(column));
+        assignments.append(assignment(column));
     KvtPreparedQuery::Bindings values = sourceValues(record, m_table->replacedColumns());
-    values.append({placeholder(m_table->keyColumn()), key});
+    values.append({valuePlaceholder(m_table->keyColumn()), key});
     return execBound(QLatin1String("UPDATE ") + destinationTable() + QLatin1String(" SET ")
                          + assignments.join(QLatin1String(", ")) + QLatin1String(" WHERE ")
-                         + m_table->keyColumn() + QLatin1Char('=') + placeholder(m_table->keyColumn()),
+                         + assignment(m_table->keyColumn()),
                      values);
 }
 
@@ -95,22 +99,16 @@ KvtSqlStatus ConflictRecordWriter::addWithKey(int key) const
         return read;
 
     KvtPreparedQuery::Bindings values = sourceValues(record, m_table->insertedColumns());
-    values.append({placeholder(m_table->keyColumn()), key});
+    values.append({valuePlaceholder(m_table->keyColumn()), key});
     if (m_table->idRule == IdRule::NextAfterMax) {
-        KvtPreparedQuery maxId(connection(), QLatin1String("SELECT MAX(ID) FROM ") + destinationTable());
+        KvtPreparedQuery maxId(connection(), KvtSql::largestKey(destinationTable()));
         const KvtSqlStatus status = maxId.run();
         if (!status)
             return status;
         const quint64 id = (maxId.query().next() ? maxId.query().value(0).toULongLong() : 0u) + 1u;
-        values.append({placeholder(QStringLiteral("ID")), id});
+        values.append({valuePlaceholder(QStringLiteral("ID")), id});
     }
-    QStringList placeholders;
-    for (const QString &column : m_table->insertedColumns())
-        placeholders.append(placeholder(column));
-    return execBound(QLatin1String("INSERT INTO ") + destinationTable() + QLatin1String(" (")
-                         + m_table->insertedColumns().join(QLatin1String(", ")) + QLatin1String(") VALUES (")
-                         + placeholders.join(QLatin1String(", ")) + QLatin1Char(')'),
-                     values);
+    return execBound(KvtSql::insertValues(destinationTable(), m_table->insertedColumns()), values);
 }
 
 KvtSqlStatus ConflictRecordWriter::addZone(const QString &detTypeZone, const QString &detTypeId,
@@ -122,13 +120,15 @@ KvtSqlStatus ConflictRecordWriter::addZone(const QString &detTypeZone, const QSt
     const KvtSqlStatus read = readSourceRecord(record, found);
     if (!read || !found)
         return read;
-    return execBound(QLatin1String("INSERT INTO ") + PSqlIdentifier::qualified(m_destDB, zones.name)
-                         + QLatin1String(" (DetTypeZone, ID, DetTypeId, Name)"
-                                         " VALUES (:pDetTypeZone, :pID, :pDetTypeId, :pName)"),
-                     {{QStringLiteral(":pDetTypeZone"), detTypeZone},
-                      {QStringLiteral(":pID"), zoneId},
-                      {QStringLiteral(":pDetTypeId"), detTypeId},
-                      {QStringLiteral(":pName"), record.value(zones.indexOf(QStringLiteral("Name")))}});
+    const QHash<QString, QString> zone{{QStringLiteral("DetTypeZone"), detTypeZone},
+                                       {QStringLiteral("ID"), zoneId},
+                                       {QStringLiteral("DetTypeId"), detTypeId},
+                                       {QStringLiteral("Name"), record.value(zones.indexOf(QStringLiteral("Name")))}};
+    KvtPreparedQuery::Bindings values;
+    for (const QString &column : zones.columnNames())
+        values.append({valuePlaceholder(column), zone.value(column)});
+    return execBound(KvtSql::insertValues(PSqlIdentifier::qualified(m_destDB, zones.name), zones.columnNames()),
+                     values);
 }
 
 KvtSqlStatus ConflictRecordWriter::execBound(const QString &statement,
@@ -150,6 +150,6 @@ KvtPreparedQuery::Bindings ConflictRecordWriter::sourceValues(const QStringList 
 {
     KvtPreparedQuery::Bindings values;
     for (const QString &column : columns)
-        values.append({placeholder(column), record.value(m_table->indexOf(column))});
+        values.append({valuePlaceholder(column), record.value(m_table->indexOf(column))});
     return values;
 }

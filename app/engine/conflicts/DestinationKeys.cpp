@@ -2,6 +2,7 @@
 
 #include "KvtTables.h"
 #include "KvtPreparedQuery.h"
+#include "KvtSql.h"
 #include "PSqlIdentifier.h"
 
 #include <QVariant>
@@ -31,14 +32,12 @@ KvtSqlStatus DestinationKeys::nextFreeKey(const QString &destDB, const QString &
                                           quint64 &key) const
 {
     key = 0;
-    KvtPreparedQuery query(connection(), QLatin1String("SELECT MAX(")
-                                             + PSqlIdentifier::quote(keyColumnOf(tableName))
-                                             + QLatin1String(") FROM ")
-                                             + PSqlIdentifier::qualified(destDB, tableName));
+    KvtPreparedQuery query(connection(),
+                           KvtSql::largestKey(PSqlIdentifier::qualified(destDB, tableName), keyColumnOf(tableName)));
     const KvtSqlStatus status = query.run();
     if (!status)
         return status;
-    // MAX over no rows is NULL, which reads as 0: the first key is 1.
+    // No rows: the first key is 1.
     key = (query.query().next() ? query.query().value(0).toULongLong() : 0u) + 1u;
     return status;
 }

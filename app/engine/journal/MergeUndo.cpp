@@ -3,6 +3,7 @@
 #include "KvtPaths.h"
 #include "KvtRelations.h"
 #include "KvtRowFingerprint.h"
+#include "KvtSql.h"
 #include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlIdentifier.h"
@@ -25,11 +26,6 @@ struct Dependant
     QString condition;
 };
 
-QString col(const QString &alias, const QString &name)
-{
-    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
-}
-
 // `t`: how the record's table is named in the statement.
 QVector<Dependant> dependantsOf(kvtTableName target, const QString &t = QStringLiteral("t"))
 {
@@ -40,19 +36,13 @@ QVector<Dependant> dependantsOf(kvtTableName target, const QString &t = QStringL
         for (const kvtTableName m : {tnDefects, tnGraphics}) {
             if (KvtTable::of(m).indexOf(r.column) < 0)
                 continue;
-            const QString condition = r.withinPartType
-                                          ? col(QStringLiteral("m"), QStringLiteral("DetTypeId")) + QStringLiteral(" = ")
-                                                + col(t, QStringLiteral("DetTypeId"))
-                                                + QStringLiteral(" AND ") + col(QStringLiteral("m"), r.column)
-                                                + QStringLiteral(" = ") + col(t, QStringLiteral("ID"))
-                                          : col(QStringLiteral("m"), r.column) + QStringLiteral(" = ")
-                                                + col(t, QStringLiteral("ID"));
-            result << Dependant{m, condition};
+            result << Dependant{m, KvtRelations::names(target, t, KvtSql::column(QStringLiteral("m"), QStringLiteral("DetTypeId")),
+                                                       KvtSql::column(QStringLiteral("m"), r.column))};
         }
     }
     if (target == tnDetTypes)
-        result << Dependant{tnZones, col(QStringLiteral("m"), QStringLiteral("DetTypeId")) + QStringLiteral(" = ")
-                                         + col(t, QStringLiteral("ID"))};
+        result << Dependant{tnZones, KvtSql::column(QStringLiteral("m"), QStringLiteral("DetTypeId")) + QStringLiteral(" = ")
+                                         + KvtSql::column(t, QStringLiteral("ID"))};
     return result;
 }
 
@@ -351,7 +341,7 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     const kvtTableName t = tp.table;
     const QString name = KvtTable::of(t).name;
     const QString target = table(t);
-    const QString idColumn = col(target, KvtRowFingerprint::identifierColumn(t));
+    const QString idColumn = KvtSql::column(target, KvtRowFingerprint::identifierColumn(t));
     const QString print = KvtRowFingerprint::of(t, target);
     QString independent;
     for (const Dependant &d : dependantsOf(t, target))
@@ -368,7 +358,7 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     QStringList assignments;
     const QStringList replaced = KvtTable::of(t).replacedColumns();
     for (int i = 0; i < replaced.size(); ++i)
-        assignments << col(target, replaced.at(i)) + QStringLiteral(" = :v%1").arg(i);
+        assignments << KvtSql::column(target, replaced.at(i)) + QStringLiteral(" = :v%1").arg(i);
     if (ok && !tp.restores.isEmpty())
         ok = restore.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = :id AND %4 = :fp")
                                  .arg(target, assignments.join(QStringLiteral(", ")), idColumn, print));

@@ -5,6 +5,7 @@
 #include "KvtMessages.h"
 #include "KvtRowMerge.h"
 #include "KvtRunJournal.h"
+#include "KvtSql.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
 #include "MergeJournal.h"
@@ -15,13 +16,19 @@
 
 namespace {
 
-// "c1 <=> :c1 AND ...": the record's content without its key, bound as `content`.
+// The record's content without its key (test placeholders, KvtSql), as bound in `content`.
 QString contentCondition(const KvtPreparedQuery::Bindings &content)
 {
-    QStringList tests;
+    QStringList columns;
     for (const auto &value : content)
-        tests << PSqlIdentifier::quote(value.first.mid(2)) + QStringLiteral(" <=> ") + value.first;
-    return tests.join(QStringLiteral(" AND "));
+        columns << value.first.mid(KvtSql::testPrefix.size());
+    return KvtSql::sameIn(columns, KvtSql::Row::described(QString()), KvtSql::Row::bound(KvtSql::testPrefix));
+}
+
+// The key column equals :key.
+QString keyCondition(const QString &keyColumn)
+{
+    return KvtSql::same(KvtSql::column(QString(), keyColumn), QStringLiteral(":key"));
 }
 
 bool contains(const QVector<KvtReferenceMap::Id> &ids, const KvtReferenceMap::Id &id)
@@ -144,8 +151,7 @@ bool KvtKeyMapStep::settleTakenKey(kvtTableName table, RefId source, const Bindi
             m_map.add(table, source, id);
             return true;
         }
-    return mapTo(table, source, PSqlIdentifier::quote(keyColumn) + QStringLiteral(" <=> :key"),
-                 {{QStringLiteral(":key"), key}});
+    return mapTo(table, source, keyCondition(keyColumn), {{QStringLiteral(":key"), key}});
 }
 
 // A record present in the destination, or inserted under its free key, is mapped to
@@ -175,7 +181,7 @@ bool KvtKeyMapStep::simpleReference(kvtTableName table, const QString &fID, cons
 {
     const RefId source{0, fID.toLongLong()};
     const Placed placed = place(table, source, source, m_run.sql().sameRecordValues(record),
-                                {{QStringLiteral(":parID"), fID}}, m_run.sql().insertValues(record));
+                                {{KvtSql::testPlaceholder(QStringLiteral("ID")), fID}}, m_run.sql().insertValues(record));
     if (placed != Placed::KeyTaken)
         return placed == Placed::Mapped;
     return settleTakenKey(table, source, content, true, QStringLiteral("ID"), fID);
@@ -186,22 +192,21 @@ bool KvtKeyMapStep::simpleReference(kvtTableName table, const QString &fID, cons
 bool KvtKeyMapStep::human(const QString &fID, const Bindings &content, const QString &fTabNo)
 {
     const RefId source{0, fID.toLongLong()};
+    const QString tabNo = QStringLiteral("TabNo");
     Bindings same = content;
-    for (auto &value : same)
-        value.first.replace(QStringLiteral(":c"), QStringLiteral(":par"));
-    same.append({QStringLiteral(":parTabNo"), fTabNo});
-    switch (m_rows.lookUp(same, {{QStringLiteral(":parTabNo"), fTabNo}})) {
+    same.append({KvtSql::testPlaceholder(tabNo), fTabNo});
+    switch (m_rows.lookUp(same, {{KvtSql::testPlaceholder(tabNo), fTabNo}})) {
     case KvtRowMerge::ReferenceState::Failed:
         return false;
     case KvtRowMerge::ReferenceState::Present:
-        return mapTo(tnHumans, source, QStringLiteral("TabNo <=> :key"), {{QStringLiteral(":key"), fTabNo}});
+        return mapTo(tnHumans, source, keyCondition(tabNo), {{QStringLiteral(":key"), fTabNo}});
     case KvtRowMerge::ReferenceState::KeyFree: {
         qlonglong id = 0;
         if (!m_rows.nextId(id))
             return false;
-        Bindings insert{{QStringLiteral(":pID"), id}, {QStringLiteral(":pTabNo"), fTabNo}};
+        Bindings insert{{KvtSql::valuePlaceholder(QStringLiteral("ID")), id}, {KvtSql::valuePlaceholder(tabNo), fTabNo}};
         for (const auto &value : content)
-            insert.append({QStringLiteral(":p") + value.first.mid(2), value.second});
+            insert.append({KvtSql::valuePlaceholder(value.first.mid(KvtSql::testPrefix.size())), value.second});
         if (!m_rows.execInsert(m_run.statements().insert, insert))
             return false;
         m_map.add(tnHumans, source, RefId{0, id});
@@ -228,16 +233,20 @@ bool KvtKeyMapStep::zone(const QString &fDetTypeZone, const QString &fID, const 
         detTypeZone = QString::number(100 * partType.id.id + source.id);
     }
     const RefId written{detTypeId.toLongLong(), source.id};
-    const Placed placed = place(tnZones, source, written,
-                                {{QStringLiteral(":parDetTypeZone"), detTypeZone},
-                                 {QStringLiteral(":parID"), fID},
-                                 {QStringLiteral(":parDetTypeId"), detTypeId},
-                                 {QStringLiteral(":parName"), fName}},
-                                {{QStringLiteral(":parDetTypeZone"), detTypeZone}},
-                                {{QStringLiteral(":pDetTypeZone"), detTypeZone},
-                                 {QStringLiteral(":pID"), fID},
-                                 {QStringLiteral(":pDetTypeId"), detTypeId},
-                                 {QStringLiteral(":pName"), fName}});
+    // The zone as written, bound by the names of its described columns.
+    const QHash<QString, QString> zone{{QStringLiteral("DetTypeZone"), detTypeZone},
+                                       {QStringLiteral("ID"), fID},
+                                       {QStringLiteral("DetTypeId"), detTypeId},
+                                       {QStringLiteral("Name"), fName}};
+    const KvtTable &zones = m_run.sql().description();
+    Bindings tested;
+    Bindings inserted;
+    for (const QString &column : zones.columnNames()) {
+        tested.append({KvtSql::testPlaceholder(column), zone.value(column)});
+        inserted.append({KvtSql::valuePlaceholder(column), zone.value(column)});
+    }
+    const Placed placed = place(tnZones, source, written, tested,
+                                {{KvtSql::testPlaceholder(zones.keyColumn()), detTypeZone}}, inserted);
     if (placed != Placed::KeyTaken)
         return placed == Placed::Mapped;
     // The operator sees, and a replacement writes, the zone under its translated part type.
@@ -245,35 +254,34 @@ bool KvtKeyMapStep::zone(const QString &fDetTypeZone, const QString &fID, const 
     if (detTypeZone != fDetTypeZone && KvtSqlName::isInteger(fDetTypeZone))
         sourceSelect = QStringLiteral("SELECT %1 AS DetTypeZone, ID, %2 AS DetTypeId, Name FROM %3 WHERE DetTypeZone=%4")
                            .arg(detTypeZone, detTypeId, PSqlIdentifier::qualified(m_run.source, tbZONES), fDetTypeZone);
-    return settleTakenKey(tnZones, source, {{QStringLiteral(":cName"), fName}}, true, QStringLiteral("DetTypeZone"),
-                          detTypeZone, sourceSelect, written.part);
+    return settleTakenKey(tnZones, source, {{KvtSql::testPlaceholder(QStringLiteral("Name")), fName}}, true,
+                          QStringLiteral("DetTypeZone"), detTypeZone, sourceSelect, written.part);
 }
 
 // Reference records go through the decisions that feed the map; measurement rows are
 // written translated and counted.
 bool KvtKeyMapStep::mergeRecord(const Values &record)
 {
-    const auto text = [&](int i) { return record.value(i).toString(); };
-    switch (m_run.sql().table()) {
+    const KvtTableSql &sql = m_run.sql();
+    const auto text = [&](const char *column) { return sql.text(record, QLatin1String(column)); };
+    // The record's content without its key, for finding it under another key.
+    Bindings content;
+    for (const QString &column : KvtRelations::content(sql.table()))
+        if (column != sql.description().keyColumn())
+            content.append({KvtSql::testPlaceholder(column), sql.text(record, column)});
+    switch (sql.table()) {
     case tnDefects:
     case tnGraphics:
         return measurementRow(record);
     case tnDefectRef:
     case tnDetTypes:
     case tnResults:
-        return simpleReference(m_run.sql().table(), text(0),
-                               {{QStringLiteral(":cShort"), text(1)}, {QStringLiteral(":cName"), text(2)}}, record);
     case tnDevice:
-        return simpleReference(tnDevice, text(0), {{QStringLiteral(":cName"), text(1)}}, record);
+        return simpleReference(sql.table(), text("ID"), content, record);
     case tnHumans:
-        return human(text(0),
-                     {{QStringLiteral(":cFamname"), text(1)},
-                      {QStringLiteral(":cFstName"), text(2)},
-                      {QStringLiteral(":cSecName"), text(3)},
-                      {QStringLiteral(":cFullName"), text(4)}},
-                     text(5));
+        return human(text("ID"), content, text("TabNo"));
     case tnZones:
-        return zone(text(0), text(1), text(2), text(3));
+        return zone(text("DetTypeZone"), text("ID"), text("DetTypeId"), text("Name"));
     case tnFactory:
         break;
     }

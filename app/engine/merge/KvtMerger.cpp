@@ -234,6 +234,7 @@ bool KvtMerger::checkServer()
     return ready.ok();
 }
 
+// The session releases the destination's lock as it ends.
 void KvtMerger::closeConnection()
 {
     m_session.reset();

@@ -12,15 +12,7 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
-
-namespace {
-
-QString textOf(const KvtTableSql::Values &record, const KvtTable &table, const char *column)
-{
-    return record.value(table.indexOf(QLatin1String(column))).toString();
-}
-
-} // namespace
+#include <QSqlRecord>
 
 // An empty source table is left to the per-row read, which finds nothing to merge and so
 // touches no destination table (one may be missing).
@@ -84,6 +76,7 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
     const KvtTable &table = m_run.sql().description();
     const int width = table.columns.size();
     const int keyAt = table.indexOf(table.keyColumn());
+    const KvtReferenceBatchSql::DecisionColumns at = KvtReferenceBatchSql::decisionColumns(decisions.record());
     while (decisions.next()) {
         KvtTableSql::Values record;
         record.reserve(width);
@@ -91,20 +84,20 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
             const QVariant value = decisions.value(i);
             record << QVariant(value.isNull() ? QString() : value.toString());
         }
-        batch.after = decisions.value(width + 3).toString();
+        batch.after = decisions.value(at.order).toString();
         if (!KvtSqlName::isInteger(batch.after))
             return false;
         ++batch.rows;
         const QString key = record.at(keyAt).toString();
-        const bool inDestination = decisions.value(width).toInt() != 0;
+        const bool inDestination = decisions.value(at.present).toInt() != 0;
         const bool keyInBatch = batch.keys.contains(key);
-        if (inDestination || (keyInBatch && decisions.value(width + 2).toInt() == 0)) {
+        if (inDestination || (keyInBatch && decisions.value(at.earlierDiffers).toInt() == 0)) {
             ++m_run.counts().present;
             batch.presentRecords << record;
-            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(width + 4).toLongLong() : 0);
+            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(at.person).toLongLong() : 0);
             continue;
         }
-        if (keyInBatch || decisions.value(width + 1).toInt() != 0) {
+        if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
             batch.conflict = true;
             batch.conflictRecord = record;
             return true;
@@ -210,8 +203,9 @@ bool KvtReferenceBatchStep::readInsertedIds(const KvtReferenceBatchSql &sql, Bat
             return m_run.failQuery(readBack);
         ids = &readBack;
     }
+    const QPair<int, int> at = sql.idAndKeyColumns(ids->record());
     while (ids->next())
-        batch.idByKey.insert(ids->value(1).toString(), ids->value(0).toLongLong());
+        batch.idByKey.insert(ids->value(at.second).toString(), ids->value(at.first).toLongLong());
     return true;
 }
 
@@ -224,6 +218,9 @@ void KvtReferenceBatchStep::mapBatch(const Batch &batch)
     KvtReferenceMap &map = m_keyMap->map();
     using RefId = KvtReferenceMap::Id;
     const KvtTable &table = m_run.sql().description();
+    const auto textOf = [&](const KvtTableSql::Values &record, const char *column) {
+        return m_run.sql().text(record, QLatin1String(column));
+    };
     const auto add = [&](const KvtTableSql::Values &record, qlonglong personId) {
         switch (table.id) {
         case tnFactory:
@@ -231,12 +228,12 @@ void KvtReferenceBatchStep::mapBatch(const Batch &batch)
         case tnGraphics:
             return;
         case tnHumans: {
-            const qlonglong id = personId > 0 ? personId : batch.idByKey.value(textOf(record, table, "TabNo"));
-            map.add(tnHumans, RefId{0, textOf(record, table, "ID").toLongLong()}, RefId{0, id});
+            const qlonglong id = personId > 0 ? personId : batch.idByKey.value(textOf(record, "TabNo"));
+            map.add(tnHumans, RefId{0, textOf(record, "ID").toLongLong()}, RefId{0, id});
             return;
         }
         case tnZones: {
-            const RefId zone{textOf(record, table, "DetTypeId").toLongLong(), textOf(record, table, "ID").toLongLong()};
+            const RefId zone{textOf(record, "DetTypeId").toLongLong(), textOf(record, "ID").toLongLong()};
             map.add(tnZones, zone, zone);
             return;
         }
@@ -244,7 +241,7 @@ void KvtReferenceBatchStep::mapBatch(const Batch &batch)
         case tnDetTypes:
         case tnDevice:
         case tnResults: {
-            const RefId id{0, textOf(record, table, "ID").toLongLong()};
+            const RefId id{0, textOf(record, "ID").toLongLong()};
             map.add(table.id, id, id);
             return;
         }

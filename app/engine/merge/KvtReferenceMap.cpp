@@ -1,6 +1,8 @@
 #include "KvtReferenceMap.h"
 
 #include "KvtPreparedQuery.h"
+#include "KvtReferenceSql.h"
+#include "KvtSql.h"
 #include "KvtSqlName.h"
 #include "PSqlIdentifier.h"
 #include "KvtTables.h"
@@ -103,6 +105,9 @@ KvtSqlStatus KvtReferenceMap::run(const QString &text) const
 // full", 1114), or a server without that engine (1286), takes the default engine.
 KvtSqlStatus KvtReferenceMap::store()
 {
+    const KvtSqlStatus read = KvtSql::readColumns(m_db, m_source, m_sourceColumns);
+    if (!read)
+        return read;
     for (const kvtTableName table : KvtRelations::targets()) {
         KvtSqlStatus status = storeTable(table, true);
         if (!status && (status.code() == QLatin1String("1114") || status.code() == QLatin1String("1286")))
@@ -157,7 +162,8 @@ KvtSqlStatus KvtReferenceMap::storeTable(kvtTableName table, bool inMemory)
     status = run(QStringLiteral("UPDATE ") + map + QStringLiteral(" m SET m.same = 1 WHERE EXISTS (SELECT 1 FROM ")
                  + PSqlIdentifier::qualified(m_source, name) + QStringLiteral(" s JOIN ")
                  + PSqlIdentifier::qualified(m_destination, name) + QStringLiteral(" d ON ")
-                 + KvtRelations::sameContent(table, QStringLiteral("s"), QStringLiteral("d"))
+                 + KvtReferenceSql::sameContent(table, KvtSql::rowOf(m_sourceColumns, table, QStringLiteral("s")),
+                                                KvtSql::Row::described(QStringLiteral("d")))
                  + QStringLiteral(" WHERE ")
                  + KvtRelations::names(table, QStringLiteral("s"), QStringLiteral("m.src_part"),
                                        QStringLiteral("m.src_id"))

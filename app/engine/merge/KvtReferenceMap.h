@@ -2,6 +2,7 @@
 #define KVTREFERENCEMAP_H
 
 #include "KvtRelations.h"
+#include "KvtSql.h"
 #include "KvtSqlStatus.h"
 #include "global_vars.h"
 
@@ -69,6 +70,7 @@ private:
     QSqlDatabase m_db;
     QString m_source;
     QString m_destination;
+    KvtSql::Columns m_sourceColumns; // a source of an older version may lack some
     QHash<int, QHash<QPair<qint64, qint64>, Target>> m_entries;
     QVector<kvtTableName> m_created;
 };

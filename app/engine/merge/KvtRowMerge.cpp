@@ -4,6 +4,7 @@
 #include "KvtRunJournal.h"
 #include "KvtSourceKey.h"
 #include "KvtSourceReader.h"
+#include "KvtSql.h"
 #include "KvtTableStatements.h"
 #include "PLog.h"
 
@@ -86,7 +87,7 @@ bool KvtRowMerge::insertRecord(const Values &record)
         qlonglong id = 0;
         if (!nextId(id))
             return false;
-        values.append({QStringLiteral(":pID"), id});
+        values.append({KvtSql::valuePlaceholder(QStringLiteral("ID")), id});
     }
     return execInsert(m_run.statements().insert, values);
 }

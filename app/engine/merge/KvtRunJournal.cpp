@@ -3,6 +3,7 @@
 #include "KvtMessages.h"
 #include "KvtRowFingerprint.h"
 #include "KvtServerVersion.h"
+#include "KvtSql.h"
 #include "KvtTables.h"
 #include "MergeJournal.h"
 #include "PLog.h"
@@ -82,7 +83,7 @@ KvtSqlStatus KvtRunJournal::rowInserted(QSqlDatabase &db, const QString &destina
 {
     if (m_run == 0)
         return KvtSqlStatus();
-    const QString placeholder = QStringLiteral(":p") + KvtRowFingerprint::identifierColumn(table);
+    const QString placeholder = KvtSql::valuePlaceholder(KvtRowFingerprint::identifierColumn(table));
     QVariant id;
     if (KvtTable::of(table).idRule == IdRule::Generated)
         id = insert.query().lastInsertId();

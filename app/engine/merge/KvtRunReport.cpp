@@ -2,6 +2,7 @@
 
 #include "KvtPreparedQuery.h"
 #include "KvtRelations.h"
+#include "KvtSql.h"
 #include "KvtTableSql.h"
 #include "KvtTables.h"
 #include "PLog.h"
@@ -9,6 +10,7 @@
 
 #include <QMutexLocker>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 
@@ -64,8 +66,7 @@ void KvtRunReport::logMismatch(const KvtMergeRun &run, kvtTableName table, const
 bool KvtRunReport::lastId(KvtMergeRun &run, kvtTableName table, qulonglong &last)
 {
     QSqlQuery query(run.db);
-    if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM ")
-                    + PSqlIdentifier::qualified(run.destination, KvtTable::of(table).name)))
+    if (!query.exec(KvtSql::largestKey(PSqlIdentifier::qualified(run.destination, KvtTable::of(table).name))))
         return run.failQuery(query);
     last = query.next() ? query.value(0).toULongLong() : 0;
     return true;
@@ -92,15 +93,23 @@ bool KvtRunReport::insertedAfter(KvtMergeRun &run, kvtTableName table)
 // Rows another session inserts into the same table meanwhile are checked with them.
 KvtStepResult KvtRunReport::checkReferences(KvtMergeRun &run)
 {
+    KvtSql::Columns sourceTables; // read once a table has rows to check
     for (const kvtTableName table : {tnDefects, tnGraphics}) {
         const auto it = m_inserted.constFind(table);
         if (it == m_inserted.constEnd() || it->second <= it->first) // nothing inserted
             continue;
+        if (sourceTables.isEmpty()) {
+            const KvtSqlStatus read = KvtSql::readColumns(run.db, run.source, sourceTables);
+            if (!read) {
+                run.fail(read);
+                return KvtStepResult::RowError;
+            }
+        }
         const KvtTableSql sql = KvtTableSql::forTable(table, run.destination);
         const QVector<KvtRelation> relations = KvtRelations::among(sql.copiedColumns());
         const KvtPreparedQuery::Bindings range{{QStringLiteral(":after"), it->first},
                                                {QStringLiteral(":last"), it->second}};
-        KvtPreparedQuery count(run.db, KvtReferenceSql::countInserted(relations, run.source, run.destination,
+        KvtPreparedQuery count(run.db, KvtReferenceSql::countInserted(relations, run.source, sourceTables, run.destination,
                                                                       sql.tableName()));
         if (!count.exec(range)) {
             run.failQuery(count.query());
@@ -109,7 +118,7 @@ KvtStepResult KvtRunReport::checkReferences(KvtMergeRun &run)
         const int mismatched = count.firstInt();
         m_logged.clear();
         if (mismatched > 0) {
-            KvtPreparedQuery rows(run.db, KvtReferenceSql::insertedRows(relations, run.source, run.destination,
+            KvtPreparedQuery rows(run.db, KvtReferenceSql::insertedRows(relations, run.source, sourceTables, run.destination,
                                                                        sql.tableName()));
             KvtPreparedQuery::Bindings values = range;
             values.append({QStringLiteral(":rows"), 10 * loggedRows});
@@ -118,10 +127,14 @@ KvtStepResult KvtRunReport::checkReferences(KvtMergeRun &run)
                 return KvtStepResult::RowError;
             }
             QSqlQuery &q = rows.query();
+            QStringList names{QStringLiteral("ID")};
+            for (const KvtRelation &r : relations)
+                names << r.column;
+            const QVector<int> at = KvtSql::positions(q.record(), names);
             while (q.next())
                 for (int i = 0; i < relations.size(); ++i)
-                    if (const int kind = q.value(i + 1).toInt())
-                        logMismatch(run, table, tr("destination ID %1").arg(q.value(0).toString()),
+                    if (const int kind = q.value(at.at(i + 1)).toInt())
+                        logMismatch(run, table, tr("destination ID %1").arg(q.value(at.first()).toString()),
                                     relations.at(i).column, QString(), KvtReferenceSql::Mismatch(kind));
         }
         addReferenceCounts(run, table, 0, mismatched);

@@ -4,21 +4,29 @@
 #include "KvtPreparedQuery.h"
 #include "KvtProbeIndex.h"
 #include "KvtSourceKey.h"
+#include "KvtSql.h"
 #include "KvtTables.h"
 #include "MergeCheck.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 
-QVariantList recordOf(const QSqlQuery &query, int first, int count)
+QVariantList recordOf(const QSqlQuery &query, const QVector<int> &columns)
 {
     QVariantList values;
-    for (int i = first; i < first + count; ++i)
-        values << query.value(i);
+    for (const int at : columns)
+        values << query.value(at);
     return values;
+}
+
+// The position of a named result column.
+int positionOf(const QSqlQuery &query, const QString &name)
+{
+    return KvtSql::positions(query.record(), {name}).first();
 }
 
 QString keyText(const QVariant &key)
@@ -157,6 +165,15 @@ bool MergePreview::copyOf(const QString &database, kvtTableName table, KvtPrevie
             if (!index.find(database, tableName, KvtPreviewSql::comparedColumns(table),
                             info.copy.probeIndex))
                 return fail(index.failedQuery()->lastError());
+            // The reference tables its rows name, which an older source may have with
+            // fewer columns.
+            for (const kvtTableName target : KvtRelations::targets()) {
+                KvtPreviewSql::Copy named;
+                bool unused = false;
+                if (!copyOf(database, target, named, unused))
+                    return false;
+                info.copy.tables.insert(target, named.columns);
+            }
         }
         cached = m_copies.insert(cacheKey, info);
     }
@@ -173,10 +190,10 @@ bool MergePreview::previewMeasurement(int position, kvtTableName table, const Kv
     QSqlQuery &query = counts.query();
     MergeReport::TableCounts &t = m_report.table(position, table);
     if (query.next()) {
-        t.rows = query.value(0).toLongLong();
-        t.inserted = query.value(1).toLongLong();
+        t.rows = query.value(positionOf(query, KvtPreviewSql::rowsName)).toLongLong();
+        t.inserted = query.value(positionOf(query, KvtPreviewSql::insertedName)).toLongLong();
         t.present = t.rows - t.inserted;
-        t.referencesMismatched = query.value(2).toLongLong();
+        t.referencesMismatched = query.value(positionOf(query, KvtPreviewSql::mismatchedName)).toLongLong();
     }
     query.finish();
     return true;
@@ -192,17 +209,20 @@ bool MergePreview::previewReference(int position, kvtTableName table, const KvtP
         return fail(classes.query().lastError());
     const QStringList columns = KvtPreviewSql::recordColumns(table);
     const int keyAt = columns.indexOf(KvtPreviewSql::keyColumn(table));
-    const int width = columns.size();
+    QSqlQuery &query = classes.query();
+    const QVector<int> recordAt = KvtSql::positions(query.record(), columns);
+    const int rowsAt = positionOf(query, KvtPreviewSql::rowsName);
+    const int presentAt = positionOf(query, KvtPreviewSql::presentName);
+    const int takenAt = positionOf(query, KvtPreviewSql::takenName);
     QHash<QString, QVariantList> insertedByKey;
     QVector<Conflict> takenHere;      // by an earlier class of this source
     QVector<Conflict> takenElsewhere; // by the destination or an earlier source
     MergeReport::TableCounts &t = m_report.table(position, table);
-    QSqlQuery &query = classes.query();
     while (query.next()) {
-        const qint64 rows = query.value(width).toLongLong();
-        const bool present = query.value(width + 1).toInt() != 0;
-        const bool taken = query.value(width + 2).toInt() != 0;
-        const QVariant key = query.value(keyAt);
+        const qint64 rows = query.value(rowsAt).toLongLong();
+        const bool present = query.value(presentAt).toInt() != 0;
+        const bool taken = query.value(takenAt).toInt() != 0;
+        const QVariant key = query.value(recordAt.at(keyAt));
         t.rows += rows;
         t.present += present ? rows : rows - 1;
         if (present)
@@ -210,12 +230,12 @@ bool MergePreview::previewReference(int position, kvtTableName table, const KvtP
         const auto first = insertedByKey.constFind(keyText(key));
         if (!taken && first == insertedByKey.constEnd()) {
             ++t.inserted;
-            insertedByKey.insert(keyText(key), recordOf(query, 0, width));
+            insertedByKey.insert(keyText(key), recordOf(query, recordAt));
             continue;
         }
         ++t.conflicts;
         Conflict conflict{m_sources.at(position), table, key.isNull() ? QString() : key.toString(),
-                          columns, recordOf(query, 0, width), {}, {}};
+                          columns, recordOf(query, recordAt), {}, {}};
         if (taken) {
             takenElsewhere << conflict;
         } else {
@@ -246,9 +266,9 @@ bool MergePreview::findTakenRecords(const KvtPreviewSql &sql, const QVector<int>
             return fail(record.query().lastError());
         QSqlQuery &row = record.query();
         if (row.next()) {
-            const int origin = row.value(0).toInt();
+            const int origin = row.value(positionOf(row, KvtPreviewSql::originName)).toInt();
             c.destinationOrigin = origin == 0 ? m_destination : m_sources.at(earlier.value(origin - 1));
-            c.destinationRecord = recordOf(row, 1, c.columns.size());
+            c.destinationRecord = recordOf(row, KvtSql::positions(row.record(), c.columns));
         }
         row.finish();
     }

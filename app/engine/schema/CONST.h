@@ -12,7 +12,8 @@ extern const QString langPrefixRUSSIAN;
 // Window icon file, relative to the working directory or else to the program's folder.
 extern const char *const iconAppPath;
 
-// Tables of a KVT database.
+// Tables of a KVT database; the nine merged ones as their description (KvtTables) names
+// them.
 extern const QString tbDEFECTREF;
 extern const QString tbDEFECTS;
 extern const QString tbDEFECTS_TMP;

@@ -1,28 +1,32 @@
 #include "KvtRelations.h"
 
-#include "KvtSqlName.h"
-#include "PSqlIdentifier.h"
+#include "KvtRowFingerprint.h"
+#include "KvtSql.h"
+#include "KvtTables.h"
 
 namespace KvtRelations {
 
 namespace {
 
-QString column(const QString &alias, const QString &name)
-{
-    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
-}
+using KvtSql::column;
 
 } // namespace
 
+// From the description of the measurement tables (KvtTables), in the order of their columns.
 const QVector<KvtRelation> &all()
 {
-    static const QVector<KvtRelation> relations{
-        {QStringLiteral("DefectoscopistID"), tnHumans, false},
-        {QStringLiteral("DetTypeId"), tnDetTypes, false},
-        {QStringLiteral("Result"), tnResults, false},
-        {QStringLiteral("DefectID"), tnDefectRef, false},
-        {QStringLiteral("Device"), tnDevice, false},
-        {QStringLiteral("ZoneID"), tnZones, true}};
+    static const QVector<KvtRelation> relations = [] {
+        QVector<KvtRelation> found;
+        for (const kvtTableName table : {tnDefects, tnGraphics})
+            for (const KvtColumn &c : KvtTable::of(table).columns) {
+                bool known = false;
+                for (const KvtRelation &r : qAsConst(found))
+                    known = known || r.column == c.name;
+                if (c.refers.any && !known)
+                    found << KvtRelation{c.name, c.refers.target, c.refers.withinPartType};
+            }
+        return found;
+    }();
     return relations;
 }
 
@@ -44,24 +48,15 @@ const QVector<kvtTableName> &targets()
 
 QStringList content(kvtTableName target)
 {
-    switch (target) {
-    case tnDefectRef:
-    case tnDetTypes:
-    case tnResults:
-        return {QStringLiteral("Short"), QStringLiteral("Name")};
-    case tnDevice:
-    case tnZones:
-        return {QStringLiteral("Name")};
-    case tnHumans:
-        return {QStringLiteral("Famname"), QStringLiteral("FstName"), QStringLiteral("SecName"),
-                QStringLiteral("FullName"), QStringLiteral("TabNo")};
-    case tnFactory:
-        return {QStringLiteral("Cod"), QStringLiteral("Short"), QStringLiteral("Name")};
-    case tnDefects:
-    case tnGraphics:
-        break;
-    }
-    return {};
+    const KvtTable &table = KvtTable::of(target);
+    if (!table.isReference())
+        return {};
+    QStringList columns = table.columnsWith(ColumnRole::Same);
+    QStringList identifying = identifier(target);
+    identifying << KvtRowFingerprint::identifierColumn(target);
+    for (const QString &name : qAsConst(identifying))
+        columns.removeAll(name);
+    return columns;
 }
 
 QStringList identifier(kvtTableName target)
@@ -69,14 +64,6 @@ QStringList identifier(kvtTableName target)
     if (target == tnZones)
         return {QStringLiteral("DetTypeId"), QStringLiteral("ID")};
     return {QStringLiteral("ID")};
-}
-
-QString sameContent(kvtTableName target, const QString &a, const QString &b)
-{
-    QStringList tests;
-    for (const QString &name : content(target))
-        tests << column(a, name) + QStringLiteral(" <=> ") + column(b, name);
-    return tests.join(QStringLiteral(" AND "));
 }
 
 QString names(kvtTableName target, const QString &alias, const QString &part, const QString &id)

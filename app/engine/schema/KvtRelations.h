@@ -7,8 +7,9 @@
 #include <QStringList>
 #include <QVector>
 
-// Which reference record a measurement row names, written once next to the description of
-// the nine tables. Every statement that checks or translates references is built from it.
+// Which reference record a measurement row names, as the description of the measurement
+// columns says (KvtTables). Every statement that checks or translates references is built
+// from it.
 //
 //   defects/graphics.DefectoscopistID -> humans.ID
 //   defects/graphics.DetTypeId        -> dettypes.ID
@@ -30,7 +31,8 @@ struct KvtRelation
 
 namespace KvtRelations {
 
-// The six relations of the measurement tables, in a fixed order.
+// The six relations of the measurement tables, as their columns describe them (KvtTables),
+// in a fixed order.
 const QVector<KvtRelation> &all();
 // The relations whose column is among `columns` (a measurement table's copied columns).
 // ZoneID comes with its part type only.
@@ -40,14 +42,12 @@ QVector<KvtRelation> among(const QStringList &columns);
 const QVector<kvtTableName> &targets();
 
 // A reference record's content: what must be equal in the source and the destination for
-// a row to name the same thing in both. The record's same-columns without the identifiers
-// a row uses (so a person is compared by names and TabNo, a zone by its name).
+// a row to name the same thing in both. The record's same-columns (KvtTables) without the
+// columns that identify it (so a person is compared by names and TabNo, a zone by its
+// name). KvtReferenceSql::sameContent compares it.
 QStringList content(kvtTableName target);
 // The identifier a measurement row names: ID, and for a zone its part type and ID.
 QStringList identifier(kvtTableName target);
-
-// "<a>.c1 <=> <b>.c1 AND ...": the content of two records of `target` is equal.
-QString sameContent(kvtTableName target, const QString &a, const QString &b);
 // "<alias>.ID = <id>" or, for zones, "<alias>.DetTypeId = <part> AND <alias>.ID = <id>".
 QString names(kvtTableName target, const QString &alias, const QString &part, const QString &id);
 

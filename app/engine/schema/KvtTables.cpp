@@ -1,7 +1,5 @@
 #include "KvtTables.h"
 
-#include "CONST.h"
-
 #include <QtGlobal>
 
 namespace {
@@ -17,7 +15,7 @@ const char *const object = "QObject";
 
 KvtColumn column(const char *name, ColumnRoles roles, KvtCaption caption = {}, Width width = Width::Interactive)
 {
-    return {QLatin1String(name), roles, false, caption, width};
+    return {QLatin1String(name), roles, false, caption, width, {}};
 }
 
 // A measurement column: Copied, and Same unless listed as copied only.
@@ -46,20 +44,36 @@ KvtTable shortNameTable(kvtTableName id, const QString &name, const char *proces
             IdRule::FromSource, processMessage};
 }
 
+// The measurement columns that name reference records.
+void addReferences(QVector<KvtColumn> &columns)
+{
+    const struct
+    {
+        const char *column;
+        kvtTableName target;
+    } references[] = {{"DefectoscopistID", tnHumans}, {"DetTypeId", tnDetTypes}, {"Result", tnResults},
+                      {"DefectID", tnDefectRef},       {"Device", tnDevice},        {"ZoneID", tnZones}};
+    for (KvtColumn &c : columns)
+        for (const auto &r : references)
+            if (c.name == QLatin1String(r.column))
+                c.refers = {true, r.target, r.target == tnZones};
+}
+
 QVector<KvtTable> makeTables()
 {
     QVector<KvtTable> tables;
 
-    KvtTable defects{tnDefects, tbDEFECTS,
+    KvtTable defects{tnDefects, QStringLiteral("defects"),
                      measurementColumns({"MyId", "Date", "DefectoscopistID", "VagNo", "DetTypeId", "DetNo",
                                          "DetParameter", "DefectNo", "ZavNo", "ProdYear", "Time", "ZoneID",
                                          "Result", "DefectID", "DefectSize", "Amplitude", "Printed", "CRC32",
                                          "Device", "Errors"},
                                         {"Printed", "CRC32", "Errors"}),
                      IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"defects\" in process")};
+    addReferences(defects.columns);
     tables << defects;
 
-    KvtTable graphics{tnGraphics, tbGRAPHICS,
+    KvtTable graphics{tnGraphics, QStringLiteral("graphics"),
                       measurementColumns({"VagNo", "DetNo", "ZavNo", "ProdYear", "Date", "DefectoscopistID",
                                           "DetTypeId", "Time", "DataType", "FieldType", "GradientType",
                                           "CountType", "CRC32", "Graphic", "Device", "Picture", "DetParameter",
@@ -69,18 +83,19 @@ QVector<KvtTable> makeTables()
                       IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"graphic\" in process")};
     for (KvtColumn &c : graphics.columns)
         c.binary = c.name == QLatin1String("Graphic");
+    addReferences(graphics.columns);
     tables << graphics;
 
-    tables << shortNameTable(tnDefectRef, tbDEFECTREF, QT_TRANSLATE_NOOP("KvtMerger", "table \"defectref\" in process"));
-    tables << shortNameTable(tnDetTypes, tbDETTYPES, QT_TRANSLATE_NOOP("KvtMerger", "table \"dettypes\" in process"));
+    tables << shortNameTable(tnDefectRef, QStringLiteral("defectref"), QT_TRANSLATE_NOOP("KvtMerger", "table \"defectref\" in process"));
+    tables << shortNameTable(tnDetTypes, QStringLiteral("dettypes"), QT_TRANSLATE_NOOP("KvtMerger", "table \"dettypes\" in process"));
 
-    tables << KvtTable{tnDevice, tbDEVICE,
+    tables << KvtTable{tnDevice, QStringLiteral("device"),
                        {column("ID", keySameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "ID")}}, Width::Fixed),
                         column("Name", sameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "Name")}}, Width::Stretch)},
                        IdRule::FromSource, QT_TRANSLATE_NOOP("KvtMerger", "table \"device\" in process")};
 
     // Key Cod; the destination numbers a new factory itself.
-    tables << KvtTable{tnFactory, tbFACTORY,
+    tables << KvtTable{tnFactory, QStringLiteral("factory"),
                        {column("ID", Role::None, {nullptr, {"ID"}}, Width::Fixed),
                         column("Cod", keySameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Code")}},
                                Width::Fixed),
@@ -90,12 +105,12 @@ QVector<KvtTable> makeTables()
                                Width::Stretch)},
                        IdRule::Generated, QT_TRANSLATE_NOOP("KvtMerger", "table \"factory\" in process")};
 
-    tables << shortNameTable(tnResults, tbRESULT, QT_TRANSLATE_NOOP("KvtMerger", "table \"results\" in process"));
+    tables << shortNameTable(tnResults, QStringLiteral("results"), QT_TRANSLATE_NOOP("KvtMerger", "table \"results\" in process"));
 
     // Key TabNo (the personnel number); a new person gets the largest ID plus 1. A
     // person's full name is worded apart from the full name of a reference entry.
     tables << KvtTable{
-        tnHumans, tbHUMAN,
+        tnHumans, QStringLiteral("humans"),
         {column("ID", Role::None, {nullptr, {"ID"}}, Width::Fixed),
          column("Famname", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Surname")}}, Width::Stretch),
          column("FstName", sameCopied, {dialog, {QT_TRANSLATE_NOOP("dlgDiffRecordsCompare", "Name")}}, Width::Stretch),
@@ -107,7 +122,7 @@ QVector<KvtTable> makeTables()
 
     // Key DetTypeZone (the part type's ID times 100 plus the zone's number); the record
     // keeps all four source values.
-    tables << KvtTable{tnZones, tbZONES,
+    tables << KvtTable{tnZones, QStringLiteral("zones"),
                        {column("DetTypeZone", keySameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "DetTypeZone")}},
                                Width::Fixed),
                         column("ID", sameCopied, {nullptr, {"ID"}}, Width::Fixed),

@@ -47,6 +47,15 @@ struct KvtCaption
     Text text;
 };
 
+// The reference record a measurement column names by its identifier (KvtRelations).
+struct KvtReference
+{
+    bool any = false;
+    kvtTableName target = tnDefects;
+    // ZoneID: the zone is found by the row's part type (DetTypeId) and this number.
+    bool withinPartType = false;
+};
+
 struct KvtColumn
 {
     QString name;
@@ -54,7 +63,7 @@ struct KvtColumn
     bool binary = false; // read and bound as bytes, not as text
     KvtCaption caption;
     ColumnWidth width = ColumnWidth::Interactive;
-    // (A column's relation to the table it refers to belongs here too.)
+    KvtReference refers;
 
     bool has(ColumnRole role) const { return roles.testFlag(role); }
 };

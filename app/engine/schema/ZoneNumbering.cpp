@@ -2,6 +2,7 @@
 
 #include "CONST.h"
 #include "KvtPreparedQuery.h"
+#include "KvtSql.h"
 #include "PSqlIdentifier.h"
 
 #include <QVariant>
@@ -45,11 +46,12 @@ KvtSqlStatus ZoneNumbering::nextZoneNumber(const QString &partTypeId, quint32 &n
 KvtSqlStatus ZoneNumbering::nextZoneNumberIn(const QString &db, const QString &partTypeId,
                                              quint32 &number) const
 {
-    KvtPreparedQuery query(connection(), QLatin1String("SELECT MAX(ID) FROM ")
-                                             + PSqlIdentifier::qualified(db, tbZONES)
-                                             + QLatin1String(" WHERE DetTypeId=:parDetTypeId"));
-    const KvtSqlStatus status = query.run({{QStringLiteral(":parDetTypeId"), partTypeId}});
-    // MAX over no rows is NULL, which reads as 0: the first zone gets number 1.
+    const QString partType = QStringLiteral("DetTypeId");
+    KvtPreparedQuery query(connection(), KvtSql::largestKey(PSqlIdentifier::qualified(db, tbZONES))
+                                             + QLatin1String(" WHERE ") + KvtSql::column(QString(), partType)
+                                             + QLatin1Char('=') + KvtSql::testPlaceholder(partType));
+    const KvtSqlStatus status = query.run({{KvtSql::testPlaceholder(partType), partTypeId}});
+    // No zone yet: the first gets number 1.
     number = (status && query.query().next() ? query.query().value(0).toUInt() : 0u) + 1u;
     return status;
 }

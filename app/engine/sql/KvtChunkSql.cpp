@@ -1,16 +1,12 @@
 #include "KvtChunkSql.h"
 
 #include "KvtRowFingerprint.h"
+#include "KvtSql.h"
 #include "PSqlIdentifier.h"
 
 namespace {
 
 const QString signalColumn = QStringLiteral("Graphic");
-
-QString column(const QString &alias, const QString &name)
-{
-    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
-}
 
 } // namespace
 
@@ -46,12 +42,6 @@ void KvtChunkSql::setProbeIndexes(const QString &destinationIndex, const QString
 {
     m_destinationIndex = destinationIndex;
     m_sourceIndex = sourceIndex;
-}
-
-QString KvtChunkSql::indexHint(const QString &index)
-{
-    return index.isEmpty() ? QString()
-                           : QStringLiteral(" FORCE INDEX (") + PSqlIdentifier::quote(index) + QLatin1Char(')');
 }
 
 QString KvtChunkSql::firstId() const
@@ -95,14 +85,10 @@ QString KvtChunkSql::rowsToCopy() const
 
 QString KvtChunkSql::copyRows(const QStringList &ids) const
 {
-    QStringList columns;
     QStringList values;
-    for (const QString &name : m_table.copiedColumns()) {
-        columns << PSqlIdentifier::quote(name);
-        values << sourceValue(QStringLiteral("s"), name);
-    }
-    return QStringLiteral("INSERT INTO ") + m_destination + QStringLiteral(" (")
-           + columns.join(QStringLiteral(", ")) + QStringLiteral(") SELECT ")
+    for (const QString &name : m_table.copiedColumns())
+        values << sourceValue(name);
+    return KvtSql::insertInto(m_destination, m_table.copiedColumns()) + QStringLiteral(" SELECT ")
            + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + m_source
            + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
            + QStringLiteral(") ORDER BY s.ID");
@@ -112,7 +98,7 @@ QString KvtChunkSql::sourceFingerprints(const QStringList &ids) const
 {
     QStringList values;
     for (const QString &name : KvtRowFingerprint::columns(m_table.table()))
-        values << sourceValue(QStringLiteral("s"), name);
+        values << sourceValue(name);
     return QStringLiteral("SELECT ") + KvtRowFingerprint::over(values) + QStringLiteral(" FROM ") + m_source
            + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
            + QLatin1Char(')');
@@ -125,7 +111,7 @@ QString KvtChunkSql::returning() const
 
 QString KvtChunkSql::destinationMaxId() const
 {
-    return QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM ") + m_destination;
+    return KvtSql::largestKey(m_destination);
 }
 
 // The rows of the chunk, each numbered among the equal ones by ID (kvt_nth). A column
@@ -133,9 +119,9 @@ QString KvtChunkSql::destinationMaxId() const
 QString KvtChunkSql::numberedChunk() const
 {
     QStringList partition;
-    for (const QString &name : m_table.comparedColumns())
-        if (m_sourceColumns.contains(name.toLower()))
-            partition << column(QStringLiteral("w"), name);
+    const KvtSql::Row w = KvtSql::Row::having(QStringLiteral("w"), m_sourceColumns);
+    for (const QString &name : w.present(m_table.comparedColumns()))
+        partition << w.value(name);
     const QString partitionBy = partition.isEmpty()
                                     ? QString()
                                     : QStringLiteral("PARTITION BY ") + partition.join(QStringLiteral(", "))
@@ -145,26 +131,26 @@ QString KvtChunkSql::numberedChunk() const
            + QStringLiteral(" w WHERE w.ID >= :from AND w.ID <= :to");
 }
 
-// The value of a source column, NULL when the source lacks it; translated when its
-// references are.
-QString KvtChunkSql::sourceValue(const QString &alias, const QString &name) const
+// The value of a column of the source row s, NULL when the source lacks it; translated
+// when its references are.
+QString KvtChunkSql::sourceValue(const QString &name) const
 {
-    if (alias == QLatin1String("s") && m_sourceColumns.contains(name.toLower())) {
+    const KvtSql::Row s = KvtSql::Row::having(QStringLiteral("s"), m_sourceColumns);
+    if (s.has(name)) {
         const auto translated = m_translation.values.constFind(name.toLower());
         if (translated != m_translation.values.constEnd())
             return *translated;
     }
-    return m_sourceColumns.contains(name.toLower()) ? column(alias, name) : QStringLiteral("NULL");
+    return s.value(name);
 }
 
 QString KvtChunkSql::destinationProbe() const
 {
     QStringList tests;
     for (const QString &name : m_table.comparedColumns())
-        tests << column(QStringLiteral("d"), name) + QStringLiteral(" <=> ")
-                     + sourceValue(QStringLiteral("s"), name);
+        tests << KvtSql::same(KvtSql::column(QStringLiteral("d"), name), sourceValue(name));
     return QStringLiteral("SELECT 1 FROM ") + m_destination + QStringLiteral(" d")
-           + indexHint(m_destinationIndex) + QStringLiteral(" WHERE ")
+           + KvtSql::indexHint(m_destinationIndex) + QStringLiteral(" WHERE ")
            + tests.join(QStringLiteral(" AND "));
 }
 
@@ -172,12 +158,13 @@ QString KvtChunkSql::destinationProbe() const
 // both rows, so it takes no part.
 QString KvtChunkSql::earlierDuplicateProbe() const
 {
+    const KvtSql::Row e = KvtSql::Row::having(QStringLiteral("e"), m_sourceColumns);
+    const KvtSql::Row s = KvtSql::Row::having(QStringLiteral("s"), m_sourceColumns);
     QStringList tests{QStringLiteral("e.ID >= :from"), QStringLiteral("e.ID < s.ID")};
-    for (const QString &name : m_table.comparedColumns())
-        if (m_sourceColumns.contains(name.toLower()))
-            tests << column(QStringLiteral("e"), name) + QStringLiteral(" <=> ")
-                         + column(QStringLiteral("s"), name);
+    const QStringList present = e.present(m_table.comparedColumns());
+    if (!present.isEmpty())
+        tests << KvtSql::sameIn(present, e, s);
     return QStringLiteral("SELECT 1 FROM ") + m_source + QStringLiteral(" e")
-           + indexHint(m_sourceIndex) + QStringLiteral(" WHERE ")
+           + KvtSql::indexHint(m_sourceIndex) + QStringLiteral(" WHERE ")
            + tests.join(QStringLiteral(" AND "));
 }

@@ -10,8 +10,8 @@
 // The statements that copy a measurement table from a source database into the
 // destination on the server, one range of source IDs (a chunk) at a time, with the same
 // outcome as handing every source row in ID order to the per-row insert:
-// - a source row is copied only when no destination row equals it (<=> in every compared
-//   column); rows copied by earlier chunks are destination rows by then;
+// - a source row is copied only when no destination row equals it (NULL-safely equal in every
+//   compared column); rows copied by earlier chunks are destination rows by then;
 // - of equal source rows within a chunk only the one with the smallest ID is copied (a
 //   later one equals it, so it would find it in the destination);
 // - the destination generates the copies' IDs, inserting them in source ID order. Nothing
@@ -79,8 +79,7 @@ public:
     bool translating() const { return !m_translation.joins.isEmpty(); }
 
 private:
-    QString sourceValue(const QString &alias, const QString &column) const;
-    static QString indexHint(const QString &index);
+    QString sourceValue(const QString &column) const;
     QString destinationProbe() const;
     QString earlierDuplicateProbe() const;
     QString numberedChunk() const;

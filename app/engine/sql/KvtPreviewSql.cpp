@@ -1,7 +1,8 @@
 #include "KvtPreviewSql.h"
 
-#include "PSqlIdentifier.h"
+#include "KvtReferenceSql.h"
 #include "KvtTables.h"
+#include "PSqlIdentifier.h"
 
 namespace {
 
@@ -21,6 +22,13 @@ QString anyOf(const QStringList &tests)
 }
 
 } // namespace
+
+const QString KvtPreviewSql::rowsName = QStringLiteral("kvt_rows");
+const QString KvtPreviewSql::insertedName = QStringLiteral("kvt_inserted");
+const QString KvtPreviewSql::mismatchedName = QStringLiteral("kvt_mismatched");
+const QString KvtPreviewSql::presentName = QStringLiteral("kvt_present");
+const QString KvtPreviewSql::takenName = QStringLiteral("kvt_taken");
+const QString KvtPreviewSql::originName = QStringLiteral("kvt_origin");
 
 KvtPreviewSql::KvtPreviewSql(kvtTableName table, const Copy &source, const Copy &destination,
                              const QVector<Copy> &earlier, bool ordered)
@@ -60,37 +68,31 @@ QString KvtPreviewSql::table(const Copy &copy) const
     return PSqlIdentifier::qualified(copy.database, m_tableName);
 }
 
+KvtSql::Row KvtPreviewSql::row(const QString &alias, const Copy &copy)
+{
+    return KvtSql::Row::having(alias, copy.columns);
+}
+
 QString KvtPreviewSql::value(const QString &alias, const QString &column, const Copy &copy)
 {
-    return copy.columns.contains(column.toLower())
-               ? alias + QLatin1Char('.') + PSqlIdentifier::quote(column)
-               : QStringLiteral("NULL");
+    return row(alias, copy).value(column);
 }
 
 // The row of `copy` under probeAlias equals the source row.
 QString KvtPreviewSql::sameRow(const QString &alias, const Copy &copy) const
 {
-    QStringList tests;
-    for (const QString &column : comparedColumns(m_table))
-        tests << value(alias, column, copy) + QStringLiteral(" <=> ")
-                     + value(sourceAlias, column, m_source);
-    return tests.join(QStringLiteral(" AND "));
+    return KvtSql::sameIn(comparedColumns(m_table), row(alias, copy), row(sourceAlias, m_source));
 }
 
 QString KvtPreviewSql::probe(const Copy &copy, const QString &condition) const
 {
-    const QString hint = copy.probeIndex.isEmpty()
-                             ? QString()
-                             : QStringLiteral(" FORCE INDEX (") + PSqlIdentifier::quote(copy.probeIndex)
-                                   + QLatin1Char(')');
     return QStringLiteral("EXISTS (SELECT 1 FROM ") + table(copy) + QLatin1Char(' ') + probeAlias
-           + hint + QStringLiteral(" WHERE ") + condition + QLatin1Char(')');
+           + KvtSql::indexHint(copy.probeIndex) + QStringLiteral(" WHERE ") + condition + QLatin1Char(')');
 }
 
 QString KvtPreviewSql::taken(const QString &alias, const Copy &copy) const
 {
-    const QString key = keyColumn(m_table);
-    return value(alias, key, copy) + QStringLiteral(" <=> ") + value(sourceAlias, key, m_source);
+    return KvtSql::sameIn({keyColumn(m_table)}, row(alias, copy), row(sourceAlias, m_source));
 }
 
 // An equal row in the destination or an earlier source.
@@ -134,7 +136,10 @@ QString KvtPreviewSql::measurementCounts() const
     const QString inserted = QStringLiteral("CASE WHEN ") + notInDestination() + QStringLiteral(" THEN ")
                              + referenceMismatched() + QStringLiteral(" END");
     if (m_ordered)
-        return QStringLiteral("SELECT COUNT(*), COUNT(v), COALESCE(SUM(v), 0) FROM (SELECT ") + inserted
+        return QStringLiteral("SELECT ") + KvtSql::named(QStringLiteral("COUNT(*)"), rowsName) + QStringLiteral(", ")
+               + KvtSql::named(QStringLiteral("COUNT(v)"), insertedName) + QStringLiteral(", ")
+               + KvtSql::named(QStringLiteral("COALESCE(SUM(v), 0)"), mismatchedName) + QStringLiteral(" FROM (SELECT ")
+               + inserted
                + QStringLiteral(" AS v FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
                + QStringLiteral(" LIMIT 18446744073709551615) c");
     // Without an order, equal source rows are told apart by grouping them: one class, one
@@ -143,8 +148,11 @@ QString KvtPreviewSql::measurementCounts() const
     for (const QString &column : comparedColumns(m_table))
         if (m_source.columns.contains(column.toLower()))
             groups << value(sourceAlias, column, m_source);
-    return QStringLiteral("SELECT (SELECT COUNT(*) FROM ") + table(m_source)
-           + QStringLiteral("), COUNT(*), COALESCE(SUM(v), 0) FROM (SELECT MAX(") + referenceMismatched()
+    return QStringLiteral("SELECT ")
+           + KvtSql::named(QStringLiteral("(SELECT COUNT(*) FROM ") + table(m_source) + QLatin1Char(')'), rowsName)
+           + QStringLiteral(", ") + KvtSql::named(QStringLiteral("COUNT(*)"), insertedName) + QStringLiteral(", ")
+           + KvtSql::named(QStringLiteral("COALESCE(SUM(v), 0)"), mismatchedName)
+           + QStringLiteral(" FROM (SELECT MAX(") + referenceMismatched()
            + QStringLiteral(") AS v FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
            + QStringLiteral(" WHERE ") + notInDestination() + groupBy(groups) + QStringLiteral(") g");
 }
@@ -174,16 +182,18 @@ QString KvtPreviewSql::namedRecordMatches(const KvtRelation &r) const
     const auto target = [&](const QString &database) {
         return PSqlIdentifier::qualified(database, KvtTable::of(r.target).name);
     };
-    QStringList holders{m_destination.database};
+    QVector<const Copy *> holders{&m_destination};
     if (KvtTable::of(r.target).idRule == IdRule::FromSource)
         for (const Copy &copy : m_earlier)
-            holders << copy.database;
+            holders << &copy;
+    const KvtSql::Row a = KvtSql::rowOf(m_source.tables, r.target, QStringLiteral("a"));
     QString match = QStringLiteral("CASE");
-    for (const QString &database : holders) {
-        const QString named = QStringLiteral("SELECT 1 FROM ") + target(database) + QStringLiteral(" x WHERE ")
-                              + KvtRelations::names(r.target, QStringLiteral("x"), part, id);
+    for (const Copy *holder : qAsConst(holders)) {
+        const QString named = QStringLiteral("SELECT 1 FROM ") + target(holder->database)
+                              + QStringLiteral(" x WHERE ") + KvtRelations::names(r.target, QStringLiteral("x"), part, id);
+        const KvtSql::Row x = KvtSql::rowOf(holder->tables, r.target, QStringLiteral("x"));
         match += QStringLiteral(" WHEN EXISTS (%1) THEN EXISTS (%1 AND %2)")
-                     .arg(named, KvtRelations::sameContent(r.target, QStringLiteral("a"), QStringLiteral("x")));
+                     .arg(named, KvtReferenceSql::sameContent(r.target, a, x));
     }
     match += KvtTable::of(r.target).idRule == IdRule::FromSource ? QStringLiteral(" ELSE 1 END")
                                                                  : QStringLiteral(" ELSE 0 END");
@@ -197,7 +207,7 @@ QString KvtPreviewSql::referenceClasses() const
     QStringList columns;
     for (const QString &column : recordColumns(m_table)) {
         const QString v = value(sourceAlias, column, m_source);
-        columns << (compared.contains(column) ? v : QStringLiteral("MIN(") + v + QLatin1Char(')'));
+        columns << KvtSql::named(compared.contains(column) ? v : QStringLiteral("MIN(") + v + QLatin1Char(')'), column);
     }
     QStringList same{presentInDestination()};
     QStringList keys{keyTakenInDestination()};
@@ -210,7 +220,8 @@ QString KvtPreviewSql::referenceClasses() const
         if (m_source.columns.contains(column.toLower()))
             groups << value(sourceAlias, column, m_source);
     return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", "))
-           + QStringLiteral(", COUNT(*), ") + anyOf(same) + QStringLiteral(", ") + anyOf(keys)
+           + QStringLiteral(", ") + KvtSql::named(QStringLiteral("COUNT(*)"), rowsName) + QStringLiteral(", ")
+           + KvtSql::named(anyOf(same), presentName) + QStringLiteral(", ") + KvtSql::named(anyOf(keys), takenName)
            + QStringLiteral(" FROM ") + table(m_source) + QLatin1Char(' ') + sourceAlias
            + groupBy(groups) + QStringLiteral(" ORDER BY ") + value(sourceAlias, keyColumn(m_table), m_source);
 }
@@ -222,13 +233,14 @@ QString KvtPreviewSql::takenRecord() const
     const QString key = keyColumn(m_table);
     QStringList parts;
     for (int i = 0; i < copies.size(); ++i) {
-        QStringList columns{QString::number(i)};
+        QStringList columns{KvtSql::named(QString::number(i), originName)};
         for (const QString &column : recordColumns(m_table))
-            columns << value(probeAlias, column, copies.at(i));
+            columns << KvtSql::named(value(probeAlias, column, copies.at(i)), column);
         parts << QStringLiteral("(SELECT ") + columns.join(QStringLiteral(", "))
                      + QStringLiteral(" FROM ") + table(copies.at(i)) + QLatin1Char(' ') + probeAlias
-                     + QStringLiteral(" WHERE ") + value(probeAlias, key, copies.at(i))
-                     + QStringLiteral(" <=> :key") + QString::number(i) + QStringLiteral(" LIMIT 1)");
+                     + QStringLiteral(" WHERE ")
+                     + KvtSql::same(value(probeAlias, key, copies.at(i)), QStringLiteral(":key") + QString::number(i))
+                     + QStringLiteral(" LIMIT 1)");
     }
     return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY 1 LIMIT 1");
 }

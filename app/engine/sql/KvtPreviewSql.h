@@ -2,6 +2,7 @@
 #define KVTPREVIEWSQL_H
 
 #include "KvtRelations.h"
+#include "KvtSql.h"
 #include "KvtTableSql.h"
 
 #include <QString>
@@ -20,10 +21,13 @@ public:
     // One database's copy of the table: the columns it has (a compared column it lacks
     // reads as NULL, as in the merge) and the index that serves the probes for equal rows
     // (empty: left to the server).
+    // tables: the columns of the database's merged tables, for the reference records a
+    // row names (a table not listed counts as described).
     struct Copy {
         QString database;
         QStringList columns;
         QString probeIndex;
+        KvtSql::Columns tables;
     };
 
     // ordered: the source's ID orders its rows without ties (KvtSourceKey::usable()).
@@ -38,21 +42,29 @@ public:
     static QStringList recordColumns(kvtTableName table);
 
     // Measurement tables: one row with the source's row count, the rows to insert and, of
-    // those, the rows a plain merge would leave naming a reference record of other content
+    // those (named rowsName, insertedName, mismatchedName), the rows a plain merge would leave naming a reference record of other content
     // or none. A reference names the destination's record with its identifier; where the
     // destination has none, that of the first earlier source with one, or else the
     // source's own record, which the merge inserts under the same identifier. A new person
     // gets a new ID, so for people only the destination's record counts.
     QString measurementCounts() const;
     // Reference tables: one row per class of equal source rows, ordered by key: the record
-    // columns, the number of rows, whether an equal row is there (0/1) and whether the
-    // key is taken (0/1).
+    // columns, the number of rows (rowsName), whether an equal row is there (presentName,
+    // 0/1) and whether the key is taken (takenName, 0/1).
     QString referenceClasses() const;
     // The record that holds the key :key0 ... :keyN (one per database, all bound to the
-    // key) where the merge will meet it: column 0 is the position of that database (0 the
-    // destination, 1 the first earlier source ...), then the record columns.
+    // key) where the merge will meet it: the position of that database (originName: 0 the
+    // destination, 1 the first earlier source ...) and the record columns.
     QString takenRecord() const;
     int takenRecordKeys() const { return 1 + m_earlier.size(); }
+    // The names of the counts and facts in these results; a record's columns go under
+    // their own names.
+    static const QString rowsName;       // measurementCounts(), referenceClasses()
+    static const QString insertedName;   // measurementCounts()
+    static const QString mismatchedName; // measurementCounts()
+    static const QString presentName;    // referenceClasses()
+    static const QString takenName;      // referenceClasses()
+    static const QString originName;     // takenRecord()
 
     // The facts a merge of a reference table decides by, as conditions on the source row
     // under the alias "s" (the preview's and the merge's own set-based path share them):
@@ -65,6 +77,7 @@ public:
     QString sourceValue(const QString &column) const;
 
 private:
+    static KvtSql::Row row(const QString &alias, const Copy &copy);
     static QString value(const QString &alias, const QString &column, const Copy &copy);
     QString sameRow(const QString &alias, const Copy &copy) const;
     QString probe(const Copy &copy, const QString &condition) const;

@@ -1,12 +1,24 @@
 #include "KvtReferenceBatchSql.h"
 
+#include "KvtSql.h"
 #include "PSqlIdentifier.h"
+
+#include <QSqlRecord>
 
 namespace {
 
+using KvtSql::named;
+
+// The names of the decisions' facts.
+const QString presentName = QStringLiteral("kvt_present");
+const QString keyTakenName = QStringLiteral("kvt_key_taken");
+const QString earlierDiffersName = QStringLiteral("kvt_earlier_differs");
+const QString orderName = QStringLiteral("kvt_order");
+const QString personName = QStringLiteral("kvt_person");
+
 KvtPreviewSql::Copy copyOf(const QString &database, const QStringList &columns)
 {
-    return {database, columns, QString()};
+    return {database, columns, QString(), {}};
 }
 
 QString returningClause(const KvtTable &table)
@@ -59,40 +71,55 @@ QString KvtReferenceBatchSql::decisions(const QString &after, int rows) const
     }
     // Keyed by the order column itself, no two source records share a key.
     const bool keyIsOrder = m_table.keyColumn().compare(m_orderColumn, Qt::CaseInsensitive) == 0;
-    columns << m_probes.presentInDestination() << m_probes.keyTakenInDestination()
-            << (keyIsOrder ? QStringLiteral("0") : m_probes.earlierOfKeyDiffers(range)) << QStringLiteral("s.") + m_order;
+    columns << named(m_probes.presentInDestination(), presentName)
+            << named(m_probes.keyTakenInDestination(), keyTakenName)
+            << named(keyIsOrder ? QStringLiteral("0") : m_probes.earlierOfKeyDiffers(range), earlierDiffersName)
+            << named(QStringLiteral("s.") + m_order, orderName);
     if (m_table.id == tnHumans)
-        columns << QStringLiteral("(SELECT MIN(h.ID) FROM ") + destinationTable()
-                       + QStringLiteral(" h WHERE h.TabNo <=> ") + m_probes.sourceValue(QStringLiteral("TabNo"))
-                       + QLatin1Char(')');
+        columns << named(QStringLiteral("(SELECT MIN(h.ID) FROM ") + destinationTable() + QStringLiteral(" h WHERE ")
+                             + KvtSql::same(QStringLiteral("h.TabNo"), m_probes.sourceValue(QStringLiteral("TabNo")))
+                             + QLatin1Char(')'),
+                         personName);
     return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
            + QStringLiteral(" s") + where + QStringLiteral(" ORDER BY s.") + m_order + QStringLiteral(" LIMIT ")
            + QString::number(rows);
 }
 
+KvtReferenceBatchSql::DecisionColumns KvtReferenceBatchSql::decisionColumns(const QSqlRecord &result)
+{
+    DecisionColumns at;
+    at.present = result.indexOf(presentName);
+    at.keyTaken = result.indexOf(keyTakenName);
+    at.earlierDiffers = result.indexOf(earlierDiffersName);
+    at.order = result.indexOf(orderName);
+    at.person = result.indexOf(personName);
+    return at;
+}
+
+QPair<int, int> KvtReferenceBatchSql::idAndKeyColumns(const QSqlRecord &result) const
+{
+    return qMakePair(result.indexOf(QStringLiteral("ID")), result.indexOf(m_table.keyColumn()));
+}
+
 QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bool windowFunctions) const
 {
     const QStringList copied = m_table.columnsWith(ColumnRole::Copied);
-    QStringList names;
-    for (const QString &column : copied)
-        names << PSqlIdentifier::quote(column);
+    QStringList names = copied;
     QStringList values;
     switch (m_table.idRule) {
     case IdRule::Generated:
         // The rows are the caller's literals (keys: one "(v1, v2, ...)" per record).
-        return QStringLiteral("INSERT INTO ") + destinationTable() + QStringLiteral(" (")
-               + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") + keys.join(QStringLiteral(", "))
-               + (returning ? returningClause(m_table) : QString());
+        return KvtSql::insertInto(destinationTable(), names) + QStringLiteral(" VALUES ")
+               + keys.join(QStringLiteral(", ")) + (returning ? returningClause(m_table) : QString());
     case IdRule::NextAfterMax: {
-        names.prepend(QStringLiteral("ID"));
+        names = m_table.insertedColumns();
         const QString place = windowFunctions
                                   ? QStringLiteral("ROW_NUMBER() OVER (ORDER BY s.") + m_order + QLatin1Char(')')
                                   : QStringLiteral("(SELECT COUNT(*) FROM ") + sourceTable() + QStringLiteral(" e WHERE e.")
                                         + m_order + QStringLiteral(" <= s.") + m_order + QStringLiteral(" AND e.")
                                         + m_order + QStringLiteral(" IN (") + keys.join(QStringLiteral(", "))
                                         + QStringLiteral("))");
-        values << QStringLiteral("(SELECT COALESCE(MAX(d.ID), 0) FROM ") + destinationTable() + QStringLiteral(" d) + ")
-                      + place;
+        values << QLatin1Char('(') + KvtSql::largestKey(destinationTable()) + QStringLiteral(") + ") + place;
         break;
     }
     case IdRule::FromSource:
@@ -100,8 +127,7 @@ QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bo
     }
     for (const QString &column : copied)
         values << m_probes.sourceValue(column);
-    return QStringLiteral("INSERT INTO ") + destinationTable() + QStringLiteral(" (") + names.join(QStringLiteral(", "))
-           + QStringLiteral(") SELECT ") + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
+    return KvtSql::insertInto(destinationTable(), names) + QStringLiteral(" SELECT ") + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
            + QStringLiteral(" s WHERE ") + inList(keys) + QStringLiteral(" ORDER BY s.") + m_order
            + (returning && destinationNumbers() ? returningClause(m_table) : QString());
 }

@@ -4,8 +4,11 @@
 #include "KvtPreviewSql.h"
 #include "KvtTables.h"
 
+#include <QPair>
 #include <QString>
 #include <QStringList>
+
+class QSqlRecord;
 
 // The statements that merge a reference table on the server, a batch at a time in the
 // order of the source's primary key (an integer column without ties):
@@ -30,12 +33,24 @@ public:
     KvtReferenceBatchSql(kvtTableName table, const QString &source, const QStringList &sourceColumns,
                          const QString &destination, const QString &order);
 
-    // Columns: the record (KvtTable::columnNames order), then present, key taken, an
-    // earlier record of its key differs (each 0/1), the order key, and for humans the
-    // smallest destination ID holding its TabNo. after: an order key as the server gave
-    // it, empty for the first batch.
+    // Columns: the record (KvtTable::columnNames order), then, named as in
+    // DecisionColumns: present, key taken, an earlier record of its key differs (each
+    // 0/1), the order key, and for humans the smallest destination ID holding its TabNo.
+    // after: an order key as the server gave it, empty for the first batch.
     QString decisions(const QString &after, int rows) const;
-    int decisionColumns() const { return m_table.columns.size(); }
+    // Where a result of decisions() holds each fact, found by name (-1: not there).
+    struct DecisionColumns
+    {
+        int present = -1;
+        int keyTaken = -1;
+        int earlierDiffers = -1;
+        int order = -1;
+        int person = -1;
+    };
+    static DecisionColumns decisionColumns(const QSqlRecord &result);
+    // Where a result of insert() with returning, or of insertedIds(), holds the ID and the
+    // key, found by name.
+    QPair<int, int> idAndKeyColumns(const QSqlRecord &result) const;
 
     // Inserts the source records with these order keys (integers as the server gave
     // them). With returning (MariaDB 10.5 and later) a generated or numbered table's

@@ -11,10 +11,7 @@ namespace KvtReferenceSql {
 
 namespace {
 
-QString column(const QString &alias, const QString &name)
-{
-    return alias + QLatin1Char('.') + PSqlIdentifier::quote(name);
-}
+using KvtSql::column;
 
 QString targetTable(const QString &database, kvtTableName target)
 {
@@ -30,13 +27,21 @@ QString namedRecord(const KvtRelation &r, const QString &database, const QString
                                  column(QStringLiteral("d"), r.column));
 }
 
+// The source's record s and the destination's x have the same content.
+QString sameContentOf(const KvtRelation &r, const KvtSql::Columns &sourceTables)
+{
+    return sameContent(r.target, KvtSql::rowOf(sourceTables, r.target, QStringLiteral("s")),
+                       KvtSql::Row::described(QStringLiteral("x")));
+}
+
 // Mismatch number of one relation of the row `d`.
-QString mismatchOf(const KvtRelation &r, const QString &source, const QString &destination)
+QString mismatchOf(const KvtRelation &r, const QString &source, const KvtSql::Columns &sourceTables,
+                   const QString &destination)
 {
     const QString value = column(QStringLiteral("d"), r.column);
     const QString sameRecord = QStringLiteral("SELECT 1 FROM ") + targetTable(source, r.target) + QStringLiteral(" s JOIN ")
                                + targetTable(destination, r.target) + QStringLiteral(" x ON ")
-                               + KvtRelations::sameContent(r.target, QStringLiteral("s"), QStringLiteral("x"))
+                               + sameContentOf(r, sourceTables)
                                + QStringLiteral(" WHERE ")
                                + KvtRelations::names(r.target, QStringLiteral("s"),
                                                      column(QStringLiteral("d"), QStringLiteral("DetTypeId")), value)
@@ -49,12 +54,13 @@ QString mismatchOf(const KvtRelation &r, const QString &source, const QString &d
              namedRecord(r, destination, QStringLiteral("x")));
 }
 
-QString mismatchTest(const KvtRelation &r, const QString &source, const QString &destination)
+QString mismatchTest(const KvtRelation &r, const QString &source, const KvtSql::Columns &sourceTables,
+                     const QString &destination)
 {
     const QString value = column(QStringLiteral("d"), r.column);
     return QStringLiteral("(%1 IS NOT NULL AND NOT EXISTS (SELECT 1 FROM %2 s JOIN %3 x ON %4 WHERE %5 AND %6))")
         .arg(value, targetTable(source, r.target), targetTable(destination, r.target),
-             KvtRelations::sameContent(r.target, QStringLiteral("s"), QStringLiteral("x")),
+             sameContentOf(r, sourceTables),
              KvtRelations::names(r.target, QStringLiteral("s"),
                                  column(QStringLiteral("d"), QStringLiteral("DetTypeId")), value),
              KvtRelations::names(r.target, QStringLiteral("x"),
@@ -68,6 +74,11 @@ QString insertedRange(const QString &destination, const QString &table)
 }
 
 } // namespace
+
+QString sameContent(kvtTableName target, const KvtSql::Row &a, const KvtSql::Row &b)
+{
+    return KvtSql::sameIn(KvtRelations::content(target), a, b);
+}
 
 QString describe(Mismatch kind)
 {
@@ -104,7 +115,7 @@ Translation translation(const KvtReferenceMap &map, const QVector<KvtRelation> &
         translated << QStringLiteral("(%1.dst_id IS NOT NULL AND %1.dst_id <> %2)").arg(m, value);
         QString wrong = QStringLiteral("%1.src_id IS NULL OR %1.same = 0").arg(m);
         if (r.withinPartType && !partType.isEmpty())
-            wrong += QStringLiteral(" OR NOT %1.dst_part <=> %2").arg(m, partType);
+            wrong += QStringLiteral(" OR NOT ") + KvtSql::same(m + QStringLiteral(".dst_part"), partType);
         mismatched << QStringLiteral("(%1 IS NOT NULL AND (%2))").arg(value, wrong);
     }
     t.translated = translated.isEmpty() ? QStringLiteral("0") : QLatin1Char('(') + translated.join(QStringLiteral(" OR ")) + QLatin1Char(')');
@@ -113,11 +124,11 @@ Translation translation(const KvtReferenceMap &map, const QVector<KvtRelation> &
 }
 
 QString countInserted(const QVector<KvtRelation> &relations, const QString &source,
-                      const QString &destination, const QString &table)
+                      const KvtSql::Columns &sourceTables, const QString &destination, const QString &table)
 {
     QStringList tests;
     for (const KvtRelation &r : relations)
-        tests << mismatchTest(r, source, destination);
+        tests << mismatchTest(r, source, sourceTables, destination);
     if (tests.isEmpty())
         tests << QStringLiteral("FALSE");
     return QStringLiteral("SELECT COUNT(*)") + insertedRange(destination, table)
@@ -125,13 +136,13 @@ QString countInserted(const QVector<KvtRelation> &relations, const QString &sour
 }
 
 QString insertedRows(const QVector<KvtRelation> &relations, const QString &source,
-                     const QString &destination, const QString &table)
+                     const KvtSql::Columns &sourceTables, const QString &destination, const QString &table)
 {
-    QStringList kinds{QStringLiteral("d.ID")};
+    QStringList kinds{KvtSql::named(QStringLiteral("d.ID"), QStringLiteral("ID"))};
     QStringList tests;
     for (const KvtRelation &r : relations) {
-        kinds << mismatchOf(r, source, destination);
-        tests << mismatchTest(r, source, destination);
+        kinds << KvtSql::named(mismatchOf(r, source, sourceTables, destination), r.column);
+        tests << mismatchTest(r, source, sourceTables, destination);
     }
     if (tests.isEmpty())
         tests << QStringLiteral("FALSE");

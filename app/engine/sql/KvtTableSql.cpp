@@ -1,28 +1,23 @@
 #include "KvtTableSql.h"
 
+#include "KvtSql.h"
 #include "PSqlIdentifier.h"
 
 namespace {
 
-const QString testPrefix = QStringLiteral(":par");
-const QString insertPrefix = QStringLiteral(":p");
-
-// "c1 <=> :parc1 AND c2 <=> :parc2 ..."
+// "`c1` <=> :parc1 AND `c2` <=> :parc2 ..."
 QString nullSafeMatch(const QStringList &columns)
 {
-    QStringList tests;
-    for (const QString &column : columns)
-        tests << PSqlIdentifier::quote(column) + QStringLiteral(" <=> ") + testPrefix + column;
-    return tests.join(QStringLiteral(" AND "));
+    return KvtSql::sameIn(columns, KvtSql::Row::described(QString()), KvtSql::Row::bound(KvtSql::testPrefix));
 }
 
 } // namespace
 
 KvtTableSql::KvtTableSql(const KvtTable &table)
     : m_table(&table)
-    , m_same(placeholders(testPrefix, ColumnRole::Same))
-    , m_key(placeholders(testPrefix, ColumnRole::Key))
-    , m_insert(placeholders(insertPrefix, ColumnRole::Copied))
+    , m_same(placeholders(KvtSql::testPrefix, ColumnRole::Same))
+    , m_key(placeholders(KvtSql::testPrefix, ColumnRole::Key))
+    , m_insert(placeholders(KvtSql::valuePrefix, ColumnRole::Copied))
 {
 }
 
@@ -47,20 +42,12 @@ QString KvtTableSql::keyTest() const
 
 QString KvtTableSql::insert() const
 {
-    QStringList columns;
-    QStringList values;
-    for (const QString &column : m_table->insertedColumns()) {
-        columns << PSqlIdentifier::quote(column);
-        values << insertPrefix + column;
-    }
-    return QStringLiteral("INSERT INTO ") + m_destinationTable + QStringLiteral(" (")
-           + columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
-           + values.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return KvtSql::insertValues(m_destinationTable, m_table->insertedColumns());
 }
 
 QString KvtTableSql::maxId() const
 {
-    return QStringLiteral("SELECT MAX(ID) FROM ") + m_destinationTable;
+    return KvtSql::largestKey(m_destinationTable);
 }
 
 // The texts travel in the worker's conflict signal and keep its form: the columns and the
@@ -70,6 +57,11 @@ QString KvtTableSql::conflictSelect(const QString &database, const QString &key)
     return QStringLiteral("SELECT ") + m_table->columnNames().join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
            + PSqlIdentifier::quote(database) + QLatin1Char('.') + tableName() + QStringLiteral(" WHERE ")
            + m_table->keyColumn() + QLatin1Char('=') + key;
+}
+
+QString KvtTableSql::text(const Values &record, const QString &column) const
+{
+    return record.value(m_table->indexOf(column)).toString();
 }
 
 KvtPreparedQuery::Bindings KvtTableSql::sameRecordValues(const Values &record) const

@@ -13,8 +13,8 @@
 // The statements that merge one table into a destination database, built from its
 // description (KvtTables): the test for a record that is already there, the key test and
 // the insert, and for a reference table the SELECT texts that show a conflicting record.
-// Every comparison is NULL-safe (<=>), so a NULL in a source value finds the same NULL in
-// the destination. Tests bind ":par" plus the column, inserts ":p" plus the column.
+// Every comparison is NULL-safe (KvtSql::same), so a NULL in a source value finds the same
+// NULL in the destination. Placeholders follow KvtSql's rule.
 class KvtTableSql
 {
 public:
@@ -41,11 +41,15 @@ public:
     // Inserts the inserted columns (KvtTable::insertedColumns); a generated ID is left
     // to the destination.
     QString insert() const;
-    // "SELECT MAX(ID)" of the destination (the new ID of a person is that plus one).
+    // The destination's largest ID, 0 for none (the new ID of a person is that plus one).
     QString maxId() const;
     // The SELECT that shows the record with this key in the database. The key is
     // appended as a number: callers check it with KvtSqlName::isInteger first.
     QString conflictSelect(const QString &database, const QString &key) const;
+
+    // The text of a column of a record in the order of the description's columns (null
+    // for a NULL value or a column not described).
+    QString text(const Values &record, const QString &column) const;
 
     // Bindings of the three statements for a source record whose values are in the
     // order of the description's columns. An ID the merge numbers (IdRule::NextAfterMax)
