@@ -6,6 +6,7 @@
 #include "KvtRowMerge.h"
 #include "KvtRunJournal.h"
 #include "KvtSql.h"
+#include "KvtSourceKey.h"
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
 #include "MergeJournal.h"
@@ -252,8 +253,12 @@ bool KvtKeyMapStep::zone(const QString &fDetTypeZone, const QString &fID, const 
     // The operator sees, and a replacement writes, the zone under its translated part type.
     QString sourceSelect;
     if (detTypeZone != fDetTypeZone && KvtSqlName::isInteger(fDetTypeZone))
-        sourceSelect = QStringLiteral("SELECT %1 AS DetTypeZone, ID, %2 AS DetTypeId, Name FROM %3 WHERE DetTypeZone=%4")
-                           .arg(detTypeZone, detTypeId, PSqlIdentifier::qualified(m_run.source, tbZONES), fDetTypeZone);
+        sourceSelect = QStringLiteral("SELECT %1 AS DetTypeZone, ID, %2 AS DetTypeId, %3 FROM %4 WHERE DetTypeZone=%5")
+                           .arg(detTypeZone, detTypeId,
+                                KvtSql::Row::having(QString(), m_run.sourceKey().columns()).has(QStringLiteral("Name"))
+                                    ? QStringLiteral("Name")
+                                    : KvtSql::named(QStringLiteral("NULL"), QStringLiteral("Name")),
+                                PSqlIdentifier::qualified(m_run.source, tbZONES), fDetTypeZone);
     return settleTakenKey(tnZones, source, {{KvtSql::testPlaceholder(QStringLiteral("Name")), fName}}, true,
                           QStringLiteral("DetTypeZone"), detTypeZone, sourceSelect, written.part);
 }

@@ -3,6 +3,7 @@
 #include "KvtConnection.h"
 #include "KvtMergeSession.h"
 #include "KvtServerVersion.h"
+#include "KvtSourceKey.h"
 #include "KvtSqlName.h"
 #include "KvtTableSql.h"
 #include "MergeCheck.h"
@@ -380,7 +381,8 @@ bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, c
         return false;
     }
     MergeConflict conflict{sql.table(), keyColumn, key, currentSourceDB, currentDestinationDB, {}, {},
-                           sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key) : sourceSelect,
+                           sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key, run.sourceKey().columns())
+                                                  : sourceSelect,
                            sql.conflictSelect(currentDestinationDB, key),
                            {m_journal, m_journalRun, currentDestinationDB}};
     // The records are read only for a listener of the value.

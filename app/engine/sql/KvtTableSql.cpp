@@ -52,9 +52,17 @@ QString KvtTableSql::maxId() const
 
 // The texts travel in the worker's conflict signal and keep its form: the columns and the
 // table named as they are, the database quoted.
-QString KvtTableSql::conflictSelect(const QString &database, const QString &key) const
+QString KvtTableSql::conflictSelect(const QString &database, const QString &key,
+                                    const QStringList &copyColumns) const
 {
-    return QStringLiteral("SELECT ") + m_table->columnNames().join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+    QStringList columns = m_table->columnNames();
+    if (!copyColumns.isEmpty()) {
+        const KvtSql::Row copy = KvtSql::Row::having(QString(), copyColumns);
+        for (QString &column : columns)
+            if (!copy.has(column))
+                column = KvtSql::named(copy.value(column), column);
+    }
+    return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
            + PSqlIdentifier::quote(database) + QLatin1Char('.') + tableName() + QStringLiteral(" WHERE ")
            + m_table->keyColumn() + QLatin1Char('=') + key;
 }

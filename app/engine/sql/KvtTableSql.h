@@ -45,7 +45,10 @@ public:
     QString maxId() const;
     // The SELECT that shows the record with this key in the database. The key is
     // appended as a number: callers check it with KvtSqlName::isInteger first.
-    QString conflictSelect(const QString &database, const QString &key) const;
+    // copyColumns: the columns the database's copy of the table has, when it may lack some
+    // (a source of an older version); a column it lacks reads as NULL.
+    QString conflictSelect(const QString &database, const QString &key,
+                           const QStringList &copyColumns = QStringList()) const;
 
     // The text of a column of a record in the order of the description's columns (null
     // for a NULL value or a column not described).
