@@ -111,8 +111,6 @@ BatchConflicts::Outcome BatchConflicts::addZoneUnderNewNumber(const MergeConflic
 
 BatchConflicts::Outcome BatchConflicts::failed(const KvtSqlStatus &status)
 {
-    m_message = status.code().isEmpty() || status.code() == QLatin1String("0")
-                    ? status.text()
-                    : QStringLiteral("%1 (code %2)").arg(status.text(), status.code());
+    m_message = status.describe();
     return Outcome::Failed;
 }

@@ -3,6 +3,7 @@
 #include "AlignedTable.h"
 #include "BatchReport.h"
 #include "KvtConnection.h"
+#include "KvtSqlStatus.h"
 #include "MergeReportWriter.h"
 #include "PLog.h"
 
@@ -155,9 +156,7 @@ void BatchRunner::stopWorker()
 
 void BatchRunner::onSqlError(const QString &text, const QString &code)
 {
-    fail(BatchExit::Failed, code.isEmpty() || code == QLatin1String("0")
-                                ? text
-                                : QStringLiteral("%1 (code %2)").arg(text, code));
+    fail(BatchExit::Failed, KvtSqlStatus::describe(text, code));
 }
 
 void BatchRunner::onConflict(const MergeConflict &conflict)

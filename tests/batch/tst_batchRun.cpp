@@ -148,6 +148,9 @@ void tst_BatchRun::startProgram(QProcess &process, const QStringList &arguments,
     QProcessEnvironment environment;
     environment.insert("PATH", system.value("PATH"));
     environment.insert("HOME", m_home.path());
+    // The texts this test looks for are the English ones; without a language the program
+    // speaks Russian.
+    environment.insert("LANG", "en_US.UTF-8");
     if (!password.isNull())
         environment.insert("KVT_DB_PASSWORD", password);
     for (const char *sanitizer : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})

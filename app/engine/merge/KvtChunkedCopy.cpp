@@ -1,5 +1,7 @@
 #include "KvtChunkedCopy.h"
 
+#include "KvtMessages.h"
+
 #include "KvtRowFingerprint.h"
 #include "KvtSourceKey.h"
 #include "MergeJournal.h"
@@ -255,4 +257,11 @@ bool KvtChunkedCopy::readInserted(const QStringList &ids, QVector<QPair<qlonglon
     for (const qlonglong id : qAsConst(inserted))
         rows << qMakePair(id, prints.value(id));
     return true;
+}
+
+KvtSqlStatus KvtChunkedCopy::error() const
+{
+    if (m_failed)
+        return KvtSqlStatus::failure(m_failed->lastError());
+    return KvtSqlStatus::own(KvtMessages::journalNotWritten(m_journalError));
 }

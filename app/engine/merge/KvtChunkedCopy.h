@@ -2,6 +2,7 @@
 #define KVTCHUNKEDCOPY_H
 
 #include "KvtChunkSql.h"
+#include "KvtSqlStatus.h"
 #include "KvtPreparedQuery.h"
 #include "KvtProbeIndex.h"
 
@@ -67,9 +68,8 @@ public:
     // Journal each chunk (set before open()): its intent before, its rows after.
     void setJournal(MergeJournal *journal, qlonglong run, InsertedIds how);
 
-    // The failed statement, or null when the journal failed (journalError()).
-    QSqlQuery *failedQuery() { return m_failed; }
-    QString journalError() const { return m_journalError; }
+    // Why open() or copyNext() failed: the failed statement's error, or the journal's.
+    KvtSqlStatus error() const;
 
 private:
     bool run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values = {});

@@ -1,10 +1,9 @@
 #ifndef KVTMERGER_H
 #define KVTMERGER_H
 
-#include "KvtPreparedQuery.h"
-#include "KvtReferenceMap.h"
-#include "KvtReferenceSql.h"
-#include "KvtTableSql.h"
+#include "KvtMergeRun.h"
+#include "KvtRunReport.h"
+#include "KvtTables.h"
 #include "MergeConflict.h"
 #include "MergeReport.h"
 #include "global_vars.h"
@@ -23,10 +22,7 @@
 
 class QSqlQuery;
 class MergeJournal;
-class KvtSourceKey;
-class KvtReferenceBatchSql;
-class KvtSourceReader;
-class KvtTableStatements;
+class KvtMergeSession;
 
 // The thread that merges source databases into a destination database.
 //
@@ -55,7 +51,11 @@ class KvtTableStatements;
 // A source database is reported finished (sendCurrentFinishedDB) only when all nine
 // steps ran to their end. A stop or an error ends the run: no later database is announced.
 // Nothing is rolled back: rows inserted before a stop or an error stay.
-class KvtMerger : public QThread
+//
+// The thread, the stop and the conflict wait are this class's; the merge itself is a
+// KvtMergeSession and its steps (KvtMergeSession.h), which run() makes on the worker's
+// connection. The protected step functions below forward to it while run() merges.
+class KvtMerger : public QThread, private KvtMergeEvents
 {
     Q_OBJECT
 
@@ -246,82 +246,29 @@ protected:
                               const QString &fDetTypeId, const QString &fName);
 
 private:
-    using Bindings = KvtPreparedQuery::Bindings;
+    // The session's events, emitted as the signals above.
+    void sourceStarted(const QString &source) override;
+    void sourceFinished(const QString &source) override;
+    void stepStarted(const QString &status) override;
+    void progressMaximum(int rows) override;
+    void progress(int rows) override;
+    void failed(const KvtSqlStatus &error) override;
+    void referenceCountsAdded(const QString &source, kvtTableName table, qint64 translated,
+                              qint64 mismatched) override;
+    bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) override;
 
-    // Where a source reference record stands against the destination.
-    enum class ReferenceState { Failed, Present, KeyFree, KeyTaken };
-
-    void mergeMeasurementTable(kvtTableName table, int &errCode);
-    bool copyOnServer(const KvtTableSql &sql, const KvtSourceKey &key, int &errCode);
     bool openConnection();
     bool checkServer();
     void closeConnection();
     bool mergeDatabase(int position, int &errCode);
-    // The set-based path of a reference table (KvtReferenceBatches.cpp); false when the
-    // table goes per row.
-    bool mergeReferencesOnServer(int &errCode);
-    struct ReferenceBatch;
-    bool walkDecisions(QSqlQuery &decisions, ReferenceBatch &batch);
-    bool insertBatch(const KvtReferenceBatchSql &sql, ReferenceBatch &batch);
-    bool insertBatchRecords(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QVector<qlonglong> &keys);
-    bool readInsertedIds(const KvtReferenceBatchSql &sql, ReferenceBatch &batch, QSqlQuery &insert);
-    void mapBatch(const ReferenceBatch &batch);
-    QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
-    QString literal(const QVariant &value) const;
-    // The destination keys (zones: DetTypeZone) of the records one set-based statement
-    // inserted into a reference table.
-    bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
-    MergeReport::RunStatus endStatus() const;
-    QString reportedCopyVariant() const;
-    // The report's counts of the table step in hand.
-    MergeReport::TableCounts &counts();
-    // Reads the current step's source table and merges every record.
     void readSourceTable(int &errCode);
+    bool mergeRecord(const QVector<QVariant> &record);
+    KvtMergeOptions options() const;
+    QString reportedCopyVariant() const;
     void reportError(const QString &text, const QString &code);
-
-    bool lockDestination();
-    void unlockDestination();
-    bool startJournal();
-    void endJournal();
-    bool chooseJournalIds();
-    bool journalInsert(KvtPreparedQuery &query, const Bindings &values);
-    bool flushJournalBatch();
-
-    bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
-    bool execInsert(KvtPreparedQuery &query, const Bindings &values);
-    ReferenceState lookUpReference(const Bindings &sameRecord, const Bindings &key);
     // sourceSelect: the source record as it is to be written, when that is not the
     // source's own record (a zone under a translated part type).
     bool handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect = QString());
-
-    // Keeping references consistent (KvtMergerReferences.cpp); true on success.
-    using RefId = KvtReferenceMap::Id;
-    bool mappingReferences() const { return m_keepReferences && m_referenceMap; }
-    QVector<kvtTableName> stepOrder() const;
-    void startReferences();
-    void endReferenceSteps(kvtTableName table, int &errCode);
-    void checkReferences(int &errCode);
-    void addReferenceCounts(kvtTableName table, qint64 translated, qint64 mismatched);
-    bool mergeMapped(const KvtTableSql::Values &record);
-    bool mapTo(kvtTableName table, RefId source, const QString &condition, const Bindings &values);
-    bool settleTakenKey(kvtTableName table, RefId source, const Bindings &content, bool sameKeyRule,
-                        const QString &keyColumn, const QString &key, const QString &sourceSelect = QString(),
-                        qint64 partType = 0);
-    bool mappedSimpleReference(kvtTableName table, const QString &fID, const Bindings &content,
-                               const Bindings &sameRecord, const Bindings &insert);
-    bool mappedHuman(const QString &fID, const Bindings &content, const QString &fTabNo);
-    bool mappedZone(const QString &fDetTypeZone, const QString &fID, const QString &fDetTypeId,
-                    const QString &fName);
-    bool readInsertedEnd(kvtTableName table, qulonglong &last);
-    KvtTableSql::Values translatedRecord(const KvtTableSql::Values &record);
-    void countRow(const KvtTableSql::Values &values);
-    void logMismatch(kvtTableName table, const QString &row, const QString &column, const QString &value,
-                     KvtReferenceSql::Mismatch kind);
-    KvtTableSql::Values recordOf(const KvtSourceReader &row) const;
-    // Each true on success; false when a statement failed (reported) or a conflict could
-    // not be handed over.
-    bool mergeRecord(const KvtTableSql::Values &record);
-    bool insertRecord(const KvtTableSql::Values &record);
 
     QString currentSourceDB;
     QString currentDestinationDB;
@@ -334,41 +281,20 @@ private:
 
     const QString m_connectionName;
     QSqlDatabase m_db;
-    bool m_destinationLocked = false;
-    std::unique_ptr<KvtTableStatements> m_statements;
     MeasurementCopy m_measurementCopy = MeasurementCopy::SetBased;
     ReferenceMerge m_referenceMerge = ReferenceMerge::SetBased;
     bool m_insertReturning = true; // cleared by checkServer() for a server without it
     int m_chunkRows = defaultChunkRows;
     qint64 m_chunkBytes = defaultChunkBytes;
     bool m_keepReferences = false;
-    std::unique_ptr<KvtReferenceMap> m_referenceMap; // while a source is merged in the mode
-    QHash<QString, ReferenceCounts> m_referenceCounts; // by "<source>/<table number>"
-    mutable QMutex m_countsMutex;
-    // The measurement rows the plain merge inserted, per table: IDs after .first up to .second.
-    QHash<int, QPair<qulonglong, qulonglong>> m_inserted;
-    QHash<int, int> m_logged; // mismatches logged per kind in the current table
-    // The per-row path in the mode: the row handled last was inserted; its relations.
-    bool m_rowInserted = false;
-    bool m_plainRecord = false; // mergeMapped() hands a record to the plain merge
-    QVector<KvtRelation> m_rowRelations;
-    QVector<int> m_rowPositions;
-    ReferenceCounts m_rowCounts;
-    bool m_rowTranslated = false;
-    QVector<QPair<int, KvtReferenceSql::Mismatch>> m_rowMismatches;
     std::atomic<CopyVariant> m_copyVariant{CopyVariant::WindowFunctions};
-    // The source table of the current step, and the column it is read by (empty: whole).
-    std::unique_ptr<KvtSourceKey> m_sourceKey;
+    // The run in process: its steps, while run() merges.
+    std::unique_ptr<KvtMergeSession> m_session;
+    KvtRunReport m_runReport;
     MergeReport m_report;
     MergeJournal *m_journal = nullptr;
     qlonglong m_journalRun = 0;
     JournalIds m_journalIds = JournalIds::Returning;
-    // The per-row copy of a measurement table: rows inserted in the destination's open
-    // transaction, journaled when it commits.
-    QVector<QPair<qlonglong, QString>> m_journalBatch;
-    bool m_batchOpen = false;
-    static constexpr int journalBatchRows = 500;
-    int m_sourcePosition = 0; // of the source in process, in dbList
     // The settlement of the conflict in hand, under waitMutex.
     bool m_conflictSettled = false;
     MergeReport::Conflict m_settlement;

@@ -29,3 +29,18 @@ KvtSqlStatus KvtSqlStatus::failureOf(const QSqlQuery &query)
                                  QSqlError::ConnectionError));
     return failure(error);
 }
+
+KvtSqlStatus KvtSqlStatus::own(const QString &text)
+{
+    return failure(text, ownCode());
+}
+
+QString KvtSqlStatus::ownCode()
+{
+    return QStringLiteral("0");
+}
+
+QString KvtSqlStatus::describe(const QString &text, const QString &code)
+{
+    return code.isEmpty() || code == ownCode() ? text : QStringLiteral("%1 (code %2)").arg(text, code);
+}

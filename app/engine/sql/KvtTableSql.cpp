@@ -53,14 +53,14 @@ QString KvtTableSql::maxId() const
 // The texts travel in the worker's conflict signal and keep its form: the columns and the
 // table named as they are, the database quoted.
 QString KvtTableSql::conflictSelect(const QString &database, const QString &key,
-                                    const QStringList &columnsThere) const
+                                    const QStringList &copyColumns) const
 {
     QStringList columns = m_table->columnNames();
-    if (!columnsThere.isEmpty()) {
-        const KvtSql::Row row = KvtSql::Row::having(QString(), columnsThere);
+    if (!copyColumns.isEmpty()) {
+        const KvtSql::Row copy = KvtSql::Row::having(QString(), copyColumns);
         for (QString &column : columns)
-            if (!row.has(column))
-                column = KvtSql::named(row.value(column), column);
+            if (!copy.has(column))
+                column = KvtSql::named(copy.value(column), column);
     }
     return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
            + PSqlIdentifier::quote(database) + QLatin1Char('.') + tableName() + QStringLiteral(" WHERE ")

@@ -44,11 +44,11 @@ public:
     // The destination's largest ID, 0 for none (the new ID of a person is that plus one).
     QString maxId() const;
     // The SELECT that shows the record with this key in the database. The key is
-    // appended as a number: callers check it with KvtSqlName::isInteger first. Given the
-    // columns the database's copy of the table has (a source of an older version), a
-    // described column it lacks reads as NULL; without them every column is read.
+    // appended as a number: callers check it with KvtSqlName::isInteger first.
+    // copyColumns: the columns the database's copy of the table has, when it may lack some
+    // (a source of an older version); a column it lacks reads as NULL.
     QString conflictSelect(const QString &database, const QString &key,
-                           const QStringList &columnsThere = QStringList()) const;
+                           const QStringList &copyColumns = QStringList()) const;
 
     // The text of a column of a record in the order of the description's columns (null
     // for a NULL value or a column not described).

@@ -1,0 +1,15 @@
+#ifndef KVTMESSAGES_H
+#define KVTMESSAGES_H
+
+#include <QString>
+
+// Texts the engine reports from more than one place, each written once. They are
+// translated in the worker's context ("KvtMerger"), where the translations have them.
+namespace KvtMessages {
+
+QString journalNotWritten(const QString &detail);
+QString journalNotRead(const QString &detail);
+
+} // namespace KvtMessages
+
+#endif // KVTMESSAGES_H

@@ -1,0 +1,269 @@
+#include "KvtReferenceBatchStep.h"
+
+#include "KvtKeyMapStep.h"
+#include "KvtReferenceBatchSql.h"
+#include "KvtRowMerge.h"
+#include "KvtRunJournal.h"
+#include "KvtSourceKey.h"
+#include "KvtSqlName.h"
+#include "PLog.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+// An empty source table is left to the per-row read, which finds nothing to merge and so
+// touches no destination table (one may be missing).
+bool KvtReferenceBatchStep::applies() const
+{
+    const KvtTableSql &sql = m_run.sql();
+    if (!m_run.options.setBasedReferences || !sql.hasKey() || m_run.sourceKey().pageColumn().isEmpty()
+        || m_run.counts().rows == 0)
+        return false;
+    if (m_keyMap && sql.table() == tnZones && m_keyMap->map().anyMoved(tnDetTypes)) {
+        PLOG_DEBUG << "zones of " << m_run.source << " merged per row: a part type has a new key";
+        return false;
+    }
+    return true;
+}
+
+KvtStepResult KvtReferenceBatchStep::merge()
+{
+    const KvtTableSql &sql = m_run.sql();
+    PLOG_INFO << tr(sql.description().processMessage);
+    const KvtReferenceBatchSql statements(sql.table(), m_run.source, m_run.sourceKey().columns(), m_run.destination,
+                                          m_run.sourceKey().pageColumn());
+    QString after;
+    int handled = 0;
+    for (;;) {
+        if (m_run.stopped())
+            return KvtStepResult::Stopped;
+        QSqlQuery decisions(m_run.db);
+        decisions.setForwardOnly(true);
+        Batch batch;
+        if (!decisions.exec(statements.decisions(after, m_run.options.chunkRows))) {
+            m_run.failQuery(decisions);
+            return KvtStepResult::SourceError;
+        }
+        if (!walkDecisions(decisions, batch)) {
+            m_run.fail(KvtSqlStatus::own(tr("Table %1.%2: its primary key %3 is not an integer: \"%4\"")
+                                             .arg(m_run.source, sql.tableName(), m_run.sourceKey().pageColumn(),
+                                                  batch.after)));
+            return KvtStepResult::SourceError;
+        }
+        decisions.finish();
+        if (!insertBatch(statements, batch))
+            return KvtStepResult::RowError;
+        handled += batch.rows;
+        m_run.events.progress(handled);
+        if (batch.conflict) {
+            if (!m_rows.mergeRecord(batch.conflictRecord))
+                return KvtStepResult::RowError;
+        } else if (batch.rows < m_run.options.chunkRows) {
+            return KvtStepResult::Done;
+        }
+        after = batch.after;
+    }
+}
+
+// Walks the decisions in source order as the per-row path would meet the records, with
+// the batch's inserts counted in; stops at the first conflict. False when an order key is
+// not an integer.
+bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
+{
+    const KvtTable &table = m_run.sql().description();
+    const int width = table.columns.size();
+    const int keyAt = table.indexOf(table.keyColumn());
+    const KvtReferenceBatchSql::DecisionColumns at = KvtReferenceBatchSql::decisionColumns(decisions.record());
+    while (decisions.next()) {
+        KvtTableSql::Values record;
+        record.reserve(width);
+        for (int i = 0; i < width; ++i) {
+            const QVariant value = decisions.value(i);
+            record << QVariant(value.isNull() ? QString() : value.toString());
+        }
+        batch.after = decisions.value(at.order).toString();
+        if (!KvtSqlName::isInteger(batch.after))
+            return false;
+        ++batch.rows;
+        const QString key = record.at(keyAt).toString();
+        const bool inDestination = decisions.value(at.present).toInt() != 0;
+        const bool keyInBatch = batch.keys.contains(key);
+        if (inDestination || (keyInBatch && decisions.value(at.earlierDiffers).toInt() == 0)) {
+            ++m_run.counts().present;
+            batch.presentRecords << record;
+            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(at.person).toLongLong() : 0);
+            continue;
+        }
+        if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
+            batch.conflict = true;
+            batch.conflictRecord = record;
+            return true;
+        }
+        batch.keys.insert(key);
+        batch.inserted << batch.after;
+        batch.insertedRecords << record;
+    }
+    return true;
+}
+
+bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &batch)
+{
+    if (!batch.inserted.isEmpty()) {
+        // With a journal the records are journaled before their insert commits: a run
+        // killed in between leaves journaled records the server rolled back (the undo
+        // finds them gone), never records the journal does not know.
+        const bool journaling = m_journal.journaling();
+        if (journaling && !m_run.db.transaction())
+            return m_run.fail(KvtSqlStatus::failure(m_run.db.lastError()));
+        QVector<qlonglong> keys;
+        if (!insertBatchRecords(sql, batch, keys) || !referencesInserted(m_run.sql().table(), keys)) {
+            if (journaling)
+                m_run.db.rollback();
+            return false;
+        }
+        if (journaling && !m_run.db.commit()) {
+            m_run.fail(KvtSqlStatus::failure(m_run.db.lastError()));
+            m_run.db.rollback();
+            return false;
+        }
+    }
+    mapBatch(batch);
+    return true;
+}
+
+// The INSERT of a batch's insertable records; keys: their identifiers in the destination.
+bool KvtReferenceBatchStep::insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch,
+                                               QVector<qlonglong> &keys)
+{
+    const bool returning = m_run.options.insertReturning && sql.destinationNumbers();
+    const KvtTable &table = m_run.sql().description();
+    const QStringList rows = sql.valuesList() ? valueRows(batch.insertedRecords) : batch.inserted;
+    QSqlQuery insert(m_run.db);
+    if (!insert.exec(sql.insert(rows, returning, m_run.options.windowFunctions)))
+        return m_run.failQuery(insert);
+    const int keyAt = table.indexOf(table.keyColumn());
+    keys.reserve(batch.insertedRecords.size());
+    if (sql.destinationNumbers() && !readInsertedIds(sql, batch, insert))
+        return false;
+    for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords)) {
+        const QString key = record.at(keyAt).toString();
+        if (!sql.destinationNumbers())
+            keys << key.toLongLong();
+        else if (batch.idByKey.contains(key))
+            keys << batch.idByKey.value(key);
+        else
+            return m_run.fail(KvtSqlStatus::own(
+                tr("Table %1.%2: the record with %3 %4 was inserted but is not in the destination")
+                    .arg(m_run.destination, table.name, table.keyColumn(), key)));
+    }
+    return true;
+}
+
+// "(v1, v2, ...)" per record: its Copied columns as SQL literals.
+QStringList KvtReferenceBatchStep::valueRows(const QVector<KvtTableSql::Values> &records) const
+{
+    const KvtTable &table = m_run.sql().description();
+    QVector<int> columns;
+    for (const QString &column : table.columnsWith(ColumnRole::Copied))
+        columns << table.indexOf(column);
+    QStringList rows;
+    rows.reserve(records.size());
+    for (const KvtTableSql::Values &record : records) {
+        QStringList values;
+        for (const int at : qAsConst(columns))
+            values << literal(record.at(at));
+        rows << QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    return rows;
+}
+
+QString KvtReferenceBatchStep::literal(const QVariant &value) const
+{
+    QSqlField field(QString(), QVariant::String);
+    field.setValue(value);
+    return m_run.db.driver()->formatValue(field);
+}
+
+// The IDs the destination gave: from the insert's RETURNING, or read back by key (the
+// keys were free, and the merge inserted them).
+bool KvtReferenceBatchStep::readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert)
+{
+    QSqlQuery readBack(m_run.db);
+    QSqlQuery *ids = &insert;
+    if (!m_run.options.insertReturning) {
+        const KvtTable &table = m_run.sql().description();
+        const int keyAt = table.indexOf(table.keyColumn());
+        QStringList literals;
+        for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords))
+            literals << literal(record.at(keyAt));
+        if (!readBack.exec(sql.insertedIds(literals)))
+            return m_run.failQuery(readBack);
+        ids = &readBack;
+    }
+    const QPair<int, int> at = sql.idAndKeyColumns(ids->record());
+    while (ids->next())
+        batch.idByKey.insert(ids->value(at.second).toString(), ids->value(at.first).toLongLong());
+    return true;
+}
+
+// Keeping references consistent: present and inserted records enter the key map as the
+// per-row path enters them.
+void KvtReferenceBatchStep::mapBatch(const Batch &batch)
+{
+    if (!m_keyMap)
+        return;
+    KvtReferenceMap &map = m_keyMap->map();
+    using RefId = KvtReferenceMap::Id;
+    const KvtTable &table = m_run.sql().description();
+    const auto textOf = [&](const KvtTableSql::Values &record, const char *column) {
+        return m_run.sql().text(record, QLatin1String(column));
+    };
+    const auto add = [&](const KvtTableSql::Values &record, qlonglong personId) {
+        switch (table.id) {
+        case tnFactory:
+        case tnDefects:
+        case tnGraphics:
+            return;
+        case tnHumans: {
+            const qlonglong id = personId > 0 ? personId : batch.idByKey.value(textOf(record, "TabNo"));
+            map.add(tnHumans, RefId{0, textOf(record, "ID").toLongLong()}, RefId{0, id});
+            return;
+        }
+        case tnZones: {
+            const RefId zone{textOf(record, "DetTypeId").toLongLong(), textOf(record, "ID").toLongLong()};
+            map.add(tnZones, zone, zone);
+            return;
+        }
+        case tnDefectRef:
+        case tnDetTypes:
+        case tnDevice:
+        case tnResults: {
+            const RefId id{0, textOf(record, "ID").toLongLong()};
+            map.add(table.id, id, id);
+            return;
+        }
+        }
+    };
+    for (int i = 0; i < batch.presentRecords.size(); ++i)
+        add(batch.presentRecords.at(i), batch.presentIds.at(i));
+    for (const KvtTableSql::Values &record : batch.insertedRecords)
+        add(record, 0);
+}
+
+// Every set-based insert of a reference table ends here, with the keys the destination
+// holds the new records under: counted, journaled with their fingerprints, and named in
+// the debug log.
+bool KvtReferenceBatchStep::referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys)
+{
+    if (destinationKeys.isEmpty())
+        return true;
+    m_run.counts().inserted += destinationKeys.size();
+    PLOG_DEBUG << m_run.source << " -> " << m_run.destination << '.' << KvtTable::of(table).name << ": "
+               << destinationKeys.size() << " records inserted, keys " << destinationKeys.first() << " to "
+               << destinationKeys.last();
+    const KvtSqlStatus status = m_journal.keysInserted(m_run.db, m_run.destination, table, destinationKeys);
+    return status || m_run.fail(status);
+}

@@ -1,0 +1,76 @@
+#ifndef KVTREFERENCEBATCHSTEP_H
+#define KVTREFERENCEBATCHSTEP_H
+
+#include "KvtMergeRun.h"
+#include "KvtTableSql.h"
+
+#include <QCoreApplication>
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <QVector>
+
+class KvtKeyMapStep;
+class KvtReferenceBatchSql;
+class KvtRowMerge;
+class KvtRunJournal;
+class QSqlQuery;
+
+// The set-based step of a reference table: decisions on the server, batch by batch in
+// source primary-key order, the insertable records of a batch in one statement, the
+// first conflict of a batch through the per-row step. Statements in KvtReferenceBatchSql.
+//
+// A batch ends at its first conflict. Once the conflict is settled (the destination may
+// have changed under the records after it: a replaced or added record can make a later
+// one present, or take its key), the next batch decides the records after it afresh. So
+// every record meets the destination exactly as the per-row path would show it.
+class KvtReferenceBatchStep
+{
+    Q_DECLARE_TR_FUNCTIONS(KvtMerger)
+
+public:
+    // keyMap: keeping references, where present and inserted records are mapped (or none).
+    KvtReferenceBatchStep(KvtMergeRun &run, KvtRowMerge &rows, KvtRunJournal &journal, KvtKeyMapStep *keyMap)
+        : m_run(run), m_rows(rows), m_journal(journal), m_keyMap(keyMap)
+    {
+    }
+
+    // Whether the table step in hand goes this way: a reference table with an integer
+    // primary key and records, set-based merging asked for, and keeping references not
+    // the zones of a source whose part types moved.
+    bool applies() const;
+    KvtStepResult merge();
+
+    struct Batch
+    {
+        QString after; // order key of the last record decided
+        int rows = 0;  // records decided
+        QStringList inserted; // order keys of the records to insert
+        QVector<KvtTableSql::Values> insertedRecords;
+        QSet<QString> keys; // their keys
+        // Present records: in the destination, or equal to one inserted in the batch. For
+        // people the destination ID holding the TabNo (0: the one inserted in the batch).
+        QVector<KvtTableSql::Values> presentRecords;
+        QVector<qlonglong> presentIds;
+        QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
+        bool conflict = false;
+        KvtTableSql::Values conflictRecord;
+    };
+
+private:
+    bool walkDecisions(QSqlQuery &decisions, Batch &batch);
+    bool insertBatch(const KvtReferenceBatchSql &sql, Batch &batch);
+    bool insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch, QVector<qlonglong> &keys);
+    bool readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert);
+    void mapBatch(const Batch &batch);
+    QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
+    QString literal(const QVariant &value) const;
+    bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
+
+    KvtMergeRun &m_run;
+    KvtRowMerge &m_rows;
+    KvtRunJournal &m_journal;
+    KvtKeyMapStep *m_keyMap;
+};
+
+#endif // KVTREFERENCEBATCHSTEP_H

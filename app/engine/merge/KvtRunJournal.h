@@ -1,0 +1,73 @@
+#ifndef KVTRUNJOURNAL_H
+#define KVTRUNJOURNAL_H
+
+#include "KvtPreparedQuery.h"
+#include "KvtSqlStatus.h"
+#include "MergeReport.h"
+#include "global_vars.h"
+
+#include <QPair>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <QVector>
+
+class MergeJournal;
+
+// The journal step of a merge run: starts the run in the merge journal, records what the
+// run inserts and finishes the run. Without a journal every call succeeds and records
+// nothing.
+class KvtRunJournal
+{
+public:
+    // How the set-based copy names the rows it inserted: the first of these the server
+    // allows. PerRow: the measurement tables are copied per row while journaling.
+    enum class Ids { Returning, Consecutive, PerRow };
+
+    explicit KvtRunJournal(MergeJournal *journal) : m_journal(journal) {}
+
+    struct RunStart
+    {
+        QString server;
+        QString destination;
+        QStringList sources;
+        bool keepReferences = false;
+        QString copyVariant;
+        bool setBasedMeasurements = true;
+    };
+    // Chooses the ids (no further than `most`) and starts the run; the error is the
+    // journal's or the server's.
+    KvtSqlStatus start(const QSqlDatabase &db, const RunStart &run, Ids most);
+    // Ends the run with the report's status and lets the journal's connection go.
+    void finish(MergeReport::RunStatus status);
+
+    bool journaling() const { return m_run != 0; }
+    MergeJournal *journal() const { return m_journal; }
+    qlonglong run() const { return m_run; }
+    Ids ids() const { return m_ids; }
+
+    // The per-row path. A measurement row's insert opens a destination transaction of up
+    // to batchRows rows, which commits once they are journaled (flush()).
+    KvtSqlStatus beforeRowInsert(QSqlDatabase &db, bool measurement);
+    // The row the per-row path just inserted: its identifier (generated, bound or
+    // numbered) and its fingerprint as the server holds it.
+    KvtSqlStatus rowInserted(QSqlDatabase &db, const QString &destination, kvtTableName table,
+                             KvtPreparedQuery &insert, const KvtPreparedQuery::Bindings &values);
+    KvtSqlStatus flush(QSqlDatabase &db, kvtTableName table);
+    // Records one set-based statement inserted into a reference table, by their keys.
+    KvtSqlStatus keysInserted(const QSqlDatabase &db, const QString &destination, kvtTableName table,
+                              const QVector<qlonglong> &keys);
+
+    static constexpr int batchRows = 500;
+
+private:
+    KvtSqlStatus chooseIds(const QSqlDatabase &db, Ids most, bool setBasedMeasurements);
+    KvtSqlStatus journalError() const;
+
+    MergeJournal *m_journal;
+    qlonglong m_run = 0;
+    Ids m_ids = Ids::Returning;
+    QVector<QPair<qlonglong, QString>> m_batch;
+    bool m_batchOpen = false;
+};
+
+#endif // KVTRUNJOURNAL_H
