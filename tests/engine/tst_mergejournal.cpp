@@ -42,6 +42,8 @@ class tst_MergeJournal : public QObject
 private slots:
     void initTestCase();
     void sharedFileWaitsForAnotherWriter();
+    void fileOfAnEarlierFormatIsMigrated();
+    void fileOfANewerFormatIsRefused();
     void init();
     void cleanup();
     void cleanupTestCase();
@@ -114,6 +116,82 @@ void tst_MergeJournal::sharedFileWaitsForAnotherWriter()
     QVERIFY(first.entries(run, entries));
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.first().id, 7);
+}
+
+namespace {
+
+int userVersion(const QString &file)
+{
+    int version = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "version-reader");
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec("PRAGMA user_version") && query.next())
+                version = query.value(0).toInt();
+        }
+    }
+    QSqlDatabase::removeDatabase("version-reader");
+    return version;
+}
+
+} // namespace
+
+// A file written before the journal had a format version (user_version 0, the first
+// format's tables) is brought to the current format on opening, its runs kept; a second
+// program opening it afterwards finds nothing left to do.
+void tst_MergeJournal::fileOfAnEarlierFormatIsMigrated()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("journal.sqlite");
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase("QSQLITE", "first-format");
+        old.setDatabaseName(file);
+        QVERIFY(old.open());
+        QSqlQuery query(old);
+        QVERIFY(query.exec("CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL,"
+                           " destination TEXT NOT NULL, sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT,"
+                           " status TEXT NOT NULL, keep_references INTEGER NOT NULL, copy_variant TEXT,"
+                           " report_file TEXT, undo_status TEXT, user TEXT)"));
+        QVERIFY(query.exec("INSERT INTO runs (server, destination, sources, started, status, keep_references)"
+                           " VALUES ('db1:3306', 'central', 'field', '2026-11-30T22:00:00Z', 'done', 0)"));
+    }
+    QSqlDatabase::removeDatabase("first-format");
+    QCOMPARE(userVersion(file), 0);
+
+    MergeJournal journal(file);
+    QVERIFY2(journal.open(), qPrintable(journal.lastError()));
+    QCOMPARE(userVersion(file), MergeJournal::formatVersion());
+    MergeJournal::Run run;
+    QVERIFY(journal.run(1, run));
+    QCOMPARE(run.destination, QString("central"));
+    QCOMPARE(run.fingerprintKind, KvtRowFingerprint::Kind::Md5OfMd5s);
+    journal.releaseConnection();
+
+    MergeJournal again(file);
+    QVERIFY2(again.open(), qPrintable(again.lastError()));
+    QVector<MergeJournal::Run> runs;
+    QVERIFY(again.runs("db1:3306", runs));
+    QCOMPARE(runs.size(), 1);
+    again.releaseConnection();
+}
+
+void tst_MergeJournal::fileOfANewerFormatIsRefused()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("journal.sqlite");
+    {
+        QSqlDatabase newer = QSqlDatabase::addDatabase("QSQLITE", "newer-format");
+        newer.setDatabaseName(file);
+        QVERIFY(newer.open());
+        QVERIFY(QSqlQuery(newer).exec(QString("PRAGMA user_version = %1").arg(MergeJournal::formatVersion() + 1)));
+    }
+    QSqlDatabase::removeDatabase("newer-format");
+    MergeJournal journal(file);
+    QVERIFY(!journal.open());
+    QVERIFY2(journal.lastError().contains("newer kvtmerge"), qPrintable(journal.lastError()));
+    journal.releaseConnection();
 }
 
 void tst_MergeJournal::init()

@@ -40,23 +40,38 @@ QString currentUser()
     return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
 }
 
-// Statements of the schema; each is idempotent.
-const char *const schema[] = {
-    "CREATE TABLE IF NOT EXISTS runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL,"
-    " destination TEXT NOT NULL, sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT,"
-    " status TEXT NOT NULL, keep_references INTEGER NOT NULL, copy_variant TEXT, report_file TEXT,"
-    " undo_status TEXT, user TEXT)",
-    "CREATE INDEX IF NOT EXISTS runs_server ON runs (server, destination)",
-    "CREATE TABLE IF NOT EXISTS chunks (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
-    " tbl TEXT NOT NULL, max_before INTEGER NOT NULL, done INTEGER NOT NULL DEFAULT 0)",
-    "CREATE INDEX IF NOT EXISTS chunks_run ON chunks (run)",
-    "CREATE TABLE IF NOT EXISTS entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
-    " tbl TEXT NOT NULL, kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL, before TEXT,"
-    " source TEXT, source_key TEXT, chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)",
-    "CREATE INDEX IF NOT EXISTS entries_run ON entries (run, tbl)",
-    "CREATE INDEX IF NOT EXISTS entries_ident ON entries (tbl, ident)",
-    "CREATE INDEX IF NOT EXISTS entries_chunk ON entries (chunk)",
-};
+// The journal's format, one step per version (PRAGMA user_version): step k takes a file of
+// version k - 1 to version k, in the transaction that sets the version. A file of a version
+// newer than the last step was written by a newer program and is not opened. Files from
+// before the versions (version 0) already hold step 1's tables; its statements leave them.
+// A change of format is a new step at the end; a step once released never changes.
+const QVector<QStringList> &migrations()
+{
+    static const QVector<QStringList> steps{
+        // 1: runs, chunks of the set-based copy and entries.
+        {
+            QStringLiteral("CREATE TABLE IF NOT EXISTS runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL,"
+                           " destination TEXT NOT NULL, sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT,"
+                           " status TEXT NOT NULL, keep_references INTEGER NOT NULL, copy_variant TEXT, report_file TEXT,"
+                           " undo_status TEXT, user TEXT)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS runs_server ON runs (server, destination)"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS chunks (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
+                           " tbl TEXT NOT NULL, max_before INTEGER NOT NULL, done INTEGER NOT NULL DEFAULT 0)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS chunks_run ON chunks (run)"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
+                           " tbl TEXT NOT NULL, kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL, before TEXT,"
+                           " source TEXT, source_key TEXT, chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS entries_run ON entries (run, tbl)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS entries_ident ON entries (tbl, ident)"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS entries_chunk ON entries (chunk)"),
+        },
+        // 2: the kind of fingerprint a run was journaled with (KvtRowFingerprint::Kind).
+        {
+            QStringLiteral("ALTER TABLE runs ADD COLUMN fingerprint_kind INTEGER NOT NULL DEFAULT 0"),
+        },
+    };
+    return steps;
+}
 
 } // namespace
 
@@ -134,14 +149,57 @@ bool MergeJournal::open()
     const QSqlDatabase db = connection();
     if (!db.isOpen())
         return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
-    return createTables();
+    return migrate();
 }
 
-bool MergeJournal::createTables()
+int MergeJournal::formatVersion()
 {
-    for (const char *statement : schema)
-        if (!exec(QString::fromLatin1(statement)))
+    return int(migrations().size());
+}
+
+// Each step runs in an immediate transaction that reads the version again: of two programs
+// opening an old file at once, the second finds it migrated.
+bool MergeJournal::migrate()
+{
+    QSqlDatabase db = connection();
+    QSqlQuery query(db);
+    const auto failed = [&](const QSqlQuery &q) {
+        const QString error = q.lastError().text();
+        query.exec(QStringLiteral("ROLLBACK"));
+        return fail(QStringLiteral("%1: %2").arg(m_file, error));
+    };
+    const auto version = [&](int &v) {
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
             return false;
+        v = query.value(0).toInt();
+        query.finish();
+        return true;
+    };
+    int current = 0;
+    if (!version(current))
+        return failed(query);
+    while (current < formatVersion()) {
+        if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return failed(query);
+        if (!version(current))
+            return failed(query);
+        if (current >= formatVersion()) {
+            query.exec(QStringLiteral("ROLLBACK"));
+            break;
+        }
+        for (const QString &statement : migrations().at(current))
+            if (!query.exec(statement))
+                return failed(query);
+        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(current + 1))
+            || !query.exec(QStringLiteral("COMMIT")))
+            return failed(query);
+        ++current;
+    }
+    if (current > formatVersion())
+        return fail(QStringLiteral("%1 was written by a newer kvtmerge (journal format %2; this one reads up to %3)")
+                        .arg(m_file)
+                        .arg(current)
+                        .arg(formatVersion()));
     return true;
 }
 
@@ -160,11 +218,13 @@ bool MergeJournal::exec(const QString &statement, const QVariantList &values)
 // ---------------------------------------------------------------- runs
 
 bool MergeJournal::startRun(const QString &server, const QString &destination, const QStringList &sources,
-                            bool keepReferences, const QString &copyVariant, qlonglong &run)
+                            bool keepReferences, const QString &copyVariant, qlonglong &run,
+                            KvtRowFingerprint::Kind fingerprintKind)
 {
     QSqlQuery query(connection());
     query.prepare(QStringLiteral("INSERT INTO runs (server, destination, sources, started, status,"
-                                 " keep_references, copy_variant, user) VALUES (?, ?, ?, ?, 'running', ?, ?, ?)"));
+                                 " keep_references, copy_variant, user, fingerprint_kind)"
+                                 " VALUES (?, ?, ?, ?, 'running', ?, ?, ?, ?)"));
     query.addBindValue(server);
     query.addBindValue(destination);
     query.addBindValue(sources.join(QLatin1Char('\n')));
@@ -172,6 +232,7 @@ bool MergeJournal::startRun(const QString &server, const QString &destination, c
     query.addBindValue(keepReferences ? 1 : 0);
     query.addBindValue(copyVariant);
     query.addBindValue(currentUser());
+    query.addBindValue(int(fingerprintKind));
     if (!query.exec())
         return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
     run = query.lastInsertId().toLongLong();
@@ -198,7 +259,7 @@ namespace {
 
 const QString runColumns = QStringLiteral(
     "id, server, destination, sources, started, ended, status, keep_references, copy_variant, report_file,"
-    " undo_status, user");
+    " undo_status, user, fingerprint_kind");
 
 MergeJournal::Run runOf(const QSqlQuery &q)
 {
@@ -215,6 +276,7 @@ MergeJournal::Run runOf(const QSqlQuery &q)
     r.reportFile = q.value(9).toString();
     r.undoStatus = q.value(10).toString();
     r.user = q.value(11).toString();
+    r.fingerprintKind = KvtRowFingerprint::Kind(q.value(12).toInt());
     return r;
 }
 
@@ -364,6 +426,23 @@ bool MergeJournal::endChunk(qlonglong run, qlonglong chunk, kvtTableName table, 
                     && query.exec(QStringLiteral("UPDATE chunks SET done = 1 WHERE id = %1").arg(chunk))
                     && execEach(query, insertRow, entryValues(run, table, Kind::Inserted, rows, chunk));
     return end(db, query, ok);
+}
+
+bool MergeJournal::recordChunk(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong &chunk)
+{
+    QSqlDatabase db = connection();
+    if (!begin(db))
+        return false;
+    QSqlQuery query(db);
+    bool ok = execEach(query, QStringLiteral("INSERT INTO chunks (run, tbl, max_before, done) VALUES (?, ?, 0, 1)"),
+                       {{run, tableText(table)}});
+    chunk = query.lastInsertId().toLongLong();
+    return end(db, query, ok && execEach(query, insertRow, entryValues(run, table, Kind::Inserted, rows, chunk)));
+}
+
+bool MergeJournal::chunkCommitFailed(qlonglong chunk)
+{
+    return exec(QStringLiteral("UPDATE entries SET undone = 1 WHERE chunk = ?"), {chunk});
 }
 
 bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)

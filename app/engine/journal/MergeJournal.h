@@ -1,6 +1,7 @@
 #ifndef MERGEJOURNAL_H
 #define MERGEJOURNAL_H
 
+#include "KvtRowFingerprint.h"
 #include "global_vars.h"
 
 #include <QDateTime>
@@ -57,6 +58,7 @@ public:
         QString reportFile;
         QString undoStatus;  // empty, "undone" or "partly undone"
         QString user;
+        KvtRowFingerprint::Kind fingerprintKind = KvtRowFingerprint::Kind::Md5OfMd5s;
     };
 
     struct Row
@@ -96,13 +98,16 @@ public:
     static QString serverOf(const QSqlDatabase &db);
 
     QString file() const { return m_file; }
-    // Creates the file and its tables when missing; false with lastError() otherwise.
+    // Creates the file and its tables when missing and brings an older file to the current
+    // format (formatVersion()); false with lastError() otherwise.
     bool open();
+    static int formatVersion();
     QString lastError() const;
 
     // ---- runs
     bool startRun(const QString &server, const QString &destination, const QStringList &sources,
-                  bool keepReferences, const QString &copyVariant, qlonglong &run);
+                  bool keepReferences, const QString &copyVariant, qlonglong &run,
+                  KvtRowFingerprint::Kind fingerprintKind = KvtRowFingerprint::newest);
     bool finishRun(qlonglong run, const QString &status);
     bool setReportFile(qlonglong run, const QString &file);
     bool setUndoStatus(qlonglong run, const QString &status);
@@ -121,6 +126,13 @@ public:
     bool beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore, const QStringList &fingerprints,
                     qlonglong &chunk);
     bool endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows);
+
+    // A chunk of the set-based copy, written inside the chunk's destination transaction
+    // before its COMMIT: the rows the server named for it. When the COMMIT then fails
+    // (a Galera certification failure), chunkCommitFailed() marks the chunk so; a retry is
+    // journaled as a chunk of its own.
+    bool recordChunk(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong &chunk);
+    bool chunkCommitFailed(qlonglong chunk);
 
     // Entries of a run not undone yet (Inserted, Replaced, AddedNewKey).
     bool entries(qlonglong run, QVector<Entry> &entries);
@@ -152,7 +164,7 @@ private:
     QSqlDatabase connection();
     bool fail(const QString &text);
     bool exec(const QString &statement, const QVariantList &values = {});
-    bool createTables();
+    bool migrate();
     bool begin(QSqlDatabase &db);
     static bool execEach(QSqlQuery &query, const QString &statement, const QVector<QVariantList> &rows);
     bool end(QSqlDatabase &db, const QSqlQuery &query, bool ok);

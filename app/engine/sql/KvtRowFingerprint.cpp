@@ -19,28 +19,29 @@ QStringList columns(kvtTableName table)
     return KvtTable::of(table).columnNames();
 }
 
-QString over(const QStringList &expressions)
+QString over(const QStringList &expressions, Kind kind)
 {
+    Q_UNUSED(kind)
     QStringList parts;
     for (const QString &e : expressions)
         parts << QStringLiteral("COALESCE(MD5(%1), '-')").arg(e);
     return QStringLiteral("MD5(CONCAT_WS(',', %1))").arg(parts.join(QStringLiteral(", ")));
 }
 
-QString of(kvtTableName table, const QString &alias)
+QString of(kvtTableName table, const QString &alias, Kind kind)
 {
     QStringList expressions;
     for (const QString &c : columns(table))
         expressions << (alias.isEmpty() ? QString() : alias + QLatin1Char('.')) + PSqlIdentifier::quote(c);
-    return over(expressions);
+    return over(expressions, kind);
 }
 
 bool read(const QSqlDatabase &db, const QString &database, kvtTableName table, const QVector<qlonglong> &ids,
-          QHash<qlonglong, QString> &fingerprints, QString *error)
+          QHash<qlonglong, QString> &fingerprints, QString *error, Kind kind)
 {
     const QString id = PSqlIdentifier::quote(identifierColumn(table));
     const QString head = QStringLiteral("SELECT t.%1, %2 FROM %3 t WHERE t.%1 IN (")
-                             .arg(id, of(table, QStringLiteral("t")),
+                             .arg(id, of(table, QStringLiteral("t"), kind),
                                   PSqlIdentifier::qualified(database, KvtTable::of(table).name));
     constexpr int batch = 1000;
     for (int from = 0; from < ids.size(); from += batch) {

@@ -16,19 +16,27 @@
 // changed only in case or trailing blanks changes it.
 namespace KvtRowFingerprint {
 
+// The form of a fingerprint. A run keeps the kind it was journaled with (MergeJournal::Run),
+// so that its rows are compared in that form as long as it can be undone; a new kind gets
+// the next number and the old ones stay.
+enum class Kind {
+    Md5OfMd5s = 0, // the MD5 (32 hex digits) of the MD5s of the columns, NULL as "-"
+};
+constexpr Kind newest = Kind::Md5OfMd5s;
+
 // The column that names one row: DetTypeZone for zones, ID for every other table.
 QString identifierColumn(kvtTableName table);
 // The columns the fingerprint covers, in the description's order.
 QStringList columns(kvtTableName table);
 // The fingerprint over the given SQL expressions, one per column of columns().
-QString over(const QStringList &expressions);
+QString over(const QStringList &expressions, Kind kind = Kind::Md5OfMd5s);
 // The fingerprint of a row of the table; alias may be empty (RETURNING).
-QString of(kvtTableName table, const QString &alias);
+QString of(kvtTableName table, const QString &alias, Kind kind = Kind::Md5OfMd5s);
 
 // The current fingerprints of the rows with these identifiers in database.table; a row that
 // is not there is missing from `fingerprints`. True on success, error set otherwise.
 bool read(const QSqlDatabase &db, const QString &database, kvtTableName table, const QVector<qlonglong> &ids,
-          QHash<qlonglong, QString> &fingerprints, QString *error = nullptr);
+          QHash<qlonglong, QString> &fingerprints, QString *error = nullptr, Kind kind = Kind::Md5OfMd5s);
 
 } // namespace KvtRowFingerprint
 
