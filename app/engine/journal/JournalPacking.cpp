@@ -56,6 +56,8 @@ bool isLowerHex(const QString &text)
 
 } // namespace
 
+// Arithmetic on identifiers wraps (modulo 2^64) instead of overflowing: a step between
+// any two identifiers exists, and idsOf() gives back exactly what runsOf() was given.
 QVector<IdRun> runsOf(const QVector<qlonglong> &ids)
 {
     QVector<IdRun> runs;
@@ -63,11 +65,11 @@ QVector<IdRun> runsOf(const QVector<qlonglong> &ids)
         if (!runs.isEmpty()) {
             IdRun &last = runs.last();
             if (last.count == 1 && id != last.start) {
-                last.step = id - last.start;
+                last.step = qlonglong(quint64(id) - quint64(last.start));
                 last.count = 2;
                 continue;
             }
-            if (last.count > 1 && id == last.start + last.count * last.step) {
+            if (last.count > 1 && quint64(id) == quint64(last.start) + quint64(last.count) * quint64(last.step)) {
                 ++last.count;
                 continue;
             }
@@ -82,7 +84,7 @@ QVector<qlonglong> idsOf(const QVector<IdRun> &runs)
     QVector<qlonglong> ids;
     for (const IdRun &run : runs)
         for (qlonglong i = 0; i < run.count; ++i)
-            ids << run.start + i * run.step;
+            ids << qlonglong(quint64(run.start) + quint64(i) * quint64(run.step));
     return ids;
 }
 

@@ -362,31 +362,9 @@ bool MergeJournal::forgetRuns(const QString &server, const QDateTime &before, in
 
 // ---------------------------------------------------------------- entries
 
-namespace {
-
-// An entry of a run: an intended row (identifier NULL), or a row with its identifier.
-const QString insertRow =
-    QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, chunk) VALUES (?, ?, ?, ?, ?, ?)");
-
-} // namespace
-
-// The values of insertRow for rows of one kind; chunk 0: none.
-QVector<QVariantList> MergeJournal::entryValues(qlonglong run, kvtTableName table, Kind kind,
-                                                const QVector<Row> &rows, qlonglong chunk)
-{
-    const QVariant nullId(QVariant::LongLong);
-    QVector<QVariantList> values;
-    values.reserve(rows.size());
-    for (const Row &row : rows)
-        values << QVariantList{run, tableText(table), int(kind),
-                               kind == Kind::Intended ? nullId : QVariant(row.id), row.fingerprint,
-                               chunk == 0 ? nullId : QVariant(chunk)};
-    return values;
-}
-
 bool MergeJournal::begin(QSqlDatabase &db)
 {
-    return db.transaction() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    return db.transaction() || failed(db.lastError().text());
 }
 
 // Runs the statement once per row of values; false at the first failure (query holds it).
@@ -446,21 +424,13 @@ bool MergeJournal::entryCommitFailed(qlonglong entry)
     return exec(QStringLiteral("UPDATE entries SET commit_failed = 1 WHERE id = ?"), {entry});
 }
 
+// The intent in one record: the fingerprints packed, no identifiers yet.
 bool MergeJournal::beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore,
                               const QStringList &fingerprints, qlonglong &chunk)
 {
-    QSqlDatabase db = connection();
-    if (!begin(db))
-        return false;
-    QSqlQuery query(db);
-    bool ok = execEach(query, QStringLiteral("INSERT INTO chunks (run, tbl, max_before) VALUES (?, ?, ?)"),
-                       {{run, tableText(table), maxBefore}});
-    chunk = query.lastInsertId().toLongLong();
-    QVector<Row> intended;
-    intended.reserve(fingerprints.size());
-    for (const QString &fingerprint : fingerprints)
-        intended << Row{0, fingerprint};
-    return end(db, query, ok && execEach(query, insertRow, entryValues(run, table, Kind::Intended, intended, chunk)));
+    return exec(QStringLiteral("INSERT INTO chunks (run, tbl, max_before, row_count, fingerprints) VALUES (?, ?, ?, ?, ?)"),
+                {run, tableText(table), maxBefore, fingerprints.size(), JournalPacking::packFingerprints(fingerprints)},
+                &chunk);
 }
 
 namespace {
@@ -643,24 +613,30 @@ bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
     return true;
 }
 
+// An intent is packed in its chunk's record, or (files of the earlier format) one entry
+// per row.
 bool MergeJournal::openChunks(qlonglong run, QVector<Chunk> &chunks)
 {
     chunks.clear();
     QSqlQuery query(connection());
-    query.prepare(QStringLiteral("SELECT id, tbl, max_before FROM chunks WHERE run = ? AND done = 0 ORDER BY id"));
+    query.prepare(QStringLiteral("SELECT id, tbl, max_before, fingerprints FROM chunks WHERE run = ? AND done = 0"
+                                 " ORDER BY id"));
     query.addBindValue(run);
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
-    while (query.next())
-        chunks << Chunk{query.value(0).toLongLong(), tableOf(query.value(1).toString()),
-                        query.value(2).toLongLong(), {}};
+        return failed(query.lastError().text());
+    while (query.next()) {
+        Chunk c{query.value(0).toLongLong(), tableOf(query.value(1).toString()), query.value(2).toLongLong(), {}};
+        if (!JournalPacking::unpackFingerprints(query.value(3).toByteArray(), c.fingerprints))
+            return fail(QStringLiteral("%1: chunk %2 cannot be read").arg(m_file).arg(c.chunk));
+        chunks << c;
+    }
     QSqlQuery prints(connection());
     prints.prepare(QStringLiteral("SELECT fingerprint FROM entries WHERE chunk = ? AND kind = ?"));
     for (Chunk &c : chunks) {
         prints.addBindValue(c.chunk);
         prints.addBindValue(int(Kind::Intended));
         if (!prints.exec())
-            return fail(QStringLiteral("%1: %2").arg(m_file, prints.lastError().text()));
+            return failed(prints.lastError().text());
         while (prints.next())
             c.fingerprints << prints.value(0).toString();
     }

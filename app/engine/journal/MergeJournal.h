@@ -192,8 +192,6 @@ private:
     bool begin(QSqlDatabase &db);
     static bool execEach(QSqlQuery &query, const QString &statement, const QVector<QVariantList> &rows);
     bool end(QSqlDatabase &db, const QSqlQuery &query, bool ok);
-    static QVector<QVariantList> entryValues(qlonglong run, kvtTableName table, Kind kind, const QVector<Row> &rows,
-                                             qlonglong chunk);
     bool failed(const QString &error);
     bool storeChunkRows(QSqlQuery &query, qlonglong run, kvtTableName table, const QVector<Row> &rows,
                         qlonglong &chunk);
