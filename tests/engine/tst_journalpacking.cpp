@@ -22,7 +22,6 @@ private slots:
     void fingerprints();
     void damagedRecordsAreRefused_data();
     void damagedRecordsAreRefused();
-    void undoneRows();
 };
 
 void tst_JournalPacking::identifiers_data()
@@ -104,20 +103,6 @@ void tst_JournalPacking::damagedRecordsAreRefused()
     QVector<qlonglong> unpackedIds;
     QStringList unpackedPrints;
     QVERIFY(!JournalPacking::unpackIds(ids, unpackedIds) || !JournalPacking::unpackFingerprints(prints, unpackedPrints));
-}
-
-void tst_JournalPacking::undoneRows()
-{
-    QByteArray bits;
-    for (const int position : {0, 9, 4999})
-        JournalPacking::set(bits, position);
-    JournalPacking::set(bits, 9);
-    QCOMPARE(bits.size(), 625);
-    QList<int> set;
-    for (int i = 0; i < 6000; ++i)
-        if (JournalPacking::isSet(bits, i))
-            set << i;
-    QCOMPARE(set, QList<int>({0, 9, 4999}));
 }
 
 QTEST_APPLESS_MAIN(tst_JournalPacking)
