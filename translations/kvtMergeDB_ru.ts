@@ -1161,5 +1161,41 @@ Not checked: whether that certificate was made out for the host name you connect
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
+    <message>
+        <source>Runs that started before this day are forgotten</source>
+        <translation>Запуски, начатые до этого дня, забываются</translation>
+    </message>
+    <message>
+        <source>Forget runs before</source>
+        <translation>Забыть запуски до</translation>
+    </message>
+    <message>
+        <source>Forget merge runs</source>
+        <translation>Забыть запуски слияния</translation>
+    </message>
+    <message>
+        <source>No run on %1 started before %2.</source>
+        <translation>На %1 нет запусков, начатых до %2.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Forget the %n runs on %1 that started before %2? They can no longer be undone.</source>
+        <translation>
+            <numerusform>Забыть %n запуск на %1, начатый до %2? Его уже нельзя будет отменить.</numerusform>
+            <numerusform>Забыть %n запуска на %1, начатых до %2? Их уже нельзя будет отменить.</numerusform>
+            <numerusform>Забыть %n запусков на %1, начатых до %2? Их уже нельзя будет отменить.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The merge journal cannot be written: %1</source>
+        <translation>Журнал слияний не записывается: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n runs forgotten. The journal file now takes %1 KiB (%2 KiB before).</source>
+        <translation>
+            <numerusform>Забыт %n запуск. Файл журнала теперь занимает %1 КиБ (было %2 КиБ).</numerusform>
+            <numerusform>Забыто %n запуска. Файл журнала теперь занимает %1 КиБ (было %2 КиБ).</numerusform>
+            <numerusform>Забыто %n запусков. Файл журнала теперь занимает %1 КиБ (было %2 КиБ).</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

@@ -3,6 +3,8 @@
 #include "version.h"
 
 #include <QObject>
+#include <QPair>
+#include <QVector>
 
 namespace {
 
@@ -24,6 +26,7 @@ const QString optKeepReferences = QStringLiteral("keep-references");
 const QString optJournal = QStringLiteral("journal");
 const QString optListRuns = QStringLiteral("list-runs");
 const QString optUndo = QStringLiteral("undo");
+const QString optForgetRunsBefore = QStringLiteral("forget-runs-before");
 const QString optHelp = QStringLiteral("help");
 const QString optVersion = QStringLiteral("version");
 
@@ -68,6 +71,7 @@ BatchCommandLine::BatchCommandLine()
         "           [--dry-run] [--report FILE]\n"
         "           [--password-file FILE] [--ssl-ca FILE ...] [--journal FILE] [--quiet]\n"
         "  kvtmerge --batch --host H [--port P] --user U --list-runs | --undo RUN_ID\n"
+        "           | --forget-runs-before DATE\n"
         "           [--password-file FILE] [--ssl-ca FILE ...] [--journal FILE]"));
     m_parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     m_parser.addOptions({
@@ -113,6 +117,10 @@ BatchCommandLine::BatchCommandLine()
         {optUndo, QStringLiteral("Undo a run of the journal: delete the rows it inserted and "
                                  "restore the records it replaced, where nobody changed them since."),
          QStringLiteral("run")},
+        {optForgetRunsBefore, QStringLiteral("Forget the journal's runs on this server that started before "
+                                             "this day (YYYY-MM-DD, local time): they can no longer be "
+                                             "undone, and the journal file shrinks."),
+         QStringLiteral("date")},
         {optQuiet, QStringLiteral("No progress lines; the summary is printed all the same.")},
         {{QStringLiteral("h"), optHelp}, QStringLiteral("Show this help and exit.")},
         {{QStringLiteral("v"), optVersion}, QStringLiteral("Show the version and exit.")},
@@ -208,32 +216,51 @@ BatchCommandLine::Request BatchCommandLine::readOptions(const QProcessEnvironmen
     return Request::RunBatch;
 }
 
-// --list-runs or --undo RUN_ID instead of a merge; neither takes what only a merge uses.
+// --list-runs, --undo RUN_ID or --forget-runs-before DATE instead of a merge; none takes
+// what only a merge uses.
 bool BatchCommandLine::readCommand()
 {
-    const bool list = m_parser.isSet(optListRuns);
-    const bool undo = m_parser.isSet(optUndo);
-    if (list && undo) {
-        fail(QStringLiteral("Give either --list-runs or --undo, not both."));
+    const QVector<QPair<QString, BatchCommand>> commands{{optListRuns, BatchCommand::ListRuns},
+                                                         {optUndo, BatchCommand::Undo},
+                                                         {optForgetRunsBefore, BatchCommand::ForgetRuns}};
+    QStringList given;
+    for (const auto &c : commands)
+        if (m_parser.isSet(c.first)) {
+            given << QStringLiteral("--") + c.first;
+            m_options.command = c.second;
+        }
+    if (given.size() == 2) {
+        fail(QStringLiteral("Give either %1 or %2, not both.").arg(given.at(0), given.at(1)));
         return false;
     }
-    if (!list && !undo)
+    if (given.size() > 2) {
+        fail(QStringLiteral("Give one of %1, not all of them.").arg(given.join(QStringLiteral(", "))));
+        return false;
+    }
+    if (given.isEmpty())
         return true;
-    const QString command = list ? optListRuns : optUndo;
+    const QString &command = given.first();
     for (const QString &mergeOnly : {optDestination, optSource, optOnConflict, optReport, optDryRun,
                                      optKeepReferences})
         if (m_parser.isSet(mergeOnly)) {
-            fail(QStringLiteral("--%1 takes no --%2.").arg(command, mergeOnly));
+            fail(QStringLiteral("%1 takes no --%2.").arg(command, mergeOnly));
             return false;
         }
-    m_options.command = list ? BatchCommand::ListRuns : BatchCommand::Undo;
-    if (undo) {
+    if (m_options.command == BatchCommand::Undo) {
         bool ok = false;
         m_options.undoRun = m_parser.value(optUndo).toLongLong(&ok, 10);
         if (!ok || m_options.undoRun < 1) {
             fail(QStringLiteral("'%1' is not a run number: --list-runs shows them.").arg(m_parser.value(optUndo)));
             return false;
         }
+    }
+    if (m_options.command == BatchCommand::ForgetRuns) {
+        const QDate day = QDate::fromString(m_parser.value(optForgetRunsBefore), Qt::ISODate);
+        if (!day.isValid()) {
+            fail(QStringLiteral("'%1' is not a date: give it as YYYY-MM-DD.").arg(m_parser.value(optForgetRunsBefore)));
+            return false;
+        }
+        m_options.forgetBefore = QDateTime(day, QTime(0, 0));
     }
     return true;
 }
@@ -283,7 +310,8 @@ QString BatchCommandLine::helpText() const
                "  5  an undo left something (changed since the merge, or needed by\n"
                "     other rows); what was left is listed on stdout\n"
                "  (--undo also ends with 0 when everything was undone and 2 for an\n"
-               "  unknown run.)\n")
+               "  unknown run; --list-runs and --forget-runs-before end with 0 when\n"
+               "  done, 2 for a bad date and 3 when the journal cannot be written.)\n")
                  .arg(QLatin1String(passwordVariable));
 }
 

@@ -15,7 +15,8 @@
 //              [--source DB ...] [--on-conflict ask-fail|leave|replace|new-key]
 //              [--keep-references] [--dry-run] [--report FILE] [--password-file FILE] [--ssl-ca FILE ...]
 //              [--journal FILE] [--quiet]
-//     kvtmerge --batch --host H [--port P] --user U --list-runs | --undo RUN_ID [--journal FILE] ...
+//     kvtmerge --batch --host H [--port P] --user U --list-runs | --undo RUN_ID
+//              | --forget-runs-before DATE [--journal FILE] ...
 //     kvtmerge --help | --version
 //
 // The password comes from KVT_DB_PASSWORD or the first line of --password-file; there is

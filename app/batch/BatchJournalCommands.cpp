@@ -6,6 +6,7 @@
 #include "PLog.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QTextStream>
 
@@ -27,7 +28,8 @@ BatchExit BatchJournalCommands::run()
                                            .arg(QDir::toNativeSeparators(journal.file()), journal.lastError()));
     const QString server = MergeJournal::serverOf(QSqlDatabase::database());
     const BatchExit status = m_options.command == BatchCommand::ListRuns ? listRuns(journal, server)
-                                                                        : undo(journal, server);
+                             : m_options.command == BatchCommand::Undo   ? undo(journal, server)
+                                                                         : forgetRuns(journal, server);
     journal.releaseConnection();
     return status;
 }
@@ -77,6 +79,25 @@ BatchExit BatchJournalCommands::undo(MergeJournal &journal, const QString &serve
     if (!result.ok)
         return fail(BatchExit::Failed, QStringLiteral("undo of run %1 stopped: %2").arg(QString::number(id), result.error));
     return result.complete ? BatchExit::Merged : BatchExit::PartlyUndone;
+}
+
+BatchExit BatchJournalCommands::forgetRuns(MergeJournal &journal, const QString &server)
+{
+    const qint64 size = QFileInfo(journal.file()).size();
+    int forgotten = 0;
+    if (!journal.forgetRuns(server, m_options.forgetBefore, forgotten))
+        return fail(BatchExit::Failed, QStringLiteral("merge journal: %1").arg(journal.lastError()));
+    const QString text = QStringLiteral("%1 runs on %2 that started before %3 forgotten; journal %4: %5 KiB, was %6 KiB")
+                             .arg(QString::number(forgotten), server,
+                                  m_options.forgetBefore.toString(Qt::ISODate),
+                                  QDir::toNativeSeparators(journal.file()),
+                                  QString::number(QFileInfo(journal.file()).size() / 1024),
+                                  QString::number(size / 1024));
+    PLOG_INFO << text;
+    if (!m_options.quiet)
+        m_err << text << '\n';
+    m_err.flush();
+    return BatchExit::Merged;
 }
 
 BatchExit BatchJournalCommands::fail(BatchExit status, const QString &message)

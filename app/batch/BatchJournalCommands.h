@@ -13,9 +13,12 @@ class QTextStream;
 //                   RUN_ID, start (ISO 8601), status, destination, sources joined by ","
 //                   (the status of an undone run is "undone" or "partly undone");
 //   --undo RUN_ID   takes the run back (MergeUndo); what is left is listed on stdout, one
-//                   line each: "left", table, identifier, reason (tab-separated).
-// Exit statuses: 0 listed, or everything undone; 5 something left; 2 a run the journal
-// does not hold for this server; 3 the connection, the journal or a statement failed.
+//                   line each: "left", table, identifier, reason (tab-separated);
+//   --forget-runs-before DATE
+//                   drops that server's runs that started before the day (local time) with
+//                   what they wrote, and shrinks the file; a line on stderr says how much.
+// Exit statuses: 0 listed, forgotten, or everything undone; 5 something left; 2 a run the
+// journal does not hold for this server; 3 the connection, the journal or a statement failed.
 class BatchJournalCommands
 {
 public:
@@ -26,6 +29,7 @@ public:
 private:
     BatchExit listRuns(MergeJournal &journal, const QString &server);
     BatchExit undo(MergeJournal &journal, const QString &server);
+    BatchExit forgetRuns(MergeJournal &journal, const QString &server);
     BatchExit fail(BatchExit status, const QString &message);
 
     const BatchOptions &m_options;

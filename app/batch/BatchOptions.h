@@ -3,6 +3,7 @@
 
 #include "ConnectionSecurity.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -29,7 +30,8 @@ enum class BatchExit : int {
 enum class BatchCommand {
     Merge,    // merge the sources into the destination (or preview it: dryRun)
     ListRuns, // list the journal's runs of the server
-    Undo      // undo one run of the journal
+    Undo,     // undo one run of the journal
+    ForgetRuns // drop the journal's runs of the server that started before a date
 };
 
 // Everything a batch run needs, taken from the command line and the environment.
@@ -37,6 +39,7 @@ struct BatchOptions
 {
     BatchCommand command = BatchCommand::Merge;
     qint64 undoRun = 0;         // the run to undo (BatchCommand::Undo)
+    QDateTime forgetBefore;     // runs that started before it are forgotten (BatchCommand::ForgetRuns)
     QString journalFile;        // empty: the user's journal
     QString host;
     int port = 3306;

@@ -4,10 +4,13 @@
 #include "KvtTables.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
 #include <QSqlDatabase>
+
+#include <algorithm>
 
 namespace {
 
@@ -66,6 +69,7 @@ void dlgUndoMerge::initWidgets()
         {tr("Run"), tr("Started"), tr("Status"), tr("Destination"), tr("Sources"), tr("Undone")});
     m_ui->tvPlan->setHorizontalHeaderLabels(
         {tr("Table"), tr("Delete"), tr("Restore"), tr("Leave"), tr("Why left")});
+    m_ui->dateForget->setDate(QDate::currentDate().addMonths(-3));
     for (QTableWidget *view : {m_ui->tvRuns, m_ui->tvPlan}) {
         view->verticalHeader()->hide();
         view->horizontalHeader()->setStretchLastSection(true);
@@ -76,6 +80,7 @@ void dlgUndoMerge::initSlotSignal()
 {
     connect(m_ui->tvRuns, &QTableWidget::itemSelectionChanged, this, &dlgUndoMerge::showPlan);
     connect(m_ui->btnUndo, &QPushButton::clicked, this, &dlgUndoMerge::undoSelectedRun);
+    connect(m_ui->btnForget, &QPushButton::clicked, this, &dlgUndoMerge::forgetOldRuns);
     connect(m_ui->btnClose, &QPushButton::clicked, this, &dlgUndoMerge::reject);
 }
 
@@ -214,5 +219,39 @@ void dlgUndoMerge::undoSelectedRun()
     else
         QMessageBox::warning(this, tr("Undo a merge"), text);
     emit undone(run, result.complete);
+    fillRuns();
+}
+
+void dlgUndoMerge::forgetOldRuns()
+{
+    if (!m_journal)
+        return;
+    const QDate day = m_ui->dateForget->date();
+    const QDateTime before(day, QTime(0, 0));
+    const int old = int(std::count_if(m_runs.cbegin(), m_runs.cend(),
+                                      [&](const MergeJournal::Run &run) { return run.started < before; }));
+    const QString title = tr("Forget merge runs");
+    const QString dayText = QLocale().toString(day, QLocale::ShortFormat);
+    if (old == 0) {
+        QMessageBox::information(this, title, tr("No run on %1 started before %2.").arg(m_server, dayText));
+        return;
+    }
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        this, title,
+        tr("Forget the %n runs on %1 that started before %2? They can no longer be undone.", nullptr, old)
+            .arg(m_server, dayText),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    const qint64 size = QFileInfo(m_journal->file()).size();
+    int forgotten = 0;
+    if (!m_journal->forgetRuns(m_server, before, forgotten))
+        QMessageBox::critical(this, title, tr("The merge journal cannot be written: %1").arg(m_journal->lastError()));
+    else
+        QMessageBox::information(this, title,
+                                 tr("%n runs forgotten. The journal file now takes %1 KiB (%2 KiB before).", nullptr,
+                                    forgotten)
+                                     .arg(QFileInfo(m_journal->file()).size() / 1024)
+                                     .arg(size / 1024));
     fillRuns();
 }

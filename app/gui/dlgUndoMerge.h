@@ -15,7 +15,8 @@ class dlgUndoMerge;
 // "Merge ▸ Undo a merge…": the journal's runs for the connected server (tvRuns, newest
 // first), for the selected run what an undo would delete, restore and leave per table
 // (tvPlan, with the reasons and the later runs in the way), and btnUndo, which asks once
-// and then takes the run back (MergeUndo) on Qt's default connection.
+// and then takes the run back (MergeUndo) on Qt's default connection. btnForget asks once
+// and then forgets the server's runs that started before the day in dateForget.
 class dlgUndoMerge : public QDialog
 {
     Q_OBJECT
@@ -39,6 +40,7 @@ signals:
 private slots:
     void showPlan();
     void undoSelectedRun();
+    void forgetOldRuns();
 
 private:
     void createNecessaryObjects();

@@ -37,6 +37,7 @@ private slots:
     void requests_data();
     void requests();
     void optionsOfARun();
+    void forgettingTakesTheStartOfTheDay();
     void passwordFile_data();
     void passwordFile();
     void windowOrConsole_data();
@@ -101,6 +102,17 @@ void tst_BatchCommandLine::requests_data()
                                    << "not both";
     QTest::newRow("undo of no run") << server + QStringList{"--undo", "x1"} << true << R::Invalid << "x1";
     QTest::newRow("undo of run 0") << server + QStringList{"--undo", "0"} << true << R::Invalid << "run number";
+    QTest::newRow("forget runs") << server + QStringList{"--forget-runs-before", "2026-06-01"} << true << R::RunBatch
+                                 << "";
+    QTest::newRow("forget runs before no date") << server + QStringList{"--forget-runs-before", "2026-13-01"}
+                                                << true << R::Invalid << "'2026-13-01' is not a date";
+    QTest::newRow("forget runs and a source") << server + QStringList{"--forget-runs-before", "2026-06-01", "--source", "a"}
+                                              << true << R::Invalid << "--forget-runs-before takes no --source";
+    QTest::newRow("forget and undo") << server + QStringList{"--undo", "1", "--forget-runs-before", "2026-06-01"}
+                                     << true << R::Invalid << "not both";
+    QTest::newRow("all three journal commands")
+        << server + QStringList{"--list-runs", "--undo", "1", "--forget-runs-before", "2026-06-01"} << true
+        << R::Invalid << "not all of them";
 }
 
 void tst_BatchCommandLine::requests()
@@ -114,6 +126,17 @@ void tst_BatchCommandLine::requests()
     QCOMPARE(commandLine.parse(arguments, password ? withPassword() : QProcessEnvironment()), request);
     QVERIFY2(commandLine.errorText().contains(error), qPrintable(commandLine.errorText()));
     QCOMPARE(commandLine.errorText().isEmpty(), request != BatchCommandLine::Request::Invalid);
+}
+
+// Runs of the whole day given stay: the limit is its first moment, local time.
+void tst_BatchCommandLine::forgettingTakesTheStartOfTheDay()
+{
+    BatchCommandLine commandLine;
+    QCOMPARE(commandLine.parse({"kvtmerge", "--batch", "--host", "h", "--user", "u", "--forget-runs-before", "2026-06-01"},
+                               withPassword()),
+             BatchCommandLine::Request::RunBatch);
+    QCOMPARE(commandLine.options().command, BatchCommand::ForgetRuns);
+    QCOMPARE(commandLine.options().forgetBefore, QDateTime(QDate(2026, 6, 1), QTime(0, 0), Qt::LocalTime));
 }
 
 void tst_BatchCommandLine::optionsOfARun()
@@ -218,7 +241,7 @@ void tst_BatchCommandLine::helpNamesEveryOptionAndStatus()
     const QString help = BatchCommandLine().helpText();
     for (const char *option : {"--batch", "--host", "--port", "--user", "--destination", "--source",
                                "--on-conflict", "--report", "--password-file", "--ssl-ca", "--ssl-cert",
-                               "--ssl-key", "--quiet", "--dry-run", "--keep-references", "--journal", "--list-runs", "--undo", "--help", "--version", "KVT_DB_PASSWORD",
+                               "--ssl-key", "--quiet", "--dry-run", "--keep-references", "--journal", "--list-runs", "--undo", "--forget-runs-before", "--help", "--version", "KVT_DB_PASSWORD",
                                "process list"})
         QVERIFY2(help.contains(QLatin1String(option)), option);
     for (int status = 0; status <= 5; ++status)

@@ -2,6 +2,7 @@
 // with no display and an environment holding only PATH, HOME and KVT_DB_PASSWORD.
 
 #include "EngineTestData.h"
+#include "KvtMergeSession.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
 #include "WidgetCreation.h"
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QSpinBox>
 #include <QState>
 #include <QTemporaryDir>
@@ -95,6 +97,8 @@ private slots:
     void tlsConnection();
     void sigtermDuringALargeMerge();
     void listAndUndoRuns();
+    void killedMergeIsUndoneWhole_data();
+    void killedMergeIsUndoneWhole();
 
 private:
     void startProgram(QProcess &process, const QStringList &arguments,
@@ -497,6 +501,89 @@ void tst_BatchRun::listAndUndoRuns()
     run = runProgram(connectionArguments() + journal + QStringList{"--undo", "999999"});
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains("no run 999999"), qPrintable(run.err));
+
+    // Forgotten: runs of today stay before today, and go before tomorrow.
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    run = runProgram(connectionArguments() + journal + QStringList{"--forget-runs-before", today});
+    QVERIFY2(run.status == 0 && run.err.startsWith("0 runs on "), qPrintable(run.err));
+    run = runProgram(connectionArguments() + journal + QStringList{"--forget-runs-before", tomorrow});
+    QVERIFY2(run.status == 0 && run.err.startsWith("2 runs on "), qPrintable(run.err));
+    run = runProgram(connectionArguments() + journal + QStringList{"--list-runs"});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QString());
+    run = runProgram(connectionArguments() + journal + QStringList{"--forget-runs-before", "yesterday"});
+    QCOMPARE(run.status, 2);
+}
+
+void tst_BatchRun::killedMergeIsUndoneWhole_data()
+{
+    QTest::addColumn<QString>("after");  // the end of the step after which the kill falls
+    QTest::addColumn<int>("delay");      // ms after that line
+    QTest::newRow("at the start") << QString() << 300;
+    QTest::newRow("in the reference batches") << ".defectref " << 100;
+    QTest::newRow("after a replace") << ".device " << 0;
+    QTest::newRow("in the per-row zones") << ".humans " << 150;
+    QTest::newRow("in the first chunks") << ".zones " << 100;
+    QTest::newRow("in the graphics chunks") << ".defects " << 50;
+}
+
+// The program killed (SIGKILL) at several moments of a merge that writes every way:
+// set-based chunks, reference batches, zones per row (keeping references, once a part type
+// got a new key), replaced devices and records added under new keys. Once the killed
+// connection has let the destination's lock go, --undo of the run brings every table
+// back to its checksum before the merge.
+void tst_BatchRun::killedMergeIsUndoneWhole()
+{
+    QFETCH(QString, after);
+    QFETCH(int, delay);
+    const QString dest = freshDatabase("kvt_b_kill");
+    QCOMPARE(fillDemo(dest, 1, 400, 40, 60), QString());
+    const QString src = freshDatabase("kvt_b_kill_src");
+    QCOMPARE(fillDemo(src, 2, 30000, 2000, 60), QString());
+    const auto checksums = [&] {
+        QStringList sums;
+        for (const QString &table : mergedTables)
+            sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(dest), table));
+        return sums;
+    };
+    const QStringList before = checksums();
+    const QStringList journal{"--journal", m_home.filePath(QStringLiteral("kill-%1.sqlite").arg(QTest::currentDataTag()))};
+
+    QProcess merge;
+    startProgram(merge, connectionArguments() + journal
+                            + QStringList{"--destination", dest, "--source", src, "--keep-references",
+                                          "--on-conflict", "new-key"});
+    QVERIFY(merge.waitForStarted());
+    QString err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(merge.readAllStandardError())).contains(after)
+                                 || merge.state() == QProcess::NotRunning,
+                             120000);
+    QVERIFY2(merge.state() == QProcess::Running, qPrintable(err));
+    QTest::qWait(delay);
+    ::kill(pid_t(merge.processId()), SIGKILL);
+    QVERIFY(merge.waitForFinished(10000));
+    QCOMPARE(merge.exitStatus(), QProcess::CrashExit);
+
+    // The server holds the killed connection's lock until its statement has ended.
+    QSqlQuery lock(QSqlDatabase::database());
+    QVERIFY(lock.prepare(QStringLiteral("SELECT IS_FREE_LOCK(%1)").arg(KvtMergeSession::lockName())));
+    lock.bindValue(":destination", dest);
+    QTRY_VERIFY_WITH_TIMEOUT(lock.exec() && lock.next() && lock.value(0).toInt() == 1, 60000);
+
+    const QStringList killedAt = checksums();
+    Run run = runProgram(connectionArguments() + journal + QStringList{"--list-runs"});
+    QCOMPARE(run.status, 0);
+    const QString killed = run.out.section('\t', 0, 0);
+    if (!after.isEmpty()) { // killed amid the writes
+        QVERIFY(!killed.isEmpty());
+        QVERIFY(killedAt != before);
+    }
+    if (!killed.isEmpty()) {
+        run = runProgram(connectionArguments() + journal + QStringList{"--undo", killed});
+        QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
+    }
+    QCOMPARE(checksums(), before);
 }
 
 QTEST_MAIN(tst_BatchRun)

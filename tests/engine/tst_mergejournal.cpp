@@ -13,7 +13,11 @@
 #include "MergeUndo.h"
 #include "TestDatabase.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,6 +48,8 @@ private slots:
     void sharedFileWaitsForAnotherWriter();
     void fileOfAnEarlierFormatIsMigrated();
     void fileOfANewerFormatIsRefused();
+    void writesAreReadBackInTheirOrder();
+    void forgettingRunsShrinksTheFile();
     void init();
     void cleanup();
     void cleanupTestCase();
@@ -53,13 +59,15 @@ private slots:
     void changedRowStaysAndIsListed();
     void rowsOfAnotherSessionSurvive();
     void stoppedRunWithAnOpenChunkIsUndoneWhole();
+    void journalGrowsByLittleMoreThanTheFingerprints();
     void olderRunLeavesWhatALaterRunTouched();
     void rerunDoesNotAskAgainForPeopleAddedUnderNewKey_data();
     void rerunDoesNotAskAgainForPeopleAddedUnderNewKey();
 
 private:
     QString create(int demo, int defects);
-    void answerEveryWay(MergeHarness &harness, const QString &dest);
+    // Returns the number of conflicts settled so far.
+    std::shared_ptr<int> answerEveryWay(MergeHarness &harness, const QString &dest);
     MergeUndo::Result undo(qlonglong run, MergeUndo::Plan *planOut = nullptr);
 
     bool m_server = false;
@@ -136,6 +144,39 @@ int userVersion(const QString &file)
     return version;
 }
 
+// The format kvtmerge wrote before a write's rows took one record: a row per destination
+// row, and a set-based chunk's intent (the largest ID before it, the fingerprints to come)
+// written before the chunk.
+const int formatOfOneRowPerRow = 2;
+const QStringList formatOfOneRowPerRowTables{
+    "CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL, destination TEXT NOT NULL,"
+    " sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT, status TEXT NOT NULL, keep_references INTEGER NOT NULL,"
+    " copy_variant TEXT, report_file TEXT, undo_status TEXT, user TEXT, fingerprint_kind INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE chunks (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, tbl TEXT NOT NULL,"
+    " max_before INTEGER NOT NULL, done INTEGER NOT NULL DEFAULT 0)",
+    "CREATE TABLE entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL, tbl TEXT NOT NULL,"
+    " kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL, before TEXT, source TEXT, source_key TEXT,"
+    " chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)"};
+
+// Runs an SQLite statement with bound values on the file; the error, or empty.
+QString sqlite(const QString &file, const QString &statement, const QVariantList &values = {})
+{
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "journal-writer");
+        db.setDatabaseName(file);
+        QSqlQuery query(db);
+        if (!db.open() || !query.prepare(statement))
+            error = db.lastError().text() + query.lastError().text();
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (error.isEmpty() && !query.exec())
+            error = query.lastError().text();
+    }
+    QSqlDatabase::removeDatabase("journal-writer");
+    return error;
+}
+
 } // namespace
 
 // A file written before the journal had a format version (user_version 0, the first
@@ -194,6 +235,91 @@ void tst_MergeJournal::fileOfANewerFormatIsRefused()
     journal.releaseConnection();
 }
 
+// What the undo reads back: the rows of each write in the order they were written,
+// interleaved with the conflict writes; without the writes whose COMMIT failed (their
+// retries stand on their own), and without the rows undone since.
+void tst_MergeJournal::writesAreReadBackInTheirOrder()
+{
+    QTemporaryDir dir;
+    MergeJournal journal(dir.filePath("journal.sqlite"));
+    QVERIFY2(journal.open(), qPrintable(journal.lastError()));
+    qlonglong run = 0, later = 0, chunk = 0, failed = 0, entry = 0;
+    QVERIFY(journal.startRun("db1:3306", "central", {"field"}, false, "set_based", run));
+    QVERIFY(journal.recordRows(run, tnHumans, {{7, "a7"}, {8, "a8"}}));
+    QVERIFY(journal.recordReplaced(run, tnHumans, 7, {{"Famname", "Old"}}, "b7"));
+    QVERIFY(journal.recordChunk(run, tnDefects, {{20, "f20"}, {23, "f23"}}, failed));
+    QVERIFY(journal.chunkCommitFailed(failed));
+    QVERIFY(journal.recordChunk(run, tnDefects, {{24, "f24"}, {27, "f27"}, {30, "f30"}}, chunk));
+    QVERIFY(journal.recordAddedNewKey(run, tnDetTypes, 9, "d9", "field", "3", &entry));
+    QVERIFY(journal.entryCommitFailed(entry));
+    QVERIFY(journal.recordAddedNewKey(run, tnDetTypes, 10, "d10", "field", "3"));
+    QVERIFY(journal.markUndone({MergeJournal::chunkRowEntry(chunk, 1)}));
+
+    QVector<MergeJournal::Entry> entries;
+    QVERIFY(journal.entries(run, entries));
+    QStringList read;
+    for (const MergeJournal::Entry &e : qAsConst(entries))
+        read << QStringLiteral("%1 %2 %3 %4").arg(KvtTable::of(e.table).name).arg(int(e.kind)).arg(e.id).arg(e.fingerprint);
+    QCOMPARE(read, QStringList({"humans 1 7 a7", "humans 1 8 a8", "humans 2 7 b7", "defects 1 24 f24",
+                                "defects 1 30 f30", "dettypes 3 10 d10"}));
+    QCOMPARE(entries.at(2).before.value("Famname").toString(), QString("Old"));
+
+    QVector<qlonglong> keys;
+    QVERIFY(journal.addedUnderNewKey("db1:3306", "central", tnDetTypes, "field", "3", keys));
+    QCOMPARE(keys, QVector<qlonglong>{10});
+    QVERIFY(journal.startRun("db1:3306", "central", {"field"}, false, "set_based", later));
+    QHash<qlonglong, qlonglong> others;
+    QVERIFY(journal.idsOfOtherRuns(later, tnDefects, false, others));
+    QCOMPARE(others, (QHash<qlonglong, qlonglong>{{24, run}, {30, run}}));
+    QVERIFY(journal.idsOfOtherRuns(run, tnDefects, true, others));
+    QVERIFY(others.isEmpty());
+    journal.releaseConnection();
+}
+
+// Runs of a server that started before the date go with everything they wrote; those of
+// another server, and later ones, stay; the file gives the space back.
+void tst_MergeJournal::forgettingRunsShrinksTheFile()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("journal.sqlite");
+    MergeJournal journal(file);
+    QVERIFY2(journal.open(), qPrintable(journal.lastError()));
+    QVector<MergeJournal::Row> rows;
+    for (int i = 0; i < 20000; ++i)
+        rows << MergeJournal::Row{3 * i + 1, QString::number(i * 7919, 16).rightJustified(32, 'f')};
+    struct Started { QString server; QString when; } started[] = {
+        {"db1:3306", "2026-01-01T02:30:00Z"}, {"db1:3306", "2026-06-30T23:59:59Z"},
+        {"db1:3306", "2026-07-01T00:00:00Z"}, {"db2:3306", "2026-01-01T02:30:00Z"}};
+    QVector<qlonglong> runs;
+    for (const Started &s : started) {
+        qlonglong run = 0;
+        QVERIFY(journal.startRun(s.server, "central", {"field"}, false, "set_based", run));
+        QVERIFY(journal.recordRows(run, tnDefects, rows));
+        QVERIFY(journal.recordReplaced(run, tnHumans, 7, {{"Famname", "Old"}}, "b7"));
+        QCOMPARE(sqlite(file, "UPDATE runs SET started = ? WHERE id = ?", {s.when, run}), QString());
+        runs << run;
+    }
+    const qint64 size = QFileInfo(file).size();
+
+    int forgotten = -1;
+    QVERIFY2(journal.forgetRuns("db1:3306", QDateTime(QDate(2026, 7, 1), QTime(0, 0), Qt::UTC), forgotten),
+             qPrintable(journal.lastError()));
+    QCOMPARE(forgotten, 2);
+    QVector<MergeJournal::Run> left;
+    QVERIFY(journal.runs("db1:3306", left));
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(left.first().id, runs.at(2));
+    QVERIFY(journal.runs("db2:3306", left));
+    QCOMPARE(left.size(), 1);
+    QVector<MergeJournal::Entry> entries;
+    QVERIFY(journal.entries(runs.at(0), entries));
+    QVERIFY(entries.isEmpty());
+    QVERIFY(journal.entries(runs.at(2), entries));
+    QCOMPARE(entries.size(), rows.size() + 1);
+    QVERIFY2(QFileInfo(file).size() < size * 3 / 4, qPrintable(QString("%1 of %2").arg(QFileInfo(file).size()).arg(size)));
+    journal.releaseConnection();
+}
+
 void tst_MergeJournal::init()
 {
     if (!m_server)
@@ -227,7 +353,7 @@ QString tst_MergeJournal::create(int demo, int defects)
 }
 
 // Conflicts in turn: replaced, added under a new key, left out (zones: replaced or left).
-void tst_MergeJournal::answerEveryWay(MergeHarness &harness, const QString &dest)
+std::shared_ptr<int> tst_MergeJournal::answerEveryWay(MergeHarness &harness, const QString &dest)
 {
     auto turn = std::make_shared<int>(0);
     harness.setConflictHandler([dest, turn, &harness](const MergeHarness::Conflict &c) {
@@ -245,6 +371,7 @@ void tst_MergeJournal::answerEveryWay(MergeHarness &harness, const QString &dest
         }
         return true;
     });
+    return turn;
 }
 
 MergeUndo::Result tst_MergeJournal::undo(qlonglong run, MergeUndo::Plan *planOut)
@@ -378,9 +505,11 @@ void tst_MergeJournal::rowsOfAnotherSessionSurvive()
     QCOMPARE(checksums(dest), before);
 }
 
-// A merge stopped after some chunks; then a chunk the killed program had sent but not
-// journaled (its intent only) reaches the destination, beside an equal row another session
-// wrote before it. The undo removes the run's rows and the chunk's, and only those.
+// A merge stopped after some chunks, with conflicts settled every way, journaled in the
+// format of one row per destination row; then a chunk the killed program had sent but
+// not journaled (its intent only) reaches the destination, beside an equal row another
+// session wrote before it. Opened by this version, the file is migrated; the undo removes
+// the run's rows and the chunk's, and only those, and restores what the run replaced.
 void tst_MergeJournal::stoppedRunWithAnOpenChunkIsUndoneWhole()
 {
     const QString dest = create(1, 40);
@@ -391,35 +520,92 @@ void tst_MergeJournal::stoppedRunWithAnOpenChunkIsUndoneWhole()
     MergeHarness harness;
     harness.merger().setJournal(m_journal.get());
     harness.merger().setChunkSize(20);
+    const std::shared_ptr<int> settled = answerEveryWay(harness, dest);
     harness.setProgressHook([&](int value) {
-        if (value >= 60)
+        if (value > 0 && *settled >= 6)
             harness.merger().requestStop();
     });
     QVERIFY(harness.run(dest, {src}));
     const qlonglong run = harness.merger().journalRun();
     QCOMPARE(harness.merger().report().status(), MergeReport::RunStatus::Stopped);
-    const int copied = count(dest, "defects");
-    QVERIFY(copied > 0);
+    QVERIFY(!harness.merger().report().conflicts().isEmpty());
+
+    // The same run as the earlier format wrote it.
+    const QString file = m_dir->filePath("one-row-per-row.sqlite");
+    for (const QString &statement : formatOfOneRowPerRowTables)
+        QCOMPARE(sqlite(file, statement), QString());
+    QCOMPARE(sqlite(file, QString("PRAGMA user_version = %1").arg(formatOfOneRowPerRow)), QString());
+    MergeJournal::Run written;
+    QVERIFY(m_journal->run(run, written));
+    QCOMPARE(sqlite(file, "INSERT INTO runs (id, server, destination, sources, started, status, keep_references)"
+                          " VALUES (?, ?, ?, ?, ?, 'stopped', 0)",
+                    {run, written.server, dest, src, written.started.toString(Qt::ISODate)}),
+             QString());
+    QVector<MergeJournal::Entry> entries;
+    QVERIFY(m_journal->entries(run, entries));
+    QSet<int> kinds;
+    for (const MergeJournal::Entry &e : qAsConst(entries)) {
+        const QVariant before = e.before.isEmpty() ? QVariant(QVariant::String)
+                                                   : QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(
+                                                                                         e.before)).toJson(QJsonDocument::Compact));
+        QCOMPARE(sqlite(file, "INSERT INTO entries (run, tbl, kind, ident, fingerprint, before, source, source_key)"
+                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                        {run, KvtTable::of(e.table).name, int(e.kind), e.id, e.fingerprint, before, e.source,
+                         e.sourceKey}),
+                 QString());
+        kinds.insert(int(e.kind));
+    }
+    QCOMPARE(kinds.size(), 3); // inserted, replaced, added under a new key
 
     // The chunk in flight: source rows with the highest IDs, not in the destination.
     const QString chunkRows = QStringLiteral("SELECT %1 FROM %2.defects s ORDER BY s.ID DESC LIMIT 5");
-    QStringList intended;
-    for (const QString &row : rows(chunkRows.arg(KvtRowFingerprint::of(tnDefects, "s"), q(src))))
-        intended << row;
     const QString columns = KvtTable::of(tnDefects).columnNames().join(", ");
     const QString copyOne = QStringLiteral("INSERT INTO %1.defects (%2) SELECT %2 FROM %3.defects ORDER BY ID DESC LIMIT %4");
     QVERIFY(TestDatabase::exec(copyOne.arg(q(dest), columns, q(src)).arg(1)).isEmpty()); // another session's row
     const qlonglong maxBefore = TestDatabase::scalar(QStringLiteral("SELECT MAX(ID) FROM %1.defects").arg(q(dest))).toLongLong();
-    qlonglong chunk = 0;
-    QVERIFY(m_journal->beginChunk(run, tnDefects, maxBefore, intended, chunk));
+    QCOMPARE(sqlite(file, "INSERT INTO chunks (id, run, tbl, max_before) VALUES (1, ?, 'defects', ?)", {run, maxBefore}),
+             QString());
+    for (const QString &print : rows(chunkRows.arg(KvtRowFingerprint::of(tnDefects, "s"), q(src))))
+        QCOMPARE(sqlite(file, "INSERT INTO entries (run, tbl, kind, fingerprint, chunk) VALUES (?, 'defects', ?, ?, 1)",
+                        {run, int(MergeJournal::Kind::Intended), print}),
+                 QString());
     QVERIFY(TestDatabase::exec(copyOne.arg(q(dest), columns, q(src)).arg(5)).isEmpty());
 
+    m_journal.reset(new MergeJournal(file));
+    QVERIFY2(m_journal->open(), qPrintable(m_journal->lastError()));
+    QCOMPARE(userVersion(file), MergeJournal::formatVersion());
     const MergeUndo::Result result = undo(run);
     QVERIFY2(result.complete, qPrintable(result.error));
+    QVERIFY(result.restored > 0);
     QCOMPARE(TestDatabase::scalar(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE ID > %2").arg(q(dest)).arg(maxBefore)).toInt(), 0);
     QCOMPARE(TestDatabase::scalar(QStringLiteral("SELECT MAX(ID) FROM %1.defects").arg(q(dest))).toLongLong(), maxBefore);
     QVERIFY(TestDatabase::exec(QStringLiteral("DELETE FROM %1.defects WHERE ID = %2").arg(q(dest)).arg(maxBefore)).isEmpty());
     QCOMPARE(checksums(dest), before);
+    QVector<MergeJournal::Chunk> open;
+    QVERIFY(m_journal->openChunks(run, open));
+    QVERIFY(open.isEmpty());
+}
+
+// The journal of a set-based merge holds about the packed fingerprints and little else:
+// one record per chunk, not one per destination row (that took over 100 bytes a row).
+void tst_MergeJournal::journalGrowsByLittleMoreThanTheFingerprints()
+{
+    const QString dest = create(1, 40);
+    const QString src = create(2, 4000);
+    QVERIFY(!dest.isEmpty() && !src.isEmpty());
+    const qint64 empty = QFileInfo(m_journal->file()).size();
+    const int rowsBefore = count(dest, "defects") + count(dest, "graphics");
+
+    MergeHarness harness;
+    harness.merger().setJournal(m_journal.get());
+    answerEveryWay(harness, dest);
+    QVERIFY(harness.run(dest, {src}));
+    QVERIFY2(harness.errorTexts.isEmpty(), qPrintable(harness.errorTexts.join('\n')));
+    const int inserted = count(dest, "defects") + count(dest, "graphics") - rowsBefore;
+    QVERIFY(inserted >= 4000);
+    const qint64 grown = QFileInfo(m_journal->file()).size() - empty;
+    qInfo("%d rows grew the journal by %lld bytes", inserted, grown);
+    QVERIFY2(grown < inserted * 20 + 64 * 1024, qPrintable(QString::number(grown)));
 }
 
 // Two runs replace and add into the same destination: the older one leaves the records

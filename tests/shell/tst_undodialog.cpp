@@ -11,6 +11,8 @@
 #include "mainwin.h"
 
 #include <QAction>
+#include <QDateEdit>
+#include <QSqlQuery>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,6 +32,7 @@ class tst_UndoDialog : public QObject
 private slots:
     void initTestCase();
     void mergeIsListedPlannedAndUndone();
+    void oldRunsAreForgottenOnceConfirmed();
 
 private:
     bool m_server = false;
@@ -107,6 +110,61 @@ void tst_UndoDialog::mergeIsListedPlannedAndUndone()
         QCOMPARE(count(dest, table), 0);
     QCOMPARE(runs->item(0, 5)->text(), QStringLiteral("undone"));
     drop({src, dest});
+}
+
+// "Forget runs before" asks first, then drops the server's runs that started before the
+// day; with none that old it only says so.
+void tst_UndoDialog::oldRunsAreForgottenOnceConfirmed()
+{
+    QTemporaryDir dir;
+    MergeJournal journal(dir.filePath("journal.sqlite"));
+    QVERIFY2(journal.open(), qPrintable(journal.lastError()));
+    const QStringList started{"2026-01-10T02:30:00Z", "2026-02-10T02:30:00Z", "2026-12-01T02:30:00Z"};
+    for (const QString &when : started) {
+        qlonglong run = 0;
+        QVERIFY(journal.startRun("db1:3306", "central", {"field"}, false, "set_based", run));
+        QVERIFY(journal.recordRows(run, tnDefects, {{run, "f"}}));
+        {
+            QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "start-setter");
+            file.setDatabaseName(journal.file());
+            QVERIFY(file.open());
+            QVERIFY(QSqlQuery(file).exec(QString("UPDATE runs SET started = '%1' WHERE id = %2").arg(when).arg(run)));
+        }
+        QSqlDatabase::removeDatabase("start-setter");
+    }
+    dlgUndoMerge dialog;
+    dialog.showRuns(&journal, "db1:3306");
+    dialog.show();
+    auto *runs = child<QTableWidget>(&dialog, "tvRuns");
+    QCOMPARE(runs->rowCount(), 3);
+    auto *forget = child<QPushButton>(&dialog, "btnForget");
+    auto *day = child<QDateEdit>(&dialog, "dateForget");
+
+    ModalAnswerer answerer;
+    day->setDate(QDate(2026, 1, 1));
+    answerer.clickButton(QMessageBox::Ok);
+    forget->click();
+    QVERIFY(answerer.waitAnswered(1));
+    QCOMPARE(answerer.lastTitle(), QStringLiteral("Forget merge runs"));
+    QVERIFY2(answerer.lastText().startsWith("No run on db1:3306 started before"), qPrintable(answerer.lastText()));
+
+    day->setDate(QDate(2026, 6, 1));
+    answerer.clickButton(QMessageBox::No);
+    forget->click();
+    QVERIFY(answerer.waitAnswered(2));
+    QCOMPARE(runs->rowCount(), 3);
+    answerer.clickButton(QMessageBox::Yes);
+    answerer.clickButton(QMessageBox::Ok);
+    forget->click();
+    QVERIFY(answerer.waitAnswered(4));
+    QCOMPARE(answerer.titles(), QStringList({"Forget merge runs", "Forget merge runs", "Forget merge runs", "Forget merge runs"}));
+    QVERIFY2(answerer.texts().at(2).startsWith("Forget the 2 runs on db1:3306 that started before "),
+             qPrintable(answerer.texts().at(2)));
+    QVERIFY2(answerer.texts().at(2).endsWith("They can no longer be undone."), qPrintable(answerer.texts().at(2)));
+    QVERIFY2(answerer.lastText().startsWith("2 runs forgotten."), qPrintable(answerer.lastText()));
+    QCOMPARE(runs->rowCount(), 1);
+    QCOMPARE(runs->item(0, 0)->text(), QStringLiteral("3"));
+    journal.releaseConnection();
 }
 
 QTEST_MAIN(tst_UndoDialog)

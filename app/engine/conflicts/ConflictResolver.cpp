@@ -8,6 +8,8 @@
 #include "PSqlIdentifier.h"
 
 
+#include <QSqlDatabase>
+
 #include <limits>
 
 ConflictResolver::ConflictResolver(const QString &connectionName)
@@ -109,6 +111,31 @@ KvtSqlStatus ConflictResolver::readDestination(const QString &keyValue, qlonglon
     return status;
 }
 
+// The write and its journal entry in one destination transaction that commits only once
+// the entry is in the journal; a COMMIT that fails then marks the entry so.
+KvtSqlStatus ConflictResolver::journaledWrite(const std::function<KvtSqlStatus()> &write,
+                                              const std::function<KvtSqlStatus(qlonglong &)> &journal) const
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.transaction())
+        return KvtSqlStatus::failure(db.lastError());
+    qlonglong entry = 0;
+    KvtSqlStatus status = write();
+    if (status)
+        status = journal(entry);
+    if (!status) {
+        db.rollback();
+        return status;
+    }
+    if (db.commit())
+        return status;
+    status = KvtSqlStatus::failure(db.lastError());
+    db.rollback();
+    if (entry != 0 && !m_run.journal->entryCommitFailed(entry))
+        PLOG_ERROR << "merge journal: " << m_run.journal->lastError();
+    return status;
+}
+
 KvtSqlStatus ConflictResolver::replaceDestinationRecord() const
 {
     if (!journalActive())
@@ -116,24 +143,27 @@ KvtSqlStatus ConflictResolver::replaceDestinationRecord() const
     const QString key = sourceKey();
     qlonglong id = 0;
     QVariantMap before;
-    KvtSqlStatus status = key.isEmpty() ? KvtSqlStatus() : readDestination(key, id, before);
+    const KvtSqlStatus status = key.isEmpty() ? KvtSqlStatus() : readDestination(key, id, before);
     if (!status)
         return status;
-    status = m_writer.replaceDestinationRecord();
-    if (!status || before.isEmpty())
-        return status;
-    QHash<qlonglong, QString> after;
-    QString error;
-    if (!KvtRowFingerprint::read(QSqlDatabase::database(m_connectionName, false), m_destDB, m_table, {id}, after,
-                                 &error))
-        return KvtSqlStatus::failure(error);
-    if (!m_run.journal->recordReplaced(m_run.id, m_table, id, before, after.value(id)))
-        return KvtSqlStatus::failure(m_run.journal->lastError());
-    return status;
+    if (before.isEmpty())
+        return m_writer.replaceDestinationRecord();
+    return journaledWrite([this] { return m_writer.replaceDestinationRecord(); },
+                          [&](qlonglong &entry) {
+                              QHash<qlonglong, QString> after;
+                              QString error;
+                              if (!KvtRowFingerprint::read(QSqlDatabase::database(m_connectionName, false), m_destDB,
+                                                           m_table, {id}, after, &error))
+                                  return KvtSqlStatus::failure(error);
+                              if (!m_run.journal->recordReplaced(m_run.id, m_table, id, before, after.value(id),
+                                                                 &entry))
+                                  return KvtSqlStatus::failure(m_run.journal->lastError());
+                              return KvtSqlStatus();
+                          });
 }
 
 KvtSqlStatus ConflictResolver::journalAdded(const QString &keyColumn, const QString &keyValue,
-                                            const QString &sourceKey) const
+                                            const QString &sourceKey, qlonglong &entry) const
 {
     const KvtTable &table = KvtTable::of(m_table);
     qlonglong id = keyValue.toLongLong();
@@ -150,7 +180,7 @@ KvtSqlStatus ConflictResolver::journalAdded(const QString &keyColumn, const QStr
         return KvtSqlStatus::failure(error);
     if (!fingerprints.contains(id))
         return {};
-    if (!m_run.journal->recordAddedNewKey(m_run.id, m_table, id, fingerprints.value(id), m_srcDB, sourceKey))
+    if (!m_run.journal->recordAddedNewKey(m_run.id, m_table, id, fingerprints.value(id), m_srcDB, sourceKey, &entry))
         return KvtSqlStatus::failure(m_run.journal->lastError());
     PLOG_DEBUG << "journaled " << table.name << " " << id << " added under a new key";
     return {};
@@ -159,18 +189,23 @@ KvtSqlStatus ConflictResolver::journalAdded(const QString &keyColumn, const QStr
 KvtSqlStatus ConflictResolver::addWithKey(int key) const
 {
     const QString source = journalActive() ? sourceKey() : QString();
-    const KvtSqlStatus status = m_writer.addWithKey(key);
-    if (!status || !journalActive() || source.isEmpty())
-        return status;
-    return journalAdded(KvtTable::of(m_table).keyColumn(), QString::number(key), source);
+    if (source.isEmpty())
+        return m_writer.addWithKey(key);
+    return journaledWrite([&] { return m_writer.addWithKey(key); },
+                          [&](qlonglong &entry) {
+                              return journalAdded(KvtTable::of(m_table).keyColumn(), QString::number(key), source,
+                                                  entry);
+                          });
 }
 
 KvtSqlStatus ConflictResolver::addZone(const QString &detTypeZone, const QString &detTypeId,
                                        const QString &zoneId) const
 {
     const QString source = journalActive() ? sourceKey() : QString();
-    const KvtSqlStatus status = m_writer.addZone(detTypeZone, detTypeId, zoneId);
-    if (!status || !journalActive() || source.isEmpty())
-        return status;
-    return journalAdded(QStringLiteral("DetTypeZone"), detTypeZone, source);
+    if (source.isEmpty())
+        return m_writer.addZone(detTypeZone, detTypeId, zoneId);
+    return journaledWrite([&] { return m_writer.addZone(detTypeZone, detTypeId, zoneId); },
+                          [&](qlonglong &entry) {
+                              return journalAdded(QStringLiteral("DetTypeZone"), detTypeZone, source, entry);
+                          });
 }

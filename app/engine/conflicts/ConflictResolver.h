@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
+
 // Settles a conflicting reference record the merge worker handed over, without a window:
 // the rules that decide whether the operator must be asked, the key proposed for a record
 // added under a new key, and the statements that write the outcome (ConflictRecordWriter).
@@ -74,7 +76,10 @@ private:
     // The journaling around a write; each true when nothing was to be journaled.
     bool journalActive() const;
     KvtSqlStatus readDestination(const QString &keyValue, qlonglong &id, QVariantMap &content) const;
-    KvtSqlStatus journalAdded(const QString &keyColumn, const QString &keyValue, const QString &sourceKey) const;
+    KvtSqlStatus journalAdded(const QString &keyColumn, const QString &keyValue, const QString &sourceKey,
+                              qlonglong &entry) const;
+    KvtSqlStatus journaledWrite(const std::function<KvtSqlStatus()> &write,
+                                const std::function<KvtSqlStatus(qlonglong &)> &journal) const;
     QString sourceKey() const;
 
     QString m_connectionName;

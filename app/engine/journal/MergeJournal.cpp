@@ -1,5 +1,6 @@
 #include "MergeJournal.h"
 
+#include "JournalPacking.h"
 #include "KvtConnection.h"
 #include "KvtPaths.h"
 #include "KvtTables.h"
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -68,6 +70,20 @@ const QVector<QStringList> &migrations()
         // 2: the kind of fingerprint a run was journaled with (KvtRowFingerprint::Kind).
         {
             QStringLiteral("ALTER TABLE runs ADD COLUMN fingerprint_kind INTEGER NOT NULL DEFAULT 0"),
+        },
+        // 4: the rows of one write in one record of chunks: identifiers as runs, fingerprints
+        //    packed (JournalPacking), the rows undone since as a bitmap, the record placed
+        //    among the entries by after_entry (the largest entry written before it). A COMMIT
+        //    that failed after its journal entry marks the chunk or the entry.
+        {
+            QStringLiteral("ALTER TABLE chunks ADD COLUMN row_count INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("ALTER TABLE chunks ADD COLUMN ids BLOB"),
+            QStringLiteral("ALTER TABLE chunks ADD COLUMN fingerprints BLOB"),
+            QStringLiteral("ALTER TABLE chunks ADD COLUMN undone BLOB"),
+            QStringLiteral("ALTER TABLE chunks ADD COLUMN after_entry INTEGER"),
+            QStringLiteral("ALTER TABLE chunks ADD COLUMN commit_failed INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("ALTER TABLE entries ADD COLUMN commit_failed INTEGER NOT NULL DEFAULT 0"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS chunks_tbl ON chunks (tbl, run)"),
         },
     };
     return steps;
@@ -203,16 +219,23 @@ bool MergeJournal::migrate()
     return true;
 }
 
-bool MergeJournal::exec(const QString &statement, const QVariantList &values)
+bool MergeJournal::exec(const QString &statement, const QVariantList &values, qlonglong *insertedId)
 {
     QSqlQuery query(connection());
     if (!query.prepare(statement))
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
     for (const QVariant &v : values)
         query.addBindValue(v);
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
+    if (insertedId)
+        *insertedId = query.lastInsertId().toLongLong();
     return true;
+}
+
+bool MergeJournal::failed(const QString &error)
+{
+    return fail(QStringLiteral("%1: %2").arg(m_file, error));
 }
 
 // ---------------------------------------------------------------- runs
@@ -314,33 +337,34 @@ bool MergeJournal::run(qlonglong id, Run &run)
     return true;
 }
 
-// ---------------------------------------------------------------- entries
-
-namespace {
-
-// An entry of a run: an intended row (identifier NULL), or a row with its identifier.
-const QString insertRow =
-    QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, chunk) VALUES (?, ?, ?, ?, ?, ?)");
-
-} // namespace
-
-// The values of insertRow for rows of one kind; chunk 0: none.
-QVector<QVariantList> MergeJournal::entryValues(qlonglong run, kvtTableName table, Kind kind,
-                                                const QVector<Row> &rows, qlonglong chunk)
+// One transaction drops the runs and what they wrote (and what runs forgotten earlier
+// still wrote on); VACUUM then gives the freed pages back to the file system.
+bool MergeJournal::forgetRuns(const QString &server, const QDateTime &before, int &forgotten)
 {
-    const QVariant nullId(QVariant::LongLong);
-    QVector<QVariantList> values;
-    values.reserve(rows.size());
-    for (const Row &row : rows)
-        values << QVariantList{run, tableText(table), int(kind),
-                               kind == Kind::Intended ? nullId : QVariant(row.id), row.fingerprint,
-                               chunk == 0 ? nullId : QVariant(chunk)};
-    return values;
+    forgotten = 0;
+    QSqlDatabase db = connection();
+    if (!begin(db))
+        return false;
+    const QString old = QStringLiteral("SELECT id FROM runs WHERE server = ? AND started < ?");
+    const QVariantList values{server, timeText(before)};
+    QSqlQuery query(db);
+    bool ok = execEach(query, QStringLiteral("DELETE FROM entries WHERE run IN (%1)").arg(old), {values})
+              && execEach(query, QStringLiteral("DELETE FROM chunks WHERE run IN (%1)").arg(old), {values})
+              && execEach(query, QStringLiteral("DELETE FROM runs WHERE server = ? AND started < ?"), {values});
+    forgotten = ok ? query.numRowsAffected() : 0;
+    ok = ok && query.exec(QStringLiteral("DELETE FROM entries WHERE run NOT IN (SELECT id FROM runs)"))
+         && query.exec(QStringLiteral("DELETE FROM chunks WHERE run NOT IN (SELECT id FROM runs)"));
+    if (!end(db, query, ok))
+        return false;
+    query.finish();
+    return forgotten == 0 || query.exec(QStringLiteral("VACUUM")) || failed(query.lastError().text());
 }
+
+// ---------------------------------------------------------------- entries
 
 bool MergeJournal::begin(QSqlDatabase &db)
 {
-    return db.transaction() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    return db.transaction() || failed(db.lastError().text());
 }
 
 // Runs the statement once per row of values; false at the first failure (query holds it).
@@ -369,53 +393,104 @@ bool MergeJournal::end(QSqlDatabase &db, const QSqlQuery &query, bool ok)
     return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
 }
 
-bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, Kind kind)
+bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong *chunk)
 {
-    QSqlDatabase db = connection();
-    if (!begin(db))
-        return false;
-    QSqlQuery query(db);
-    return end(db, query, execEach(query, insertRow, entryValues(run, table, kind, rows, 0)));
+    qlonglong written = 0;
+    const bool ok = rows.isEmpty() || recordChunk(run, table, rows, written);
+    if (chunk)
+        *chunk = written;
+    return ok;
 }
 
 bool MergeJournal::recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
-                                  const QString &fingerprintAfter)
+                                  const QString &fingerprintAfter, qlonglong *entry)
 {
     const QString content = QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(before)).toJson(
         QJsonDocument::Compact));
     return exec(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (?, ?, ?, ?, ?, ?)"),
-                {run, tableText(table), int(Kind::Replaced), id, fingerprintAfter, content});
+                {run, tableText(table), int(Kind::Replaced), id, fingerprintAfter, content}, entry);
 }
 
 bool MergeJournal::recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
-                                     const QString &source, const QString &sourceKey)
+                                     const QString &source, const QString &sourceKey, qlonglong *entry)
 {
     return exec(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, source, source_key)"
                                " VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                {run, tableText(table), int(Kind::AddedNewKey), id, fingerprint, source, sourceKey});
+                {run, tableText(table), int(Kind::AddedNewKey), id, fingerprint, source, sourceKey}, entry);
 }
 
+bool MergeJournal::entryCommitFailed(qlonglong entry)
+{
+    return exec(QStringLiteral("UPDATE entries SET commit_failed = 1 WHERE id = ?"), {entry});
+}
+
+// The intent in one record: the fingerprints packed, no identifiers yet.
 bool MergeJournal::beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore,
                               const QStringList &fingerprints, qlonglong &chunk)
 {
-    QSqlDatabase db = connection();
-    if (!begin(db))
+    return exec(QStringLiteral("INSERT INTO chunks (run, tbl, max_before, row_count, fingerprints) VALUES (?, ?, ?, ?, ?)"),
+                {run, tableText(table), maxBefore, fingerprints.size(), JournalPacking::packFingerprints(fingerprints)},
+                &chunk);
+}
+
+namespace {
+
+// Rows of one chunk record at most: a row's entry number holds its position below it.
+constexpr qlonglong chunkRowSpan = qlonglong(1) << 24;
+
+// The columns eachChunkRow() reads, in its order.
+const QString chunkRowColumns = QStringLiteral("c.id, c.run, c.ids, c.fingerprints, c.undone, c.after_entry, c.tbl");
+const QString afterLastEntry = QStringLiteral("(SELECT IFNULL(MAX(id), 0) FROM entries)");
+
+QVector<qlonglong> idsOfRows(const QVector<MergeJournal::Row> &rows)
+{
+    QVector<qlonglong> ids;
+    ids.reserve(rows.size());
+    for (const MergeJournal::Row &row : rows)
+        ids << row.id;
+    return ids;
+}
+
+QStringList fingerprintsOf(const QVector<MergeJournal::Row> &rows)
+{
+    QStringList prints;
+    prints.reserve(rows.size());
+    for (const MergeJournal::Row &row : rows)
+        prints << row.fingerprint;
+    return prints;
+}
+
+} // namespace
+
+qlonglong MergeJournal::chunkRowEntry(qlonglong chunk, int position)
+{
+    return -(chunk * chunkRowSpan + position);
+}
+
+// The chunk's rows in one record, within the caller's transaction.
+bool MergeJournal::storeChunkRows(QSqlQuery &query, qlonglong run, kvtTableName table, const QVector<Row> &rows,
+                                  qlonglong &chunk)
+{
+    if (rows.size() >= chunkRowSpan) {
+        fail(QStringLiteral("%1: %2 rows are too many for one journal record").arg(m_file).arg(rows.size()));
         return false;
-    QSqlQuery query(db);
-    bool ok = execEach(query, QStringLiteral("INSERT INTO chunks (run, tbl, max_before) VALUES (?, ?, ?)"),
-                       {{run, tableText(table), maxBefore}});
+    }
+    const bool ok = execEach(query,
+                             QStringLiteral("INSERT INTO chunks (run, tbl, max_before, done, row_count, ids, fingerprints,"
+                                            " after_entry) VALUES (?, ?, 0, 1, ?, ?, ?, %1)")
+                                 .arg(afterLastEntry),
+                             {{run, tableText(table), rows.size(), JournalPacking::packIds(idsOfRows(rows)),
+                               JournalPacking::packFingerprints(fingerprintsOf(rows))}});
     chunk = query.lastInsertId().toLongLong();
-    QVector<Row> intended;
-    intended.reserve(fingerprints.size());
-    for (const QString &fingerprint : fingerprints)
-        intended << Row{0, fingerprint};
-    return end(db, query, ok && execEach(query, insertRow, entryValues(run, table, Kind::Intended, intended, chunk)));
+    return ok;
 }
 
 // The intent is replaced by the rows in one transaction: a chunk is either open (intent
 // only) or closed (rows only).
 bool MergeJournal::endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows)
 {
+    Q_UNUSED(run)
+    Q_UNUSED(table)
     QSqlDatabase db = connection();
     if (!begin(db))
         return false;
@@ -423,8 +498,12 @@ bool MergeJournal::endChunk(qlonglong run, qlonglong chunk, kvtTableName table, 
     const bool ok = query.exec(QStringLiteral("DELETE FROM entries WHERE chunk = %1 AND kind = %2")
                                    .arg(chunk)
                                    .arg(int(Kind::Intended)))
-                    && query.exec(QStringLiteral("UPDATE chunks SET done = 1 WHERE id = %1").arg(chunk))
-                    && execEach(query, insertRow, entryValues(run, table, Kind::Inserted, rows, chunk));
+                    && execEach(query,
+                                QStringLiteral("UPDATE chunks SET done = 1, row_count = ?, ids = ?, fingerprints = ?,"
+                                               " after_entry = %1 WHERE id = ?")
+                                    .arg(afterLastEntry),
+                                {{rows.size(), JournalPacking::packIds(idsOfRows(rows)),
+                                  JournalPacking::packFingerprints(fingerprintsOf(rows)), chunk}});
     return end(db, query, ok);
 }
 
@@ -434,27 +513,85 @@ bool MergeJournal::recordChunk(qlonglong run, kvtTableName table, const QVector<
     if (!begin(db))
         return false;
     QSqlQuery query(db);
-    bool ok = execEach(query, QStringLiteral("INSERT INTO chunks (run, tbl, max_before, done) VALUES (?, ?, 0, 1)"),
-                       {{run, tableText(table)}});
-    chunk = query.lastInsertId().toLongLong();
-    return end(db, query, ok && execEach(query, insertRow, entryValues(run, table, Kind::Inserted, rows, chunk)));
+    if (!storeChunkRows(query, run, table, rows, chunk)) {
+        db.rollback();
+        return query.lastError().isValid() ? failed(query.lastError().text()) : false;
+    }
+    return end(db, query, true);
 }
 
+// Rows of files of the earlier format carry the chunk in their entries.
 bool MergeJournal::chunkCommitFailed(qlonglong chunk)
 {
-    return exec(QStringLiteral("UPDATE entries SET undone = 1 WHERE chunk = ?"), {chunk});
+    return exec(QStringLiteral("UPDATE chunks SET commit_failed = 1 WHERE id = ?"), {chunk})
+           && exec(QStringLiteral("UPDATE entries SET undone = 1 WHERE chunk = ?"), {chunk});
+}
+
+// Runs the query (chunkRowColumns) and hands out the rows of its chunks that are not
+// undone, in the chunks' order; fingerprints: whether to unpack them.
+bool MergeJournal::eachChunkRow(QSqlQuery &query, bool fingerprints, const ChunkRows &row)
+{
+    if (!query.exec())
+        return failed(query.lastError().text());
+    while (query.next()) {
+        const qlonglong chunk = query.value(0).toLongLong();
+        QVector<qlonglong> ids;
+        QStringList prints;
+        if (!JournalPacking::unpackIds(query.value(2).toByteArray(), ids)
+            || (fingerprints && !JournalPacking::unpackFingerprints(query.value(3).toByteArray(), prints))
+            || (fingerprints && prints.size() != ids.size()))
+            return fail(QStringLiteral("%1: chunk %2 cannot be read").arg(m_file).arg(chunk));
+        const QByteArray undone = query.value(4).toByteArray();
+        ChunkRow r;
+        r.chunk = chunk;
+        r.run = query.value(1).toLongLong();
+        r.afterEntry = query.value(5).toLongLong();
+        r.table = tableOf(query.value(6).toString());
+        for (int i = 0; i < ids.size(); ++i) {
+            if (JournalPacking::isSet(undone, i))
+                continue;
+            r.position = i;
+            r.id = ids.at(i);
+            if (fingerprints)
+                r.fingerprint = prints.at(i);
+            row(r);
+        }
+    }
+    return true;
 }
 
 bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
 {
     entries.clear();
+    QVector<Entry> written;
+    QVector<qlonglong> after; // by chunk row: the largest entry written before its chunk
+    QSqlQuery chunks(connection());
+    chunks.prepare(QStringLiteral("SELECT ") + chunkRowColumns
+                   + QStringLiteral(" FROM chunks c WHERE c.run = ? AND c.ids IS NOT NULL AND c.commit_failed = 0"
+                                    " ORDER BY c.after_entry, c.id"));
+    chunks.addBindValue(run);
+    const bool read = eachChunkRow(chunks, true, [&](const ChunkRow &r) {
+        Entry e;
+        e.entry = chunkRowEntry(r.chunk, r.position);
+        e.run = run;
+        e.table = r.table;
+        e.id = r.id;
+        e.fingerprint = r.fingerprint;
+        e.chunk = r.chunk;
+        written << e;
+        after << r.afterEntry;
+    });
+    if (!read)
+        return false;
     QSqlQuery query(connection());
     query.prepare(QStringLiteral("SELECT id, tbl, kind, ident, fingerprint, before, source, source_key, chunk"
-                                 " FROM entries WHERE run = ? AND kind <> ? AND undone = 0 ORDER BY id"));
+                                 " FROM entries WHERE run = ? AND kind <> ? AND undone = 0 AND commit_failed = 0"
+                                 " ORDER BY id"));
     query.addBindValue(run);
     query.addBindValue(int(Kind::Intended));
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
+    int next = 0; // the next chunk row to hand out
     while (query.next()) {
         Entry e;
         e.entry = query.value(0).toLongLong();
@@ -468,29 +605,38 @@ bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
         e.source = query.value(6).toString();
         e.sourceKey = query.value(7).toString();
         e.chunk = query.value(8).toLongLong();
+        for (; next < written.size() && after.at(next) < e.entry; ++next)
+            entries << written.at(next);
         entries << e;
     }
+    entries += written.mid(next);
     return true;
 }
 
+// An intent is packed in its chunk's record, or (files of the earlier format) one entry
+// per row.
 bool MergeJournal::openChunks(qlonglong run, QVector<Chunk> &chunks)
 {
     chunks.clear();
     QSqlQuery query(connection());
-    query.prepare(QStringLiteral("SELECT id, tbl, max_before FROM chunks WHERE run = ? AND done = 0 ORDER BY id"));
+    query.prepare(QStringLiteral("SELECT id, tbl, max_before, fingerprints FROM chunks WHERE run = ? AND done = 0"
+                                 " ORDER BY id"));
     query.addBindValue(run);
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
-    while (query.next())
-        chunks << Chunk{query.value(0).toLongLong(), tableOf(query.value(1).toString()),
-                        query.value(2).toLongLong(), {}};
+        return failed(query.lastError().text());
+    while (query.next()) {
+        Chunk c{query.value(0).toLongLong(), tableOf(query.value(1).toString()), query.value(2).toLongLong(), {}};
+        if (!JournalPacking::unpackFingerprints(query.value(3).toByteArray(), c.fingerprints))
+            return fail(QStringLiteral("%1: chunk %2 cannot be read").arg(m_file).arg(c.chunk));
+        chunks << c;
+    }
     QSqlQuery prints(connection());
     prints.prepare(QStringLiteral("SELECT fingerprint FROM entries WHERE chunk = ? AND kind = ?"));
     for (Chunk &c : chunks) {
         prints.addBindValue(c.chunk);
         prints.addBindValue(int(Kind::Intended));
         if (!prints.exec())
-            return fail(QStringLiteral("%1: %2").arg(m_file, prints.lastError().text()));
+            return failed(prints.lastError().text());
         while (prints.next())
             c.fingerprints << prints.value(0).toString();
     }
@@ -501,33 +647,63 @@ bool MergeJournal::idsOfOtherRuns(qlonglong run, kvtTableName table, bool laterO
                                   QHash<qlonglong, qlonglong> &runOfId)
 {
     runOfId.clear();
+    const QString otherRuns = QStringLiteral(
+        " JOIN runs r ON r.id = %1.run JOIN runs mine ON mine.id = ? WHERE %1.tbl = ? AND %1.commit_failed = 0"
+        " AND %1.run <> mine.id AND r.server = mine.server AND r.destination = mine.destination"
+        " AND (? = 0 OR %1.run > mine.id)");
     QSqlQuery query(connection());
-    query.prepare(QStringLiteral(
-        "SELECT e.ident, e.run FROM entries e JOIN runs r ON r.id = e.run JOIN runs mine ON mine.id = ?"
-        " WHERE e.tbl = ? AND e.kind <> ? AND e.undone = 0 AND e.run <> mine.id"
-        " AND r.server = mine.server AND r.destination = mine.destination AND (? = 0 OR e.run > mine.id)"));
+    query.prepare(QStringLiteral("SELECT e.ident, e.run FROM entries e") + otherRuns.arg(QStringLiteral("e"))
+                  + QStringLiteral(" AND e.kind <> ? AND e.undone = 0"));
     query.addBindValue(run);
     query.addBindValue(tableText(table));
-    query.addBindValue(int(Kind::Intended));
     query.addBindValue(laterOnly ? 1 : 0);
+    query.addBindValue(int(Kind::Intended));
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
     while (query.next())
         runOfId.insert(query.value(0).toLongLong(), query.value(1).toLongLong());
-    return true;
+    QSqlQuery chunks(connection());
+    chunks.prepare(QStringLiteral("SELECT ") + chunkRowColumns + QStringLiteral(" FROM chunks c")
+                   + otherRuns.arg(QStringLiteral("c")) + QStringLiteral(" AND c.ids IS NOT NULL"));
+    chunks.addBindValue(run);
+    chunks.addBindValue(tableText(table));
+    chunks.addBindValue(laterOnly ? 1 : 0);
+    return eachChunkRow(chunks, false, [&](const ChunkRow &r) { runOfId.insert(r.id, r.run); });
 }
 
+// Entries by their number; rows of a chunk (negative numbers) in the chunk's bitmap.
 bool MergeJournal::markUndone(const QVector<qlonglong> &entries)
 {
     QSqlDatabase db = connection();
     if (!begin(db))
         return false;
     QVector<QVariantList> values;
-    values.reserve(entries.size());
-    for (const qlonglong e : entries)
-        values << QVariantList{e};
+    QMap<qlonglong, QVector<int>> chunkRows;
+    for (const qlonglong e : entries) {
+        if (e > 0)
+            values << QVariantList{e};
+        else
+            chunkRows[-e / chunkRowSpan] << int(-e % chunkRowSpan);
+    }
     QSqlQuery query(db);
-    return end(db, query, execEach(query, QStringLiteral("UPDATE entries SET undone = 1 WHERE id = ?"), values));
+    bool ok = execEach(query, QStringLiteral("UPDATE entries SET undone = 1 WHERE id = ?"), values);
+    QSqlQuery bits(db);
+    ok = ok && bits.prepare(QStringLiteral("SELECT undone FROM chunks WHERE id = ?"));
+    for (auto it = chunkRows.constBegin(); ok && it != chunkRows.constEnd(); ++it) {
+        bits.addBindValue(it.key());
+        ok = bits.exec();
+        QByteArray undone = ok && bits.next() ? bits.value(0).toByteArray() : QByteArray();
+        bits.finish();
+        for (const int position : it.value())
+            JournalPacking::set(undone, position);
+        ok = ok && execEach(query, QStringLiteral("UPDATE chunks SET undone = ? WHERE id = ?"), {{undone, it.key()}});
+    }
+    if (!ok && !query.lastError().isValid()) {
+        const QString error = bits.lastError().text();
+        db.rollback();
+        return failed(error);
+    }
+    return end(db, query, ok);
 }
 
 bool MergeJournal::closeChunks(const QVector<qlonglong> &chunks)
@@ -546,7 +722,8 @@ bool MergeJournal::addedUnderNewKey(const QString &server, const QString &destin
     QSqlQuery query(connection());
     query.prepare(QStringLiteral("SELECT e.ident FROM entries e JOIN runs r ON r.id = e.run"
                                  " WHERE r.server = ? AND r.destination = ? AND e.tbl = ? AND e.kind = ?"
-                                 " AND e.source = ? AND e.source_key = ? AND e.undone = 0 ORDER BY e.id DESC"));
+                                 " AND e.source = ? AND e.source_key = ? AND e.undone = 0 AND e.commit_failed = 0"
+                                 " ORDER BY e.id DESC"));
     query.addBindValue(server);
     query.addBindValue(destination);
     query.addBindValue(tableText(table));

@@ -13,6 +13,8 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include <functional>
+
 // The merge journal: an SQLite file (KvtPaths::journalFile() by default) that records what
 // each merge wrote into its destination, so that the merge can be undone (MergeUndo). It
 // needs no privilege on the server and no table in the KVT databases.
@@ -25,9 +27,19 @@
 // and its fingerprint after; per record added under a new key, the same plus the source
 // record it stands for.
 //
-// The set-based copy writes a chunk's intent before the chunk (the destination's largest
-// ID and the fingerprints of the rows to come) and the identifiers after it: a run killed
-// in between leaves an open chunk, whose rows the undo finds by fingerprint.
+// Every write is journaled before the destination's transaction that makes it commits:
+// the rows of a chunk or batch (recordChunk, recordRows) and each conflict write
+// (recordReplaced, recordAddedNewKey), one SQLite commit each. A run killed at any moment
+// leaves a journal that names everything it wrote, and perhaps a write that never
+// committed, which the undo finds gone. A COMMIT that fails after its journal entry
+// (a Galera certification failure) is marked so (chunkCommitFailed, entryCommitFailed).
+//
+// A chunk is one record: its identifiers as runs and its fingerprints packed
+// (JournalPacking); entries() hands its rows out one by one, each named by a negative
+// entry number (chunkRowEntry). Files written before that keep one record per row, and
+// their set-based chunks an intent before the chunk (the destination's largest ID and
+// the fingerprints of the rows to come): a run of theirs killed in between left an open
+// chunk, whose rows the undo finds by fingerprint (openChunks).
 //
 // Several users may share one file. It is kept in SQLite's rollback-journal mode (not
 // WAL, which needs shared memory and fails on network file systems), every write is one
@@ -116,13 +128,22 @@ public:
     // False (and lastError() empty) for an unknown run.
     bool run(qlonglong id, Run &run);
 
+    // Forgets the runs of a server that started before `before`, with everything they
+    // wrote (they can no longer be undone), and gives the file's free space back.
+    bool forgetRuns(const QString &server, const QDateTime &before, int &forgotten);
+
     // ---- what a run wrote
-    bool recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, Kind kind = Kind::Inserted);
+    // Rows inserted by one write (a batch of the per-row path, a set-based insert into a
+    // reference table): one record, as recordChunk. chunk: its number, for chunkCommitFailed.
+    bool recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong *chunk = nullptr);
+    // entry: its number, for entryCommitFailed.
     bool recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
-                        const QString &fingerprintAfter);
+                        const QString &fingerprintAfter, qlonglong *entry = nullptr);
     bool recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
-                           const QString &source, const QString &sourceKey);
-    // A chunk of the set-based copy: its intent, then its rows (which close it).
+                           const QString &source, const QString &sourceKey, qlonglong *entry = nullptr);
+    bool entryCommitFailed(qlonglong entry);
+    // A chunk of the set-based copy as files of the earlier format recorded it: its
+    // intent, then its rows (which close it).
     bool beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore, const QStringList &fingerprints,
                     qlonglong &chunk);
     bool endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows);
@@ -134,8 +155,11 @@ public:
     bool recordChunk(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong &chunk);
     bool chunkCommitFailed(qlonglong chunk);
 
-    // Entries of a run not undone yet (Inserted, Replaced, AddedNewKey).
+    // Entries of a run not undone yet (Inserted, Replaced, AddedNewKey), in the order they
+    // were written; a row of a chunk is an entry of its own (Entry::chunk its chunk).
     bool entries(qlonglong run, QVector<Entry> &entries);
+    // How the rows of a chunk are numbered among the entries (markUndone takes them).
+    static qlonglong chunkRowEntry(qlonglong chunk, int position);
     bool openChunks(qlonglong run, QVector<Chunk> &chunks);
     // Identifiers of the table journaled by runs of the same server and destination
     // other than `run` and not undone; laterOnly: only runs after it.
@@ -163,13 +187,26 @@ public:
 private:
     QSqlDatabase connection();
     bool fail(const QString &text);
-    bool exec(const QString &statement, const QVariantList &values = {});
+    bool exec(const QString &statement, const QVariantList &values = {}, qlonglong *insertedId = nullptr);
     bool migrate();
     bool begin(QSqlDatabase &db);
     static bool execEach(QSqlQuery &query, const QString &statement, const QVector<QVariantList> &rows);
     bool end(QSqlDatabase &db, const QSqlQuery &query, bool ok);
-    static QVector<QVariantList> entryValues(qlonglong run, kvtTableName table, Kind kind, const QVector<Row> &rows,
-                                             qlonglong chunk);
+    bool failed(const QString &error);
+    bool storeChunkRows(QSqlQuery &query, qlonglong run, kvtTableName table, const QVector<Row> &rows,
+                        qlonglong &chunk);
+    struct ChunkRow
+    {
+        qlonglong chunk = 0;
+        qlonglong run = 0;
+        qlonglong afterEntry = 0; // the largest entry written before the chunk
+        kvtTableName table = tnDefects;
+        int position = 0;
+        qlonglong id = 0;
+        QString fingerprint;
+    };
+    using ChunkRows = std::function<void(const ChunkRow &)>;
+    bool eachChunkRow(QSqlQuery &query, bool fingerprints, const ChunkRows &row);
 
     QString m_file;
     QString m_prefix;

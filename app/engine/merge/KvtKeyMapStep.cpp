@@ -139,7 +139,7 @@ bool KvtKeyMapStep::settleTakenKey(kvtTableName table, RefId source, const Bindi
             return true;
         }
     }
-    if (!m_run.events.conflict(keyColumn, key, sourceSelect))
+    if (!m_rows.handOver(keyColumn, key, sourceSelect))
         return false;
     if (m_run.stopped())
         return true;

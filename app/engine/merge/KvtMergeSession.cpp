@@ -45,7 +45,7 @@ KvtMergeSession::~KvtMergeSession()
                   << release.query().lastError().text();
 }
 
-QString KvtMergeSession::lockName() const
+QString KvtMergeSession::lockName()
 {
     return QStringLiteral("CONCAT('kvtmerge:', MD5(:destination))");
 }

@@ -57,11 +57,11 @@ public:
     // The order of the table steps: keeping references the seven reference steps come
     // first, so that the map is complete before the first measurement row is written.
     static QVector<kvtTableName> stepOrder(bool keepReferences);
+    // The SQL expression of the destination's lock name, of the bound :destination.
+    static QString lockName();
 
 private:
     bool lockDestination();
-    // The lock's name, of the bound :destination.
-    QString lockName() const;
 
     KvtMergeRun m_run;
     bool m_locked = false;

@@ -486,5 +486,6 @@ bool KvtMerger::insertIntoTableZones(const QString &fDetTypeZone, const QString 
 // The record through the step in hand; false outside a step.
 bool KvtMerger::mergeRecord(const QVector<QVariant> &record)
 {
-    return m_session && m_session->run().inTable() && m_session->rows().mergeRecord(record);
+    return m_session && m_session->run().inTable() && m_session->rows().mergeRecord(record)
+           && m_session->rows().flushJournal();
 }

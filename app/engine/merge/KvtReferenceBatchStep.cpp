@@ -59,7 +59,8 @@ KvtStepResult KvtReferenceBatchStep::merge()
         handled += batch.rows;
         m_run.events.progress(handled);
         if (batch.conflict) {
-            if (!m_rows.mergeRecord(batch.conflictRecord))
+            const bool merged = m_rows.mergeRecord(batch.conflictRecord);
+            if (!m_rows.flushJournal() || !merged)
                 return KvtStepResult::RowError;
         } else if (batch.rows < m_run.options.chunkRows) {
             return KvtStepResult::Done;
@@ -124,10 +125,10 @@ bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &
                 m_run.db.rollback();
             return false;
         }
-        if (journaling && !m_run.db.commit()) {
-            m_run.fail(KvtSqlStatus::failure(m_run.db.lastError()));
-            m_run.db.rollback();
-            return false;
+        if (journaling) {
+            const KvtSqlStatus committed = m_journal.commit(m_run.db);
+            if (!committed)
+                return m_run.fail(committed);
         }
     }
     mapBatch(batch);

@@ -18,6 +18,12 @@ KvtStepResult KvtRowMerge::readSourceTable()
         return KvtStepResult::SourceError;
     }
     reader.locate(table.columnNames());
+    const KvtStepResult result = mergeRecords(reader);
+    return flushJournal() || result != KvtStepResult::Done ? result : KvtStepResult::RowError;
+}
+
+KvtStepResult KvtRowMerge::mergeRecords(KvtSourceReader &reader)
+{
     int counter = 0;
     while (reader.next()) {
         m_run.events.progress(counter);
@@ -73,8 +79,13 @@ bool KvtRowMerge::mergePlain(const Values &record)
         break;
     }
     const KvtTable &table = sql.description();
-    return m_run.events.conflict(table.keyColumn(), record.value(table.indexOf(table.keyColumn())).toString(),
-                                 QString());
+    return handOver(table.keyColumn(), record.value(table.indexOf(table.keyColumn())).toString(), QString());
+}
+
+// The settler writes on a connection of its own: the rows journaled so far commit first.
+bool KvtRowMerge::handOver(const QString &keyColumn, const QString &key, const QString &sourceSelect)
+{
+    return flushJournal() && m_run.events.conflict(keyColumn, key, sourceSelect);
 }
 
 // The identifier follows the table's rule: copied, left to the destination's counter, or
@@ -104,7 +115,7 @@ bool KvtRowMerge::nextId(qlonglong &id)
 bool KvtRowMerge::execInsert(KvtPreparedQuery &query, const Bindings &values)
 {
     const KvtTableSql &sql = m_run.sql();
-    KvtSqlStatus status = m_journal.beforeRowInsert(m_run.db, !sql.hasKey());
+    KvtSqlStatus status = m_journal.beforeRowInsert(m_run.db);
     if (!status)
         return m_run.fail(status);
     if (!query.exec(values))

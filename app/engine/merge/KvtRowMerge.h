@@ -45,8 +45,11 @@ public:
     bool nextId(qlonglong &id);
     // Commits the journaled rows of the per-row path.
     bool flushJournal();
+    // A conflict to the settler, once the rows inserted so far have committed.
+    bool handOver(const QString &keyColumn, const QString &key, const QString &sourceSelect);
 
 private:
+    KvtStepResult mergeRecords(KvtSourceReader &reader);
     bool countMatches(KvtPreparedQuery &query, const Bindings &values, int &count);
     Values recordOf(const KvtSourceReader &row) const;
 

@@ -68,9 +68,9 @@ KvtSqlStatus KvtRunJournal::journalError() const
     return KvtSqlStatus::own(KvtMessages::journalNotWritten(m_journal->lastError()));
 }
 
-KvtSqlStatus KvtRunJournal::beforeRowInsert(QSqlDatabase &db, bool measurement)
+KvtSqlStatus KvtRunJournal::beforeRowInsert(QSqlDatabase &db)
 {
-    if (m_run == 0 || m_batchOpen || !measurement)
+    if (m_run == 0 || m_batchOpen)
         return KvtSqlStatus();
     if (!db.transaction())
         return KvtSqlStatus::failure(db.lastError());
@@ -95,13 +95,8 @@ KvtSqlStatus KvtRunJournal::rowInserted(QSqlDatabase &db, const QString &destina
     const qlonglong rowId = id.toLongLong();
     if (!KvtRowFingerprint::read(db, destination, table, {rowId}, prints, &error))
         return KvtSqlStatus::own(error);
-    if (!KvtTable::of(table).isReference()) {
-        m_batch << qMakePair(rowId, prints.value(rowId));
-        return m_batch.size() < batchRows ? KvtSqlStatus() : flush(db, table);
-    }
-    if (!m_journal->recordRows(m_run, table, {{rowId, prints.value(rowId)}}))
-        return journalError();
-    return KvtSqlStatus();
+    m_batch << qMakePair(rowId, prints.value(rowId));
+    return m_batch.size() < batchRows ? KvtSqlStatus() : flush(db, table);
 }
 
 // The rows are journaled before the destination's transaction commits: a run killed in
@@ -117,13 +112,13 @@ KvtSqlStatus KvtRunJournal::flush(QSqlDatabase &db, kvtTableName table)
     for (const auto &row : qAsConst(m_batch))
         rows << MergeJournal::Row{row.first, row.second};
     m_batch.clear();
-    if (!m_journal->recordRows(m_run, table, rows)) {
+    qlonglong chunk = 0;
+    if (!m_journal->recordRows(m_run, table, rows, &chunk)) {
         db.rollback();
         return journalError();
     }
-    if (!db.commit())
-        return KvtSqlStatus::failure(db.lastError());
-    return KvtSqlStatus();
+    m_uncommitted << chunk;
+    return commit(db);
 }
 
 KvtSqlStatus KvtRunJournal::keysInserted(const QSqlDatabase &db, const QString &destination, kvtTableName table,
@@ -139,7 +134,23 @@ KvtSqlStatus KvtRunJournal::keysInserted(const QSqlDatabase &db, const QString &
     rows.reserve(keys.size());
     for (const qlonglong key : keys)
         rows << MergeJournal::Row{key, prints.value(key)};
-    if (!m_journal->recordRows(m_run, table, rows))
+    qlonglong chunk = 0;
+    if (!m_journal->recordRows(m_run, table, rows, &chunk))
         return journalError();
+    m_uncommitted << chunk;
     return KvtSqlStatus();
+}
+
+KvtSqlStatus KvtRunJournal::commit(QSqlDatabase &db)
+{
+    const QVector<qlonglong> written = m_uncommitted;
+    m_uncommitted.clear();
+    if (db.commit())
+        return KvtSqlStatus();
+    const KvtSqlStatus failed = KvtSqlStatus::failure(db.lastError());
+    db.rollback();
+    for (const qlonglong chunk : written)
+        if (chunk != 0 && !m_journal->chunkCommitFailed(chunk))
+            PLOG_ERROR << "merge journal: " << m_journal->lastError();
+    return failed;
 }

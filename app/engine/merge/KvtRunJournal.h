@@ -45,17 +45,22 @@ public:
     qlonglong run() const { return m_run; }
     Ids ids() const { return m_ids; }
 
-    // The per-row path. A measurement row's insert opens a destination transaction of up
-    // to batchRows rows, which commits once they are journaled (flush()).
-    KvtSqlStatus beforeRowInsert(QSqlDatabase &db, bool measurement);
+    // The per-row path. A row's insert opens a destination transaction of up to
+    // batchRows rows, which commits once they are journaled (flush()): before a conflict
+    // is handed over, at the end of a table and after a record merged alone.
+    KvtSqlStatus beforeRowInsert(QSqlDatabase &db);
     // The row the per-row path just inserted: its identifier (generated, bound or
     // numbered) and its fingerprint as the server holds it.
     KvtSqlStatus rowInserted(QSqlDatabase &db, const QString &destination, kvtTableName table,
                              KvtPreparedQuery &insert, const KvtPreparedQuery::Bindings &values);
     KvtSqlStatus flush(QSqlDatabase &db, kvtTableName table);
-    // Records one set-based statement inserted into a reference table, by their keys.
+    // Records one set-based statement inserted into a reference table, by their keys,
+    // inside the destination transaction that commit() ends.
     KvtSqlStatus keysInserted(const QSqlDatabase &db, const QString &destination, kvtTableName table,
                               const QVector<qlonglong> &keys);
+    // Commits the destination's transaction whose rows are journaled; when the COMMIT
+    // fails (a Galera certification failure), their journal records are marked so.
+    KvtSqlStatus commit(QSqlDatabase &db);
 
     static constexpr int batchRows = 500;
 
@@ -68,6 +73,7 @@ private:
     Ids m_ids = Ids::Returning;
     QVector<QPair<qlonglong, QString>> m_batch;
     bool m_batchOpen = false;
+    QVector<qlonglong> m_uncommitted; // journal records of the open destination transaction
 };
 
 #endif // KVTRUNJOURNAL_H
