@@ -72,6 +72,12 @@ class LiveWriter : public QThread
 {
 public:
     explicit LiveWriter(const QString &dest) : m_dest(dest) {}
+    // Starts, and returns once some rows are in (or the writer failed).
+    bool startWriting()
+    {
+        start();
+        return QTest::qWaitFor([this] { return written >= 20 || !error.isEmpty(); });
+    }
     std::atomic<bool> stopRequested{false};
     std::atomic<int> written{0};
     QString error;
@@ -100,6 +106,13 @@ protected:
 private:
     QString m_dest;
 };
+
+// An empty destination and a source of demo rows.
+bool createSourceAndDestination(const QString &src, const QString &dest, int defects, int graphics)
+{
+    return TestDatabase::createKvtDatabase(src).isEmpty() && TestDatabase::createKvtDatabase(dest).isEmpty()
+           && fillDemo(src, 1, defects, graphics, 3).isEmpty();
+}
 
 } // namespace
 
@@ -159,14 +172,11 @@ void tst_KvtMergerServers::liveWriterRowsAndMergedRowsStayOnce()
     QFETCH(Variant, variant);
     const QString src = QStringLiteral("servers_live_src");
     const QString dest = QStringLiteral("servers_live_dest");
-    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
-    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
-    QVERIFY(fillDemo(src, 1, 100000, 0, 3).isEmpty());
+    QVERIFY(createSourceAndDestination(src, dest, 100000, 0));
     const QString records = sourceRecords(src);
 
     LiveWriter writer(dest);
-    writer.start();
-    QTRY_VERIFY(writer.written >= 20 || !writer.error.isEmpty());
+    QVERIFY(writer.startWriting());
     MergeHarness harness;
     harness.merger().setCopyVariant(variant);
     QVERIFY(harness.run(dest, {src}));
@@ -201,9 +211,7 @@ void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath()
     QFETCH(Variant, variant);
     const QString src = QStringLiteral("servers_step_src");
     const QString dest = QStringLiteral("servers_step_dest");
-    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
-    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
-    QVERIFY(fillDemo(src, 1, 12000, 0, 3).isEmpty());
+    QVERIFY(createSourceAndDestination(src, dest, 12000, 0));
     const int sourceRows = count(src, "defects");
     // New sessions, the worker's among them, count as a node of a three-node cluster.
     QVERIFY(TestDatabase::exec("SET GLOBAL auto_increment_increment = 3, auto_increment_offset = 2").isEmpty());
@@ -248,9 +256,7 @@ void tst_KvtMergerServers::journalNamesExactlyTheMergedRows()
     QFETCH(int, step);
     const QString src = QStringLiteral("servers_journal_src");
     const QString dest = QStringLiteral("servers_journal_dest");
-    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
-    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
-    QVERIFY(fillDemo(src, 1, 9000, 300, 3).isEmpty());
+    QVERIFY(createSourceAndDestination(src, dest, 9000, 300));
     QVERIFY(TestDatabase::exec(QStringLiteral("SET GLOBAL auto_increment_increment = %1, auto_increment_offset = %2")
                                    .arg(step)
                                    .arg(step > 1 ? 2 : 1))
@@ -260,8 +266,7 @@ void tst_KvtMergerServers::journalNamesExactlyTheMergedRows()
     MergeJournal journal(m_dir.filePath(QStringLiteral("journal-%1-%2.sqlite").arg(ids).arg(step)));
 
     LiveWriter writer(dest);
-    writer.start();
-    QTRY_VERIFY(writer.written >= 20 || !writer.error.isEmpty());
+    QVERIFY(writer.startWriting());
     MergeHarness harness;
     harness.merger().setJournal(&journal);
     harness.merger().setJournalIds(KvtMerger::JournalIds(ids));
