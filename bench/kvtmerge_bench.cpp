@@ -4,9 +4,9 @@
 // By default the worker runs as the window and the batch mode run it: with a merge journal
 // (in a temporary folder), on data whose measurement rows name catalogue records of other
 // content in the destination, plain and keeping references consistent. The destination
-// holds at least half of the source's reference records (--preloaded, if more), one in ten
-// of them with other content (a name changed); the merge leaves their conflicts out, as a
-// standing choice would. --resolving gives data whose references all resolve (catalogues
+// holds at least half of the source's reference records (--preloaded, if more), one in a
+// hundred of them with other content (a name changed); the merge leaves their conflicts
+// out, as a standing choice would. --resolving gives data whose references all resolve (catalogues
 // as --preloaded says, unchanged). --no-journal leaves the journal out; otherwise the plain
 // set-based worker also runs without it once more, into a destination of its own, and the
 // journal's cost is printed as the ratio of the two. --counter-step N makes the server's
@@ -260,8 +260,8 @@ QString contentOf(const QString &table)
 
 // A destination that already holds about pct percent of the source's records (zones by
 // part type, since zone numbers within a part type are small). Unless the references are
-// to resolve, it holds at least half of the reference records, one in ten of them with
-// other content: the source's rows naming those name records of other content.
+// to resolve, it holds at least half of the reference records, one in a hundred of them
+// with other content: the source's rows naming those name records of other content.
 void preloadDestination(const Options &o, const QString &db)
 {
     createKvtDatabase(db);
@@ -274,7 +274,7 @@ void preloadDestination(const Options &o, const QString &db)
                  .arg(db, table, srcDb, column)
                  .arg(pct));
         if (reference && !o.resolving)
-            exec(QStringLiteral("UPDATE %1.%2 SET %3 = CONCAT(COALESCE(%3, ''), ' *') WHERE MOD(%4, 10) = 7")
+            exec(QStringLiteral("UPDATE %1.%2 SET %3 = CONCAT(COALESCE(%3, ''), ' *') WHERE MOD(%4, 100) = 7")
                      .arg(db, table, contentOf(table), keyOf(table)));
     }
 }
