@@ -1,6 +1,19 @@
 // Throughput of the merge worker, without the GUI, against a set-based copy on the server,
 // and the time of the merge preview (MergePreview) against the merge it foresees.
 //
+// By default the worker runs as the window and the batch mode run it: with a merge journal
+// (in a temporary folder), on data whose measurement rows name catalogue records of other
+// content in the destination, plain and keeping references consistent. The destination
+// holds at least half of the source's reference records (--preloaded, if more), one in a
+// hundred of them with other content (a name changed); the merge leaves their conflicts
+// out, as a standing choice would. --resolving gives data whose references all resolve (catalogues
+// as --preloaded says, unchanged). --no-journal leaves the journal out; otherwise the plain
+// set-based worker also runs without it once more, into a destination of its own, and the
+// journal's cost is printed as the ratio of the two. --counter-step N makes the server's
+// counters step by N (auto_increment_increment, as a Galera node does; a private server
+// only). --read-back names a chunk's rows by reading them back in the chunk's transaction
+// even where the server has INSERT ... RETURNING.
+//
 // Builds a source database with the demo generator (sql/kvt_demo_data.sql), puts part of
 // its records (--preloaded, default none) into three destinations beforehand, and merges
 // the source into them three ways: with KvtMerger copying the measurement tables per row
@@ -17,10 +30,16 @@
 //
 //   kvtmerge_bench [--reference-heavy] [--defects N] [--graphics N] [--graphic-bytes N] [--refs N]
 //                  [--preloaded PCT] [--chunk-rows N] [--chunk-bytes N] [--no-per-row]
-//                  [--keep-references] [--cluster] [--env FILE] [--keep]
+//                  [--plain-only] [--resolving] [--no-journal] [--read-back] [--counter-step N]
+//                  [--cluster] [--env FILE] [--keep]
 //
-// --keep-references also runs the set-based worker in the mode "Keep references
-// consistent" into a fourth destination and prints its speed against the plain one.
+// Unless --plain-only, the set-based worker also runs in the mode "Keep references
+// consistent" into a destination of its own, and its speed is printed against the plain
+// one and against the set-based statements.
+//
+// A quick run: --defects 20000 --graphics 2000 --no-per-row. The issue's cases: the
+// defaults (100,000 defects, 10,000 graphics of 4 KB, into an empty and then a full
+// destination), --reference-heavy, and either with --counter-step 3.
 //
 // Without --env the benchmark starts a private server of its own (scripts/mariadb-server.sh),
 // or with --cluster a private three-node Galera cluster (scripts/galera-cluster.sh), in a
@@ -28,6 +47,7 @@
 // names the env file of a running server (or, with --cluster, of a running cluster).
 
 #include "KvtMerger.h"
+#include "MergeJournal.h"
 #include "MergePreview.h"
 #include "PLog.h"
 
@@ -45,6 +65,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 
@@ -55,6 +76,7 @@ const QString perRowDb = QStringLiteral("kvtbench_rows");
 const QString fastDb = QStringLiteral("kvtbench_fast");
 const QString baselineDb = QStringLiteral("kvtbench_baseline");
 const QString refsDb = QStringLiteral("kvtbench_refs");
+const QString noJournalDb = QStringLiteral("kvtbench_nojournal");
 const QStringList tables{"defects", "graphics", "defectref", "dettypes", "device",
                          "factory", "results",  "humans",    "zones"};
 
@@ -67,7 +89,11 @@ struct Options {
     int chunkRows = KvtMerger::defaultChunkRows;
     qint64 chunkBytes = KvtMerger::defaultChunkBytes;
     bool perRow = true;
-    bool keepReferences = false;
+    bool keepReferences = true;
+    bool resolving = false;
+    bool journal = true;
+    bool readBack = false;
+    int counterStep = 1;
     bool cluster = false;
     QString envFile;
     bool keep = false;
@@ -226,16 +252,30 @@ QString keyOf(const QString &table)
     return QStringLiteral("ID");
 }
 
+// The column of a reference table whose change gives a record other content.
+QString contentOf(const QString &table)
+{
+    return table == QLatin1String("humans") ? QStringLiteral("Famname") : QStringLiteral("Name");
+}
+
 // A destination that already holds about pct percent of the source's records (zones by
-// part type, since zone numbers within a part type are small).
-void preloadDestination(const QString &db, int pct)
+// part type, since zone numbers within a part type are small). Unless the references are
+// to resolve, it holds at least half of the reference records, one in a hundred of them
+// with other content: the source's rows naming those name records of other content.
+void preloadDestination(const Options &o, const QString &db)
 {
     createKvtDatabase(db);
-    for (const QString &table : tables) {
+    for (int i = 0; i < tables.size(); ++i) {
+        const QString &table = tables.at(i);
+        const bool reference = i >= 2;
         const QString column = table == QLatin1String("zones") ? QStringLiteral("DetTypeId") : keyOf(table);
+        const int pct = reference && !o.resolving ? qMax(o.preloadedPct, 50) : o.preloadedPct;
         exec(QStringLiteral("INSERT INTO %1.%2 SELECT * FROM %3.%2 WHERE MOD(%4, 100) < %5")
                  .arg(db, table, srcDb, column)
                  .arg(pct));
+        if (reference && !o.resolving)
+            exec(QStringLiteral("UPDATE %1.%2 SET %3 = CONCAT(COALESCE(%3, ''), ' *') WHERE MOD(%4, 100) = 7")
+                     .arg(db, table, contentOf(table), keyOf(table)));
     }
 }
 
@@ -289,10 +329,14 @@ QString baselineStatement(const QString &table)
         columns.prepend(QStringLiteral("ID"));
         values.prepend(QStringLiteral("@maxId + ROW_NUMBER() OVER (ORDER BY s.ID)"));
     }
-    return QStringLiteral("INSERT INTO %1.%2 (%3) SELECT %4 FROM %5.%2 s "
+    // A reference record whose key the destination holds with other content is left out,
+    // as the worker's conflicts are.
+    const bool reference = tables.indexOf(table) >= 2;
+    return QStringLiteral("INSERT %7INTO %1.%2 (%3) SELECT %4 FROM %5.%2 s "
                           "WHERE NOT EXISTS (SELECT 1 FROM %1.%2 d WHERE %6)")
         .arg(baselineDb, table, columns.join(QStringLiteral(", ")),
-             values.join(QStringLiteral(", ")), srcDb, conditions.join(QStringLiteral(" AND ")));
+             values.join(QStringLiteral(", ")), srcDb, conditions.join(QStringLiteral(" AND ")),
+             reference ? QStringLiteral("IGNORE ") : QString());
 }
 
 // A size of /proc/self/status in kB: "VmHWM:" (peak resident) or "VmRSS:" (resident now).
@@ -324,9 +368,12 @@ struct EngineRun {
 // Runs the worker as the main window does and returns the seconds each table step took
 // and the peak resident memory of the process during the run.
 EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QString &destination,
-                    bool keepReferences = false)
+                    MergeJournal *journal, bool keepReferences = false)
 {
     KvtMerger merger;
+    merger.setJournal(journal);
+    if (o.readBack)
+        merger.setJournalIds(KvtMerger::JournalIds::ReadBack);
     merger.setMeasurementCopy(copy);
     // The per-row run is the reference for the reference tables too.
     merger.setReferenceMerge(copy == KvtMerger::MeasurementCopy::PerRow ? KvtMerger::ReferenceMerge::PerRow
@@ -354,8 +401,11 @@ EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QSt
                      [&](int value) { progress = value; }, Qt::QueuedConnection);
     QObject::connect(&merger, &KvtMerger::sqlErr, &gui,
                      [&](const QString &text, const QString &) { error = text; }, Qt::QueuedConnection);
-    QObject::connect(&merger, &KvtMerger::differentRecordsInTbs, &gui,
-                     [&]() { merger.resumeThread(); }, Qt::QueuedConnection);
+    // A conflict is left out, as a standing choice of the operator would.
+    QObject::connect(&merger, &KvtMerger::differentRecordsInTbs, &gui, [&]() {
+        merger.settleConflict(MergeReport::Decision::LeftOut, MergeReport::DecidedBy::StandingChoice);
+        merger.resumeThread();
+    }, Qt::QueuedConnection);
     QEventLoop loop;
     QObject::connect(&merger, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
 
@@ -470,22 +520,27 @@ QString ratio(double numerator, double denominator)
 }
 
 // One pass: the three ways into their destinations, and the figures per table.
-void runPass(const Options &o, const QString &title, const QVector<qlonglong> &sourceRows)
+void runPass(const Options &o, const QString &title, const QVector<qlonglong> &sourceRows, MergeJournal *journal)
 {
     const QVector<qlonglong> before = rowCounts(fastDb);
     EngineRun perRow;
     if (o.perRow) {
         settleServer(perRowDb);
-        perRow = runEngine(o, KvtMerger::MeasurementCopy::PerRow, perRowDb);
+        perRow = runEngine(o, KvtMerger::MeasurementCopy::PerRow, perRowDb, journal);
     }
     settleServer(fastDb);
     const PreviewRun preview = runPreview(fastDb);
     settleServer(fastDb);
-    const EngineRun fast = runEngine(o, KvtMerger::MeasurementCopy::SetBased, fastDb);
+    const EngineRun fast = runEngine(o, KvtMerger::MeasurementCopy::SetBased, fastDb, journal);
+    EngineRun bare; // without the journal
+    if (journal) {
+        settleServer(noJournalDb);
+        bare = runEngine(o, KvtMerger::MeasurementCopy::SetBased, noJournalDb, nullptr);
+    }
     EngineRun refs;
     if (o.keepReferences) {
         settleServer(refsDb);
-        refs = runEngine(o, KvtMerger::MeasurementCopy::SetBased, refsDb, true);
+        refs = runEngine(o, KvtMerger::MeasurementCopy::SetBased, refsDb, journal, true);
     }
     settleServer(baselineDb);
     const QVector<double> baseline = runBaseline();
@@ -554,19 +609,32 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
     out() << "peak resident memory (VmHWM) of the worker run: ";
     if (o.perRow)
         out() << "per row " << memory(perRow) << ", ";
-    out() << "set-based " << memory(fast) << Qt::endl;
+    out() << "set-based " << memory(fast);
+    if (o.keepReferences)
+        out() << ", keeping references " << memory(refs);
+    out() << Qt::endl;
+    if (journal) {
+        double without = 0;
+        for (const double seconds : bare.seconds)
+            without += seconds;
+        out() << "the journal's cost (time without it / with it, set-based, plain): defects "
+              << ratio(bare.seconds.at(0), fast.seconds.at(0)) << ", graphics "
+              << ratio(bare.seconds.at(1), fast.seconds.at(1)) << ", whole merge " << ratio(without, merged)
+              << "; without the journal against the set-based statements: defects "
+              << ratio(baseline.at(0), bare.seconds.at(0)) << ", graphics " << ratio(baseline.at(1), bare.seconds.at(1))
+              << ", whole merge " << ratio(allSet, without) << Qt::endl;
+    }
     if (o.keepReferences) {
-        double plain = 0;
         double kept = 0;
-        for (int i = 0; i < tables.size(); ++i) {
-            plain += fast.seconds.at(i);
+        for (int i = 0; i < tables.size(); ++i)
             kept += refs.seconds.at(i);
-        }
         out() << "keeping references consistent (set-based): defects " << rate(sourceRows.at(0), refs.seconds.at(0))
-              << " rows/s (" << ratio(fast.seconds.at(0), refs.seconds.at(0)) << " of plain), graphics "
-              << rate(sourceRows.at(1), refs.seconds.at(1)) << " rows/s ("
-              << ratio(fast.seconds.at(1), refs.seconds.at(1)) << "), whole merge " << ratio(plain, kept)
-              << " of plain" << Qt::endl;
+              << " rows/s (" << ratio(baseline.at(0), refs.seconds.at(0)) << " of the set-based statement, "
+              << ratio(fast.seconds.at(0), refs.seconds.at(0)) << " of plain), graphics "
+              << rate(sourceRows.at(1), refs.seconds.at(1)) << " rows/s (" << ratio(baseline.at(1), refs.seconds.at(1))
+              << ", " << ratio(fast.seconds.at(1), refs.seconds.at(1)) << "), whole merge "
+              << ratio(allSet, kept) << " of the set-based statements, " << ratio(merged, kept) << " of plain"
+              << Qt::endl;
     }
 }
 
@@ -585,12 +653,18 @@ Options parseOptions(const QCoreApplication &app)
     const QCommandLineOption chunkBytes("chunk-bytes", "Signal bytes of one set-based chunk.", "N",
                                         QString::number(KvtMerger::defaultChunkBytes));
     const QCommandLineOption noPerRow("no-per-row", "Leave out the per-row worker run.");
-    const QCommandLineOption keepReferences("keep-references", "Also run the set-based worker keeping references consistent.");
+    const QCommandLineOption plainOnly("plain-only", "Leave out the worker run keeping references consistent.");
+    const QCommandLineOption resolving("resolving", "Data whose references all resolve in the destination.");
+    const QCommandLineOption noJournal("no-journal", "Run the worker without a merge journal.");
+    const QCommandLineOption readBack("read-back", "Name a chunk's rows by reading them back, not by RETURNING.");
+    const QCommandLineOption counterStep("counter-step", "auto_increment_increment of the server (a private one).",
+                                         "N", "1");
     const QCommandLineOption cluster("cluster", "Merge into a three-node Galera cluster, through node 1.");
     const QCommandLineOption env("env", "Use the server of this env file instead of a private one.", "FILE");
     const QCommandLineOption keep("keep", "Keep the benchmark databases.");
     const QCommandLineOption heavy("reference-heavy", "2,000 keys per reference table, 20,000 defects, half present.");
-    parser.addOptions({heavy, defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, keepReferences, cluster, env, keep});
+    parser.addOptions({heavy, defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, plainOnly,
+                       resolving, noJournal, readBack, counterStep, cluster, env, keep});
     parser.process(app);
     Options o;
     const bool referenceHeavy = parser.isSet(heavy);
@@ -605,7 +679,11 @@ Options parseOptions(const QCoreApplication &app)
     o.chunkRows = qMax(1, parser.value(chunkRows).toInt());
     o.chunkBytes = qMax<qint64>(1, parser.value(chunkBytes).toLongLong());
     o.perRow = !parser.isSet(noPerRow);
-    o.keepReferences = parser.isSet(keepReferences);
+    o.keepReferences = !parser.isSet(plainOnly);
+    o.resolving = parser.isSet(resolving);
+    o.journal = !parser.isSet(noJournal);
+    o.readBack = parser.isSet(readBack);
+    o.counterStep = qMax(1, parser.value(counterStep).toInt());
     o.cluster = parser.isSet(cluster);
     o.envFile = parser.value(env);
     o.keep = parser.isSet(keep);
@@ -626,23 +704,40 @@ int main(int argc, char *argv[])
     const QString envFile = ownServer ? runServerScript(o.cluster, QStringLiteral("start"), serverDir.path())
                                       : o.envFile;
     openDefaultConnection(readEnvFile(envFile));
+    if (o.counterStep > 1) {
+        if (!ownServer)
+            fail(QStringLiteral("--counter-step changes the server's counters for everybody: only on a private server"));
+        // The worker's own connections are new sessions and take the global values.
+        for (const QString &scope : {QStringLiteral("GLOBAL"), QStringLiteral("SESSION")})
+            exec(QStringLiteral("SET %1 auto_increment_increment = %2, auto_increment_offset = 2")
+                     .arg(scope)
+                     .arg(o.counterStep));
+    }
+    QTemporaryDir journalDir;
+    std::unique_ptr<MergeJournal> journal;
+    if (o.journal)
+        journal.reset(new MergeJournal(journalDir.filePath(QStringLiteral("journal.sqlite"))));
 
     QElapsedTimer setup;
     setup.start();
     fillSource(o);
-    for (const QString &db : {perRowDb, fastDb, baselineDb, refsDb})
-        preloadDestination(db, o.preloadedPct);
+    for (const QString &db : {perRowDb, fastDb, baselineDb, refsDb, noJournalDb})
+        preloadDestination(o, db);
     out() << (o.cluster ? "three-node Galera cluster, through node 1; " : "") << "source: " << o.defects << " defects, " << o.graphics << " graphics of "
           << o.graphicBytes << " bytes, " << o.refs << " keys per reference table; "
           << o.preloadedPct << "% already in the destination; chunks of " << o.chunkRows
           << " rows / " << o.chunkBytes << " signal bytes (set up in " << setup.elapsed() / 1000.0
           << " s)" << Qt::endl;
+    out() << (o.journal ? "with a merge journal" : "without a merge journal")
+          << (o.readBack ? " (rows read back)" : "") << "; "
+          << (o.resolving ? "every reference resolves" : "rows name records of other content in the destination")
+          << "; counters step by " << o.counterStep << Qt::endl;
     const QVector<qlonglong> sourceRows = rowCounts(srcDb);
 
     runPass(o, o.preloadedPct == 0 ? QStringLiteral("Into an empty destination")
                                    : QStringLiteral("Into a destination holding %1% of the source").arg(o.preloadedPct),
-            sourceRows);
-    runPass(o, QStringLiteral("The same merge again: into a full destination"), sourceRows);
+            sourceRows, journal.get());
+    runPass(o, QStringLiteral("The same merge again: into a full destination"), sourceRows, journal.get());
 
     if (o.perRow) {
         bool same = true;
@@ -653,7 +748,7 @@ int main(int argc, char *argv[])
     }
 
     if (!o.keep)
-        for (const QString &db : {srcDb, perRowDb, fastDb, baselineDb, refsDb})
+        for (const QString &db : {srcDb, perRowDb, fastDb, baselineDb, refsDb, noJournalDb})
             exec(QStringLiteral("DROP DATABASE IF EXISTS ") + db);
     QSqlDatabase::database().close();
     if (ownServer)

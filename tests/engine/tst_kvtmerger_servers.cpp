@@ -5,9 +5,11 @@
 // against a private server of its own, whose global settings it changes.
 
 #include "EngineTestData.h"
+#include "KvtRowFingerprint.h"
 #include "KvtTableSql.h"
 #include "LoopbackProxy.h"
 #include "MergeHarness.h"
+#include "MergeJournal.h"
 #include "PrivateServer.h"
 #include "TestDatabase.h"
 
@@ -70,6 +72,12 @@ class LiveWriter : public QThread
 {
 public:
     explicit LiveWriter(const QString &dest) : m_dest(dest) {}
+    // Starts, and returns once some rows are in (or the writer failed).
+    bool startWriting()
+    {
+        start();
+        return QTest::qWaitFor([this] { return written >= 20 || !error.isEmpty(); });
+    }
     std::atomic<bool> stopRequested{false};
     std::atomic<int> written{0};
     QString error;
@@ -99,6 +107,13 @@ private:
     QString m_dest;
 };
 
+// An empty destination and a source of demo rows.
+bool createSourceAndDestination(const QString &src, const QString &dest, int defects, int graphics)
+{
+    return TestDatabase::createKvtDatabase(src).isEmpty() && TestDatabase::createKvtDatabase(dest).isEmpty()
+           && fillDemo(src, 1, defects, graphics, 3).isEmpty();
+}
+
 } // namespace
 
 class tst_KvtMergerServers : public QObject
@@ -112,6 +127,8 @@ private slots:
     void liveWriterRowsAndMergedRowsStayOnce();
     void counterSteppingByThreeKeepsTheFastPath_data();
     void counterSteppingByThreeKeepsTheFastPath();
+    void journalNamesExactlyTheMergedRows_data();
+    void journalNamesExactlyTheMergedRows();
     void secondMergeIntoTheSameDestinationStops();
     void keyMapLargerThanServerMemory();
     void lockIsFreeWhenTheRunHasEnded();
@@ -155,14 +172,11 @@ void tst_KvtMergerServers::liveWriterRowsAndMergedRowsStayOnce()
     QFETCH(Variant, variant);
     const QString src = QStringLiteral("servers_live_src");
     const QString dest = QStringLiteral("servers_live_dest");
-    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
-    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
-    QVERIFY(fillDemo(src, 1, 100000, 0, 3).isEmpty());
+    QVERIFY(createSourceAndDestination(src, dest, 100000, 0));
     const QString records = sourceRecords(src);
 
     LiveWriter writer(dest);
-    writer.start();
-    QTRY_VERIFY(writer.written >= 20 || !writer.error.isEmpty());
+    QVERIFY(writer.startWriting());
     MergeHarness harness;
     harness.merger().setCopyVariant(variant);
     QVERIFY(harness.run(dest, {src}));
@@ -197,9 +211,7 @@ void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath()
     QFETCH(Variant, variant);
     const QString src = QStringLiteral("servers_step_src");
     const QString dest = QStringLiteral("servers_step_dest");
-    QVERIFY(TestDatabase::createKvtDatabase(src).isEmpty());
-    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
-    QVERIFY(fillDemo(src, 1, 12000, 0, 3).isEmpty());
+    QVERIFY(createSourceAndDestination(src, dest, 12000, 0));
     const int sourceRows = count(src, "defects");
     // New sessions, the worker's among them, count as a node of a three-node cluster.
     QVERIFY(TestDatabase::exec("SET GLOBAL auto_increment_increment = 3, auto_increment_offset = 2").isEmpty());
@@ -218,6 +230,75 @@ void tst_KvtMergerServers::counterSteppingByThreeKeepsTheFastPath()
     QCOMPARE(rows(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE ID MOD 3 <> 2").arg(q(dest))),
              QStringList{"0"});
     QCOMPARE(mergedRecords(dest), eachOnce(sourceRecords(src)));
+
+    TestDatabase::dropDatabase(src);
+    TestDatabase::dropDatabase(dest);
+}
+
+// The journal of a set-based merge names exactly the rows the merge inserted, with their
+// fingerprints as the server holds them, however the server names them (RETURNING or the
+// read-back, forced on a server that has RETURNING) and whatever the counter's step, while
+// another session inserts into the same table.
+void tst_KvtMergerServers::journalNamesExactlyTheMergedRows_data()
+{
+    QTest::addColumn<int>("ids");
+    QTest::addColumn<int>("step");
+    using Ids = KvtMerger::JournalIds;
+    QTest::newRow("RETURNING") << int(Ids::Returning) << 1;
+    QTest::newRow("RETURNING, step 3") << int(Ids::Returning) << 3;
+    QTest::newRow("read back") << int(Ids::ReadBack) << 1;
+    QTest::newRow("read back, step 3") << int(Ids::ReadBack) << 3;
+}
+
+void tst_KvtMergerServers::journalNamesExactlyTheMergedRows()
+{
+    QFETCH(int, ids);
+    QFETCH(int, step);
+    const QString src = QStringLiteral("servers_journal_src");
+    const QString dest = QStringLiteral("servers_journal_dest");
+    QVERIFY(createSourceAndDestination(src, dest, 9000, 300));
+    QVERIFY(TestDatabase::exec(QStringLiteral("SET GLOBAL auto_increment_increment = %1, auto_increment_offset = %2")
+                                   .arg(step)
+                                   .arg(step > 1 ? 2 : 1))
+                .isEmpty());
+    const auto resetCounters = qScopeGuard(
+        [] { TestDatabase::exec("SET GLOBAL auto_increment_increment = 1, auto_increment_offset = 1"); });
+    MergeJournal journal(m_dir.filePath(QStringLiteral("journal-%1-%2.sqlite").arg(ids).arg(step)));
+
+    LiveWriter writer(dest);
+    QVERIFY(writer.startWriting());
+    MergeHarness harness;
+    harness.merger().setJournal(&journal);
+    harness.merger().setJournalIds(KvtMerger::JournalIds(ids));
+    harness.merger().setChunkSize(2000);
+    QVERIFY(harness.run(dest, {src}));
+    writer.stopRequested = true;
+    QVERIFY(writer.wait(10000));
+    QCOMPARE(writer.error, QString());
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(int(harness.merger().journalIds()), ids);
+
+    QVector<MergeJournal::Entry> entries;
+    QVERIFY(journal.entries(harness.merger().journalRun(), entries));
+    for (const kvtTableName table : {tnDefects, tnGraphics}) {
+        QMap<qlonglong, QString> journaled;
+        for (const MergeJournal::Entry &e : qAsConst(entries))
+            if (e.table == table)
+                journaled.insert(e.id, e.fingerprint);
+        QVector<qlonglong> merged;
+        for (const QString &id : rows(QStringLiteral("SELECT ID FROM %1.%2 WHERE NOT (DefectoscopistID <=> %3) ORDER BY ID")
+                                          .arg(q(dest), KvtTable::of(table).name, writerMark)))
+            merged << id.toLongLong();
+        QVERIFY(!merged.isEmpty());
+        QCOMPARE(journaled.keys().toVector(), merged);
+        QHash<qlonglong, QString> current;
+        QVERIFY(KvtRowFingerprint::read(QSqlDatabase::database(), dest, table, merged, current));
+        for (const qlonglong id : qAsConst(merged))
+            QCOMPARE(journaled.value(id), current.value(id));
+    }
+    if (step > 1)
+        QCOMPARE(rows(QStringLiteral("SELECT COUNT(*) FROM %1.defects WHERE ID MOD 3 <> 2").arg(q(dest))),
+                 QStringList{"0"});
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);

@@ -54,6 +54,8 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
+    void fingerprintTellsEveryChange_data();
+    void fingerprintTellsEveryChange();
     void undoRestoresEveryTable_data();
     void undoRestoresEveryTable();
     void changedRowStaysAndIsListed();
@@ -388,14 +390,76 @@ MergeUndo::Result tst_MergeJournal::undo(qlonglong run, MergeUndo::Plan *planOut
     return undo.execute(plan, m_dir->filePath("reports"));
 }
 
+// Two rows of three columns, as SQL expressions, that differ in one way or not at all:
+// every kind of fingerprint must tell them apart exactly when they differ.
+void tst_MergeJournal::fingerprintTellsEveryChange_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("a");
+    QTest::addColumn<QStringList>("b");
+    QTest::addColumn<bool>("differ");
+    const QString signal = QStringLiteral("REPEAT(X'00015C27FF', 820)"); // 4,100 bytes
+    const QStringList base{"1", "'a'", signal};
+    struct Case
+    {
+        const char *name;
+        QString first; // of row a, when not base's
+        QStringList b;
+        bool differ;
+    };
+    const QVector<Case> cases{
+        {"the same row", {}, base, false},
+        {"the same values written otherwise", {}, {"2 - 1", "CONCAT('a')", QStringLiteral("SUBSTRING(%1, 1)").arg(signal)}, false},
+        {"NULL against an empty text", {}, {"1", "''", signal}, true},
+        {"NULL against the text NULL", "NULL", {"NULL", "'a'", signal}, false},
+        {"NULL against 0", {}, {"NULL", "'a'", signal}, true},
+        {"the word NULL against NULL", {}, {"1", "'NULL'", signal}, true},
+        {"a text moved across columns", {}, {"'1a'", "''", signal}, true},
+        {"a quote in the text", {}, {"1", "'a'''", signal}, true},
+        {"a trailing blank", {}, {"1", "'a '", signal}, true},
+        {"upper case", {}, {"1", "'A'", signal}, true},
+        {"the first signal byte", {}, {"1", "'a'", QStringLiteral("CONCAT(X'01', SUBSTRING(%1, 2))").arg(signal)}, true},
+        {"the last signal byte", {}, {"1", "'a'", QStringLiteral("CONCAT(LEFT(%1, 4099), X'00')").arg(signal)}, true},
+        {"a NUL byte added", {}, {"1", "'a'", QStringLiteral("CONCAT(%1, X'00')").arg(signal)}, true},
+        {"a backslash and zero against a NUL byte", "X'5C30'", {"X'00'", "'a'", signal}, true},
+        {"a double's last bit", "0.3e0", {"0.1e0 + 0.2e0", "'a'", signal}, true},
+    };
+    for (const int kind : {int(KvtRowFingerprint::Kind::Md5OfMd5s), int(KvtRowFingerprint::Kind::Md5OfQuoted)})
+        for (const Case &c : cases) {
+            QStringList a = base;
+            if (!c.first.isEmpty())
+                a.first() = c.first;
+            QTest::addRow("kind %d, %s", kind, c.name) << kind << a << c.b << c.differ;
+        }
+}
+
+void tst_MergeJournal::fingerprintTellsEveryChange()
+{
+    if (!m_server)
+        QSKIP("no test server");
+    QFETCH(int, kind);
+    QFETCH(QStringList, a);
+    QFETCH(QStringList, b);
+    QFETCH(bool, differ);
+    const auto k = KvtRowFingerprint::Kind(kind);
+    const QStringList prints = rows(QStringLiteral("SELECT %1, %2").arg(KvtRowFingerprint::over(a, k),
+                                                                        KvtRowFingerprint::over(b, k)))
+                                   .value(0)
+                                   .split('|');
+    QCOMPARE(prints.size(), 2);
+    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(prints.first()).hasMatch()); // 128 bits
+    QCOMPARE(prints.first() != prints.last(), differ);
+}
+
 void tst_MergeJournal::undoRestoresEveryTable_data()
 {
     QTest::addColumn<int>("copy");
     QTest::addColumn<int>("ids");
     QTest::newRow("set-based, RETURNING") << int(Copy::SetBased) << int(Ids::Returning);
-    QTest::newRow("set-based, consecutive IDs") << int(Copy::SetBased) << int(Ids::Consecutive);
-    QTest::newRow("set-based falls back to per row") << int(Copy::SetBased) << int(Ids::PerRow);
+    // The read-back is forced on a server that has RETURNING.
+    QTest::newRow("set-based, read back in the chunk's snapshot") << int(Copy::SetBased) << int(Ids::ReadBack);
     QTest::newRow("per row") << int(Copy::PerRow) << int(Ids::Returning);
+    QTest::newRow("per row, read back forced") << int(Copy::PerRow) << int(Ids::ReadBack);
 }
 
 void tst_MergeJournal::undoRestoresEveryTable()
@@ -545,12 +609,18 @@ void tst_MergeJournal::stoppedRunWithAnOpenChunkIsUndoneWhole()
     QVERIFY(m_journal->entries(run, entries));
     QSet<int> kinds;
     for (const MergeJournal::Entry &e : qAsConst(entries)) {
+        // That format knew one kind of fingerprint: the rows are as the run left them.
+        QHash<qlonglong, QString> print;
+        QString error;
+        QVERIFY2(KvtRowFingerprint::read(QSqlDatabase::database(), dest, e.table, {e.id}, print, &error,
+                                         KvtRowFingerprint::Kind::Md5OfMd5s),
+                 qPrintable(error));
         const QVariant before = e.before.isEmpty() ? QVariant(QVariant::String)
                                                    : QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(
                                                                                          e.before)).toJson(QJsonDocument::Compact));
         QCOMPARE(sqlite(file, "INSERT INTO entries (run, tbl, kind, ident, fingerprint, before, source, source_key)"
                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-                        {run, KvtTable::of(e.table).name, int(e.kind), e.id, e.fingerprint, before, e.source,
+                        {run, KvtTable::of(e.table).name, int(e.kind), e.id, print.value(e.id), before, e.source,
                          e.sourceKey}),
                  QString());
         kinds.insert(int(e.kind));
@@ -565,7 +635,8 @@ void tst_MergeJournal::stoppedRunWithAnOpenChunkIsUndoneWhole()
     const qlonglong maxBefore = TestDatabase::scalar(QStringLiteral("SELECT MAX(ID) FROM %1.defects").arg(q(dest))).toLongLong();
     QCOMPARE(sqlite(file, "INSERT INTO chunks (id, run, tbl, max_before) VALUES (1, ?, 'defects', ?)", {run, maxBefore}),
              QString());
-    for (const QString &print : rows(chunkRows.arg(KvtRowFingerprint::of(tnDefects, "s"), q(src))))
+    const QString oldPrint = KvtRowFingerprint::of(tnDefects, "s", KvtRowFingerprint::Kind::Md5OfMd5s);
+    for (const QString &print : rows(chunkRows.arg(oldPrint, q(src))))
         QCOMPARE(sqlite(file, "INSERT INTO entries (run, tbl, kind, fingerprint, chunk) VALUES (?, 'defects', ?, ?, 1)",
                         {run, int(MergeJournal::Kind::Intended), print}),
                  QString());

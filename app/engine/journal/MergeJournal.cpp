@@ -424,15 +424,6 @@ bool MergeJournal::entryCommitFailed(qlonglong entry)
     return exec(QStringLiteral("UPDATE entries SET commit_failed = 1 WHERE id = ?"), {entry});
 }
 
-// The intent in one record: the fingerprints packed, no identifiers yet.
-bool MergeJournal::beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore,
-                              const QStringList &fingerprints, qlonglong &chunk)
-{
-    return exec(QStringLiteral("INSERT INTO chunks (run, tbl, max_before, row_count, fingerprints) VALUES (?, ?, ?, ?, ?)"),
-                {run, tableText(table), maxBefore, fingerprints.size(), JournalPacking::packFingerprints(fingerprints)},
-                &chunk);
-}
-
 namespace {
 
 // Rows of one chunk record at most: a row's entry number holds its position below it.
@@ -483,28 +474,6 @@ bool MergeJournal::storeChunkRows(QSqlQuery &query, qlonglong run, kvtTableName 
                                JournalPacking::packFingerprints(fingerprintsOf(rows))}});
     chunk = query.lastInsertId().toLongLong();
     return ok;
-}
-
-// The intent is replaced by the rows in one transaction: a chunk is either open (intent
-// only) or closed (rows only).
-bool MergeJournal::endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows)
-{
-    Q_UNUSED(run)
-    Q_UNUSED(table)
-    QSqlDatabase db = connection();
-    if (!begin(db))
-        return false;
-    QSqlQuery query(db);
-    const bool ok = query.exec(QStringLiteral("DELETE FROM entries WHERE chunk = %1 AND kind = %2")
-                                   .arg(chunk)
-                                   .arg(int(Kind::Intended)))
-                    && execEach(query,
-                                QStringLiteral("UPDATE chunks SET done = 1, row_count = ?, ids = ?, fingerprints = ?,"
-                                               " after_entry = %1 WHERE id = ?")
-                                    .arg(afterLastEntry),
-                                {{rows.size(), JournalPacking::packIds(idsOfRows(rows)),
-                                  JournalPacking::packFingerprints(fingerprintsOf(rows)), chunk}});
-    return end(db, query, ok);
 }
 
 bool MergeJournal::recordChunk(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong &chunk)

@@ -142,12 +142,6 @@ public:
     bool recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
                            const QString &source, const QString &sourceKey, qlonglong *entry = nullptr);
     bool entryCommitFailed(qlonglong entry);
-    // A chunk of the set-based copy as files of the earlier format recorded it: its
-    // intent, then its rows (which close it).
-    bool beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore, const QStringList &fingerprints,
-                    qlonglong &chunk);
-    bool endChunk(qlonglong run, qlonglong chunk, kvtTableName table, const QVector<Row> &rows);
-
     // A chunk of the set-based copy, written inside the chunk's destination transaction
     // before its COMMIT: the rows the server named for it. When the COMMIT then fails
     // (a Galera certification failure), chunkCommitFailed() marks the chunk so; a retry is

@@ -116,6 +116,7 @@ bool MergeUndo::plan(qlonglong run, Plan &plan)
     if (!m_journal.run(run, plan.run))
         return fail(m_journal.lastError());
     m_destination = plan.run.destination;
+    m_kind = plan.run.fingerprintKind;
     m_deleting.clear();
     QVector<MergeJournal::Entry> entries;
     QVector<MergeJournal::Chunk> chunks;
@@ -178,7 +179,7 @@ bool MergeUndo::planTable(const Plan &plan, kvtTableName t, const QVector<MergeJ
         ids << i.id;
     QHash<qlonglong, QString> current;
     QString error;
-    if (!KvtRowFingerprint::read(m_db, m_destination, t, ids, current, &error))
+    if (!KvtRowFingerprint::read(m_db, m_destination, t, ids, current, &error, m_kind))
         return fail(error);
 
     // Which rows can be taken back as they stand; deletes first, so that the
@@ -235,7 +236,7 @@ bool MergeUndo::openChunkRows(kvtTableName t, const MergeJournal::Chunk &chunk, 
         ++wanted[f];
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SELECT t.ID, %1 FROM %2 t WHERE t.ID > %3 ORDER BY t.ID")
-                        .arg(KvtRowFingerprint::of(t, QStringLiteral("t")), table(t))
+                        .arg(KvtRowFingerprint::of(t, QStringLiteral("t"), m_kind), table(t))
                         .arg(chunk.maxBefore)))
         return fail(query.lastError().text());
     while (query.next()) {
@@ -280,6 +281,7 @@ MergeUndo::Result MergeUndo::execute(const Plan &plan, const QString &reportFold
     Result result;
     m_error.clear();
     m_destination = plan.run.destination;
+    m_kind = plan.run.fingerprintKind;
     QStringList lines{QStringLiteral("table;identifier;outcome;reason")};
     for (const TablePlan &tp : plan.tables) {
         QVector<qlonglong> undone = tp.gone;
@@ -342,7 +344,7 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     const QString name = KvtTable::of(t).name;
     const QString target = table(t);
     const QString idColumn = KvtSql::column(target, KvtRowFingerprint::identifierColumn(t));
-    const QString print = KvtRowFingerprint::of(t, target);
+    const QString print = KvtRowFingerprint::of(t, target, m_kind);
     QString independent;
     for (const Dependant &d : dependantsOf(t, target))
         independent += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM %1 m WHERE %2)").arg(table(d.table), d.condition);

@@ -107,6 +107,7 @@ private:
     MergeJournal &m_journal;
     QSqlDatabase m_db;
     QString m_destination;
+    KvtRowFingerprint::Kind m_kind = KvtRowFingerprint::newest; // the run's
     QHash<int, QSet<qlonglong>> m_deleting; // by table: rows the plan deletes
     QString m_error;
 };

@@ -2,9 +2,8 @@
 
 #include "KvtMessages.h"
 
-#include "KvtRowFingerprint.h"
 #include "KvtSourceKey.h"
-#include "MergeJournal.h"
+#include "PLog.h"
 
 #include <QtGlobal>
 
@@ -67,44 +66,53 @@ bool KvtChunkedCopy::prepareCopy()
 }
 
 // The IDs of the chunk's rows to copy, then the rows. The references are counted with the
-// IDs, so only the rows inserted are looked at, and only once.
+// IDs, so only the rows inserted are looked at, and only once. A chunk whose COMMIT failed
+// starts again from its IDs: meanwhile another writer may have inserted some of its rows.
 bool KvtChunkedCopy::copyRows(const QVariant &to)
 {
-    if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
-        return false;
-    QStringList ids;
-    qint64 translated = 0;
-    QVector<qlonglong> mismatched;
-    QSqlQuery &rows = m_rowsToCopy->query();
-    const bool translating = m_sql.translating();
-    while (rows.next()) {
-        const qlonglong id = rows.value(0).toLongLong();
-        ids << QString::number(id);
-        if (translating) {
-            translated += rows.value(1).toInt() != 0 ? 1 : 0;
-            if (rows.value(2).toInt() != 0)
-                mismatched << id;
+    for (int attempt = 1;; ++attempt) {
+        if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
+            return false;
+        QStringList ids;
+        qint64 translated = 0;
+        QVector<qlonglong> mismatched;
+        QSqlQuery &rows = m_rowsToCopy->query();
+        const bool translating = m_sql.translating();
+        while (rows.next()) {
+            const qlonglong id = rows.value(0).toLongLong();
+            ids << QString::number(id);
+            if (translating) {
+                translated += rows.value(1).toInt() != 0 ? 1 : 0;
+                if (rows.value(2).toInt() != 0)
+                    mismatched << id;
+            }
         }
-    }
-    rows.finish();
-    if (ids.isEmpty())
+        rows.finish();
+        if (ids.isEmpty())
+            return true;
+        if (m_journal) {
+            bool commitFailed = false;
+            if (!copyJournaled(ids, commitFailed)) {
+                if (!commitFailed || attempt >= commitAttempts)
+                    return false;
+                PLOG_WARN << m_destination << '.' << m_tableName << ": a chunk's COMMIT failed ("
+                          << m_failed->lastError().text() << "), copied again";
+                continue;
+            }
+        } else {
+            m_insert.reset(new QSqlQuery(m_db));
+            if (!m_insert->exec(m_sql.copyRows(ids))) {
+                m_failed = m_insert.get();
+                return false;
+            }
+            m_copied = int(ids.size());
+        }
+        m_translatedRows += translated;
+        m_mismatchedRows += mismatched.size();
+        for (int i = 0; i < mismatched.size() && m_firstMismatched.size() < m_firstMismatchedRows; ++i)
+            m_firstMismatched << mismatched.at(i);
         return true;
-    if (m_journal) {
-        if (!copyJournaled(ids))
-            return false;
-    } else {
-        m_insert.reset(new QSqlQuery(m_db));
-        if (!m_insert->exec(m_sql.copyRows(ids))) {
-            m_failed = m_insert.get();
-            return false;
-        }
-        m_copied = int(ids.size());
     }
-    m_translatedRows += translated;
-    m_mismatchedRows += mismatched.size();
-    for (int i = 0; i < mismatched.size() && m_firstMismatched.size() < m_firstMismatchedRows; ++i)
-        m_firstMismatched << mismatched.at(i);
-    return true;
 }
 
 bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values)
@@ -186,76 +194,94 @@ bool KvtChunkedCopy::journalFailed()
     return false;
 }
 
-// The intent (the destination's largest ID and the fingerprints of the rows to come) is
-// in the journal before the INSERT, the rows' identifiers after it.
-bool KvtChunkedCopy::copyJournaled(const QStringList &ids)
+bool KvtChunkedCopy::execOwn(const QString &statement)
 {
-    m_journalQuery.reset(new QSqlQuery(m_db));
-    QSqlQuery &query = *m_journalQuery;
-    if (!query.exec(m_sql.destinationMaxId()) || !query.next()) {
-        m_failed = &query;
-        return false;
-    }
-    const qlonglong maxBefore = query.value(0).toLongLong();
-    QStringList intended;
-    if (!query.exec(m_sql.sourceFingerprints(ids))) {
-        m_failed = &query;
-        return false;
-    }
-    while (query.next())
-        intended << query.value(0).toString();
-    qlonglong chunk = 0;
-    if (!m_journal->beginChunk(m_run, m_table.table(), maxBefore, intended, chunk))
-        return journalFailed();
-    QVector<QPair<qlonglong, QString>> inserted;
-    if (!readInserted(ids, inserted))
-        return false;
+    if (m_ownQuery->exec(statement))
+        return true;
+    m_failed = m_ownQuery.get();
+    return false;
+}
+
+// After a failure, whose error stays the one reported.
+void KvtChunkedCopy::rollback()
+{
+    QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
+}
+
+// The chunk's rows are in the journal before its COMMIT: a run killed in between leaves
+// journaled rows the server rolled back (the undo finds them absent), never rows the
+// journal does not know. One journal write per chunk.
+bool KvtChunkedCopy::copyJournaled(const QStringList &ids, bool &commitFailed)
+{
+    commitFailed = false;
+    m_ownQuery.reset(new QSqlQuery(m_db));
+    m_insert.reset(new QSqlQuery(m_db));
     QVector<MergeJournal::Row> rows;
-    rows.reserve(inserted.size());
-    for (const auto &row : qAsConst(inserted))
-        rows << MergeJournal::Row{row.first, row.second};
-    if (!m_journal->endChunk(m_run, chunk, m_table.table(), rows))
+    rows.reserve(ids.size());
+    const bool inserted = m_insertedIds == InsertedIds::Returning ? insertReturning(ids, rows)
+                                                                  : insertReadBack(ids, rows);
+    if (inserted && rows.size() != ids.size()) {
+        rollback();
+        m_failed = nullptr;
+        m_journalError = QStringLiteral("%1.%2: %3 rows inserted, %4 named by the server")
+                             .arg(m_destination, m_tableName)
+                             .arg(ids.size())
+                             .arg(rows.size());
+        return false;
+    }
+    if (!inserted) {
+        rollback();
+        return false;
+    }
+    qlonglong chunk = 0;
+    if (!m_journal->recordChunk(m_run, m_table.table(), rows, chunk)) {
+        rollback();
         return journalFailed();
-    m_copied = int(ids.size());
+    }
+    if (!execOwn(QStringLiteral("COMMIT"))) {
+        rollback();
+        if (!m_journal->chunkCommitFailed(chunk))
+            return journalFailed();
+        commitFailed = true;
+        return false;
+    }
+    m_copied = int(rows.size());
     return true;
 }
 
-bool KvtChunkedCopy::readInserted(const QStringList &ids, QVector<QPair<qlonglong, QString>> &rows)
+// One statement: the server gives each inserted row's ID and fingerprint. Sent unprepared,
+// the only way Qt's driver hands over the rows of an INSERT.
+bool KvtChunkedCopy::insertReturning(const QStringList &ids, QVector<MergeJournal::Row> &rows)
 {
-    m_insert.reset(new QSqlQuery(m_db));
-    const bool returning = m_insertedIds == InsertedIds::Returning;
-    if (!m_insert->exec(m_sql.copyRows(ids) + (returning ? m_sql.returning() : QString()))) {
+    if (!execOwn(QStringLiteral("START TRANSACTION")))
+        return false;
+    if (!m_insert->exec(m_sql.copyRows(ids) + m_sql.returning())) {
         m_failed = m_insert.get();
         return false;
     }
-    if (returning) {
-        while (m_insert->next())
-            rows << qMakePair(m_insert->value(0).toLongLong(), m_insert->value(1).toString());
-        return true;
-    }
-    const qlonglong first = m_insert->lastInsertId().toLongLong();
-    QSqlQuery &query = *m_journalQuery;
-    if (!query.exec(QStringLiteral("SELECT @@SESSION.auto_increment_increment")) || !query.next()) {
-        m_failed = &query;
+    while (m_insert->next())
+        rows << MergeJournal::Row{m_insert->value(0).toLongLong(), m_insert->value(1).toString()};
+    return true;
+}
+
+bool KvtChunkedCopy::insertReadBack(const QStringList &ids, QVector<MergeJournal::Row> &rows)
+{
+    for (const QString &statement : KvtChunkSql::snapshotTransaction())
+        if (!execOwn(statement))
+            return false;
+    if (!execOwn(m_sql.destinationMaxId()) || !m_ownQuery->next()) {
+        m_failed = m_ownQuery.get();
         return false;
     }
-    const qlonglong step = qMax<qlonglong>(1, query.value(0).toLongLong());
-    QVector<qlonglong> inserted;
-    for (int k = 0; k < ids.size(); ++k)
-        inserted << first + k * step;
-    QHash<qlonglong, QString> prints;
-    QString error;
-    if (!KvtRowFingerprint::read(m_db, m_destination, m_table.table(), inserted, prints, &error)
-        || prints.size() != inserted.size()) {
-        m_failed = nullptr;
-        m_journalError = error.isEmpty() ? QStringLiteral("The rows inserted into %1.%2 are not numbered one after "
-                                                          "another: they cannot be journaled")
-                                                   .arg(m_destination, m_tableName)
-                                         : error;
+    const qlonglong maxBefore = m_ownQuery->value(0).toLongLong();
+    if (!m_insert->exec(m_sql.copyRows(ids))) {
+        m_failed = m_insert.get();
         return false;
     }
-    for (const qlonglong id : qAsConst(inserted))
-        rows << qMakePair(id, prints.value(id));
+    if (!execOwn(m_sql.insertedAfter(maxBefore)))
+        return false;
+    while (m_ownQuery->next())
+        rows << MergeJournal::Row{m_ownQuery->value(0).toLongLong(), m_ownQuery->value(1).toString()};
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "KvtSqlStatus.h"
 #include "KvtPreparedQuery.h"
 #include "KvtProbeIndex.h"
+#include "MergeJournal.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -17,22 +18,20 @@
 // Copies a measurement table from a source database into the destination on the server,
 // chunk by chunk in source ID order (statements in KvtChunkSql). No row passes through
 // the client, only the IDs of one chunk's rows to copy. Each chunk is inserted by one
-// statement: it is copied whole or, on failure, not at all; earlier chunks stay. The probes for equal rows are held to the index that serves them
+// statement: it is copied whole or, on failure, not at all; earlier chunks stay. Journaled,
+// the chunk is a transaction of its own that commits after its rows are in the journal. The probes for equal rows are held to the index that serves them
 // best (KvtProbeIndex) in the destination and the source.
 //
 //     KvtChunkedCopy copy(db, KvtTableSql::forTable(tnDefects, dest), source, dest, columns);
 //     if (copy.open(rows, bytes) == KvtChunkedCopy::OpenResult::Ready)
 //         while (!copy.atEnd()) copy.copyNext(handled);
-class MergeJournal;
-
 class KvtChunkedCopy
 {
 public:
-    // How the rows a chunk inserted are named to the journal: by the server (INSERT ...
-    // RETURNING, MariaDB 10.5), or as LAST_INSERT_ID() + k * auto_increment_increment,
-    // which holds while the statement keeps the table's AUTO-INC lock
-    // (innodb_autoinc_lock_mode 0 or 1).
-    enum class InsertedIds { Returning, Consecutive };
+    // How the rows a chunk inserted are named to the journal (KvtChunkSql::returning()):
+    // by the INSERT's RETURNING (MariaDB 10.5), or read back inside the chunk's transaction.
+    // Either gives the exact IDs, whatever the counter's step and whoever else inserts.
+    enum class InsertedIds { Returning, ReadBack };
 
     enum class OpenResult {
         Ready,     // chunks can be copied
@@ -65,7 +64,10 @@ public:
     const QVector<qlonglong> &firstMismatched() const { return m_firstMismatched; }
     void setFirstMismatchedRows(int rows) { m_firstMismatchedRows = rows; }
 
-    // Journal each chunk (set before open()): its intent before, its rows after.
+    // Journal each chunk (set before open()): its rows, before the chunk's COMMIT. A chunk
+    // whose COMMIT fails (a Galera certification failure) is marked so in the journal and
+    // copied again, at most commitAttempts times.
+    static constexpr int commitAttempts = 3;
     void setJournal(MergeJournal *journal, qlonglong run, InsertedIds how);
 
     // Why open() or copyNext() failed: the failed statement's error, or the journal's.
@@ -79,8 +81,11 @@ private:
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
     bool prepareCopy();
     bool copyRows(const QVariant &to);
-    bool copyJournaled(const QStringList &ids);
-    bool readInserted(const QStringList &ids, QVector<QPair<qlonglong, QString>> &rows);
+    bool copyJournaled(const QStringList &ids, bool &commitFailed);
+    bool insertReturning(const QStringList &ids, QVector<MergeJournal::Row> &rows);
+    bool insertReadBack(const QStringList &ids, QVector<MergeJournal::Row> &rows);
+    bool execOwn(const QString &statement);
+    void rollback();
     bool journalFailed();
 
     QSqlDatabase m_db;
@@ -101,7 +106,7 @@ private:
     MergeJournal *m_journal = nullptr;
     qlonglong m_run = 0;
     InsertedIds m_insertedIds = InsertedIds::Returning;
-    std::unique_ptr<QSqlQuery> m_journalQuery;
+    std::unique_ptr<QSqlQuery> m_ownQuery; // the chunk's transaction and read-back
     QString m_journalError;
     QVariant m_from;
     int m_chunkRows = 1;

@@ -14,10 +14,8 @@ KvtStepResult KvtMeasurementStep::merge()
     if (!m_keyMap && !m_report.insertedBefore(m_run, table))
         return KvtStepResult::RowError;
     m_report.startTableLog();
-    const bool setBased = m_run.options.setBasedMeasurements
-                          && (!m_journal.journaling() || m_journal.ids() != KvtRunJournal::Ids::PerRow);
     std::optional<KvtStepResult> result;
-    if (setBased && m_run.sourceKey().usable())
+    if (m_run.options.setBasedMeasurements && m_run.sourceKey().usable())
         result = copyOnServer();
     if (!result)
         result = copyPerRow();
@@ -55,7 +53,7 @@ std::optional<KvtStepResult> KvtMeasurementStep::copyOnServer()
     if (m_journal.journaling())
         copy.setJournal(m_journal.journal(), m_journal.run(),
                         m_journal.ids() == KvtRunJournal::Ids::Returning ? KvtChunkedCopy::InsertedIds::Returning
-                                                                          : KvtChunkedCopy::InsertedIds::Consecutive);
+                                                                          : KvtChunkedCopy::InsertedIds::ReadBack);
     if (m_keyMap)
         copy.setTranslation(KvtReferenceSql::translation(m_keyMap->map(), KvtRelations::among(sql.copiedColumns()),
                                                          QStringLiteral("s")));

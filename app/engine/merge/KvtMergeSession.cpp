@@ -55,8 +55,7 @@ bool KvtMergeSession::start(const QStringList &sources, const QString &copyVaria
     if (!lockDestination())
         return false;
     const KvtRunJournal::RunStart runStart{m_run.report.server(), m_run.destination, sources,
-                                           m_run.options.keepReferences, copyVariant,
-                                           m_run.options.setBasedMeasurements};
+                                           m_run.options.keepReferences, copyVariant};
     const KvtSqlStatus status = m_journal.start(m_run.db, runStart, journalIds);
     if (!status && !m_run.stopped())
         m_run.fail(status);

@@ -156,10 +156,9 @@ public:
     MergeJournal *journal() const { return m_journal; }
     // The journal's RUN_ID of the last run; 0 without a journal.
     qlonglong journalRun() const { return m_journalRun; }
-    // How the set-based copy names the rows it inserted to the journal: the first of these
-    // the server allows, no further than the one set (tests force the fallbacks). PerRow:
-    // the measurement tables are copied per row while journaling.
-    enum class JournalIds { Returning, Consecutive, PerRow };
+    // How the set-based copy names the rows it inserted to the journal: by RETURNING where
+    // the server has it, else read back in the chunk's transaction (tests force the latter).
+    enum class JournalIds { Returning, ReadBack };
     void setJournalIds(JournalIds most) { m_journalIds = most; }
     JournalIds journalIds() const { return m_journalIds; }
 

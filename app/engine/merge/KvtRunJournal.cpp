@@ -16,7 +16,7 @@ KvtSqlStatus KvtRunJournal::start(const QSqlDatabase &db, const RunStart &run, I
     m_run = 0;
     if (!m_journal)
         return KvtSqlStatus();
-    const KvtSqlStatus ids = chooseIds(db, most, run.setBasedMeasurements);
+    const KvtSqlStatus ids = chooseIds(db, most);
     if (!ids)
         return ids;
     if (!m_journal->open()
@@ -35,31 +35,13 @@ void KvtRunJournal::finish(MergeReport::RunStatus status)
     m_journal->releaseConnection();
 }
 
-// RETURNING where the server has it; else consecutive IDs where the AUTO-INC lock is held
-// for a whole INSERT ... SELECT (innodb_autoinc_lock_mode 0 or 1); else the per-row copy,
-// which reads each row's own LAST_INSERT_ID().
-KvtSqlStatus KvtRunJournal::chooseIds(const QSqlDatabase &db, Ids most, bool setBasedMeasurements)
+KvtSqlStatus KvtRunJournal::chooseIds(const QSqlDatabase &db, Ids most)
 {
     KvtServerVersion version;
     QString error;
     if (!KvtServerVersion::read(db, version, error))
         return KvtSqlStatus::own(error);
-    Ids ids = most;
-    if (ids == Ids::Returning && !version.hasInsertReturning())
-        ids = Ids::Consecutive;
-    if (ids == Ids::Consecutive) {
-        QSqlQuery query(db);
-        // MySQL 5.x and MariaDB without InnoDB's variable: the old default, 1.
-        const int lockMode = query.exec(QStringLiteral("SELECT @@GLOBAL.innodb_autoinc_lock_mode")) && query.next()
-                                 ? query.value(0).toInt()
-                                 : 1;
-        if (lockMode >= 2)
-            ids = Ids::PerRow;
-    }
-    if (ids == Ids::PerRow && setBasedMeasurements)
-        PLOG_INFO << "the server names no rows of a set-based copy (innodb_autoinc_lock_mode 2 and no "
-                     "INSERT ... RETURNING): the measurement tables are copied per row while journaling";
-    m_ids = ids;
+    m_ids = most == Ids::Returning && version.hasInsertReturning() ? Ids::Returning : Ids::ReadBack;
     return KvtSqlStatus();
 }
 

@@ -19,9 +19,9 @@ class MergeJournal;
 class KvtRunJournal
 {
 public:
-    // How the set-based copy names the rows it inserted: the first of these the server
-    // allows. PerRow: the measurement tables are copied per row while journaling.
-    enum class Ids { Returning, Consecutive, PerRow };
+    // How the set-based copy names the rows it inserted (KvtChunkedCopy::InsertedIds):
+    // by RETURNING where the server has it, else read back in the chunk's transaction.
+    enum class Ids { Returning, ReadBack };
 
     explicit KvtRunJournal(MergeJournal *journal) : m_journal(journal) {}
 
@@ -32,7 +32,6 @@ public:
         QStringList sources;
         bool keepReferences = false;
         QString copyVariant;
-        bool setBasedMeasurements = true;
     };
     // Chooses the ids (no further than `most`) and starts the run; the error is the
     // journal's or the server's.
@@ -65,7 +64,7 @@ public:
     static constexpr int batchRows = 500;
 
 private:
-    KvtSqlStatus chooseIds(const QSqlDatabase &db, Ids most, bool setBasedMeasurements);
+    KvtSqlStatus chooseIds(const QSqlDatabase &db, Ids most);
     KvtSqlStatus journalError() const;
 
     MergeJournal *m_journal;

@@ -94,24 +94,27 @@ QString KvtChunkSql::copyRows(const QStringList &ids) const
            + QStringLiteral(") ORDER BY s.ID");
 }
 
-QString KvtChunkSql::sourceFingerprints(const QStringList &ids) const
-{
-    QStringList values;
-    for (const QString &name : KvtRowFingerprint::columns(m_table.table()))
-        values << sourceValue(name);
-    return QStringLiteral("SELECT ") + KvtRowFingerprint::over(values) + QStringLiteral(" FROM ") + m_source
-           + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
-           + QLatin1Char(')');
-}
-
 QString KvtChunkSql::returning() const
 {
     return QStringLiteral(" RETURNING ID, ") + KvtRowFingerprint::of(m_table.table(), QString());
 }
 
+QStringList KvtChunkSql::snapshotTransaction()
+{
+    return {QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"),
+            QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT")};
+}
+
 QString KvtChunkSql::destinationMaxId() const
 {
     return KvtSql::largestKey(m_destination);
+}
+
+QString KvtChunkSql::insertedAfter(qlonglong maxBefore) const
+{
+    return QStringLiteral("SELECT t.ID, ") + KvtRowFingerprint::of(m_table.table(), QStringLiteral("t"))
+           + QStringLiteral(" FROM ") + m_destination + QStringLiteral(" t WHERE t.ID > ")
+           + QString::number(maxBefore) + QStringLiteral(" ORDER BY t.ID");
 }
 
 // The rows of the chunk, each numbered among the equal ones by ID (kvt_nth). A column

@@ -66,12 +66,18 @@ public:
     QString rowsToCopy() const;
     // Copies the rows with these IDs (integers as the server gave them), in ID order.
     QString copyRows(const QStringList &ids) const;
-    // The merge journal: the fingerprints (KvtRowFingerprint) of the source rows with
-    // these IDs as copyRows() writes them, and the RETURNING clause that names the
-    // inserted rows and their fingerprints.
-    QString sourceFingerprints(const QStringList &ids) const;
+    // The merge journal names the rows a chunk inserted with their fingerprints
+    // (KvtRowFingerprint), ID first: where the server has INSERT ... RETURNING, by the
+    // clause appended to copyRows() (the rows come in its ORDER BY); elsewhere by reading
+    // back, inside the chunk's own transaction opened with snapshotTransaction(), the
+    // destination's rows with IDs above its largest before the insert (destinationMaxId()).
+    // REPEATABLE READ and a snapshot taken before the insert make that exactly the
+    // transaction's own rows, whatever other sessions insert meanwhile and whatever the
+    // counter's step.
     QString returning() const;
+    static QStringList snapshotTransaction();
     QString destinationMaxId() const;
+    QString insertedAfter(qlonglong maxBefore) const;
 
     // Keeping references consistent: the rows are copied, and compared with the
     // destination's, with their references translated.

@@ -21,8 +21,12 @@ QStringList columns(kvtTableName table)
 
 QString over(const QStringList &expressions, Kind kind)
 {
-    Q_UNUSED(kind)
     QStringList parts;
+    if (kind == Kind::Md5OfQuoted) {
+        for (const QString &e : expressions)
+            parts << QStringLiteral("QUOTE(%1)").arg(e);
+        return QStringLiteral("MD5(CONCAT(%1))").arg(parts.join(QStringLiteral(", ")));
+    }
     for (const QString &e : expressions)
         parts << QStringLiteral("COALESCE(MD5(%1), '-')").arg(e);
     return QStringLiteral("MD5(CONCAT_WS(',', %1))").arg(parts.join(QStringLiteral(", ")));
