@@ -14,6 +14,7 @@ packages=(
     xvfb xauth fonts-dejavu-core
     unzip
     dpkg-dev file pkg-config
+    lintian   # scripts/check-packages.sh judges the Debian packages with it
 )
 
 missing=()

@@ -672,6 +672,10 @@ Application mode: &quot;Without password&quot;</source>
         <translation> не найден</translation>
     </message>
     <message>
+        <source> installed</source>
+        <translation> подключён</translation>
+    </message>
+    <message>
         <source>ID</source>
         <translation>ID</translation>
     </message>

@@ -6,8 +6,8 @@
 #include <QTest>
 
 // Runs the interface-language step of start-up through the probe program (I18N_PROBE),
-// copied into a fresh program folder per case, because the system locale is fixed for
-// the life of a process. The fixture i18nfixture_ru.qm (I18N_FIXTURE_DIR) serves as
+// copied into a fresh program folder per case (a folder install, or <prefix>/bin of a
+// prefix install), because the system locale is fixed for the life of a process. The fixture i18nfixture_ru.qm (I18N_FIXTURE_DIR) serves as
 // the Russian file: it translates the QObject text "Hello" to "Привет".
 class tst_AppLocale : public QObject
 {
@@ -102,28 +102,29 @@ void tst_AppLocale::interfaceLanguage_data()
     QTest::addColumn<QString>("hello");
     QTest::addColumn<bool>("warned");
     QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<bool>("prefixInstall");
 
     const Files russian{{QStringLiteral("kvtMergeDB_ru.qm"), fixtureRussian}};
     const QString ru = QStringLiteral("Russian=kvtMergeDB_ru.qm");
 
     QTest::newRow("russian locale, russian file")
-        << "ru_RU.UTF-8" << russian << true << "Привет" << false << QStringList{ru};
+        << "ru_RU.UTF-8" << russian << true << "Привет" << false << QStringList{ru} << false;
     QTest::newRow("german locale, russian file")
-        << "de_DE.UTF-8" << russian << true << "Привет" << false << QStringList{ru};
+        << "de_DE.UTF-8" << russian << true << "Привет" << false << QStringList{ru} << false;
     QTest::newRow("C locale, russian file")
-        << "C" << russian << true << "Привет" << false << QStringList{ru};
+        << "C" << russian << true << "Привет" << false << QStringList{ru} << false;
     QTest::newRow("russian locale, no folder")
-        << "ru_RU.UTF-8" << Files() << false << "Hello" << true << QStringList();
+        << "ru_RU.UTF-8" << Files() << false << "Hello" << true << QStringList() << false;
     QTest::newRow("upper-case file name is not the russian file")
         << "ru_RU.UTF-8" << Files{{QStringLiteral("kvtMergeDB_RU.qm"), fixtureRussian}}
-        << false << "Hello" << true << QStringList();
+        << false << "Hello" << true << QStringList() << false;
     QTest::newRow("english locale keeps english")
-        << "en_US.UTF-8" << russian << false << "Hello" << false << QStringList{ru};
+        << "en_US.UTF-8" << russian << false << "Hello" << false << QStringList{ru} << false;
     QTest::newRow("british english, no folder")
-        << "en_GB.UTF-8" << Files() << false << "Hello" << false << QStringList();
+        << "en_GB.UTF-8" << Files() << false << "Hello" << false << QStringList() << false;
     QTest::newRow("unreadable russian file")
         << "ru_RU.UTF-8" << Files{{QStringLiteral("kvtMergeDB_ru.qm"), notAQmFile}}
-        << true << "Hello" << false << QStringList{ru};
+        << true << "Hello" << false << QStringList{ru} << false;
     QTest::newRow("russian and german files, others ignored")
         << "ru_RU.UTF-8"
         << Files{{QStringLiteral("kvtMergeDB_ru.qm"), fixtureRussian},
@@ -132,7 +133,15 @@ void tst_AppLocale::interfaceLanguage_data()
                  {QStringLiteral("kvtMergeDB_xx.qm"), fixtureGerman},
                  {QStringLiteral("kvtMergeDB_sv.txt"), fixtureGerman}}
         << true << "Привет" << false
-        << QStringList{QStringLiteral("German=kvtMergeDB_de.qm"), ru};
+        << QStringList{QStringLiteral("German=kvtMergeDB_de.qm"), ru} << false;
+
+    // Installed in <prefix>/bin: the translations are in <prefix>/share/kvtmerge.
+    QTest::newRow("prefix install, russian locale")
+        << "ru_RU.UTF-8" << russian << true << "Привет" << false << QStringList{ru} << true;
+    QTest::newRow("prefix install, english locale")
+        << "en_US.UTF-8" << russian << false << "Hello" << false << QStringList{ru} << true;
+    QTest::newRow("prefix install, no folder")
+        << "ru_RU.UTF-8" << Files() << false << "Hello" << true << QStringList() << true;
 }
 
 void tst_AppLocale::interfaceLanguage()
@@ -143,15 +152,24 @@ void tst_AppLocale::interfaceLanguage()
     QFETCH(QString, hello);
     QFETCH(bool, warned);
     QFETCH(QStringList, languages);
+    QFETCH(bool, prefixInstall);
 
     // Inside the build tree rather than the system's temporary folder, which may
     // forbid running programs.
     QTemporaryDir programDir(QCoreApplication::applicationDirPath() + QStringLiteral("/program-XXXXXX"));
     QVERIFY(programDir.isValid());
-    const QString folder = programDir.path() + QStringLiteral("/share/translations");
+    const QString program = programDir.path() + (prefixInstall ? QStringLiteral("/usr/bin") : QString());
+    const QString folder = programDir.path()
+                           + (prefixInstall ? QStringLiteral("/usr/share/kvtmerge/translations")
+                                            : QStringLiteral("/share/translations"));
+    QVERIFY(QDir().mkpath(program));
     QVERIFY(placeTranslations(folder, files));
+    // A prefix install never reads the folder a folder install would.
+    if (prefixInstall)
+        QVERIFY(placeTranslations(program + QStringLiteral("/share/translations"),
+                                  {{QStringLiteral("kvtMergeDB_de.qm"), fixtureGerman}}));
 
-    const ProbeResult result = runProbe(programDir.path(), locale);
+    const ProbeResult result = runProbe(program, locale);
     QVERIFY(result.ran);
     QCOMPARE(result.installed, installed);
     QCOMPARE(result.hello, hello);
@@ -166,9 +184,13 @@ void tst_AppLocale::interfaceLanguage()
                                 .arg(folder);
     const bool hasWarning = result.log.contains(warning)
                             && result.log.contains(QLatin1String("WARN  MSG: "));
-    if (hasWarning != warned)
+    // The file that was installed is named in the log, for whoever wonders which one.
+    const bool namesInstalled = result.log.contains(
+        QStringLiteral("\"Translation language file: \" \"%1/kvtMergeDB_ru.qm\" \" installed\"").arg(folder));
+    if (hasWarning != warned || namesInstalled != installed)
         qWarning().noquote() << "log:" << result.log;
     QCOMPARE(hasWarning, warned);
+    QCOMPARE(namesInstalled, installed);
 }
 
 QTEST_GUILESS_MAIN(tst_AppLocale)

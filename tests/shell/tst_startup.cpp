@@ -22,6 +22,9 @@ private slots:
     void codecForLocale();
     void fullVersion();
     void programPaths();
+    void installLayout_data();
+    void installLayout();
+    void prefixInstallNeverLogsBesideTheProgram();
     void createsLogFolderAndWritesBanner();
     void appendsToTheDaysFile();
     void defaultFolderIsTheProgramFolder();
@@ -154,6 +157,71 @@ void tst_Startup::programPaths()
     QCOMPARE(KvtPaths::logFolder(QStringLiteral("/opt/kvtmerge")), QStringLiteral("/opt/kvtmerge/log"));
 }
 
+void tst_Startup::installLayout_data()
+{
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<bool>("prefix");
+    QTest::addColumn<QString>("shipped");
+    QTest::addColumn<QString>("translations");
+    QTest::addColumn<QString>("log"); // empty: the per-user folder
+
+    QTest::newRow("Debian package: /usr/bin")
+        << "/usr/bin" << true << "/usr/share/kvtmerge" << "/usr/share/kvtmerge/translations" << QString();
+    QTest::newRow("local prefix, trailing slash")
+        << "/usr/local/bin/" << true << "/usr/local/share/kvtmerge" << "/usr/local/share/kvtmerge/translations"
+        << QString();
+    QTest::newRow("unpacked package")
+        << "/tmp/unpacked/usr/bin" << true << "/tmp/unpacked/usr/share/kvtmerge"
+        << "/tmp/unpacked/usr/share/kvtmerge/translations" << QString();
+    QTest::newRow("folder install")
+        << "/opt/kvtmerge" << false << "/opt/kvtmerge" << "/opt/kvtmerge/share/translations" << "/opt/kvtmerge/log";
+    QTest::newRow("build tree")
+        << "/work/build/kvtmerge" << false << "/work/build/kvtmerge" << "/work/build/kvtmerge/share/translations"
+        << "/work/build/kvtmerge/log";
+    QTest::newRow("folder install inside a bin folder")
+        << "/usr/bin/kvtmerge" << false << "/usr/bin/kvtmerge" << "/usr/bin/kvtmerge/share/translations"
+        << "/usr/bin/kvtmerge/log";
+    QTest::newRow("a name that only ends in bin")
+        << "/opt/kvtbin" << false << "/opt/kvtbin" << "/opt/kvtbin/share/translations" << "/opt/kvtbin/log";
+}
+
+// One rule for both layouts: where the shipped files, the translations and the log are.
+void tst_Startup::installLayout()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(bool, prefix);
+    QFETCH(QString, shipped);
+    QFETCH(QString, translations);
+    QFETCH(QString, log);
+    QCOMPARE(KvtPaths::installOf(programFolder) == KvtPaths::Install::Prefix, prefix);
+    QCOMPARE(KvtPaths::shippedFilesFolder(programFolder), shipped);
+    QCOMPARE(KvtPaths::translationsFolder(programFolder), translations);
+    QCOMPARE(KvtPaths::logFolder(programFolder),
+             log.isEmpty() ? m_home.filePath(QStringLiteral("data/kvtMergeDB/log")) : log);
+}
+
+// Installed in a prefix, the program logs into the per-user folder even where it could
+// write beside itself (as root into /usr/bin), and that is no failure worth a warning.
+void tst_Startup::prefixInstallNeverLogsBesideTheProgram()
+{
+    QTemporaryDir prefix;
+    const QString bin = prefix.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    // A per-user folder of its own, so that the day's file holds this start only.
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(prefix.filePath(QStringLiteral("data"))));
+    setLogger(bin);
+    qputenv("XDG_DATA_HOME", saved);
+
+    const QString file = prefix.filePath(QStringLiteral("data/kvtMergeDB/log/") + logName());
+    QCOMPARE(PLogger::instance->destination(), file);
+    QVERIFY(PLogger::instance->hasDestination());
+    QCOMPARE(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+    startLogInfo();
+    checkBanner(lines(file)); // no warn line before the banner
+}
+
 void tst_Startup::fallbackWhenProgramFolderUnusable()
 {
     // A FILE named "log" in the program's folder: the log folder cannot be made there
@@ -207,33 +275,42 @@ void tst_Startup::programFileFromAnyFolder_data()
     QTest::addColumn<bool>("inWorkingDir");
     QTest::addColumn<bool>("inProgramDir");
     QTest::addColumn<bool>("fromWorkingDir");
-    QTest::newRow("both: the working directory's") << true << true << true;
-    QTest::newRow("program folder only (started through a link)") << false << true << false;
-    QTest::newRow("neither: named in the program folder") << false << false << false;
+    QTest::addColumn<bool>("prefixInstall");
+    QTest::newRow("both: the working directory's") << true << true << true << false;
+    QTest::newRow("program folder only (started through a link)") << false << true << false << false;
+    QTest::newRow("neither: named in the program folder") << false << false << false << false;
+    QTest::newRow("prefix install: share/kvtmerge of the prefix") << false << true << false << true;
+    QTest::newRow("prefix install: the working directory's first") << true << true << true << true;
+    QTest::newRow("prefix install, neither: named in share/kvtmerge") << false << false << false << true;
 }
 
-// A program started through /usr/bin/kvtmerge from any folder finds its icon beside itself.
+// A program started from any folder finds its icon among its shipped files: beside itself
+// in a folder install, in <prefix>/share/kvtmerge when installed in <prefix>/bin.
 void tst_Startup::programFileFromAnyFolder()
 {
     QFETCH(bool, inWorkingDir);
     QFETCH(bool, inProgramDir);
     QFETCH(bool, fromWorkingDir);
+    QFETCH(bool, prefixInstall);
     QTemporaryDir working;
     QTemporaryDir program;
+    const QString programFolder = prefixInstall ? program.filePath(QStringLiteral("bin")) : program.path();
+    const QString shipped = prefixInstall ? program.filePath(QStringLiteral("share/kvtmerge")) : program.path();
+    QVERIFY(QDir().mkpath(programFolder));
     const QString file = QStringLiteral("res/appIcon.ico");
-    for (const auto &[wanted, dir] : {std::pair<bool, QTemporaryDir *>{inWorkingDir, &working},
-                                      std::pair<bool, QTemporaryDir *>{inProgramDir, &program}}) {
+    for (const auto &[wanted, dir] : {std::pair<bool, QString>{inWorkingDir, working.path()},
+                                      std::pair<bool, QString>{inProgramDir, shipped}}) {
         if (!wanted)
             continue;
-        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("res")));
-        QFile icon(dir->filePath(file));
+        QVERIFY(QDir().mkpath(QDir(dir).filePath(QStringLiteral("res"))));
+        QFile icon(QDir(dir).filePath(file));
         QVERIFY(icon.open(QIODevice::WriteOnly));
     }
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(working.path()));
-    const QString found = programFile(file, program.path());
+    const QString found = programFile(file, programFolder);
     QDir::setCurrent(previous);
-    QCOMPARE(found, fromWorkingDir ? file : program.filePath(file));
+    QCOMPARE(found, fromWorkingDir ? file : QDir(shipped).filePath(file));
 }
 
 QTEST_GUILESS_MAIN(tst_Startup)

@@ -1,6 +1,5 @@
 #include "KvtPaths.h"
 
-#include "CONST.h"
 #include "PLog.h"
 
 #include <QCoreApplication>
@@ -10,6 +9,19 @@
 #include <QStandardPaths>
 
 namespace KvtPaths {
+
+namespace {
+
+// Where a prefix install keeps what a folder install keeps beside the program.
+const QString prefixShippedFiles = QStringLiteral("../share/kvtmerge");
+
+} // namespace
+
+Install installOf(const QString &programFolder)
+{
+    return QFileInfo(QDir::cleanPath(programFolder)).fileName() == QLatin1String("bin") ? Install::Prefix
+                                                                                          : Install::Folder;
+}
 
 QString applicationName()
 {
@@ -36,6 +48,8 @@ QString dataFolder()
 
 QString logFolder(const QString &programFolder)
 {
+    if (installOf(programFolder) == Install::Prefix)
+        return fallbackLogFolder();
     return QDir(programFolder).filePath(QStringLiteral("log"));
 }
 
@@ -57,9 +71,18 @@ QString journalFile()
     return QDir(dataFolder()).filePath(QStringLiteral("journal.sqlite"));
 }
 
+QString shippedFilesFolder(const QString &programFolder)
+{
+    if (installOf(programFolder) == Install::Prefix)
+        return QDir::cleanPath(QDir(programFolder).filePath(prefixShippedFiles));
+    return programFolder;
+}
+
 QString translationsFolder(const QString &programFolder)
 {
-    return programFolder + translationDir;
+    const QString below = installOf(programFolder) == Install::Prefix ? QStringLiteral("translations")
+                                                                        : QStringLiteral("share/translations");
+    return QDir(shippedFilesFolder(programFolder)).filePath(below);
 }
 
 } // namespace KvtPaths

@@ -55,11 +55,12 @@ void setLogger(const QString &baseFolder)
     PLogger *logger = PLogger::ensureInstance();
     const QString fileName = logger->generateLogFileName();
     const QString primary = KvtPaths::logFolder(baseFolder);
+    const QString perUser = KvtPaths::fallbackLogFolder();
 
     bool opened = openLogIn(logger, primary, fileName);
     QString fallback;
-    if (!opened) {
-        fallback = KvtPaths::fallbackLogFolder();
+    if (!opened && primary != perUser) {
+        fallback = perUser;
         opened = openLogIn(logger, fallback, fileName);
     }
     logger->setLoggingLevel(PLogger::TraceLevel);
@@ -87,7 +88,7 @@ QString programFile(const QString &relativePath, const QString &programFolder)
     if (QFileInfo::exists(relativePath))
         return relativePath;
     const QString folder = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
-    return QDir(folder).filePath(relativePath);
+    return QDir(KvtPaths::shippedFilesFolder(folder)).filePath(relativePath);
 }
 
 QString applicationFullVersion()
@@ -114,6 +115,7 @@ void installRussianTranslation(PTranslationLanguage *loader, const QString &fold
     }
     loader->setLocaleFromFile(russianFile);
     QCoreApplication::installTranslator(loader->getTranslator());
+    PLOG_INFO << QObject::tr("Translation language file: ") << russianFile << QObject::tr(" installed");
 }
 
 // Records every *.qm file of the folder under the language of its name's suffix;

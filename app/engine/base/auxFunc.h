@@ -15,11 +15,11 @@ void initApplication();
 // or for C strings; those are UTF-8).
 void setCodecForApp();
 
-// Prepares the logger: file "log/log_<application>_<date>.txt" below the program's
-// folder, level trace. When that folder cannot be used (for instance the program is
-// installed where the user may not write) the log goes to the per-user folder instead
-// (KvtPaths::fallbackLogFolder), with a warn line naming the unusable folder; if neither
-// works the logger writes to standard error.
+// Prepares the logger: file "log_<application>_<date>.txt" in KvtPaths::logFolder of the
+// program's folder, level trace. When a folder install's log/ cannot be used (for
+// instance the program is installed where the user may not write) the log goes to the
+// per-user folder instead (KvtPaths::fallbackLogFolder), with a warn line naming the
+// unusable folder; if no folder works the logger writes to standard error.
 void setLogger();
 // The same with an explicit base folder instead of the program's folder.
 void setLogger(const QString &baseFolder);
@@ -29,15 +29,16 @@ void startLogInfo();
 
 // Chooses the interface language; call before the first window exists. The interface
 // stays English when the system locale's language is English; otherwise the Russian
-// file share/translations/<application>_ru.qm beside the program is loaded and
-// installed, and a missing file gives a warn line in the log. Every translation file
-// of that folder is recorded in the translation loader under its language name.
+// file <application>_ru.qm of KvtPaths::translationsFolder is loaded and installed,
+// which an info line in the log names; a missing file gives a warn line instead. Every
+// translation file of that folder is recorded in the translation loader under its
+// language name.
 void setApplicationLocale();
 
 // A file the program ships, such as "res/appIcon.ico": the path relative to the working
-// directory when the file is there, otherwise the same path below the program's folder
-// (programFolder; empty means the folder of the running program), so that a program
-// started through a link or from another folder still finds it.
+// directory when the file is there, otherwise the same path below the folder of the
+// shipped files (KvtPaths::shippedFilesFolder of programFolder; empty means the folder of
+// the running program), so that a program started from another folder still finds it.
 QString programFile(const QString &relativePath, const QString &programFolder = QString());
 
 // "Version: " (translatable, context QObject) followed by the version numbers.

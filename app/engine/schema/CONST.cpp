@@ -3,7 +3,6 @@
 #include "KvtTables.h"
 
 const QString SQLDRIVER = QStringLiteral("QMYSQL");
-const QString translationDir = QStringLiteral("/share/translations");
 const QString langPrefixENGLISH = QStringLiteral("en");
 const QString langPrefixRUSSIAN = QStringLiteral("ru");
 const char *const iconAppPath = "res/appIcon.ico";

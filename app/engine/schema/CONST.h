@@ -5,11 +5,10 @@
 
 // Qt SQL driver offered and used for every connection.
 extern const QString SQLDRIVER;
-// Translations folder below the program's folder.
-extern const QString translationDir;
 extern const QString langPrefixENGLISH;
 extern const QString langPrefixRUSSIAN;
-// Window icon file, relative to the working directory or else to the program's folder.
+// Window icon file, relative to the working directory or else to the folder of the
+// shipped files (KvtPaths::shippedFilesFolder).
 extern const char *const iconAppPath;
 
 // Tables of a KVT database; the nine merged ones as their description (KvtTables) names
