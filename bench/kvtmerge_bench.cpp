@@ -1,5 +1,6 @@
-// Throughput of the merge worker, without the GUI, against a set-based copy on the server,
-// and the time of the merge preview (MergePreview) against the merge it foresees.
+// Throughput of the merge worker (and, with --window, of the merge through the main
+// window) against a set-based copy on the server, and the time of the merge preview
+// against the merge it foresees.
 //
 // By default the worker runs as the window and the batch mode run it: with a merge journal
 // (in a temporary folder), on data whose measurement rows name catalogue records of other
@@ -41,16 +42,25 @@
 // defaults (100,000 defects, 10,000 graphics of 4 KB, into an empty and then a full
 // destination), --reference-heavy, and either with --counter-step 3.
 //
+// --window also merges through the main window as the operator does (the window made,
+// connected, the fields filled, "Merge databases" pressed, until it is idle again; the
+// window's own journal; conflicts left out by a standing choice), plain and, unless
+// --plain-only, keeping references, each into a destination of its own; the time counts
+// from the window's creation and is printed against the set-based statements. It runs
+// offscreen, with the settings and the journal in a temporary home.
+//
 // Without --env the benchmark starts a private server of its own (scripts/mariadb-server.sh),
 // or with --cluster a private three-node Galera cluster (scripts/galera-cluster.sh), in a
 // temporary folder and stops it at the end; the merge then goes through node 1. --env
 // names the env file of a running server (or, with --cluster, of a running cluster).
 
 #include "KvtMerger.h"
+#include "WindowMerge.h"
 #include "MergeJournal.h"
 #include "MergePreview.h"
 #include "PLog.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -77,9 +87,17 @@ const QString fastDb = QStringLiteral("kvtbench_fast");
 const QString baselineDb = QStringLiteral("kvtbench_baseline");
 const QString refsDb = QStringLiteral("kvtbench_refs");
 const QString noJournalDb = QStringLiteral("kvtbench_nojournal");
+const QString windowDb = QStringLiteral("kvtbench_window");
+const QString windowRefsDb = QStringLiteral("kvtbench_window_refs");
 const QStringList tables{"defects", "graphics", "defectref", "dettypes", "device",
                          "factory", "results",  "humans",    "zones"};
 
+struct Server {
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+};
 struct Options {
     int defects = 100000;
     int graphics = 10000;
@@ -97,14 +115,10 @@ struct Options {
     bool cluster = false;
     QString envFile;
     bool keep = false;
+    bool window = false;
+    Server server; // the one the benchmark merges on
 };
 
-struct Server {
-    QString host;
-    int port = 0;
-    QString user;
-    QString password;
-};
 
 QTextStream &out()
 {
@@ -459,6 +473,24 @@ PreviewRun runPreview(const QString &destination)
     return run;
 }
 
+// The whole merge through the main window, start-up included, in seconds.
+double runWindow(const Options &o, const QString &destination, bool keepReferences)
+{
+    WindowMerge merge;
+    merge.host = o.server.host;
+    merge.port = o.server.port;
+    merge.user = o.server.user;
+    merge.password = o.server.password;
+    merge.sources = QStringList{srcDb};
+    merge.destination = destination;
+    merge.keepReferences = keepReferences;
+    qint64 ms = 0;
+    QString error;
+    if (!merge.run(ms, error))
+        fail(QStringLiteral("merge through the window into %1: %2").arg(destination, error));
+    return ms / 1000.0;
+}
+
 QVector<double> runBaseline()
 {
     QVector<double> seconds;
@@ -542,6 +574,16 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
         settleServer(refsDb);
         refs = runEngine(o, KvtMerger::MeasurementCopy::SetBased, refsDb, journal, true);
     }
+    double window = 0;
+    double windowRefs = 0;
+    if (o.window) {
+        settleServer(windowDb);
+        window = runWindow(o, windowDb, false);
+        if (o.keepReferences) {
+            settleServer(windowRefsDb);
+            windowRefs = runWindow(o, windowRefsDb, true);
+        }
+    }
     settleServer(baselineDb);
     const QVector<double> baseline = runBaseline();
     const QVector<qlonglong> after = rowCounts(fastDb);
@@ -595,6 +637,14 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
     if (o.perRow)
         out() << ", per row " << rate(qlonglong(referenceRows), referencePerRow) << " rows/s";
     out() << "; whole merge " << ratio(allSet, merged) << " of the set-based statements" << Qt::endl;
+    if (o.window) {
+        out() << "through the window (start-up included): " << QString::number(window, 'f', 3) << " s, "
+              << ratio(allSet, window) << " of the set-based statements";
+        if (o.keepReferences)
+            out() << "; keeping references " << QString::number(windowRefs, 'f', 3) << " s, "
+                  << ratio(allSet, windowRefs);
+        out() << Qt::endl;
+    }
     bool foreseen = true;
     for (int i = 0; i < tables.size(); ++i)
         foreseen = foreseen && preview.toInsert.at(i) == after.at(i) - before.at(i);
@@ -662,9 +712,10 @@ Options parseOptions(const QCoreApplication &app)
     const QCommandLineOption cluster("cluster", "Merge into a three-node Galera cluster, through node 1.");
     const QCommandLineOption env("env", "Use the server of this env file instead of a private one.", "FILE");
     const QCommandLineOption keep("keep", "Keep the benchmark databases.");
+    const QCommandLineOption window("window", "Also merge through the main window, as the operator does.");
     const QCommandLineOption heavy("reference-heavy", "2,000 keys per reference table, 20,000 defects, half present.");
     parser.addOptions({heavy, defects, graphics, bytes, refs, preloaded, chunkRows, chunkBytes, noPerRow, plainOnly,
-                       resolving, noJournal, readBack, counterStep, cluster, env, keep});
+                       resolving, noJournal, readBack, counterStep, cluster, env, keep, window});
     parser.process(app);
     Options o;
     const bool referenceHeavy = parser.isSet(heavy);
@@ -687,15 +738,32 @@ Options parseOptions(const QCoreApplication &app)
     o.cluster = parser.isSet(cluster);
     o.envFile = parser.value(env);
     o.keep = parser.isSet(keep);
+    o.window = parser.isSet(window);
     return o;
 }
 
 } // namespace
 
+// The window needs a QApplication, made before the options are read; offscreen, and with
+// its settings and journal in a home of its own.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[], QTemporaryDir &home)
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--window") == 0) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+            qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+            return std::unique_ptr<QCoreApplication>(new QApplication(argc, argv));
+        }
+    return std::unique_ptr<QCoreApplication>(new QCoreApplication(argc, argv));
+}
+
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    const Options o = parseOptions(app);
+    QTemporaryDir home;
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv, home);
+    Options o = parseOptions(*app);
     // The worker's progress lines would go to standard error among the figures.
     PLogger::ensureInstance()->setLoggingLevel(PLogger::WarnLevel);
 
@@ -703,7 +771,8 @@ int main(int argc, char *argv[])
     const bool ownServer = o.envFile.isEmpty();
     const QString envFile = ownServer ? runServerScript(o.cluster, QStringLiteral("start"), serverDir.path())
                                       : o.envFile;
-    openDefaultConnection(readEnvFile(envFile));
+    o.server = readEnvFile(envFile);
+    openDefaultConnection(o.server);
     if (o.counterStep > 1) {
         if (!ownServer)
             fail(QStringLiteral("--counter-step changes the server's counters for everybody: only on a private server"));
@@ -721,7 +790,10 @@ int main(int argc, char *argv[])
     QElapsedTimer setup;
     setup.start();
     fillSource(o);
-    for (const QString &db : {perRowDb, fastDb, baselineDb, refsDb, noJournalDb})
+    QStringList destinations{perRowDb, fastDb, baselineDb, refsDb, noJournalDb};
+    if (o.window)
+        destinations << windowDb << windowRefsDb;
+    for (const QString &db : qAsConst(destinations))
         preloadDestination(o, db);
     out() << (o.cluster ? "three-node Galera cluster, through node 1; " : "") << "source: " << o.defects << " defects, " << o.graphics << " graphics of "
           << o.graphicBytes << " bytes, " << o.refs << " keys per reference table; "
@@ -748,7 +820,7 @@ int main(int argc, char *argv[])
     }
 
     if (!o.keep)
-        for (const QString &db : {srcDb, perRowDb, fastDb, baselineDb, refsDb, noJournalDb})
+        for (const QString &db : QStringList{srcDb} + destinations)
             exec(QStringLiteral("DROP DATABASE IF EXISTS ") + db);
     QSqlDatabase::database().close();
     if (ownServer)
