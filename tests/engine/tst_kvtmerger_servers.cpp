@@ -115,6 +115,8 @@ private slots:
     void secondMergeIntoTheSameDestinationStops();
     void keyMapLargerThanServerMemory();
     void lockIsFreeWhenTheRunHasEnded();
+    void backslashesStayUnderEverySqlMode_data();
+    void backslashesStayUnderEverySqlMode();
 
 private:
     void variants();
@@ -323,6 +325,59 @@ void tst_KvtMergerServers::lockIsFreeWhenTheRunHasEnded()
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);
+}
+
+// With NO_BACKSLASH_ESCAPES in the server's sql_mode (which the merge's own connection
+// takes), a factory whose name holds backslashes and quotes arrives byte for byte on both
+// paths; a source whose name holds a backslash is found in the catalogue (the look-ups'
+// inline values) and merged the same.
+void tst_KvtMergerServers::backslashesStayUnderEverySqlMode_data()
+{
+    QTest::addColumn<bool>("perRow");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("set-based") << false << QStringLiteral("servers_bs_src");
+    QTest::newRow("per row") << true << QStringLiteral("servers_bs_src");
+    QTest::newRow("source named with a backslash") << false << QStringLiteral("servers_bs\\src");
+}
+
+void tst_KvtMergerServers::backslashesStayUnderEverySqlMode()
+{
+    QFETCH(bool, perRow);
+    QFETCH(QString, source);
+    const QString dest = QStringLiteral("servers_bs_dest");
+    const QString name = QStringLiteral("Завод \\ \"Север\" \\n '");
+    QVERIFY(TestDatabase::createKvtDatabase(source).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QSqlQuery insert(QSqlDatabase::database());
+    QVERIFY(insert.prepare(QStringLiteral("INSERT INTO %1.factory (Cod, Short, Name) VALUES (7, ?, ?)").arg(q(source))));
+    insert.addBindValue(QStringLiteral("a\\b"));
+    insert.addBindValue(name);
+    QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+    const QString mode = TestDatabase::scalar("SELECT @@GLOBAL.sql_mode").toString();
+    QCOMPARE(TestDatabase::exec("SET GLOBAL sql_mode = CONCAT(@@GLOBAL.sql_mode, ',NO_BACKSLASH_ESCAPES')"), QString());
+    const auto restore = qScopeGuard([&] {
+        QSqlQuery back(QSqlDatabase::database());
+        back.prepare("SET GLOBAL sql_mode = ?");
+        back.addBindValue(mode);
+        back.exec();
+        TestDatabase::dropDatabase(source);
+        TestDatabase::dropDatabase(dest);
+    });
+
+    MergeHarness harness;
+    harness.merger().setReferenceMerge(perRow ? KvtMerger::ReferenceMerge::PerRow : KvtMerger::ReferenceMerge::SetBased);
+    QVERIFY(harness.run(dest, {source}));
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(rows(QStringLiteral("SELECT HEX(Short), HEX(Name) FROM %1.factory WHERE Cod = 7").arg(q(dest))),
+             QStringList{QString::fromLatin1(QStringLiteral("a\\b").toUtf8().toHex().toUpper() + '|'
+                                             + name.toUtf8().toHex().toUpper())});
+    // Merged again: present, not a conflict, nothing added.
+    MergeHarness again;
+    again.merger().setReferenceMerge(perRow ? KvtMerger::ReferenceMerge::PerRow : KvtMerger::ReferenceMerge::SetBased);
+    QVERIFY(again.run(dest, {source}));
+    QCOMPARE(again.errorTexts, QStringList());
+    QCOMPARE(again.conflicts.size(), 0);
+    QCOMPARE(count(dest, "factory"), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_KvtMergerServers)
