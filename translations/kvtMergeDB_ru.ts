@@ -1161,5 +1161,13 @@ Not checked: whether that certificate was made out for the host name you connect
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
+    <message>
+        <source>undone</source>
+        <translation>отменено</translation>
+    </message>
+    <message>
+        <source>partly undone</source>
+        <translation>отменено частично</translation>
+    </message>
 </context>
 </TS>
