@@ -217,6 +217,10 @@ void dlgUndoMerge::undoSelectedRun()
         return;
     MergeUndo undo(*m_journal, QSqlDatabase::database());
     const MergeUndo::Result result = undo.execute(m_plan);
+    if (result.busy) {
+        QMessageBox::warning(this, tr("Undo a merge"), result.error);
+        return;
+    }
     const qlonglong run = m_plan.run.id;
     QString text = tr("%1 rows deleted, %2 records restored.").arg(result.deleted).arg(result.restored);
     if (!result.left.isEmpty())

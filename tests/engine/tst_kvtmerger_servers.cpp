@@ -1,10 +1,13 @@
 // The merge on servers as people run them: another session inserting into the destination
 // while the merge copies into it, and a counter that steps by 3 from an offset of 2 (as on
 // every node of a Galera cluster). Every row must arrive exactly once, and the fast path
-// must stay in use. Also a key map larger than the server's memory tables may be. Runs
-// against a private server of its own, whose global settings it changes.
+// must stay in use. Also a key map larger than the server's memory tables may be, names
+// with backslashes under NO_BACKSLASH_ESCAPES, and the destination's lock on a server that
+// folds the case of names. Runs against private servers of its own, whose global settings
+// it changes.
 
 #include "EngineTestData.h"
+#include "KvtDestinationLock.h"
 #include "KvtTableSql.h"
 #include "LoopbackProxy.h"
 #include "MergeHarness.h"
@@ -117,10 +120,13 @@ private slots:
     void lockIsFreeWhenTheRunHasEnded();
     void backslashesStayUnderEverySqlMode_data();
     void backslashesStayUnderEverySqlMode();
+    // Last: it leaves the tests on a server of its own.
+    void lockFollowsTheServersCaseRule();
 
 private:
     void variants();
     QTemporaryDir m_dir;
+    QTemporaryDir m_foldingDir;
     bool m_started = false;
 };
 
@@ -136,8 +142,10 @@ void tst_KvtMergerServers::initTestCase()
 void tst_KvtMergerServers::cleanupTestCase()
 {
     TestDatabase::closeAll();
-    if (m_started)
+    if (m_started) {
         PrivateServer::stop(m_dir.path());
+        PrivateServer::stop(m_foldingDir.path());
+    }
 }
 
 void tst_KvtMergerServers::variants()
@@ -378,6 +386,24 @@ void tst_KvtMergerServers::backslashesStayUnderEverySqlMode()
     QCOMPARE(again.errorTexts, QStringList());
     QCOMPARE(again.conflicts.size(), 0);
     QCOMPARE(count(dest, "factory"), 1);
+}
+
+// On a server with lower_case_table_names, KVT_x and kvt_x are one database: a merge or
+// undo into one holds the lock of the other.
+void tst_KvtMergerServers::lockFollowsTheServersCaseRule()
+{
+    QVERIFY(m_foldingDir.isValid());
+    qputenv("KVT_DB_SERVER_OPTIONS", "--lower-case-table-names=1");
+    const bool started = PrivateServer::start(m_foldingDir.path());
+    qunsetenv("KVT_DB_SERVER_OPTIONS");
+    QVERIFY(started);
+    QCOMPARE(TestDatabase::scalar("SELECT @@lower_case_table_names").toInt(), 1);
+    KvtDestinationLock upper(TestDatabase::open("upper"), QStringLiteral("KVT_Central"));
+    QCOMPARE(upper.take(), KvtDestinationLock::Outcome::Taken);
+    KvtDestinationLock lower(QSqlDatabase::database(), QStringLiteral("kvt_central"));
+    QCOMPARE(lower.take(), KvtDestinationLock::Outcome::Busy);
+    KvtDestinationLock other(QSqlDatabase::database(), QStringLiteral("kvt_other"));
+    QCOMPARE(other.take(), KvtDestinationLock::Outcome::Taken);
 }
 
 QTEST_GUILESS_MAIN(tst_KvtMergerServers)

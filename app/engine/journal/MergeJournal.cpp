@@ -6,8 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMutexLocker>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -68,6 +66,21 @@ const QVector<QStringList> &migrations()
         // 2: the kind of fingerprint a run was journaled with (KvtRowFingerprint::Kind).
         {
             QStringLiteral("ALTER TABLE runs ADD COLUMN fingerprint_kind INTEGER NOT NULL DEFAULT 0"),
+        },
+        // 3: a replaced record's content before, one row per column whose value keeps its
+        // own type (a column without a declared type keeps NULL, integer, real, text and
+        // bytes apart). Earlier files kept it as JSON, which has no NULL in them: a NULL
+        // text was written as "" and a NULL number as 0, and they are carried over so.
+        // And each destination table's largest identifier when a run began: the rows up to
+        // it are the state before the run.
+        {
+            QStringLiteral("CREATE TABLE IF NOT EXISTS replaced_values (entry INTEGER NOT NULL, name TEXT NOT NULL,"
+                           " value, PRIMARY KEY (entry, name))"),
+            QStringLiteral("INSERT INTO replaced_values (entry, name, value) SELECT e.id, j.key, j.value"
+                           " FROM entries e, json_each(e.before) j WHERE e.before IS NOT NULL"),
+            QStringLiteral("UPDATE entries SET before = NULL WHERE before IS NOT NULL"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS run_tables (run INTEGER NOT NULL, tbl TEXT NOT NULL,"
+                           " largest_id INTEGER NOT NULL, PRIMARY KEY (run, tbl))"),
         },
     };
     return steps;
@@ -381,10 +394,19 @@ bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<R
 bool MergeJournal::recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
                                   const QString &fingerprintAfter)
 {
-    const QString content = QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(before)).toJson(
-        QJsonDocument::Compact));
-    return exec(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (?, ?, ?, ?, ?, ?)"),
-                {run, tableText(table), int(Kind::Replaced), id, fingerprintAfter, content});
+    QSqlDatabase db = connection();
+    if (!begin(db))
+        return false;
+    QSqlQuery query(db);
+    bool ok = execEach(query, QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint) VALUES (?, ?, ?, ?, ?)"),
+                       {{run, tableText(table), int(Kind::Replaced), id, fingerprintAfter}});
+    const qlonglong entry = query.lastInsertId().toLongLong();
+    QVector<QVariantList> values;
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it)
+        values << QVariantList{entry, it.key(), it.value()};
+    return end(db, query,
+               ok && execEach(query, QStringLiteral("INSERT INTO replaced_values (entry, name, value) VALUES (?, ?, ?)"),
+                              values));
 }
 
 bool MergeJournal::recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
@@ -449,7 +471,7 @@ bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
 {
     entries.clear();
     QSqlQuery query(connection());
-    query.prepare(QStringLiteral("SELECT id, tbl, kind, ident, fingerprint, before, source, source_key, chunk"
+    query.prepare(QStringLiteral("SELECT id, tbl, kind, ident, fingerprint, source, source_key, chunk"
                                  " FROM entries WHERE run = ? AND kind <> ? AND undone = 0 ORDER BY id"));
     query.addBindValue(run);
     query.addBindValue(int(Kind::Intended));
@@ -463,13 +485,48 @@ bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
         e.kind = Kind(query.value(2).toInt());
         e.id = query.value(3).toLongLong();
         e.fingerprint = query.value(4).toString();
-        if (!query.value(5).isNull())
-            e.before = QJsonDocument::fromJson(query.value(5).toString().toUtf8()).object().toVariantMap();
-        e.source = query.value(6).toString();
-        e.sourceKey = query.value(7).toString();
-        e.chunk = query.value(8).toLongLong();
+        e.source = query.value(5).toString();
+        e.sourceKey = query.value(6).toString();
+        e.chunk = query.value(7).toLongLong();
         entries << e;
     }
+    QHash<qlonglong, QVariantMap> before;
+    QSqlQuery values(connection());
+    values.prepare(QStringLiteral("SELECT v.entry, v.name, v.value FROM replaced_values v JOIN entries e ON e.id = v.entry"
+                                  " WHERE e.run = ? AND e.undone = 0"));
+    values.addBindValue(run);
+    if (!values.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, values.lastError().text()));
+    while (values.next())
+        before[values.value(0).toLongLong()].insert(values.value(1).toString(), values.value(2));
+    for (Entry &e : entries)
+        e.before = before.value(e.entry);
+    return true;
+}
+
+bool MergeJournal::recordLargestIds(qlonglong run, const QHash<QString, qlonglong> &largest)
+{
+    QSqlDatabase db = connection();
+    if (!begin(db))
+        return false;
+    QVector<QVariantList> values;
+    for (auto it = largest.constBegin(); it != largest.constEnd(); ++it)
+        values << QVariantList{run, it.key(), it.value()};
+    QSqlQuery query(db);
+    return end(db, query,
+               execEach(query, QStringLiteral("INSERT INTO run_tables (run, tbl, largest_id) VALUES (?, ?, ?)"), values));
+}
+
+bool MergeJournal::largestIds(qlonglong run, QHash<QString, qlonglong> &largest)
+{
+    largest.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT tbl, largest_id FROM run_tables WHERE run = ?"));
+    query.addBindValue(run);
+    if (!query.exec())
+        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+    while (query.next())
+        largest.insert(query.value(0).toString(), query.value(1).toLongLong());
     return true;
 }
 

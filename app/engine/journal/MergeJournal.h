@@ -75,7 +75,7 @@ public:
         Kind kind = Kind::Inserted;
         qlonglong id = 0;
         QString fingerprint;
-        QVariantMap before;  // Replaced: the columns as they were
+        QVariantMap before;  // Replaced: the columns as they were, with their types and NULLs
         QString source;      // AddedNewKey: the source database and its record's key
         QString sourceKey;
         qlonglong chunk = 0;
@@ -122,6 +122,11 @@ public:
                         const QString &fingerprintAfter);
     bool recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
                            const QString &source, const QString &sourceKey);
+    // Each destination table's largest identifier when the run began (by table name):
+    // the rows up to it are the state before the run.
+    bool recordLargestIds(qlonglong run, const QHash<QString, qlonglong> &largest);
+    // Empty for a run that recorded none (journaled by an earlier version).
+    bool largestIds(qlonglong run, QHash<QString, qlonglong> &largest);
     // A chunk of the set-based copy: its intent, then its rows (which close it).
     bool beginChunk(qlonglong run, kvtTableName table, qlonglong maxBefore, const QStringList &fingerprints,
                     qlonglong &chunk);

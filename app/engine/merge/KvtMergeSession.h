@@ -1,6 +1,7 @@
 #ifndef KVTMERGESESSION_H
 #define KVTMERGESESSION_H
 
+#include "KvtDestinationLock.h"
 #include "KvtMergeRun.h"
 #include "KvtRowMerge.h"
 #include "KvtRunJournal.h"
@@ -60,11 +61,9 @@ public:
 
 private:
     bool lockDestination();
-    // The lock's name, of the bound :destination.
-    QString lockName() const;
 
     KvtMergeRun m_run;
-    bool m_locked = false;
+    KvtDestinationLock m_lock;
     KvtRunJournal &m_journal;
     KvtRunReport &m_report;
     KvtRowMerge m_rows;
