@@ -62,8 +62,9 @@ private slots:
 
 private:
     QString create(int demo = 0, int defects = 0);
-    // Merges with every conflict replaced; the run.
-    qlonglong mergeReplacing(const QString &dest, const QStringList &sources);
+    // Merges with every conflict replaced, or with everyWay replaced and added under a new
+    // key in turn (zones replaced; both happen); the run.
+    qlonglong merge(const QString &dest, const QStringList &sources, bool everyWay = false);
     MergeUndo::Result undo(qlonglong run);
 
     bool m_server = false;
@@ -111,19 +112,28 @@ QString tst_MergeUndo::create(int demo, int defects)
     return fillDemo(name, demo, defects, defects / 8, 12).isEmpty() ? name : QString();
 }
 
-qlonglong tst_MergeUndo::mergeReplacing(const QString &dest, const QStringList &sources)
+qlonglong tst_MergeUndo::merge(const QString &dest, const QStringList &sources, bool everyWay)
 {
     MergeHarness harness;
     harness.merger().setJournal(m_journal.get());
-    harness.setConflictHandler([&harness](const MergeHarness::Conflict &c) {
+    int turn = 0;
+    harness.setConflictHandler([&](const MergeHarness::Conflict &c) {
         ConflictResolver resolver;
         resolver.setConflict(c.value);
-        if (resolver.replaceDestinationRecord())
-            harness.merger().settleConflict(MergeReport::Decision::Replaced, MergeReport::DecidedBy::Policy);
+        if (!everyWay || turn++ % 2 == 0 || c.table == tnZones) {
+            if (resolver.replaceDestinationRecord())
+                harness.merger().settleConflict(MergeReport::Decision::Replaced, MergeReport::DecidedBy::Policy);
+        } else if (resolver.addUnderNewKey() == ConflictResolver::AddOutcome::Added) {
+            harness.merger().settleConflict(MergeReport::Decision::AddedNewKey, MergeReport::DecidedBy::Policy);
+        }
         return true;
     });
-    if (!harness.run(dest, sources) || !harness.errorTexts.isEmpty()) {
-        qWarning() << harness.errorTexts;
+    QSet<int> decisions;
+    const bool ran = harness.run(dest, sources) && harness.errorTexts.isEmpty();
+    for (const MergeReport::Conflict &c : harness.merger().report().conflicts())
+        decisions.insert(int(c.decision));
+    if (!ran || (everyWay && decisions.size() < 2)) {
+        qWarning() << harness.errorTexts << decisions.size();
         return 0;
     }
     return harness.merger().journalRun();
@@ -199,7 +209,7 @@ void tst_MergeUndo::replacedNullsComeBack()
              QString());
     const QStringList before = checksums(dest);
 
-    const qlonglong run = mergeReplacing(dest, {src});
+    const qlonglong run = merge(dest, {src});
     QVERIFY(run != 0);
     QCOMPARE(value(QStringLiteral("SELECT SecName FROM %1.humans WHERE ID = %2").arg(q(dest), human)),
              QStringLiteral("Petrovich"));
@@ -213,26 +223,28 @@ void tst_MergeUndo::replacedNullsComeBack()
 
 // The destination holds rows that name records it lacks (a defect naming a result and a
 // defect kind, and rows of the tables the merge does not copy); the merge brings those
-// records. Undone, the state before comes back: those rows named nothing before. A row
+// records (with a demo source, also replacing records and adding them under new keys). Undone, the state before comes back: those rows named nothing before. A row
 // that came after the run began and names such a record holds it back.
 void tst_MergeUndo::stateBeforeComesBack_data()
 {
     QTest::addColumn<QString>("after");  // the statement of a row after the run; %1 the destination
     QTest::addColumn<QStringList>("held"); // the tables whose record stays
     QTest::addColumn<bool>("withoutStateBefore"); // as a journal of an earlier version holds it
-    QTest::newRow("nothing after the run") << QString() << QStringList() << false;
+    QTest::addColumn<bool>("conflicts"); // the source is a demo database whose records conflict
+    QTest::newRow("nothing after the run") << QString() << QStringList() << false << false;
+    QTest::newRow("conflicts replaced and added under new keys") << QString() << QStringList() << false << true;
     QTest::newRow("a defect after the run")
-        << QStringLiteral("INSERT INTO %1.defects (MyId, Result) VALUES (-1, %2)") << QStringList{"results"} << false;
+        << QStringLiteral("INSERT INTO %1.defects (MyId, Result) VALUES (-1, %2)") << QStringList{"results"} << false << false;
     QTest::newRow("a quarter's statistics after the run")
         << QStringLiteral("INSERT INTO %1.quart (`Year`, Quarter, DetTypeId) VALUES (2026, 4, %3)")
-        << QStringList{"dettypes"} << false;
+        << QStringList{"dettypes"} << false << false;
     QTest::newRow("a vibration statistic after the run")
-        << QStringLiteral("INSERT INTO %1.statvib (Device) VALUES (%4)") << QStringList{"device"} << false;
+        << QStringLiteral("INSERT INTO %1.statvib (Device) VALUES (%4)") << QStringList{"device"} << false << false;
     QTest::newRow("a working copy after the run")
-        << QStringLiteral("INSERT INTO %1.defects_tmp (DefectID) VALUES (%5)") << QStringList{"defectref"} << false;
+        << QStringLiteral("INSERT INTO %1.defects_tmp (DefectID) VALUES (%5)") << QStringList{"defectref"} << false << false;
     // Without the largest identifiers of the run's start every row counts.
     QTest::newRow("a run journaled without the state before")
-        << QString() << QStringList{"defectref", "dettypes", "device", "results"} << true;
+        << QString() << QStringList{"defectref", "dettypes", "device", "results"} << true << false;
 }
 
 void tst_MergeUndo::stateBeforeComesBack()
@@ -242,8 +254,9 @@ void tst_MergeUndo::stateBeforeComesBack()
     QFETCH(QString, after);
     QFETCH(QStringList, held);
     QFETCH(bool, withoutStateBefore);
+    QFETCH(bool, conflicts);
     const QString dest = create(1, 20);
-    const QString src = create();
+    const QString src = conflicts ? create(2, 20) : create();
     QVERIFY(!dest.isEmpty() && !src.isEmpty());
     QHash<QString, QString> missing; // table: the identifier the destination's rows name and lacks
     for (const char *table : {"results", "defectref", "dettypes", "device"})
@@ -257,19 +270,23 @@ void tst_MergeUndo::stateBeforeComesBack()
         QStringLiteral("INSERT INTO %1.statvib (Device) VALUES (%2)").arg(q(dest), missing.value("device")),
         QStringLiteral("INSERT INTO %1.defects_tmp (DefectID) VALUES (%2)").arg(q(dest), missing.value("defectref"))};
     for (auto it = missing.constBegin(); it != missing.constEnd(); ++it)
-        statements << QStringLiteral("INSERT INTO %1.%2 SELECT * FROM %3.%2 WHERE ID = %4").arg(q(src), it.key(), q(dest), it.value())
+        statements << QStringLiteral("REPLACE INTO %1.%2 SELECT * FROM %3.%2 WHERE ID = %4").arg(q(src), it.key(), q(dest), it.value())
                    << QStringLiteral("DELETE FROM %1.%2 WHERE ID = %3").arg(q(dest), it.key(), it.value());
     QCOMPARE(TestDatabase::exec(statements), QString());
     const QStringList before = checksums(dest);
 
-    const qlonglong run = mergeReplacing(dest, {src});
+    const qlonglong run = merge(dest, {src}, conflicts);
     QVERIFY(run != 0);
     for (auto it = missing.constBegin(); it != missing.constEnd(); ++it)
         QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM %1.%2 WHERE ID = %3").arg(q(dest), it.key(), it.value())),
                  QStringLiteral("1"));
     if (!after.isEmpty())
-        QCOMPARE(TestDatabase::exec(after.arg(q(dest), missing.value("results"), missing.value("dettypes"),
-                                              missing.value("device"), missing.value("defectref"))),
+        QCOMPARE(TestDatabase::exec(QString(after)
+                                        .replace("%1", q(dest))
+                                        .replace("%2", missing.value("results"))
+                                        .replace("%3", missing.value("dettypes"))
+                                        .replace("%4", missing.value("device"))
+                                        .replace("%5", missing.value("defectref"))),
                  QString());
     if (withoutStateBefore) {
         QSqlDatabase file = QSqlDatabase::addDatabase("QSQLITE", "journalFile");
@@ -285,7 +302,8 @@ void tst_MergeUndo::stateBeforeComesBack()
     QVERIFY2(undone.ok, qPrintable(undone.error));
     if (held.isEmpty()) {
         QVERIFY2(undone.complete, qPrintable(QString::number(undone.left.size())));
-        QCOMPARE(undone.deleted, missing.size());
+        if (!conflicts)
+            QCOMPARE(undone.deleted, missing.size());
         QCOMPARE(checksums(dest), before);
         return;
     }
@@ -320,11 +338,11 @@ void tst_MergeUndo::recordReplacedInEveryRunComesBack()
                  QString());
     }
     const QStringList before = checksums(dest);
-    const qlonglong first = mergeReplacing(dest, sources);
+    const qlonglong first = merge(dest, sources);
     QVERIFY(first != 0);
     const QStringList afterFirst = checksums(dest);
     QVERIFY(afterFirst != before);
-    const qlonglong second = mergeReplacing(dest, sources);
+    const qlonglong second = merge(dest, sources);
     QVERIFY(second != 0);
 
     MergeUndo::Result undone = undo(second);
@@ -346,7 +364,7 @@ void tst_MergeUndo::nothingRunsBesideAMerge()
     const QString src1 = create(2, 20);
     const QString src2 = create(3, 20);
     QVERIFY(!dest.isEmpty() && !src1.isEmpty() && !src2.isEmpty());
-    const qlonglong earlier = mergeReplacing(dest, {src1});
+    const qlonglong earlier = merge(dest, {src1});
     QVERIFY(earlier != 0);
 
     MergeHarness harness;
