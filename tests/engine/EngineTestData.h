@@ -15,6 +15,8 @@ QString fillDemo(const QString &database, int number, int defects, int graphics,
 QStringList rows(const QString &query);
 // `name`
 QString q(const QString &name);
+// CHECKSUM TABLE of the nine merged tables and of the tables the merge does not copy.
+QStringList checksums(const QString &database);
 // Number of rows of database.table.
 int count(const QString &database, const QString &table);
 // Number of rows of one table that have a record equal in all columns (NULL-safe, dates

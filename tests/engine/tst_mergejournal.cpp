@@ -24,15 +24,6 @@ namespace {
 using Copy = KvtMerger::MeasurementCopy;
 using Ids = KvtMerger::JournalIds;
 
-// CHECKSUM TABLE of the nine merged tables.
-QStringList checksums(const QString &db)
-{
-    QStringList sums;
-    for (const KvtTable &t : KvtTable::all())
-        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(db), t.name));
-    return sums;
-}
-
 } // namespace
 
 class tst_MergeJournal : public QObject

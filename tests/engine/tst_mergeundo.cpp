@@ -6,6 +6,7 @@
 // beside an undo.
 
 #include "ConflictResolver.h"
+#include "EngineTestCase.h"
 #include "EngineTestData.h"
 #include "KvtDestinationLock.h"
 #include "KvtMessages.h"
@@ -23,17 +24,6 @@ using namespace EngineTestData;
 
 namespace {
 
-// CHECKSUM TABLE of the nine merged tables and the three the merge does not copy.
-QStringList checksums(const QString &db)
-{
-    QStringList sums;
-    for (const KvtTable &t : KvtTable::all())
-        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(db), t.name));
-    for (const KvtOtherTable &t : KvtOtherTable::all())
-        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(db), t.name));
-    return sums;
-}
-
 QString value(const QString &query)
 {
     return TestDatabase::scalar(query).toString();
@@ -41,15 +31,12 @@ QString value(const QString &query)
 
 } // namespace
 
-class tst_MergeUndo : public QObject
+class tst_MergeUndo : public EngineTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void journalKeepsTypesAndNulls_data();
     void journalKeepsTypesAndNulls();
@@ -67,47 +54,24 @@ private:
     qlonglong merge(const QString &dest, const QStringList &sources, bool everyWay = false);
     MergeUndo::Result undo(qlonglong run);
 
-    bool m_server = false;
-    QStringList m_databases;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<MergeJournal> m_journal;
 };
 
-void tst_MergeUndo::initTestCase()
-{
-    m_server = TestDatabase::requireServer();
-    if (m_server)
-        QVERIFY(TestDatabase::openDefault().isOpen());
-}
-
+// Each test function gets a journal of its own; the journal's own test needs no server.
 void tst_MergeUndo::init()
 {
+    m_journal.reset();
     m_dir.reset(new QTemporaryDir);
     m_journal.reset(new MergeJournal(m_dir->filePath("journal.sqlite")));
     QVERIFY2(m_journal->open(), qPrintable(m_journal->lastError()));
 }
 
-void tst_MergeUndo::cleanup()
-{
-    m_journal.reset();
-    for (const QString &db : qAsConst(m_databases))
-        TestDatabase::dropDatabase(db);
-    m_databases.clear();
-}
-
-void tst_MergeUndo::cleanupTestCase()
-{
-    TestDatabase::closeAll();
-}
-
 // A KVT database, empty or filled as a demo database.
 QString tst_MergeUndo::create(int demo, int defects)
 {
-    const QString name = TestDatabase::uniqueName("kvt_undo");
-    m_databases << name;
-    if (!TestDatabase::createKvtDatabase(name).isEmpty())
-        return QString();
-    if (demo == 0)
+    const QString name = createDatabase("kvt_undo");
+    if (name.isEmpty() || demo == 0)
         return name;
     return fillDemo(name, demo, defects, defects / 8, 12).isEmpty() ? name : QString();
 }
@@ -188,7 +152,7 @@ void tst_MergeUndo::journalKeepsTypesAndNulls()
 // replaced by a source's records and restored by the undo.
 void tst_MergeUndo::replacedNullsComeBack()
 {
-    if (!m_server)
+    if (!hasServer())
         QSKIP("no server");
     const QString dest = create(1, 20);
     const QString src = create();
@@ -249,7 +213,7 @@ void tst_MergeUndo::stateBeforeComesBack_data()
 
 void tst_MergeUndo::stateBeforeComesBack()
 {
-    if (!m_server)
+    if (!hasServer())
         QSKIP("no server");
     QFETCH(QString, after);
     QFETCH(QStringList, held);
@@ -323,7 +287,7 @@ void tst_MergeUndo::stateBeforeComesBack()
 // replaced many times in each run. The rerun is undone whole, then the first run.
 void tst_MergeUndo::recordReplacedInEveryRunComesBack()
 {
-    if (!m_server)
+    if (!hasServer())
         QSKIP("no server");
     const QString dest = create();
     QVERIFY(!dest.isEmpty());
@@ -358,7 +322,7 @@ void tst_MergeUndo::recordReplacedInEveryRunComesBack()
 // running one is undone, and nothing changes.
 void tst_MergeUndo::nothingRunsBesideAMerge()
 {
-    if (!m_server)
+    if (!hasServer())
         QSKIP("no server");
     const QString dest = create(1, 20);
     const QString src1 = create(2, 20);
@@ -400,7 +364,7 @@ void tst_MergeUndo::nothingRunsBesideAMerge()
 // stops before it writes.
 void tst_MergeUndo::noMergeStartsBesideAnUndo()
 {
-    if (!m_server)
+    if (!hasServer())
         QSKIP("no server");
     const QString dest = create(1, 10);
     const QString src = create(2, 10);
