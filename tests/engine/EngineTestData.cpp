@@ -70,6 +70,20 @@ QStringList checksums(const QString &database)
     return sums;
 }
 
+MergeUndo::Result undoRun(MergeJournal &journal, qlonglong run, const QString &reportFolder, MergeUndo::Plan *planOut)
+{
+    MergeUndo undo(journal, QSqlDatabase::database());
+    MergeUndo::Plan plan;
+    if (!undo.plan(run, plan)) {
+        MergeUndo::Result failed;
+        failed.error = undo.error().isEmpty() ? QStringLiteral("unknown run") : undo.error();
+        return failed;
+    }
+    if (planOut)
+        *planOut = plan;
+    return undo.execute(plan, reportFolder);
+}
+
 int count(const QString &database, const QString &table)
 {
     const QVariant value =

@@ -252,16 +252,7 @@ void tst_MergeJournal::answerEveryWay(MergeHarness &harness, const QString &dest
 
 MergeUndo::Result tst_MergeJournal::undo(qlonglong run, MergeUndo::Plan *planOut)
 {
-    MergeUndo undo(*m_journal, QSqlDatabase::database());
-    MergeUndo::Plan plan;
-    if (!undo.plan(run, plan)) {
-        MergeUndo::Result failed;
-        failed.error = undo.error().isEmpty() ? QStringLiteral("unknown run") : undo.error();
-        return failed;
-    }
-    if (planOut)
-        *planOut = plan;
-    return undo.execute(plan, m_dir->filePath("reports"));
+    return undoRun(*m_journal, run, m_dir->filePath("reports"), planOut);
 }
 
 void tst_MergeJournal::undoRestoresEveryTable_data()

@@ -105,14 +105,7 @@ qlonglong tst_MergeUndo::merge(const QString &dest, const QStringList &sources, 
 
 MergeUndo::Result tst_MergeUndo::undo(qlonglong run)
 {
-    MergeUndo undo(*m_journal, QSqlDatabase::database());
-    MergeUndo::Plan plan;
-    if (!undo.plan(run, plan)) {
-        MergeUndo::Result failed;
-        failed.error = undo.error().isEmpty() ? QStringLiteral("unknown run") : undo.error();
-        return failed;
-    }
-    return undo.execute(plan, m_dir->filePath("reports"));
+    return undoRun(*m_journal, run, m_dir->filePath("reports"));
 }
 
 // What the journal keeps of a replaced record comes back as it was given: a NULL as a
