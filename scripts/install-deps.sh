@@ -11,6 +11,7 @@ packages=(
     # Qt (qtbase5-dev), libxlsxwriter and the zlib its xlsxwriter.pc links (-lz), which
     # libxlsxwriter-dev does not pull in by itself.
     libxlsxwriter-dev zlib1g-dev
+    libmariadb-dev   # the client library's own TLS state of a connection (mysql_get_ssl_cipher)
     xvfb xauth fonts-dejavu-core
     unzip
     dpkg-dev file pkg-config

@@ -9,6 +9,8 @@
 # The server has the user $KVT_DB_USER (default kvt) with password $KVT_DB_PASSWORD
 # (default kvt-secret) for 127.0.0.1 and localhost, with every privilege.
 #
+# KVT_DB_SERVER_OPTIONS adds server options when it starts (for instance
+# --lower-case-table-names=1).
 # TLS: the server also accepts TLS connections (KVT_DB_TLS=0 turns that off), with a
 # certificate for 127.0.0.1 from a CA made for it in DIR/tls. Two more users with every
 # privilege are accepted only over TLS: <user>-tls (REQUIRE SSL) and <user>-x509 (REQUIRE
@@ -126,7 +128,7 @@ start() {
         --skip-name-resolve --tmpdir="$tmp" \
         --skip-log-bin --innodb-buffer-pool-size=256M --log-error="$run/mysqld.err" \
         --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
-        --max-allowed-packet=256M "${tls_args[@]}" >/dev/null 2>&1 </dev/null 9>&- &
+        --max-allowed-packet=256M "${tls_args[@]}" ${KVT_DB_SERVER_OPTIONS:-} >/dev/null 2>&1 </dev/null 9>&- &
     local server_pid=$! i
     for i in $(seq 1 300); do
         if [ -S "$run/mysqld.sock" ] && sql -e "SELECT 1" >/dev/null 2>&1; then break; fi

@@ -1201,5 +1201,13 @@ Not checked: whether that certificate was made out for the host name you connect
             <numerusform>Забыто %n запусков. Файл журнала теперь занимает %1 КиБ (было %2 КиБ).</numerusform>
         </translation>
     </message>
+    <message>
+        <source>undone</source>
+        <translation>отменено</translation>
+    </message>
+    <message>
+        <source>partly undone</source>
+        <translation>отменено частично</translation>
+    </message>
 </context>
 </TS>

@@ -66,6 +66,8 @@ BatchExit BatchJournalCommands::undo(MergeJournal &journal, const QString &serve
     PLOG_INFO << "batch undo of run" << id << "into" << run.destination << ":" << plan.deletes() << "to delete,"
               << plan.restores() << "to restore," << plan.left() << "to leave";
     const MergeUndo::Result result = undo.execute(plan);
+    if (result.busy)
+        return fail(BatchExit::Failed, result.error);
     for (const MergeUndo::Left &left : result.left)
         m_out << "left\t" << KvtTable::of(left.table).name << '\t' << left.id << '\t'
               << MergeUndo::reasonText(left.reason) << '\n';

@@ -62,10 +62,13 @@ bool readPasswordFile(const QString &path, QString &password, QString &error)
         error = QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
         return false;
     }
-    const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    // Others who may write it could put in a password of their choosing (and read what
+    // the program does with it): refused like a file they may read.
+    const QFileDevice::Permissions shared = QFileDevice::ReadGroup | QFileDevice::ReadOther
+                                            | QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (QFileInfo(path).permissions() & shared) {
-        error = QStringLiteral("the password file %1 can be read by other users: "
-                            "allow only its owner to read it (chmod 600)")
+        error = QStringLiteral("the password file %1 can be read or written by other users: "
+                               "allow only its owner to read and write it (chmod 600)")
                     .arg(path);
         return false;
     }

@@ -9,22 +9,6 @@
 #include <QLocale>
 #include <QStandardItemModel>
 
-namespace {
-
-QString runStatusText(MergeReport::RunStatus status)
-{
-    switch (status) {
-    case MergeReport::RunStatus::Done: return dlgMergeReport::tr("finished");
-    case MergeReport::RunStatus::Stopped: return dlgMergeReport::tr("stopped");
-    case MergeReport::RunStatus::Failed: return dlgMergeReport::tr("failed");
-    case MergeReport::RunStatus::Running: return dlgMergeReport::tr("running");
-    case MergeReport::RunStatus::Preview: return dlgMergeReport::tr("preview");
-    }
-    return QString();
-}
-
-} // namespace
-
 dlgMergeReport::dlgMergeReport(QWidget *parent)
     : QDialog(parent)
     , m_ui(new Ui::dlgMergeReport)
@@ -62,6 +46,18 @@ void dlgMergeReport::showReport(const MergeReport &report, const QString &files)
     m_ui->lbReportInfo->setText(info);
     m_ui->btnExportCsv->setEnabled(true);
     m_ui->btnExportExcel->setEnabled(true);
+}
+
+QString dlgMergeReport::runStatusText(MergeReport::RunStatus status)
+{
+    switch (status) {
+    case MergeReport::RunStatus::Done: return dlgMergeReport::tr("finished");
+    case MergeReport::RunStatus::Stopped: return dlgMergeReport::tr("stopped");
+    case MergeReport::RunStatus::Failed: return dlgMergeReport::tr("failed");
+    case MergeReport::RunStatus::Running: return dlgMergeReport::tr("running");
+    case MergeReport::RunStatus::Preview: return dlgMergeReport::tr("preview");
+    }
+    return QString();
 }
 
 void dlgMergeReport::showNoReport()

@@ -1,6 +1,8 @@
 #ifndef DLGMERGEREPORT_H
 #define DLGMERGEREPORT_H
 
+#include "MergeReport.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -25,6 +27,8 @@ public:
     void showReport(const MergeReport &report, const QString &files);
     // No merge has run yet.
     void showNoReport();
+    // How a run ended, translated.
+    static QString runStatusText(MergeReport::RunStatus status);
 
 private slots:
     void exportCsv();

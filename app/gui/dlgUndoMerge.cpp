@@ -2,6 +2,7 @@
 #include "ui_dlgUndoMerge.h"
 
 #include "KvtTables.h"
+#include "dlgMergeReport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,22 @@
 #include <algorithm>
 
 namespace {
+
+// The journal keeps a run's status (MergeReport::statusText) and its undo status
+// (MergeUndo) in English; the list shows them translated.
+QString statusShown(const QString &status)
+{
+    for (const auto run : {MergeReport::RunStatus::Running, MergeReport::RunStatus::Done,
+                           MergeReport::RunStatus::Stopped, MergeReport::RunStatus::Failed})
+        if (status == MergeReport::statusText(run))
+            return dlgMergeReport::runStatusText(run);
+    static const char *const undone[] = {QT_TRANSLATE_NOOP("dlgUndoMerge", "undone"),
+                                         QT_TRANSLATE_NOOP("dlgUndoMerge", "partly undone")};
+    for (const char *text : undone)
+        if (status == QLatin1String(text))
+            return dlgUndoMerge::tr(text);
+    return status;
+}
 
 QString leftText(const MergeUndo::TablePlan &table)
 {
@@ -123,10 +140,10 @@ void dlgUndoMerge::fillRuns()
         const MergeJournal::Run &run = m_runs.at(row);
         const QStringList values{QString::number(run.id),
                                  locale.toString(run.started.toLocalTime(), QLocale::ShortFormat),
-                                 run.status,
+                                 statusShown(run.status),
                                  run.destination,
                                  run.sources.join(QStringLiteral(", ")),
-                                 run.undoStatus};
+                                 statusShown(run.undoStatus)};
         for (int column = 0; column < values.size(); ++column)
             m_ui->tvRuns->setItem(row, column, new QTableWidgetItem(values.at(column)));
     }
@@ -205,6 +222,10 @@ void dlgUndoMerge::undoSelectedRun()
         return;
     MergeUndo undo(*m_journal, QSqlDatabase::database());
     const MergeUndo::Result result = undo.execute(m_plan);
+    if (result.busy) {
+        QMessageBox::warning(this, tr("Undo a merge"), result.error);
+        return;
+    }
     const qlonglong run = m_plan.run.id;
     QString text = tr("%1 rows deleted, %2 records restored.").arg(result.deleted).arg(result.restored);
     if (!result.left.isEmpty())

@@ -181,6 +181,8 @@ void tst_BatchCommandLine::passwordFile_data()
     QTest::newRow("no line end") << QByteArray("pw") << 0600 << true << "pw";
     QTest::newRow("others can read") << QByteArray("pw\n") << 0644 << false << "";
     QTest::newRow("group can read") << QByteArray("pw\n") << 0640 << false << "";
+    QTest::newRow("group can write") << QByteArray("pw\n") << 0620 << false << "";
+    QTest::newRow("others can write") << QByteArray("pw\n") << 0602 << false << "";
 }
 
 void tst_BatchCommandLine::passwordFile()

@@ -2,7 +2,7 @@
 // with no display and an environment holding only PATH, HOME and KVT_DB_PASSWORD.
 
 #include "EngineTestData.h"
-#include "KvtMergeSession.h"
+#include "KvtDestinationLock.h"
 #include "ShellTestSupport.h"
 #include "TestDatabase.h"
 #include "WidgetCreation.h"
@@ -456,8 +456,8 @@ void tst_BatchRun::sigtermDuringALargeMerge()
     }
 }
 
-// --list-runs and --undo RUN_ID on the journal a merge wrote: a whole undo empties the
-// destination again; a row changed since the merge is left, listed, and gives status 5.
+// --list-runs and --undo RUN_ID on the journal a merge wrote: refused beside a merge into
+// the destination; a whole undo empties the destination again; a row changed since the merge is left, listed, and gives status 5.
 void tst_BatchRun::listAndUndoRuns()
 {
     const QString src = freshDatabase("kvt_b_src");
@@ -476,6 +476,17 @@ void tst_BatchRun::listAndUndoRuns()
     QVERIFY(QDateTime::fromString(fields.at(1), Qt::ISODate).isValid());
     QCOMPARE(fields.mid(2), (QStringList{"done", dest, src}));
     const QString first = fields.at(0);
+
+    // Beside a merge into the destination (its lock held): refused, status 3, nothing changed.
+    const int defects = count(dest, "defects");
+    {
+        KvtDestinationLock merging(TestDatabase::open("merging"), dest);
+        QCOMPARE(merging.take(), KvtDestinationLock::Outcome::Taken);
+        run = runProgram(connectionArguments() + journal + QStringList{"--undo", first});
+        QCOMPARE(run.status, 3);
+        QVERIFY2(run.err.contains(QStringLiteral("Another merge into %1 is running").arg(dest)), qPrintable(run.err));
+        QCOMPARE(count(dest, "defects"), defects);
+    }
 
     run = runProgram(connectionArguments() + journal + QStringList{"--undo", first});
     QVERIFY2(run.status == 0, qPrintable(run.err + run.out));
@@ -567,7 +578,7 @@ void tst_BatchRun::killedMergeIsUndoneWhole()
 
     // The server holds the killed connection's lock until its statement has ended.
     QSqlQuery lock(QSqlDatabase::database());
-    QVERIFY(lock.prepare(QStringLiteral("SELECT IS_FREE_LOCK(%1)").arg(KvtMergeSession::lockName())));
+    QVERIFY(lock.prepare(KvtDestinationLock::statement(QStringLiteral("IS_FREE_LOCK(%1)"))));
     lock.bindValue(":destination", dest);
     QTRY_VERIFY_WITH_TIMEOUT(lock.exec() && lock.next() && lock.value(0).toInt() == 1, 60000);
 

@@ -1,5 +1,6 @@
 #include "EngineTestData.h"
 
+#include "KvtTables.h"
 #include "TestDatabase.h"
 
 #include <QSqlError>
@@ -54,6 +55,33 @@ QStringList rows(const QString &query)
         result << values.join(QLatin1Char('|'));
     }
     return result;
+}
+
+QStringList checksums(const QString &database)
+{
+    QStringList tables;
+    for (const KvtTable &t : KvtTable::all())
+        tables << t.name;
+    for (const KvtOtherTable &t : KvtOtherTable::all())
+        tables << t.name;
+    QStringList sums;
+    for (const QString &table : qAsConst(tables))
+        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(database), table));
+    return sums;
+}
+
+MergeUndo::Result undoRun(MergeJournal &journal, qlonglong run, const QString &reportFolder, MergeUndo::Plan *planOut)
+{
+    MergeUndo undo(journal, QSqlDatabase::database());
+    MergeUndo::Plan plan;
+    if (!undo.plan(run, plan)) {
+        MergeUndo::Result failed;
+        failed.error = undo.error().isEmpty() ? QStringLiteral("unknown run") : undo.error();
+        return failed;
+    }
+    if (planOut)
+        *planOut = plan;
+    return undo.execute(plan, reportFolder);
 }
 
 int count(const QString &database, const QString &table)

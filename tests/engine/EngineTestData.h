@@ -1,6 +1,8 @@
 #ifndef ENGINETESTDATA_H
 #define ENGINETESTDATA_H
 
+#include "MergeUndo.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,12 @@ QString fillDemo(const QString &database, int number, int defects, int graphics,
 QStringList rows(const QString &query);
 // `name`
 QString q(const QString &name);
+// CHECKSUM TABLE of the nine merged tables and of the tables the merge does not copy.
+QStringList checksums(const QString &database);
+// Plans and executes the undo of a run on the default connection, its report into
+// reportFolder; an unknown run fails with the error "unknown run".
+MergeUndo::Result undoRun(MergeJournal &journal, qlonglong run, const QString &reportFolder,
+                          MergeUndo::Plan *planOut = nullptr);
 // Number of rows of database.table.
 int count(const QString &database, const QString &table);
 // Number of rows of one table that have a record equal in all columns (NULL-safe, dates

@@ -1,11 +1,14 @@
 // The merge on servers as people run them: another session inserting into the destination
 // while the merge copies into it, and a counter that steps by 3 from an offset of 2 (as on
 // every node of a Galera cluster). Every row must arrive exactly once, and the fast path
-// must stay in use. Also a key map larger than the server's memory tables may be. Runs
-// against a private server of its own, whose global settings it changes.
+// must stay in use. Also a key map larger than the server's memory tables may be, names
+// with backslashes under NO_BACKSLASH_ESCAPES, and the destination's lock on a server that
+// folds the case of names. Runs against private servers of its own, whose global settings
+// it changes.
 
 #include "EngineTestData.h"
 #include "KvtRowFingerprint.h"
+#include "KvtDestinationLock.h"
 #include "KvtTableSql.h"
 #include "LoopbackProxy.h"
 #include "MergeHarness.h"
@@ -132,10 +135,15 @@ private slots:
     void secondMergeIntoTheSameDestinationStops();
     void keyMapLargerThanServerMemory();
     void lockIsFreeWhenTheRunHasEnded();
+    void backslashesStayUnderEverySqlMode_data();
+    void backslashesStayUnderEverySqlMode();
+    // Last: it leaves the tests on a server of its own.
+    void lockFollowsTheServersCaseRule();
 
 private:
     void variants();
     QTemporaryDir m_dir;
+    QTemporaryDir m_foldingDir;
     bool m_started = false;
 };
 
@@ -151,8 +159,10 @@ void tst_KvtMergerServers::initTestCase()
 void tst_KvtMergerServers::cleanupTestCase()
 {
     TestDatabase::closeAll();
-    if (m_started)
+    if (m_started) {
         PrivateServer::stop(m_dir.path());
+        PrivateServer::stop(m_foldingDir.path());
+    }
 }
 
 void tst_KvtMergerServers::variants()
@@ -404,6 +414,77 @@ void tst_KvtMergerServers::lockIsFreeWhenTheRunHasEnded()
 
     TestDatabase::dropDatabase(src);
     TestDatabase::dropDatabase(dest);
+}
+
+// With NO_BACKSLASH_ESCAPES in the server's sql_mode (which the merge's own connection
+// takes), a factory whose name holds backslashes and quotes arrives byte for byte on both
+// paths; a source whose name holds a backslash is found in the catalogue (the look-ups'
+// inline values) and merged the same.
+void tst_KvtMergerServers::backslashesStayUnderEverySqlMode_data()
+{
+    QTest::addColumn<bool>("perRow");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("set-based") << false << QStringLiteral("servers_bs_src");
+    QTest::newRow("per row") << true << QStringLiteral("servers_bs_src");
+    QTest::newRow("source named with a backslash") << false << QStringLiteral("servers_bs\\src");
+}
+
+void tst_KvtMergerServers::backslashesStayUnderEverySqlMode()
+{
+    QFETCH(bool, perRow);
+    QFETCH(QString, source);
+    const QString dest = QStringLiteral("servers_bs_dest");
+    const QString name = QStringLiteral("Завод \\ \"Север\" \\n '");
+    QVERIFY(TestDatabase::createKvtDatabase(source).isEmpty());
+    QVERIFY(TestDatabase::createKvtDatabase(dest).isEmpty());
+    QSqlQuery insert(QSqlDatabase::database());
+    QVERIFY(insert.prepare(QStringLiteral("INSERT INTO %1.factory (Cod, Short, Name) VALUES (7, ?, ?)").arg(q(source))));
+    insert.addBindValue(QStringLiteral("a\\b"));
+    insert.addBindValue(name);
+    QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+    const QString mode = TestDatabase::scalar("SELECT @@GLOBAL.sql_mode").toString();
+    QCOMPARE(TestDatabase::exec("SET GLOBAL sql_mode = CONCAT(@@GLOBAL.sql_mode, ',NO_BACKSLASH_ESCAPES')"), QString());
+    const auto restore = qScopeGuard([&] {
+        QSqlQuery back(QSqlDatabase::database());
+        back.prepare("SET GLOBAL sql_mode = ?");
+        back.addBindValue(mode);
+        back.exec();
+        TestDatabase::dropDatabase(source);
+        TestDatabase::dropDatabase(dest);
+    });
+
+    MergeHarness harness;
+    harness.merger().setReferenceMerge(perRow ? KvtMerger::ReferenceMerge::PerRow : KvtMerger::ReferenceMerge::SetBased);
+    QVERIFY(harness.run(dest, {source}));
+    QCOMPARE(harness.errorTexts, QStringList());
+    QCOMPARE(rows(QStringLiteral("SELECT HEX(Short), HEX(Name) FROM %1.factory WHERE Cod = 7").arg(q(dest))),
+             QStringList{QString::fromLatin1(QStringLiteral("a\\b").toUtf8().toHex().toUpper() + '|'
+                                             + name.toUtf8().toHex().toUpper())});
+    // Merged again: present, not a conflict, nothing added.
+    MergeHarness again;
+    again.merger().setReferenceMerge(perRow ? KvtMerger::ReferenceMerge::PerRow : KvtMerger::ReferenceMerge::SetBased);
+    QVERIFY(again.run(dest, {source}));
+    QCOMPARE(again.errorTexts, QStringList());
+    QCOMPARE(again.conflicts.size(), 0);
+    QCOMPARE(count(dest, "factory"), 1);
+}
+
+// On a server with lower_case_table_names, KVT_x and kvt_x are one database: a merge or
+// undo into one holds the lock of the other.
+void tst_KvtMergerServers::lockFollowsTheServersCaseRule()
+{
+    QVERIFY(m_foldingDir.isValid());
+    qputenv("KVT_DB_SERVER_OPTIONS", "--lower-case-table-names=1");
+    const bool started = PrivateServer::start(m_foldingDir.path());
+    qunsetenv("KVT_DB_SERVER_OPTIONS");
+    QVERIFY(started);
+    QCOMPARE(TestDatabase::scalar("SELECT @@lower_case_table_names").toInt(), 1);
+    KvtDestinationLock upper(TestDatabase::open("upper"), QStringLiteral("KVT_Central"));
+    QCOMPARE(upper.take(), KvtDestinationLock::Outcome::Taken);
+    KvtDestinationLock lower(QSqlDatabase::database(), QStringLiteral("kvt_central"));
+    QCOMPARE(lower.take(), KvtDestinationLock::Outcome::Busy);
+    KvtDestinationLock other(QSqlDatabase::database(), QStringLiteral("kvt_other"));
+    QCOMPARE(other.take(), KvtDestinationLock::Outcome::Taken);
 }
 
 QTEST_GUILESS_MAIN(tst_KvtMergerServers)

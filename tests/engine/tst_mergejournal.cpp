@@ -28,15 +28,6 @@ namespace {
 using Copy = KvtMerger::MeasurementCopy;
 using Ids = KvtMerger::JournalIds;
 
-// CHECKSUM TABLE of the nine merged tables.
-QStringList checksums(const QString &db)
-{
-    QStringList sums;
-    for (const KvtTable &t : KvtTable::all())
-        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(db), t.name));
-    return sums;
-}
-
 } // namespace
 
 class tst_MergeJournal : public QObject
@@ -182,7 +173,8 @@ QString sqlite(const QString &file, const QString &statement, const QVariantList
 } // namespace
 
 // A file written before the journal had a format version (user_version 0, the first
-// format's tables) is brought to the current format on opening, its runs kept; a second
+// format's tables) is brought to the current format on opening, its runs and replaced
+// records' content before kept (as the file had it: with no NULLs); a second
 // program opening it afterwards finds nothing left to do.
 void tst_MergeJournal::fileOfAnEarlierFormatIsMigrated()
 {
@@ -199,6 +191,12 @@ void tst_MergeJournal::fileOfAnEarlierFormatIsMigrated()
                            " report_file TEXT, undo_status TEXT, user TEXT)"));
         QVERIFY(query.exec("INSERT INTO runs (server, destination, sources, started, status, keep_references)"
                            " VALUES ('db1:3306', 'central', 'field', '2026-11-30T22:00:00Z', 'done', 0)"));
+        // A replaced person, its content before kept as JSON (which wrote a NULL text as "").
+        QVERIFY(query.exec("CREATE TABLE entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
+                           " tbl TEXT NOT NULL, kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL,"
+                           " before TEXT, source TEXT, source_key TEXT, chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)"));
+        QVERIFY(query.exec("INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (1, 'humans', 2, 4,"
+                           " 'f', '{\"Famname\":\"Ivanov\",\"SecName\":\"\",\"TabNo\":17}')"));
     }
     QSqlDatabase::removeDatabase("first-format");
     QCOMPARE(userVersion(file), 0);
@@ -210,6 +208,11 @@ void tst_MergeJournal::fileOfAnEarlierFormatIsMigrated()
     QVERIFY(journal.run(1, run));
     QCOMPARE(run.destination, QString("central"));
     QCOMPARE(run.fingerprintKind, KvtRowFingerprint::Kind::Md5OfMd5s);
+    QVector<MergeJournal::Entry> entries;
+    QVERIFY(journal.entries(1, entries));
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().before,
+             (QVariantMap{{"Famname", QString("Ivanov")}, {"SecName", QString("")}, {"TabNo", qlonglong(17)}}));
     journal.releaseConnection();
 
     MergeJournal again(file);
@@ -378,16 +381,7 @@ std::shared_ptr<int> tst_MergeJournal::answerEveryWay(MergeHarness &harness, con
 
 MergeUndo::Result tst_MergeJournal::undo(qlonglong run, MergeUndo::Plan *planOut)
 {
-    MergeUndo undo(*m_journal, QSqlDatabase::database());
-    MergeUndo::Plan plan;
-    if (!undo.plan(run, plan)) {
-        MergeUndo::Result failed;
-        failed.error = undo.error().isEmpty() ? QStringLiteral("unknown run") : undo.error();
-        return failed;
-    }
-    if (planOut)
-        *planOut = plan;
-    return undo.execute(plan, m_dir->filePath("reports"));
+    return undoRun(*m_journal, run, m_dir->filePath("reports"), planOut);
 }
 
 // Two rows of three columns, as SQL expressions, that differ in one way or not at all:

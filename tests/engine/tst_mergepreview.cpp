@@ -23,15 +23,6 @@ namespace {
 const QStringList allTables{"defects", "graphics", "defectref", "dettypes", "device",
                             "factory", "results",  "humans",    "zones"};
 
-// CHECKSUM TABLE of every merged table: equal before and after means untouched.
-QStringList checksums(const QString &database)
-{
-    QStringList sums;
-    for (const QString &table : allTables)
-        sums += rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(database), table));
-    return sums;
-}
-
 } // namespace
 
 class tst_MergePreview : public EngineTestCase

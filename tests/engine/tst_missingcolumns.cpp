@@ -24,14 +24,6 @@ using namespace EngineTestData;
 
 namespace {
 
-QStringList checksums(const QString &db)
-{
-    QStringList sums;
-    for (const KvtTable &t : KvtTable::all())
-        sums << rows(QStringLiteral("CHECKSUM TABLE %1.%2").arg(q(db), t.name));
-    return sums;
-}
-
 // What a merge leaves in the destination, but the identifiers its counters give (undone
 // runs leave the counters moved on).
 QStringList contents(const QString &db)

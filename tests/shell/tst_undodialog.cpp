@@ -1,8 +1,11 @@
 // "Merge ▸ Undo a merge…" in the main window, headless and against the test server: a
 // merge made with the button is listed for the connected server with its report file,
 // the plan shows per table what goes, and "Undo this merge", once confirmed, leaves the
-// destination as it was and the run marked undone.
+// destination as it was and the run marked undone; beside a merge into the destination it
+// changes nothing and says so.
 
+#include "KvtDestinationLock.h"
+#include "KvtMessages.h"
 #include "MergeJournal.h"
 #include "ModalAnswerer.h"
 #include "ShellTestSupport.h"
@@ -100,11 +103,25 @@ void tst_UndoDialog::mergeIsListedPlannedAndUndone()
     answerer.clickButton(QMessageBox::No);
     undo->click();
     QCOMPARE(count(dest, "defects"), 2);
+    // Beside a merge into the destination (its lock held on another connection): a box
+    // says so, and nothing changes.
+    {
+        KvtDestinationLock merging(TestDatabase::open("merging"), dest);
+        QCOMPARE(merging.take(), KvtDestinationLock::Outcome::Taken);
+        answerer.clickButton(QMessageBox::Yes);
+        answerer.clickButton(QMessageBox::Ok);
+        undo->click();
+        QVERIFY(answerer.waitAnswered(3));
+        QCOMPARE(answerer.lastText(), KvtMessages::destinationBusy(dest));
+        QCOMPARE(count(dest, "defects"), 2);
+        QCOMPARE(runs->item(0, 5)->text(), QString());
+    }
+    answerer.clear();
     answerer.clickButton(QMessageBox::Yes);
     answerer.clickButton(QMessageBox::Ok);
     undo->click();
-    QVERIFY(answerer.waitAnswered(3));
-    QCOMPARE(answerer.titles(), QStringList({"Undo a merge", "Undo a merge", "Undo a merge"}));
+    QVERIFY(answerer.waitAnswered(2));
+    QCOMPARE(answerer.titles(), QStringList({"Undo a merge", "Undo a merge"}));
     QVERIFY2(answerer.lastText().startsWith("8 rows deleted, 0 records restored."), qPrintable(answerer.lastText()));
     for (const char *table : {"defects", "graphics", "results", "dettypes", "zones", "device", "humans"})
         QCOMPARE(count(dest, table), 0);

@@ -22,3 +22,10 @@ QString KvtMessages::journalNotRead(const QString &detail)
 {
     return translated(QT_TRANSLATE_NOOP("KvtMerger", "The merge journal cannot be read: %1")).arg(detail);
 }
+
+QString KvtMessages::destinationBusy(const QString &destination)
+{
+    return translated(QT_TRANSLATE_NOOP("KvtMerger", "Another merge into %1 is running on this server. This merge is "
+                                                     "not started; start it again when the other has ended."))
+        .arg(destination);
+}

@@ -9,6 +9,8 @@ namespace KvtMessages {
 
 QString journalNotWritten(const QString &detail);
 QString journalNotRead(const QString &detail);
+// A merge or an undo into the destination finds another one running (KvtDestinationLock).
+QString destinationBusy(const QString &destination);
 
 } // namespace KvtMessages
 

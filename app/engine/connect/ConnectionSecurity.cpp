@@ -3,9 +3,11 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QSqlDriver>
 #include <QStringList>
 #include <QVariant>
+
+#include <mysql.h>
 
 #include <algorithm>
 #include <utility>
@@ -117,12 +119,18 @@ void ConnectionSecurity::save(QSettings &settings) const
     settings.endGroup();
 }
 
+// Asked of the client library, not of the server: a relay that strips TLS can answer any
+// query, but not change what the library itself negotiated. Qt's driver hands out the
+// library's connection as a MYSQL* (st_mysql* under Qt 6).
 QString ConnectionSecurity::sessionCipher(const QSqlDatabase &db)
 {
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SHOW SESSION STATUS LIKE 'Ssl_cipher'")) || !query.next())
+    const QVariant handle = db.isOpen() && db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "MYSQL*") != 0 && qstrcmp(handle.typeName(), "st_mysql*") != 0))
         return QString();
-    return query.value(1).toString();
+    MYSQL *connection = *static_cast<MYSQL *const *>(handle.constData());
+    const char *cipher = connection ? mysql_get_ssl_cipher(connection) : nullptr;
+    return cipher ? QString::fromLatin1(cipher) : QString();
 }
 
 bool ConnectionSecurity::isEncryptedAsAsked(const QSqlDatabase &db, QString *problem)

@@ -42,8 +42,9 @@ public:
     static ConnectionSecurity load(const QSettings &settings);
     void save(QSettings &settings) const;
 
-    // The cipher of an open MySQL connection; empty when it is not encrypted (or the
-    // server cannot tell).
+    // The cipher of an open MySQL connection, as the client library negotiated it (no
+    // query: nothing the server or a relay answers counts); empty when it is not
+    // encrypted.
     static QString sessionCipher(const QSqlDatabase &db);
     // False (with the reason in problem) when the connection's options ask for TLS but
     // the open connection is not encrypted. The driver does not refuse a server that

@@ -7,8 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <QMutexLocker>
 #include <QSqlError>
@@ -70,6 +68,21 @@ const QVector<QStringList> &migrations()
         // 2: the kind of fingerprint a run was journaled with (KvtRowFingerprint::Kind).
         {
             QStringLiteral("ALTER TABLE runs ADD COLUMN fingerprint_kind INTEGER NOT NULL DEFAULT 0"),
+        },
+        // 3: a replaced record's content before, one row per column whose value keeps its
+        // own type (a column without a declared type keeps NULL, integer, real, text and
+        // bytes apart). Earlier files kept it as JSON, which has no NULL in them: a NULL
+        // text was written as "" and a NULL number as 0, and they are carried over so.
+        // And each destination table's largest identifier when a run began: the rows up to
+        // it are the state before the run.
+        {
+            QStringLiteral("CREATE TABLE IF NOT EXISTS replaced_values (entry INTEGER NOT NULL, name TEXT NOT NULL,"
+                           " value, PRIMARY KEY (entry, name))"),
+            QStringLiteral("INSERT INTO replaced_values (entry, name, value) SELECT e.id, j.key, j.value"
+                           " FROM entries e, json_each(e.before) j WHERE e.before IS NOT NULL"),
+            QStringLiteral("UPDATE entries SET before = NULL WHERE before IS NOT NULL"),
+            QStringLiteral("CREATE TABLE IF NOT EXISTS run_tables (run INTEGER NOT NULL, tbl TEXT NOT NULL,"
+                           " largest_id INTEGER NOT NULL, PRIMARY KEY (run, tbl))"),
         },
         // 4: the rows of one write in one record of chunks: identifiers as runs, fingerprints
         //    packed (JournalPacking), the rows undone since as a bitmap, the record placed
@@ -164,7 +177,7 @@ bool MergeJournal::open()
         return fail(QStringLiteral("Cannot create the folder of %1").arg(m_file));
     const QSqlDatabase db = connection();
     if (!db.isOpen())
-        return fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+        return failed(db.lastError().text());
     return migrate();
 }
 
@@ -179,10 +192,10 @@ bool MergeJournal::migrate()
 {
     QSqlDatabase db = connection();
     QSqlQuery query(db);
-    const auto failed = [&](const QSqlQuery &q) {
+    const auto rollBack = [&](const QSqlQuery &q) {
         const QString error = q.lastError().text();
         query.exec(QStringLiteral("ROLLBACK"));
-        return fail(QStringLiteral("%1: %2").arg(m_file, error));
+        return failed(error);
     };
     const auto version = [&](int &v) {
         if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
@@ -193,22 +206,22 @@ bool MergeJournal::migrate()
     };
     int current = 0;
     if (!version(current))
-        return failed(query);
+        return rollBack(query);
     while (current < formatVersion()) {
         if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            return failed(query);
+            return rollBack(query);
         if (!version(current))
-            return failed(query);
+            return rollBack(query);
         if (current >= formatVersion()) {
             query.exec(QStringLiteral("ROLLBACK"));
             break;
         }
         for (const QString &statement : migrations().at(current))
             if (!query.exec(statement))
-                return failed(query);
+                return rollBack(query);
         if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(current + 1))
             || !query.exec(QStringLiteral("COMMIT")))
-            return failed(query);
+            return rollBack(query);
         ++current;
     }
     if (current > formatVersion())
@@ -257,7 +270,7 @@ bool MergeJournal::startRun(const QString &server, const QString &destination, c
     query.addBindValue(currentUser());
     query.addBindValue(int(fingerprintKind));
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
     run = query.lastInsertId().toLongLong();
     return true;
 }
@@ -316,7 +329,7 @@ bool MergeJournal::runs(const QString &server, QVector<Run> &runs, const QString
     query.addBindValue(wanted);
     query.addBindValue(wanted);
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
     while (query.next())
         runs << runOf(query);
     return true;
@@ -328,7 +341,7 @@ bool MergeJournal::run(qlonglong id, Run &run)
     query.prepare(QStringLiteral("SELECT ") + runColumns + QStringLiteral(" FROM runs WHERE id = ?"));
     query.addBindValue(id);
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
     if (!query.next()) {
         fail(QString());
         return false;
@@ -388,9 +401,9 @@ bool MergeJournal::end(QSqlDatabase &db, const QSqlQuery &query, bool ok)
     if (!ok) {
         const QString error = query.lastError().text();
         db.rollback();
-        return fail(QStringLiteral("%1: %2").arg(m_file, error));
+        return failed(error);
     }
-    return db.commit() || fail(QStringLiteral("%1: %2").arg(m_file, db.lastError().text()));
+    return db.commit() || failed(db.lastError().text());
 }
 
 bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<Row> &rows, qlonglong *chunk)
@@ -405,10 +418,21 @@ bool MergeJournal::recordRows(qlonglong run, kvtTableName table, const QVector<R
 bool MergeJournal::recordReplaced(qlonglong run, kvtTableName table, qlonglong id, const QVariantMap &before,
                                   const QString &fingerprintAfter, qlonglong *entry)
 {
-    const QString content = QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(before)).toJson(
-        QJsonDocument::Compact));
-    return exec(QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (?, ?, ?, ?, ?, ?)"),
-                {run, tableText(table), int(Kind::Replaced), id, fingerprintAfter, content}, entry);
+    QSqlDatabase db = connection();
+    if (!begin(db))
+        return false;
+    QSqlQuery query(db);
+    bool ok = execEach(query, QStringLiteral("INSERT INTO entries (run, tbl, kind, ident, fingerprint) VALUES (?, ?, ?, ?, ?)"),
+                       {{run, tableText(table), int(Kind::Replaced), id, fingerprintAfter}});
+    const qlonglong written = query.lastInsertId().toLongLong();
+    if (entry)
+        *entry = written;
+    QVector<QVariantList> values;
+    for (auto it = before.constBegin(); it != before.constEnd(); ++it)
+        values << QVariantList{written, it.key(), it.value()};
+    return end(db, query,
+               ok && execEach(query, QStringLiteral("INSERT INTO replaced_values (entry, name, value) VALUES (?, ?, ?)"),
+                              values));
 }
 
 bool MergeJournal::recordAddedNewKey(qlonglong run, kvtTableName table, qlonglong id, const QString &fingerprint,
@@ -553,7 +577,7 @@ bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
     if (!read)
         return false;
     QSqlQuery query(connection());
-    query.prepare(QStringLiteral("SELECT id, tbl, kind, ident, fingerprint, before, source, source_key, chunk"
+    query.prepare(QStringLiteral("SELECT id, tbl, kind, ident, fingerprint, source, source_key, chunk"
                                  " FROM entries WHERE run = ? AND kind <> ? AND undone = 0 AND commit_failed = 0"
                                  " ORDER BY id"));
     query.addBindValue(run);
@@ -569,16 +593,51 @@ bool MergeJournal::entries(qlonglong run, QVector<Entry> &entries)
         e.kind = Kind(query.value(2).toInt());
         e.id = query.value(3).toLongLong();
         e.fingerprint = query.value(4).toString();
-        if (!query.value(5).isNull())
-            e.before = QJsonDocument::fromJson(query.value(5).toString().toUtf8()).object().toVariantMap();
-        e.source = query.value(6).toString();
-        e.sourceKey = query.value(7).toString();
-        e.chunk = query.value(8).toLongLong();
+        e.source = query.value(5).toString();
+        e.sourceKey = query.value(6).toString();
+        e.chunk = query.value(7).toLongLong();
         for (; next < written.size() && after.at(next) < e.entry; ++next)
             entries << written.at(next);
         entries << e;
     }
     entries += written.mid(next);
+    QHash<qlonglong, QVariantMap> before;
+    QSqlQuery values(connection());
+    values.prepare(QStringLiteral("SELECT v.entry, v.name, v.value FROM replaced_values v JOIN entries e ON e.id = v.entry"
+                                  " WHERE e.run = ? AND e.undone = 0"));
+    values.addBindValue(run);
+    if (!values.exec())
+        return failed(values.lastError().text());
+    while (values.next())
+        before[values.value(0).toLongLong()].insert(values.value(1).toString(), values.value(2));
+    for (Entry &e : entries)
+        e.before = before.value(e.entry);
+    return true;
+}
+
+bool MergeJournal::recordLargestIds(qlonglong run, const QHash<QString, qlonglong> &largest)
+{
+    QSqlDatabase db = connection();
+    if (!begin(db))
+        return false;
+    QVector<QVariantList> values;
+    for (auto it = largest.constBegin(); it != largest.constEnd(); ++it)
+        values << QVariantList{run, it.key(), it.value()};
+    QSqlQuery query(db);
+    return end(db, query,
+               execEach(query, QStringLiteral("INSERT INTO run_tables (run, tbl, largest_id) VALUES (?, ?, ?)"), values));
+}
+
+bool MergeJournal::largestIds(qlonglong run, QHash<QString, qlonglong> &largest)
+{
+    largest.clear();
+    QSqlQuery query(connection());
+    query.prepare(QStringLiteral("SELECT tbl, largest_id FROM run_tables WHERE run = ?"));
+    query.addBindValue(run);
+    if (!query.exec())
+        return failed(query.lastError().text());
+    while (query.next())
+        largest.insert(query.value(0).toString(), query.value(1).toLongLong());
     return true;
 }
 
@@ -700,7 +759,7 @@ bool MergeJournal::addedUnderNewKey(const QString &server, const QString &destin
     query.addBindValue(source);
     query.addBindValue(sourceKey);
     if (!query.exec())
-        return fail(QStringLiteral("%1: %2").arg(m_file, query.lastError().text()));
+        return failed(query.lastError().text());
     while (query.next())
         ids << query.value(0).toLongLong();
     return true;

@@ -87,7 +87,7 @@ public:
         Kind kind = Kind::Inserted;
         qlonglong id = 0;
         QString fingerprint;
-        QVariantMap before;  // Replaced: the columns as they were
+        QVariantMap before;  // Replaced: the columns as they were, with their types and NULLs
         QString source;      // AddedNewKey: the source database and its record's key
         QString sourceKey;
         qlonglong chunk = 0;
@@ -131,6 +131,11 @@ public:
     // Forgets the runs of a server that started before `before`, with everything they
     // wrote (they can no longer be undone), and gives the file's free space back.
     bool forgetRuns(const QString &server, const QDateTime &before, int &forgotten);
+    // Each destination table's largest identifier when the run began (by table name):
+    // the rows up to it are the state before the run.
+    bool recordLargestIds(qlonglong run, const QHash<QString, qlonglong> &largest);
+    // Empty for a run that recorded none (journaled by an earlier version).
+    bool largestIds(qlonglong run, QHash<QString, qlonglong> &largest);
 
     // ---- what a run wrote
     // Rows inserted by one write (a batch of the per-row path, a set-based insert into a

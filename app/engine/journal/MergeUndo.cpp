@@ -1,5 +1,8 @@
 #include "MergeUndo.h"
 
+#include "DestinationState.h"
+#include "KvtDestinationLock.h"
+#include "KvtMessages.h"
 #include "KvtPaths.h"
 #include "KvtRelations.h"
 #include "KvtRowFingerprint.h"
@@ -16,37 +19,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// A table whose rows name a record of `target`, and the condition (aliases m for the row,
-// t for the record) under which a row names it.
-struct Dependant
-{
-    kvtTableName table;
-    QString condition;
-};
-
-// `t`: how the record's table is named in the statement.
-QVector<Dependant> dependantsOf(kvtTableName target, const QString &t = QStringLiteral("t"))
-{
-    QVector<Dependant> result;
-    for (const KvtRelation &r : KvtRelations::all()) {
-        if (r.target != target)
-            continue;
-        for (const kvtTableName m : {tnDefects, tnGraphics}) {
-            if (KvtTable::of(m).indexOf(r.column) < 0)
-                continue;
-            result << Dependant{m, KvtRelations::names(target, t, KvtSql::column(QStringLiteral("m"), QStringLiteral("DetTypeId")),
-                                                       KvtSql::column(QStringLiteral("m"), r.column))};
-        }
-    }
-    if (target == tnDetTypes)
-        result << Dependant{tnZones, KvtSql::column(QStringLiteral("m"), QStringLiteral("DetTypeId")) + QStringLiteral(" = ")
-                                         + KvtSql::column(t, QStringLiteral("ID"))};
-    return result;
-}
-
-} // namespace
 
 int MergeUndo::Plan::deletes() const
 {
@@ -118,6 +90,9 @@ bool MergeUndo::plan(qlonglong run, Plan &plan)
     m_destination = plan.run.destination;
     m_kind = plan.run.fingerprintKind;
     m_deleting.clear();
+    m_heldIds.clear();
+    if (!readState(plan.run.id))
+        return false;
     QVector<MergeJournal::Entry> entries;
     QVector<MergeJournal::Chunk> chunks;
     if (!m_journal.entries(run, entries) || !m_journal.openChunks(run, chunks))
@@ -131,6 +106,7 @@ bool MergeUndo::plan(qlonglong run, Plan &plan)
             return false;
         plan.tables << tp;
     }
+    plan.heldIds = m_heldIds;
     return true;
 }
 
@@ -184,7 +160,7 @@ bool MergeUndo::planTable(const Plan &plan, kvtTableName t, const QVector<MergeJ
 
     // Which rows can be taken back as they stand; deletes first, so that the
     // dependants found below know what goes.
-    QSet<qlonglong> &deleting = m_deleting[int(t)];
+    QSet<qlonglong> &deleting = m_deleting[KvtTable::of(t).name];
     auto sort = [&](const Item &item, QVector<Item> &target) -> bool {
         if (!current.contains(item.id)) {
             tp.gone += item.entries;
@@ -217,6 +193,14 @@ bool MergeUndo::planTable(const Plan &plan, kvtTableName t, const QVector<MergeJ
     }
     for (const Item &item : qAsConst(restores))
         sort(item, tp.restores);
+    // Rows that came after the run began although their identifier is not above the largest
+    // of the time (a zone's DetTypeZone): what the run wrote and leaves, and what later runs
+    // wrote.
+    QSet<qlonglong> &held = m_heldIds[KvtTable::of(t).name];
+    for (const Left &l : qAsConst(tp.left))
+        held.insert(l.id);
+    for (auto it = later.constBegin(); it != later.constEnd(); ++it)
+        held.insert(it.key());
     QSet<qlonglong> runs;
     for (auto it = later.constBegin(); it != later.constEnd(); ++it)
         runs.insert(it.value());
@@ -250,21 +234,63 @@ bool MergeUndo::openChunkRows(kvtTableName t, const MergeJournal::Chunk &chunk, 
     return true;
 }
 
-// Whether rows the plan does not delete name the record.
+// The state before the run: the destination's columns that name records, and each of
+// their tables' largest identifier when the run began (none for a run journaled before
+// they were recorded: then every row counts).
+bool MergeUndo::readState(qlonglong run)
+{
+    QString error;
+    if (!DestinationState::namingColumns(m_db, m_destination, m_naming, &error))
+        return fail(error);
+    if (!m_journal.largestIds(run, m_largest))
+        return fail(m_journal.lastError());
+    return true;
+}
+
+// The rows of other tables that name a record of `target` and hold it back: rows after the
+// largest identifier of the run's start, or journaled since (heldIds), when the run recorded
+// the largest; every row otherwise. The condition names the row `m` and the record `t`
+// (`t` may be the table's full name).
+QVector<MergeUndo::Dependant> MergeUndo::dependantsOf(kvtTableName target, const QString &t) const
+{
+    QVector<Dependant> result;
+    for (const KvtNamingColumn &c : m_naming) {
+        if (c.target != target)
+            continue;
+        const QString identifier = KvtSql::column(QStringLiteral("m"), c.identifier);
+        QString condition = KvtRelations::names(target, t, KvtSql::column(QStringLiteral("m"), QStringLiteral("DetTypeId")),
+                                                KvtSql::column(QStringLiteral("m"), c.column));
+        const auto largest = m_largest.constFind(c.table);
+        if (largest != m_largest.constEnd()) {
+            QStringList held;
+            for (const qlonglong id : m_heldIds.value(c.table))
+                if (id <= *largest)
+                    held << QString::number(id);
+            condition += QStringLiteral(" AND (%1 > %2").arg(identifier).arg(*largest);
+            if (!held.isEmpty())
+                condition += QStringLiteral(" OR %1 IN (%2)").arg(identifier, held.join(QLatin1Char(',')));
+            condition += QLatin1Char(')');
+        }
+        result << Dependant{c.table, c.identifier, condition};
+    }
+    return result;
+}
+
+// Whether rows the plan does not delete hold the record back.
 bool MergeUndo::dependedOn(kvtTableName t, qlonglong id, bool &depended)
 {
     depended = false;
     for (const Dependant &d : dependantsOf(t)) {
         QSqlQuery query(m_db);
         const QString statement = QStringLiteral("SELECT m.%1 FROM %2 m, %3 t WHERE t.%4 = %5 AND %6")
-                                      .arg(PSqlIdentifier::quote(KvtRowFingerprint::identifierColumn(d.table)),
-                                           table(d.table), table(t),
+                                      .arg(PSqlIdentifier::quote(d.identifier),
+                                           PSqlIdentifier::qualified(m_destination, d.table), table(t),
                                            PSqlIdentifier::quote(KvtRowFingerprint::identifierColumn(t)))
                                       .arg(id)
                                       .arg(d.condition);
         if (!query.exec(statement))
             return fail(query.lastError().text());
-        const QSet<qlonglong> &deleting = m_deleting.value(int(d.table));
+        const QSet<qlonglong> &deleting = m_deleting.value(d.table);
         while (query.next())
             if (!deleting.contains(query.value(0).toLongLong())) {
                 depended = true;
@@ -282,6 +308,22 @@ MergeUndo::Result MergeUndo::execute(const Plan &plan, const QString &reportFold
     m_error.clear();
     m_destination = plan.run.destination;
     m_kind = plan.run.fingerprintKind;
+    m_heldIds = plan.heldIds;
+    // Nothing beside a merge or another undo into the destination: they would find present,
+    // and name, what this one deletes.
+    KvtDestinationLock lock(m_db, m_destination);
+    switch (lock.take()) {
+    case KvtDestinationLock::Outcome::Taken: break;
+    case KvtDestinationLock::Outcome::Busy:
+        result.busy = true;
+        result.error = KvtMessages::destinationBusy(m_destination);
+        return result;
+    case KvtDestinationLock::Outcome::Failed: result.error = lock.status().text(); return result;
+    }
+    if (!readState(plan.run.id)) {
+        result.error = m_error;
+        return result;
+    }
     QStringList lines{QStringLiteral("table;identifier;outcome;reason")};
     for (const TablePlan &tp : plan.tables) {
         QVector<qlonglong> undone = tp.gone;
@@ -347,7 +389,8 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     const QString print = KvtRowFingerprint::of(t, target, m_kind);
     QString independent;
     for (const Dependant &d : dependantsOf(t, target))
-        independent += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM %1 m WHERE %2)").arg(table(d.table), d.condition);
+        independent += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM %1 m WHERE %2)")
+                           .arg(PSqlIdentifier::qualified(m_destination, d.table), d.condition);
     if (!m_db.transaction())
         return fail(m_db.lastError().text());
     Result done;
@@ -361,6 +404,9 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     const QStringList replaced = KvtTable::of(t).replacedColumns();
     for (int i = 0; i < replaced.size(); ++i)
         assignments << KvtSql::column(target, replaced.at(i)) + QStringLiteral(" = :v%1").arg(i);
+    QSqlQuery still(m_db);
+    if (ok && !tp.restores.isEmpty())
+        ok = still.prepare(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = :id AND %3 = :fp").arg(target, idColumn, print));
     if (ok && !tp.restores.isEmpty())
         ok = restore.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = :id AND %4 = :fp")
                                  .arg(target, assignments.join(QStringLiteral(", ")), idColumn, print));
@@ -380,14 +426,24 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
     for (int i = 0; ok && i < tp.restores.size(); ++i) {
         const Item &item = tp.restores.at(i);
         for (int c = 0; c < replaced.size(); ++c) {
+            // Bound with the type it was read with; NULL as NULL.
             const QVariant value = item.before.value(replaced.at(c));
-            restore.bindValue(QStringLiteral(":v%1").arg(c),
-                              value.isNull() ? QVariant(QVariant::String) : QVariant(value.toString()));
+            restore.bindValue(QStringLiteral(":v%1").arg(c), value.isNull() ? QVariant(QVariant::String) : value);
         }
         restore.bindValue(QStringLiteral(":id"), item.id);
         restore.bindValue(QStringLiteral(":fp"), item.fingerprint);
         ok = restore.exec();
-        if (ok && restore.numRowsAffected() == 1) {
+        // A record the run wrote back to what it was before (replaced again and again)
+        // matches but is not changed: the server counts no affected row.
+        bool unchanged = false;
+        if (ok && restore.numRowsAffected() == 0) {
+            still.bindValue(QStringLiteral(":id"), item.id);
+            still.bindValue(QStringLiteral(":fp"), item.fingerprint);
+            ok = still.exec();
+            unchanged = ok && still.next() && still.value(0).toInt() == 1;
+            still.finish();
+        }
+        if (ok && (restore.numRowsAffected() == 1 || unchanged)) {
             ++done.restored;
             doneLines << QStringLiteral("%1;%2;restored;").arg(name).arg(item.id);
             doneEntries += item.entries;
@@ -396,7 +452,10 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
         }
     }
     if (!ok) {
-        const QString error = (remove.lastError().isValid() ? remove.lastError() : restore.lastError()).text();
+        const QString error = (remove.lastError().isValid()    ? remove.lastError()
+                               : restore.lastError().isValid() ? restore.lastError()
+                                                               : still.lastError())
+                                  .text();
         m_db.rollback();
         return fail(QStringLiteral("%1: %2").arg(name, error));
     }

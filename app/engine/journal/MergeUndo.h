@@ -1,6 +1,8 @@
 #ifndef MERGEUNDO_H
 #define MERGEUNDO_H
 
+#include "KvtRelations.h"
+#include "KvtRowFingerprint.h"
 #include "MergeJournal.h"
 #include "global_vars.h"
 
@@ -20,11 +22,18 @@
 //   - a row changed since the run (or gone: nothing to do, counted apart);
 //   - a row a later run of the same destination touched (only the latest run that touched
 //     a table undoes it whole; an older one undoes what the later ones did not touch);
-//   - a reference record that rows not taken back depend on (KvtRelations; zones on their
-//     part type): rows of another run, or rows nobody journaled.
+//   - a reference record that rows not taken back name (every column of the destination
+//     that names a record, KvtRelations::namingColumns): rows that came after the run began
+//     (their identifier above the table's largest when it began, or journaled by this run
+//     and left, or by a later run). Rows of the state before named the record before the
+//     run too, so deleting it restores that state. A row of the state before edited after
+//     the run to name the record is not seen.
 // Rows of a chunk the run was killed in (journaled as an intent only) are found by their
 // fingerprints among the rows after the destination's largest ID of the time, leaving out
 // rows any run journaled.
+//
+// The execution takes the destination's lock (KvtDestinationLock) and does nothing while
+// a merge or another undo into the destination holds it (Result::busy).
 //
 // Tables are undone measurement tables first, then zones, then the other reference
 // tables (order()), each in one transaction on the destination connection; each statement
@@ -68,6 +77,10 @@ public:
         MergeJournal::Run run;
         QVector<TablePlan> tables; // in order()
         QVector<qlonglong> openChunks;
+        // By table: rows that came since the run began although their identifier is not
+        // above the table's largest of the time (a zone's DetTypeZone). They hold records
+        // back at the execution too.
+        QHash<QString, QSet<qlonglong>> heldIds;
         int deletes() const;
         int restores() const;
         int left() const;
@@ -76,6 +89,7 @@ public:
     {
         bool ok = false;       // every table's transaction went through
         bool complete = false; // and nothing was left
+        bool busy = false;     // refused: a merge or an undo into the destination runs
         int deleted = 0;
         int restored = 0;
         QVector<Left> left;
@@ -99,6 +113,16 @@ private:
                    const QVector<MergeJournal::Chunk> &chunks, TablePlan &tp);
     bool openChunkRows(kvtTableName table, const MergeJournal::Chunk &chunk, const QSet<qlonglong> &journaled,
                        QVector<Item> &rows);
+    // A table whose rows name a record, and the condition (row `m`) under which a row
+    // names it and holds it back.
+    struct Dependant
+    {
+        QString table;
+        QString identifier;
+        QString condition;
+    };
+    bool readState(qlonglong run);
+    QVector<Dependant> dependantsOf(kvtTableName target, const QString &t = QStringLiteral("t")) const;
     bool dependedOn(kvtTableName table, qlonglong id, bool &depended);
     bool executeTable(const TablePlan &tp, Result &result, QVector<qlonglong> &undone, QStringList &lines);
     bool fail(const QString &text);
@@ -108,7 +132,10 @@ private:
     QSqlDatabase m_db;
     QString m_destination;
     KvtRowFingerprint::Kind m_kind = KvtRowFingerprint::newest; // the run's
-    QHash<int, QSet<qlonglong>> m_deleting; // by table: rows the plan deletes
+    QVector<KvtNamingColumn> m_naming;       // the destination's columns that name records
+    QHash<QString, qlonglong> m_largest;     // by table: its largest identifier at the run's start
+    QHash<QString, QSet<qlonglong>> m_deleting; // by table: rows the plan deletes
+    QHash<QString, QSet<qlonglong>> m_heldIds;  // Plan::heldIds
     QString m_error;
 };
 

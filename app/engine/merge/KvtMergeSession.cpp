@@ -2,6 +2,7 @@
 
 #include "KvtKeyMapStep.h"
 #include "KvtMeasurementStep.h"
+#include "KvtMessages.h"
 #include "KvtPreparedQuery.h"
 #include "KvtReferenceBatchStep.h"
 #include "KvtRunReport.h"
@@ -19,6 +20,7 @@ KvtMergeSession::KvtMergeSession(const QSqlDatabase &db, const QString &destinat
                                  KvtRunReport &counts, KvtRunJournal &journal, KvtMergeEvents &events,
                                  const std::atomic<bool> &stop, const KvtMergeOptions &options)
     : m_run(db, destination, report, events, stop, options)
+    , m_lock(db, destination)
     , m_journal(journal)
     , m_report(counts)
     , m_rows(m_run, journal)
@@ -31,24 +33,7 @@ KvtMergeSession::KvtMergeSession(const QSqlDatabase &db, const QString &destinat
     m_measurements.reset(new KvtMeasurementStep(m_run, m_rows, journal, counts, m_keyMap.get()));
 }
 
-// The server frees a named lock when it has ended the session, which it does after the
-// client has closed the connection, and a merge started at once could still find the lock
-// taken: the session releases it when it ends. After a lost connection the release fails,
-// and the server frees the lock with the session.
-KvtMergeSession::~KvtMergeSession()
-{
-    if (!m_locked)
-        return;
-    KvtPreparedQuery release(m_run.db, QStringLiteral("DO RELEASE_LOCK(%1)").arg(lockName()));
-    if (!release.exec({{QStringLiteral(":destination"), m_run.destination}}))
-        PLOG_WARN << "the lock of " << m_run.destination << " was not released: "
-                  << release.query().lastError().text();
-}
-
-QString KvtMergeSession::lockName()
-{
-    return QStringLiteral("CONCAT('kvtmerge:', MD5(:destination))");
-}
+KvtMergeSession::~KvtMergeSession() = default;
 
 bool KvtMergeSession::start(const QStringList &sources, const QString &copyVariant, KvtRunJournal::Ids journalIds)
 {
@@ -62,21 +47,16 @@ bool KvtMergeSession::start(const QStringList &sources, const QString &copyVaria
     return status.ok();
 }
 
-// Two merges into one destination at the same time could each find a row missing and
-// both insert it. The worker's connection takes a named lock of the destination (the
-// server frees it when the connection closes), and a second merge stops before it writes.
-// The lock is the server's own: on a cluster it does not reach a merge through another node.
+// A merge stops before it writes when another merge or an undo into the destination
+// runs (KvtDestinationLock).
 bool KvtMergeSession::lockDestination()
 {
-    KvtPreparedQuery lock(m_run.db, QStringLiteral("SELECT GET_LOCK(%1, 0)").arg(lockName()));
-    if (!lock.exec({{QStringLiteral(":destination"), m_run.destination}}))
-        return m_run.failQuery(lock.query());
-    m_locked = lock.query().next() && lock.query().value(0).toInt() == 1;
-    if (m_locked)
-        return true;
-    return m_run.fail(KvtSqlStatus::own(tr("Another merge into %1 is running on this server. This merge is not "
-                                           "started; start it again when the other has ended.")
-                                            .arg(m_run.destination)));
+    switch (m_lock.take()) {
+    case KvtDestinationLock::Outcome::Taken: return true;
+    case KvtDestinationLock::Outcome::Busy: return m_run.fail(KvtSqlStatus::own(KvtMessages::destinationBusy(m_run.destination)));
+    case KvtDestinationLock::Outcome::Failed: break;
+    }
+    return m_run.fail(m_lock.status());
 }
 
 QVector<kvtTableName> KvtMergeSession::stepOrder(bool keepReferences)

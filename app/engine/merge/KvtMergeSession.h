@@ -1,6 +1,7 @@
 #ifndef KVTMERGESESSION_H
 #define KVTMERGESESSION_H
 
+#include "KvtDestinationLock.h"
 #include "KvtMergeRun.h"
 #include "KvtRowMerge.h"
 #include "KvtRunJournal.h"
@@ -57,14 +58,12 @@ public:
     // The order of the table steps: keeping references the seven reference steps come
     // first, so that the map is complete before the first measurement row is written.
     static QVector<kvtTableName> stepOrder(bool keepReferences);
-    // The SQL expression of the destination's lock name, of the bound :destination.
-    static QString lockName();
 
 private:
     bool lockDestination();
 
     KvtMergeRun m_run;
-    bool m_locked = false;
+    KvtDestinationLock m_lock;
     KvtRunJournal &m_journal;
     KvtRunReport &m_report;
     KvtRowMerge m_rows;

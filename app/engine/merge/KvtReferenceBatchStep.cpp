@@ -5,12 +5,11 @@
 #include "KvtRowMerge.h"
 #include "KvtRunJournal.h"
 #include "KvtSourceKey.h"
+#include "KvtSql.h"
 #include "KvtSqlName.h"
 #include "PLog.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -175,17 +174,10 @@ QStringList KvtReferenceBatchStep::valueRows(const QVector<KvtTableSql::Values> 
     for (const KvtTableSql::Values &record : records) {
         QStringList values;
         for (const int at : qAsConst(columns))
-            values << literal(record.at(at));
+            values << KvtSql::literal(record.at(at));
         rows << QLatin1Char('(') + values.join(QStringLiteral(", ")) + QLatin1Char(')');
     }
     return rows;
-}
-
-QString KvtReferenceBatchStep::literal(const QVariant &value) const
-{
-    QSqlField field(QString(), QVariant::String);
-    field.setValue(value);
-    return m_run.db.driver()->formatValue(field);
 }
 
 // The IDs the destination gave: from the insert's RETURNING, or read back by key (the
@@ -199,7 +191,7 @@ bool KvtReferenceBatchStep::readInsertedIds(const KvtReferenceBatchSql &sql, Bat
         const int keyAt = table.indexOf(table.keyColumn());
         QStringList literals;
         for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords))
-            literals << literal(record.at(keyAt));
+            literals << KvtSql::literal(record.at(keyAt));
         if (!readBack.exec(sql.insertedIds(literals)))
             return m_run.failQuery(readBack);
         ids = &readBack;

@@ -64,7 +64,6 @@ private:
     bool readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert);
     void mapBatch(const Batch &batch);
     QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
-    QString literal(const QVariant &value) const;
     bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
 
     KvtMergeRun &m_run;

@@ -1,5 +1,6 @@
 #include "KvtRunJournal.h"
 
+#include "DestinationState.h"
 #include "KvtMessages.h"
 #include "KvtRowFingerprint.h"
 #include "KvtServerVersion.h"
@@ -21,6 +22,13 @@ KvtSqlStatus KvtRunJournal::start(const QSqlDatabase &db, const RunStart &run, I
         return ids;
     if (!m_journal->open()
         || !m_journal->startRun(run.server, run.destination, run.sources, run.keepReferences, run.copyVariant, m_run))
+        return journalError();
+    // Before the first write: the state before the run, for its undo.
+    QHash<QString, qlonglong> largest;
+    QString error;
+    if (!DestinationState::largestIds(db, run.destination, largest, &error))
+        return KvtSqlStatus::own(error);
+    if (!m_journal->recordLargestIds(m_run, largest))
         return journalError();
     PLOG_INFO << "merge journal " << m_journal->file() << ": run " << m_run;
     return KvtSqlStatus();

@@ -30,6 +30,25 @@ const QVector<KvtRelation> &all()
     return relations;
 }
 
+const QVector<KvtNamingColumn> &namingColumns()
+{
+    static const QVector<KvtNamingColumn> found = [] {
+        QVector<KvtNamingColumn> columns;
+        for (const KvtTable &t : KvtTable::all())
+            for (const KvtColumn &c : t.columns)
+                if (c.refers.any)
+                    columns << KvtNamingColumn{t.name, KvtRowFingerprint::identifierColumn(t.id), c.name,
+                                               c.refers.target, c.refers.withinPartType};
+        for (const KvtOtherTable &t : KvtOtherTable::all())
+            for (const KvtColumn &c : t.columns)
+                if (c.refers.any)
+                    columns << KvtNamingColumn{t.name, QStringLiteral("ID"), c.name, c.refers.target,
+                                               c.refers.withinPartType};
+        return columns;
+    }();
+    return found;
+}
+
 QVector<KvtRelation> among(const QStringList &columns)
 {
     QVector<KvtRelation> found;

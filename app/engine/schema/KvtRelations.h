@@ -29,6 +29,17 @@ struct KvtRelation
     bool withinPartType = false;
 };
 
+// A column of a KVT database that names a reference record, with the table that holds it
+// and the column that identifies that table's rows.
+struct KvtNamingColumn
+{
+    QString table;
+    QString identifier; // DetTypeZone for zones, else ID
+    QString column;
+    kvtTableName target;
+    bool withinPartType = false;
+};
+
 namespace KvtRelations {
 
 // The six relations of the measurement tables, as their columns describe them (KvtTables),
@@ -37,6 +48,11 @@ const QVector<KvtRelation> &all();
 // The relations whose column is among `columns` (a measurement table's copied columns).
 // ZoneID comes with its part type only.
 QVector<KvtRelation> among(const QStringList &columns);
+
+// Every column of a KVT database that names a reference record, as the tables describe
+// them (KvtTables): the measurement tables' (all()), zones.DetTypeId, and those of the
+// tables the merge does not copy (KvtOtherTable).
+const QVector<KvtNamingColumn> &namingColumns();
 
 // The reference tables a measurement row can name, in the order their maps are kept.
 const QVector<kvtTableName> &targets();

@@ -59,6 +59,15 @@ void addReferences(QVector<KvtColumn> &columns)
                 c.refers = {true, r.target, r.target == tnZones};
 }
 
+KvtOtherTable otherTable(const char *name, std::initializer_list<const char *> names)
+{
+    KvtOtherTable table{QLatin1String(name), {}};
+    for (const char *c : names)
+        table.columns << column(c, Role::None);
+    addReferences(table.columns);
+    return table;
+}
+
 QVector<KvtTable> makeTables()
 {
     QVector<KvtTable> tables;
@@ -130,6 +139,8 @@ QVector<KvtTable> makeTables()
                                Width::Fixed),
                         column("Name", sameCopied, {object, {QT_TRANSLATE_NOOP("QObject", "Zone")}}, Width::Stretch)},
                        IdRule::FromSource, QT_TRANSLATE_NOOP("KvtMerger", "table \"zones\" in process")};
+    // A zone belongs to a part type.
+    addReferences(tables.last().columns);
     return tables;
 }
 
@@ -155,6 +166,13 @@ const KvtTable *KvtTable::find(const QString &name)
         if (t.name == name)
             return &t;
     return nullptr;
+}
+
+const QVector<KvtOtherTable> &KvtOtherTable::all()
+{
+    static const QVector<KvtOtherTable> tables{otherTable("quart", {"DetTypeId"}), otherTable("statvib", {"Device"}),
+                                               otherTable("defects_tmp", {"DefectID"})};
+    return tables;
 }
 
 QString KvtTable::keyColumn() const

@@ -102,4 +102,16 @@ struct KvtTable
     QStringList replacedColumns() const;
 };
 
+// A table of a KVT database that the merge does not copy, with its columns that name
+// records of the merged reference tables (as KvtColumn::refers). The undo counts its rows
+// among those that may hold a record back, where the destination has the table.
+struct KvtOtherTable
+{
+    QString name;
+    QVector<KvtColumn> columns;
+
+    // quart (DetTypeId), statvib (Device), defects_tmp (DefectID).
+    static const QVector<KvtOtherTable> &all();
+};
+
 #endif // KVTTABLES_H

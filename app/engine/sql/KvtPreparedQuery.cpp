@@ -1,8 +1,8 @@
 #include "KvtPreparedQuery.h"
 
+#include "KvtSql.h"
+
 #include <QRegularExpression>
-#include <QSqlDriver>
-#include <QSqlField>
 
 KvtPreparedQuery::KvtPreparedQuery(const QSqlDatabase &db, const QString &text, Mode mode)
     : m_text(text)
@@ -46,7 +46,6 @@ KvtSqlStatus KvtPreparedQuery::run(const Bindings &values)
 QString KvtPreparedQuery::inlined(const Bindings &values) const
 {
     static const QRegularExpression placeholder(QStringLiteral(":[A-Za-z_][A-Za-z0-9_]*"));
-    const QSqlDriver *driver = m_query.driver();
     QString text;
     int from = 0;
     QRegularExpressionMatchIterator it = placeholder.globalMatch(m_text);
@@ -57,9 +56,7 @@ QString KvtPreparedQuery::inlined(const Bindings &values) const
         QString literal = match.captured();
         for (const auto &value : values)
             if (value.first == match.captured()) {
-                QSqlField field(QString(), value.second.type());
-                field.setValue(value.second);
-                literal = driver ? driver->formatValue(field) : literal;
+                literal = KvtSql::literal(value.second);
                 break;
             }
         text += literal;

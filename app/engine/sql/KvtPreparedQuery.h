@@ -41,8 +41,9 @@ public:
     QString text() const { return m_text; }
 
 private:
-    // The text with each placeholder replaced by its value as the driver writes a literal
-    // (a placeholder inside quoted text is not told apart: Inline texts have none).
+    // The text with each placeholder replaced by its value as a literal that no SQL mode
+    // reads otherwise (KvtSql::literal; a placeholder inside quoted text is not told
+    // apart: Inline texts have none).
     QString inlined(const Bindings &values) const;
 
     QString m_text;

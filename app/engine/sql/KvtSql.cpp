@@ -12,6 +12,27 @@ namespace KvtSql {
 const QString testPrefix = QStringLiteral(":par");
 const QString valuePrefix = QStringLiteral(":p");
 
+QString literal(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("NULL");
+    switch (int(value.type())) {
+    case QVariant::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QVariant::Int:
+    case QVariant::LongLong:
+    case QVariant::UInt:
+    case QVariant::ULongLong:
+        return value.toString();
+    case QVariant::Double:
+        return QString::number(value.toDouble(), 'g', 17);
+    case QVariant::ByteArray:
+        return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
+    default:
+        return QStringLiteral("_utf8mb4 X'%1'").arg(QString::fromLatin1(value.toString().toUtf8().toHex()));
+    }
+}
+
 Row Row::described(const QString &alias)
 {
     Row row;

@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVector>
 
 class QSqlRecord;
@@ -57,6 +58,12 @@ QString named(const QString &expression, const QString &name);
 QVector<int> positions(const QSqlRecord &result, const QStringList &names);
 // " FORCE INDEX (`index`)"; empty for no index.
 QString indexHint(const QString &index);
+
+// A value written into a statement as a literal that reads the same under every SQL mode
+// of the server (NO_BACKSLASH_ESCAPES, ANSI_QUOTES): NULL, a number as digits, bytes as
+// X'…', anything else as text in hexadecimal with its character set (_utf8mb4 X'…').
+// For statements that cannot bind (a value list of many rows, a catalogue look-up).
+QString literal(const QVariant &value);
 
 // "INSERT INTO table (`c1`, `c2`, ...)"; a VALUES list or a SELECT follows.
 QString insertInto(const QString &table, const QStringList &columns);
