@@ -57,13 +57,15 @@ public:
 // session sets it up.
 struct TableStep
 {
-    TableStep(const QString &source, const QString &destination, kvtTableName table, bool keepReferences = false)
+    // chunkRows: records of a reference batch; two end batches inside the table.
+    TableStep(const QString &source, const QString &destination, kvtTableName table, bool keepReferences = false,
+              int chunkRows = 2)
         : report(destination, {source})
         , journal(nullptr)
     {
         KvtMergeOptions options;
         options.keepReferences = keepReferences;
-        options.chunkRows = 2; // batches end inside the table
+        options.chunkRows = chunkRows;
         run.reset(new KvtMergeRun(QSqlDatabase::database(), destination, report, events, events.stop, options));
         rows.reset(new KvtRowMerge(*run, journal));
         if (keepReferences) {
@@ -99,7 +101,7 @@ QStringList dump(const QString &db, const QString &table)
 {
     QSqlQuery query(QSqlDatabase::database());
     QStringList rows;
-    if (!query.exec(QStringLiteral("SELECT * FROM `%1`.`%2` ORDER BY 1").arg(db, table)))
+    if (!query.exec(QStringLiteral("SELECT * FROM `%1`.`%2` ORDER BY 1, 2").arg(db, table)))
         return {query.lastError().text()};
     while (query.next()) {
         QStringList values;
@@ -120,6 +122,8 @@ private slots:
     void referenceBatches_data();
     void referenceBatches();
     void keyMapFollowsARecordAddedUnderANewKey();
+    void keyMapOfBothPaths_data();
+    void keyMapOfBothPaths();
     void secondSessionIsRefusedUntilTheFirstEnds();
 };
 
@@ -209,6 +213,96 @@ void tst_MergeSteps::keyMapFollowsARecordAddedUnderANewKey()
                                                  "FROM `%1`.defects").arg(dest)).toString(),
              QStringLiteral("3,NULL"));
     QCOMPARE(step.events.counts, (QVector<QPair<qint64, qint64>>{{1, 0}}));
+}
+
+// Keeping references: the key map a table's records leave, set-based in batches and per
+// row, entry by entry with its content mark: present records (a person under another
+// ID), inserted ones (a person under the next free ID, an equal one later in the source
+// too), a conflict settled by a record under a new key, one left out, one taken as the
+// record of its content under another key; and a map of more entries than a batch and
+// than one statement's rows.
+void tst_MergeSteps::keyMapOfBothPaths_data()
+{
+    QTest::addColumn<int>("table");
+    QTest::addColumn<QStringList>("source");      // rows of the table
+    QTest::addColumn<QStringList>("destination");
+    QTest::addColumn<QStringList>("newKeys");     // key=row: a conflict on key adds the row
+    QTest::addColumn<int>("chunkRows");
+    QTest::addColumn<QStringList>("entries");     // src_part|src_id|dst_part|dst_id|same
+
+    QTest::newRow("part types")
+        << int(tnDetTypes)
+        << QStringList{"1, 'A', 'a'", "2, 'B', NULL", "3, 'C', 'c'", "4, 'D', 'd'", "5, 'E', 'e'", "6, 'F', 'f'"}
+        << QStringList{"1, 'A', 'a'", "3, 'X', 'x'", "4, 'Y', 'y'", "5, 'Z', 'z'", "7, 'E', 'e'"}
+        << QStringList{"3=10, 'C', 'c'"} << 2
+        << QStringList{"0|1|0|1|1", "0|2|0|2|1", "0|3|0|10|1", "0|4|0|4|0", "0|5|0|7|1", "0|6|0|6|1"};
+    QTest::newRow("people")
+        << int(tnHumans)
+        << QStringList{"1, 'F', 'N', 'S', 'F N', 501", "2, 'H', 'N', 'S', 'H N', 504", "3, 'G', 'N', 'S', 'G N', 502",
+                       "4, 'G', 'N', 'S', 'G N', 502", "5, 'K', NULL, 'S', 'K', 505"}
+        << QStringList{"8, 'F', 'N', 'S', 'F N', 501", "9, 'Other', 'N', 'S', 'O N', 504"} << QStringList{} << 2
+        << QStringList{"0|1|0|8|1", "0|2|0|9|0", "0|3|0|10|1", "0|4|0|10|1", "0|5|0|11|1"};
+    QTest::newRow("zones")
+        << int(tnZones)
+        << QStringList{"101, 1, 1, 'a'", "102, 2, 1, 'b'", "201, 1, 2, 'c'", "202, 2, 2, NULL"}
+        << QStringList{"101, 1, 1, 'a'", "202, 2, 2, 'other'"} << QStringList{} << 2
+        << QStringList{"1|1|1|1|1", "1|2|1|2|1", "2|1|2|1|1", "2|2|2|2|0"};
+    QStringList source;
+    QStringList destination;
+    QStringList entries;
+    for (int i = 1; i <= 1200; ++i) {
+        source << QStringLiteral("%1, 'F%1', 'N', 'S', 'F%1 N', %2").arg(i).arg(1000 + i);
+        if (i % 12 < 7)
+            destination << QStringLiteral("%1, 'F%2', 'N', 'S', 'F%2 N', %3").arg(5000 + i).arg(i).arg(1000 + i);
+    }
+    for (int i = 1, next = 6200; i <= 1200; ++i)
+        entries << QStringLiteral("0|%1|0|%2|1").arg(i).arg(i % 12 < 7 ? 5000 + i : ++next);
+    QTest::newRow("1,200 people, 700 present") << int(tnHumans) << source << destination << QStringList{} << 500
+                                               << entries;
+}
+
+void tst_MergeSteps::keyMapOfBothPaths()
+{
+    QFETCH(int, table);
+    QFETCH(QStringList, source);
+    QFETCH(QStringList, destination);
+    QFETCH(QStringList, newKeys);
+    QFETCH(int, chunkRows);
+    QFETCH(QStringList, entries);
+    const QString name = KvtTable::of(kvtTableName(table)).name;
+    const QString src = createDatabase(QStringLiteral("steps_src"));
+    const QString into[2] = {createDatabase(QStringLiteral("steps_set")), createDatabase(QStringLiteral("steps_row"))};
+    QVERIFY(!into[1].isEmpty());
+    // A source may hold one person twice.
+    exec({QStringLiteral("ALTER TABLE `%1`.humans DROP INDEX ux_humans_tabno").arg(src),
+          QStringLiteral("INSERT INTO `%1`.`%2` VALUES (%3)").arg(src, name, source.join(QStringLiteral("), ("))),
+          QStringLiteral("INSERT INTO `%1`.`%2` VALUES (%3)").arg(into[0], name, destination.join(QStringLiteral("), ("))),
+          QStringLiteral("INSERT INTO `%1`.`%2` VALUES (%3)").arg(into[1], name, destination.join(QStringLiteral("), (")))});
+
+    for (int path = 0; path < 2; ++path) {
+        TableStep step(src, into[path], kvtTableName(table), true, chunkRows);
+        step.events.onConflict = [&](const QString &key) {
+            for (const QString &added : newKeys)
+                if (added.section(QLatin1Char('='), 0, 0) == key)
+                    return TestDatabase::exec(QStringLiteral("INSERT INTO `%1`.`%2` VALUES (%3)")
+                                                  .arg(into[path], name, added.section(QLatin1Char('='), 1)))
+                        .isEmpty();
+            return true;
+        };
+        KvtReferenceBatchStep batches(*step.run, *step.rows, step.journal, step.keyMap.get());
+        if (path == 0) {
+            QVERIFY(batches.applies());
+            QCOMPARE(batches.merge(), KvtStepResult::Done);
+        } else {
+            QCOMPARE(step.rows->readSourceTable(), KvtStepResult::Done);
+        }
+        QCOMPARE(step.keyMap->endStep(tnZones), KvtStepResult::Done);
+        QCOMPARE(step.events.errors, QStringList());
+        const QStringList map = dump(into[path], step.keyMap->map().serverTable(kvtTableName(table))
+                                                     .section(QLatin1Char('.'), 1)
+                                                     .remove(QLatin1Char('`')));
+        QCOMPARE(map, entries);
+    }
 }
 
 // Two sessions into one destination: the second is refused before it writes, and once the

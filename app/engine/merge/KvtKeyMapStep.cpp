@@ -10,7 +10,6 @@
 #include "KvtSqlName.h"
 #include "KvtTableStatements.h"
 #include "MergeJournal.h"
-#include "PLog.h"
 #include "PSqlIdentifier.h"
 
 #include <algorithm>
@@ -56,28 +55,36 @@ void KvtKeyMapStep::startSource()
     m_map.start(m_run.source, m_run.destination);
 }
 
+// The zones, merged next, look their part types up. After the last reference step every
+// map is on the server, its entries marked.
 KvtStepResult KvtKeyMapStep::endStep(kvtTableName table)
 {
-    if (table != tnZones)
-        return KvtStepResult::Done;
-    const KvtSqlStatus status = m_map.store();
+    KvtSqlStatus status;
+    if (table == tnDetTypes)
+        status = m_map.read(tnDetTypes);
+    else if (table == tnZones)
+        status = m_map.store();
     if (!status) {
         m_run.fail(status);
         return KvtStepResult::RowError;
     }
-    PLOG_DEBUG << "key map of " << m_run.source << ": " << m_map.size(tnHumans) << " people, "
-               << m_map.size(tnDetTypes) << " part types, " << m_map.size(tnZones) << " zones";
     return KvtStepResult::Done;
 }
 
-void KvtKeyMapStep::startRows()
+// The rows translated on the client need the entries of the tables they name.
+bool KvtKeyMapStep::startRows()
 {
     const QStringList columns = m_run.sql().copiedColumns();
     m_relations = KvtRelations::among(columns);
     m_positions.clear();
-    for (const KvtRelation &r : qAsConst(m_relations))
-        m_positions << columns.indexOf(r.column);
     m_counts = KvtRunReport::Counts();
+    for (const KvtRelation &r : qAsConst(m_relations)) {
+        m_positions << columns.indexOf(r.column);
+        const KvtSqlStatus status = m_map.read(r.target);
+        if (!status)
+            return m_run.fail(status);
+    }
+    return true;
 }
 
 void KvtKeyMapStep::endRows()

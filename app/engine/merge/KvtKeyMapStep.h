@@ -38,7 +38,7 @@ public:
     KvtStepResult endStep(kvtTableName table);
 
     // A measurement table merged per row: its relations, and the counts of its rows.
-    void startRows();
+    bool startRows();
     void endRows();
 
     // One record of the step in hand; true on success, as KvtRowMerge::mergeRecord().

@@ -26,8 +26,8 @@ KvtStepResult KvtMeasurementStep::merge()
 
 KvtStepResult KvtMeasurementStep::copyPerRow()
 {
-    if (m_keyMap)
-        m_keyMap->startRows();
+    if (m_keyMap && !m_keyMap->startRows())
+        return KvtStepResult::RowError;
     KvtStepResult result = m_rows.readSourceTable();
     if (!m_rows.flushJournal() && result == KvtStepResult::Done)
         result = KvtStepResult::RowError;

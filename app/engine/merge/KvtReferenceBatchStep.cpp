@@ -42,6 +42,7 @@ KvtStepResult KvtReferenceBatchStep::merge()
         QSqlQuery decisions(m_run.db);
         decisions.setForwardOnly(true);
         Batch batch;
+        batch.from = after;
         if (!decisions.exec(statements.decisions(after, m_run.options.chunkRows))) {
             m_run.failQuery(decisions);
             return KvtStepResult::SourceError;
@@ -93,8 +94,7 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
         const bool keyInBatch = batch.keys.contains(key);
         if (inDestination || (keyInBatch && decisions.value(at.earlierDiffers).toInt() == 0)) {
             ++m_run.counts().present;
-            batch.presentRecords << record;
-            batch.presentIds << (inDestination && table.id == tnHumans ? decisions.value(at.person).toLongLong() : 0);
+            batch.placed = batch.after;
             continue;
         }
         if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
@@ -103,6 +103,7 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
             return true;
         }
         batch.keys.insert(key);
+        batch.placed = batch.after;
         batch.inserted << batch.after;
         batch.insertedRecords << record;
     }
@@ -130,8 +131,7 @@ bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &
                 return m_run.fail(committed);
         }
     }
-    mapBatch(batch);
-    return true;
+    return mapBatch(sql, batch);
 }
 
 // The INSERT of a batch's insertable records; keys: their identifiers in the destination.
@@ -202,48 +202,15 @@ bool KvtReferenceBatchStep::readInsertedIds(const KvtReferenceBatchSql &sql, Bat
     return true;
 }
 
-// Keeping references consistent: present and inserted records enter the key map as the
-// per-row path enters them.
-void KvtReferenceBatchStep::mapBatch(const Batch &batch)
+// Keeping references consistent: the batch's present and inserted records, the records
+// before its conflict, enter the key map in one statement on the server.
+bool KvtReferenceBatchStep::mapBatch(const KvtReferenceBatchSql &sql, const Batch &batch)
 {
-    if (!m_keyMap)
-        return;
-    KvtReferenceMap &map = m_keyMap->map();
-    using RefId = KvtReferenceMap::Id;
-    const KvtTable &table = m_run.sql().description();
-    const auto textOf = [&](const KvtTableSql::Values &record, const char *column) {
-        return m_run.sql().text(record, QLatin1String(column));
-    };
-    const auto add = [&](const KvtTableSql::Values &record, qlonglong personId) {
-        switch (table.id) {
-        case tnFactory:
-        case tnDefects:
-        case tnGraphics:
-            return;
-        case tnHumans: {
-            const qlonglong id = personId > 0 ? personId : batch.idByKey.value(textOf(record, "TabNo"));
-            map.add(tnHumans, RefId{0, textOf(record, "ID").toLongLong()}, RefId{0, id});
-            return;
-        }
-        case tnZones: {
-            const RefId zone{textOf(record, "DetTypeId").toLongLong(), textOf(record, "ID").toLongLong()};
-            map.add(tnZones, zone, zone);
-            return;
-        }
-        case tnDefectRef:
-        case tnDetTypes:
-        case tnDevice:
-        case tnResults: {
-            const RefId id{0, textOf(record, "ID").toLongLong()};
-            map.add(table.id, id, id);
-            return;
-        }
-        }
-    };
-    for (int i = 0; i < batch.presentRecords.size(); ++i)
-        add(batch.presentRecords.at(i), batch.presentIds.at(i));
-    for (const KvtTableSql::Values &record : batch.insertedRecords)
-        add(record, 0);
+    const kvtTableName table = m_run.sql().table();
+    if (!m_keyMap || batch.placed.isEmpty() || !KvtRelations::targets().contains(table))
+        return true;
+    const KvtSqlStatus status = m_keyMap->map().addSelected(table, sql.mapped(batch.from, batch.placed));
+    return status || m_run.fail(status);
 }
 
 // Every set-based insert of a reference table ends here, with the keys the destination

@@ -43,15 +43,13 @@ public:
 
     struct Batch
     {
+        QString from;  // order key the batch starts after (empty: the first)
         QString after; // order key of the last record decided
+        QString placed; // order key of the last record present or inserted
         int rows = 0;  // records decided
         QStringList inserted; // order keys of the records to insert
         QVector<KvtTableSql::Values> insertedRecords;
         QSet<QString> keys; // their keys
-        // Present records: in the destination, or equal to one inserted in the batch. For
-        // people the destination ID holding the TabNo (0: the one inserted in the batch).
-        QVector<KvtTableSql::Values> presentRecords;
-        QVector<qlonglong> presentIds;
         QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
         bool conflict = false;
         KvtTableSql::Values conflictRecord;
@@ -62,7 +60,7 @@ private:
     bool insertBatch(const KvtReferenceBatchSql &sql, Batch &batch);
     bool insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch, QVector<qlonglong> &keys);
     bool readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert);
-    void mapBatch(const Batch &batch);
+    bool mapBatch(const KvtReferenceBatchSql &sql, const Batch &batch);
     QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
     bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
 

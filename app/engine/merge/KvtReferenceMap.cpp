@@ -8,10 +8,11 @@
 #include "KvtTables.h"
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace {
 
-// Rows of one multi-row INSERT into a map table.
+// Rows of one multi-row INSERT of added entries.
 constexpr int rowsPerInsert = 500;
 
 QString referenceTableName(kvtTableName table)
@@ -32,11 +33,42 @@ void KvtReferenceMap::start(const QString &source, const QString &destination)
     m_source = source;
     m_destination = destination;
     m_entries.clear();
+    m_added.clear();
 }
 
 void KvtReferenceMap::add(kvtTableName table, Id source, Id destination)
 {
     m_entries[table].insert(qMakePair(source.part, source.id), Target{destination, false});
+    m_added[table].append(qMakePair(source, destination));
+}
+
+KvtSqlStatus KvtReferenceMap::addSelected(kvtTableName table, const QString &select)
+{
+    const KvtSqlStatus status = writeAdded(table);
+    return status ? write(table, KvtReferenceSql::addSelected(serverTable(table), select)) : status;
+}
+
+KvtSqlStatus KvtReferenceMap::read(kvtTableName table)
+{
+    KvtSqlStatus status = writeAdded(table);
+    if (!status)
+        return status;
+    Entries &entries = m_entries[table];
+    entries.clear();
+    if (!m_created.contains(table))
+        return status;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(KvtReferenceSql::readMap(serverTable(table))))
+        return KvtSqlStatus::failureOf(query);
+    const QVector<int> at = KvtSql::positions(query.record(), {QStringLiteral("src_part"), QStringLiteral("src_id"),
+                                                              QStringLiteral("dst_part"), QStringLiteral("dst_id"),
+                                                              QStringLiteral("same")});
+    while (query.next())
+        entries.insert(qMakePair(query.value(at[0]).toLongLong(), query.value(at[1]).toLongLong()),
+                       Target{Id{query.value(at[2]).toLongLong(), query.value(at[3]).toLongLong()},
+                              query.value(at[4]).toInt() != 0});
+    return status;
 }
 
 bool KvtReferenceMap::lookUp(kvtTableName table, Id source, Target &target) const
@@ -51,14 +83,9 @@ bool KvtReferenceMap::lookUp(kvtTableName table, Id source, Target &target) cons
     return true;
 }
 
-int KvtReferenceMap::size(kvtTableName table) const
-{
-    return m_entries.value(table).size();
-}
-
 bool KvtReferenceMap::anyMoved(kvtTableName table) const
 {
-    const QHash<QPair<qint64, qint64>, Target> entries = m_entries.value(table);
+    const Entries entries = m_entries.value(table);
     for (auto it = entries.constBegin(); it != entries.constEnd(); ++it)
         if (it->id.part != it.key().first || it->id.id != it.key().second)
             return true;
@@ -101,85 +128,76 @@ KvtSqlStatus KvtReferenceMap::run(const QString &text) const
 }
 
 // A map is held in memory on the server, where the copy's lookups (one per reference of
-// every row) cost least; one too large for the server's max_heap_table_size ("table is
-// full", 1114), or a server without that engine (1286), takes the default engine.
-KvtSqlStatus KvtReferenceMap::store()
+// every row) cost least; a server without that engine (1286) gives it the default one.
+KvtSqlStatus KvtReferenceMap::create(kvtTableName table)
 {
-    const KvtSqlStatus read = KvtSql::readColumns(m_db, m_source, m_sourceColumns);
-    if (!read)
-        return read;
-    for (const kvtTableName table : KvtRelations::targets()) {
-        KvtSqlStatus status = storeTable(table, true);
-        if (!status && (status.code() == QLatin1String("1114") || status.code() == QLatin1String("1286")))
-            status = storeTable(table, false);
-        if (!status)
-            return status;
+    if (m_created.contains(table))
+        return {};
+    const QString map = serverTable(table);
+    KvtSqlStatus status = run(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS ") + map);
+    if (status)
+        status = run(KvtReferenceSql::createMap(map, QStringLiteral("MEMORY")));
+    if (!status && status.code() == QLatin1String("1286"))
+        status = run(KvtReferenceSql::createMap(map, QString()));
+    if (status)
+        m_created << table;
+    return status;
+}
+
+// A map that outgrows the server's max_heap_table_size ("table is full", 1114) moves to the
+// default engine for temporary tables, and the statement runs again: its entries replace
+// those it wrote before it failed.
+KvtSqlStatus KvtReferenceMap::write(kvtTableName table, const QString &statement)
+{
+    KvtSqlStatus status = create(table);
+    if (status)
+        status = run(statement);
+    if (status || status.code() != QLatin1String("1114"))
+        return status;
+    QSqlQuery engine(m_db);
+    if (!engine.exec(QStringLiteral("SELECT COALESCE(NULLIF(@@default_tmp_storage_engine, ''), "
+                                    "@@default_storage_engine)"))
+        || !engine.next())
+        return KvtSqlStatus::failureOf(engine);
+    status = run(QStringLiteral("ALTER TABLE ") + serverTable(table) + QStringLiteral(" ENGINE=")
+                 + engine.value(0).toString());
+    return status ? run(statement) : status;
+}
+
+KvtSqlStatus KvtReferenceMap::writeAdded(kvtTableName table)
+{
+    const QVector<QPair<Id, Id>> added = m_added.take(table);
+    QStringList rows;
+    for (int i = 0; i < added.size(); ++i) {
+        const QPair<Id, Id> &entry = added.at(i);
+        rows << QStringLiteral("(%1,%2,%3,%4)")
+                    .arg(entry.first.part)
+                    .arg(entry.first.id)
+                    .arg(entry.second.part)
+                    .arg(entry.second.id);
+        if (rows.size() == rowsPerInsert || i + 1 == added.size()) {
+            const KvtSqlStatus status = write(table, KvtReferenceSql::addValues(serverTable(table), rows));
+            if (!status)
+                return status;
+            rows.clear();
+        }
     }
     return {};
 }
 
-// src_part and dst_part are a zone's part type and 0 for the other tables.
-KvtSqlStatus KvtReferenceMap::storeTable(kvtTableName table, bool inMemory)
+KvtSqlStatus KvtReferenceMap::store()
 {
-    const QString map = serverTable(table);
-    KvtSqlStatus status = run(QStringLiteral("DROP TEMPORARY TABLE IF EXISTS ") + map);
-    if (status)
-        status = run(QStringLiteral("CREATE TEMPORARY TABLE ") + map
-                     + QStringLiteral(" (src_part BIGINT NOT NULL, src_id BIGINT NOT NULL, "
-                                      "dst_part BIGINT NOT NULL, dst_id BIGINT NOT NULL, "
-                                      "same TINYINT NOT NULL DEFAULT 0, PRIMARY KEY (src_part, src_id))")
-                     + (inMemory ? QStringLiteral(" ENGINE=MEMORY") : QString()));
-    if (!status)
-        return status;
-    if (!m_created.contains(table))
-        m_created << table;
-
-    auto &entries = m_entries[table];
-    QStringList rows;
-    auto flush = [&]() {
-        if (rows.isEmpty())
-            return KvtSqlStatus();
-        const QString text = QStringLiteral("INSERT INTO ") + map
-                             + QStringLiteral(" (src_part, src_id, dst_part, dst_id) VALUES ")
-                             + rows.join(QLatin1Char(','));
-        rows.clear();
-        return run(text);
-    };
-    for (auto it = entries.constBegin(); it != entries.constEnd(); ++it) {
-        rows << QStringLiteral("(%1,%2,%3,%4)")
-                    .arg(it.key().first)
-                    .arg(it.key().second)
-                    .arg(it->id.part)
-                    .arg(it->id.id);
-        if (rows.size() == rowsPerInsert && !(status = flush()))
-            return status;
+    KvtSqlStatus status = KvtSql::readColumns(m_db, m_source, m_sourceColumns);
+    for (const kvtTableName table : KvtRelations::targets()) {
+        if (status)
+            status = create(table);
+        if (status)
+            status = writeAdded(table);
+        if (status)
+            status = run(KvtReferenceSql::markSame(table, serverTable(table), m_source, m_sourceColumns,
+                                                   m_destination));
     }
-    if (!(status = flush()))
-        return status;
-
-    // An entry names the same thing when both records exist and their content agrees.
-    const QString name = referenceTableName(table);
-    status = run(QStringLiteral("UPDATE ") + map + QStringLiteral(" m SET m.same = 1 WHERE EXISTS (SELECT 1 FROM ")
-                 + PSqlIdentifier::qualified(m_source, name) + QStringLiteral(" s JOIN ")
-                 + PSqlIdentifier::qualified(m_destination, name) + QStringLiteral(" d ON ")
-                 + KvtReferenceSql::sameContent(table, KvtSql::rowOf(m_sourceColumns, table, QStringLiteral("s")),
-                                                KvtSql::Row::described(QStringLiteral("d")))
-                 + QStringLiteral(" WHERE ")
-                 + KvtRelations::names(table, QStringLiteral("s"), QStringLiteral("m.src_part"),
-                                       QStringLiteral("m.src_id"))
-                 + QStringLiteral(" AND ")
-                 + KvtRelations::names(table, QStringLiteral("d"), QStringLiteral("m.dst_part"),
-                                       QStringLiteral("m.dst_id"))
-                 + QLatin1Char(')'));
-    if (!status)
-        return status;
-    QSqlQuery same(m_db);
-    same.setForwardOnly(true);
-    if (!same.exec(QStringLiteral("SELECT src_part, src_id FROM ") + map + QStringLiteral(" WHERE same = 1")))
-        return KvtSqlStatus::failureOf(same);
-    while (same.next())
-        entries[qMakePair(same.value(0).toLongLong(), same.value(1).toLongLong())].same = true;
-    return {};
+    return status;
 }
 
 void KvtReferenceMap::drop()

@@ -1,5 +1,6 @@
 #include "KvtReferenceBatchSql.h"
 
+#include "KvtReferenceSql.h"
 #include "KvtSql.h"
 #include "PSqlIdentifier.h"
 
@@ -14,7 +15,6 @@ const QString presentName = QStringLiteral("kvt_present");
 const QString keyTakenName = QStringLiteral("kvt_key_taken");
 const QString earlierDiffersName = QStringLiteral("kvt_earlier_differs");
 const QString orderName = QStringLiteral("kvt_order");
-const QString personName = QStringLiteral("kvt_person");
 
 KvtPreviewSql::Copy copyOf(const QString &database, const QStringList &columns)
 {
@@ -67,7 +67,7 @@ QString KvtReferenceBatchSql::decisions(const QString &after, int rows) const
     QString where;
     if (!after.isEmpty()) {
         range += QStringLiteral(" AND d.") + m_order + QStringLiteral(" > ") + after;
-        where = QStringLiteral(" WHERE s.") + m_order + QStringLiteral(" > ") + after;
+        where = QStringLiteral(" WHERE ") + orderRange(after);
     }
     // Keyed by the order column itself, no two source records share a key.
     const bool keyIsOrder = m_table.keyColumn().compare(m_orderColumn, Qt::CaseInsensitive) == 0;
@@ -75,11 +75,6 @@ QString KvtReferenceBatchSql::decisions(const QString &after, int rows) const
             << named(m_probes.keyTakenInDestination(), keyTakenName)
             << named(keyIsOrder ? QStringLiteral("0") : m_probes.earlierOfKeyDiffers(range), earlierDiffersName)
             << named(QStringLiteral("s.") + m_order, orderName);
-    if (m_table.id == tnHumans)
-        columns << named(QStringLiteral("(SELECT MIN(h.ID) FROM ") + destinationTable() + QStringLiteral(" h WHERE ")
-                             + KvtSql::same(QStringLiteral("h.TabNo"), m_probes.sourceValue(QStringLiteral("TabNo")))
-                             + QLatin1Char(')'),
-                         personName);
     return QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
            + QStringLiteral(" s") + where + QStringLiteral(" ORDER BY s.") + m_order + QStringLiteral(" LIMIT ")
            + QString::number(rows);
@@ -92,7 +87,6 @@ KvtReferenceBatchSql::DecisionColumns KvtReferenceBatchSql::decisionColumns(cons
     at.keyTaken = result.indexOf(keyTakenName);
     at.earlierDiffers = result.indexOf(earlierDiffersName);
     at.order = result.indexOf(orderName);
-    at.person = result.indexOf(personName);
     return at;
 }
 
@@ -137,4 +131,33 @@ QString KvtReferenceBatchSql::insertedIds(const QStringList &keyLiterals) const
     const QString key = PSqlIdentifier::quote(m_table.keyColumn());
     return QStringLiteral("SELECT ID, ") + key + QStringLiteral(" FROM ") + destinationTable() + QStringLiteral(" WHERE ")
            + key + QStringLiteral(" IN (") + keyLiterals.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+QString KvtReferenceBatchSql::orderRange(const QString &after) const
+{
+    return QStringLiteral("s.") + m_order + QStringLiteral(" > ") + after;
+}
+
+// The smallest destination ID holding the TabNo.
+QString KvtReferenceBatchSql::personOf(const QString &tabNo) const
+{
+    return QStringLiteral("(SELECT MIN(h.ID) FROM ") + destinationTable() + QStringLiteral(" h WHERE ")
+           + KvtSql::same(QStringLiteral("h.TabNo"), tabNo) + QLatin1Char(')');
+}
+
+// An identifier the source leaves NULL is 0, as the per-row path reads it.
+QString KvtReferenceBatchSql::mapped(const QString &after, const QString &last) const
+{
+    const auto orZero = [](const QString &value) { return QStringLiteral("COALESCE(") + value + QStringLiteral(", 0)"); };
+    const QString id = orZero(m_probes.sourceValue(QStringLiteral("ID")));
+    KvtReferenceSql::MapEntry entry{QStringLiteral("0"), id, QStringLiteral("0"), id};
+    if (m_table.id == tnZones)
+        entry.sourcePart = entry.destinationPart = orZero(m_probes.sourceValue(QStringLiteral("DetTypeId")));
+    else if (m_table.id == tnHumans)
+        entry.destinationId = orZero(personOf(m_probes.sourceValue(QStringLiteral("TabNo"))));
+    QString where = QStringLiteral("s.") + m_order + QStringLiteral(" <= ") + last;
+    if (!after.isEmpty())
+        where += QStringLiteral(" AND ") + orderRange(after);
+    return QStringLiteral("SELECT ") + KvtReferenceSql::mapEntry(entry) + QStringLiteral(" FROM ") + sourceTable()
+           + QStringLiteral(" s WHERE ") + where;
 }

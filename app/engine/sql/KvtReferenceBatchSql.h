@@ -35,7 +35,7 @@ public:
 
     // Columns: the record (KvtTable::columnNames order), then, named as in
     // DecisionColumns: present, key taken, an earlier record of its key differs (each
-    // 0/1), the order key, and for humans the smallest destination ID holding its TabNo.
+    // 0/1) and the order key.
     // after: an order key as the server gave it, empty for the first batch.
     QString decisions(const QString &after, int rows) const;
     // Where a result of decisions() holds each fact, found by name (-1: not there).
@@ -45,7 +45,6 @@ public:
         int keyTaken = -1;
         int earlierDiffers = -1;
         int order = -1;
-        int person = -1;
     };
     static DecisionColumns decisionColumns(const QSqlRecord &result);
     // Where a result of insert() with returning, or of insertedIds(), holds the ID and the
@@ -61,6 +60,11 @@ public:
     // Without returning: ID and key of the destination records holding these keys (SQL
     // literals).
     QString insertedIds(const QStringList &keyLiterals) const;
+    // Keeping references: the key map's entries (KvtReferenceSql::mapEntry) of the source
+    // records with order keys after `after` (empty: from the first) up to `last`, once
+    // they are present in the destination or inserted: a record keeps its identifier, a
+    // person takes the destination ID holding the TabNo. Only for a table rows name.
+    QString mapped(const QString &after, const QString &last) const;
     // True when the destination gives the identifiers (factory, humans): insert() with
     // returning, or insertedIds(), tells them.
     bool destinationNumbers() const { return m_table.idRule != IdRule::FromSource; }
@@ -70,6 +74,8 @@ private:
     QString sourceTable() const;
     QString destinationTable() const;
     QString inList(const QStringList &keys) const;
+    QString orderRange(const QString &after) const;
+    QString personOf(const QString &tabNo) const;
 
     const KvtTable &m_table;
     QString m_source;

@@ -95,6 +95,68 @@ QString describe(Mismatch kind)
     return QString();
 }
 
+QString createMap(const QString &map, const QString &engine)
+{
+    return QStringLiteral("CREATE TEMPORARY TABLE ") + map
+           + QStringLiteral(" (src_part BIGINT NOT NULL, src_id BIGINT NOT NULL, "
+                            "dst_part BIGINT NOT NULL, dst_id BIGINT NOT NULL, "
+                            "same TINYINT NOT NULL DEFAULT 0, PRIMARY KEY (src_part, src_id))")
+           + (engine.isEmpty() ? QString() : QStringLiteral(" ENGINE=") + engine);
+}
+
+QString mapEntry(const MapEntry &entry)
+{
+    return QStringList{KvtSql::named(entry.sourcePart, QStringLiteral("src_part")),
+                       KvtSql::named(entry.sourceId, QStringLiteral("src_id")),
+                       KvtSql::named(entry.destinationPart, QStringLiteral("dst_part")),
+                       KvtSql::named(entry.destinationId, QStringLiteral("dst_id"))}
+        .join(QStringLiteral(", "));
+}
+
+namespace {
+
+// A later entry of a source identifier replaces the earlier one, as the merge's later
+// decision on the record does.
+QString intoMap(const QString &map, const QString &rows)
+{
+    return QStringLiteral("INSERT INTO ") + map + QStringLiteral(" (src_part, src_id, dst_part, dst_id) ") + rows
+           + QStringLiteral(" ON DUPLICATE KEY UPDATE dst_part = VALUES(dst_part), dst_id = VALUES(dst_id)");
+}
+
+} // namespace
+
+QString addSelected(const QString &map, const QString &select)
+{
+    return intoMap(map, QStringLiteral("SELECT e.src_part, e.src_id, e.dst_part, e.dst_id FROM (") + select
+                            + QStringLiteral(") e"));
+}
+
+QString addValues(const QString &map, const QStringList &rows)
+{
+    return intoMap(map, QStringLiteral("VALUES ") + rows.join(QLatin1Char(',')));
+}
+
+QString readMap(const QString &map)
+{
+    return QStringLiteral("SELECT src_part, src_id, dst_part, dst_id, same FROM ") + map;
+}
+
+// An entry names the same thing when both records exist and their content agrees.
+QString markSame(kvtTableName target, const QString &map, const QString &source, const KvtSql::Columns &sourceTables,
+                 const QString &destination)
+{
+    return QStringLiteral("UPDATE ") + map + QStringLiteral(" m SET m.same = 1 WHERE EXISTS (SELECT 1 FROM ")
+           + targetTable(source, target) + QStringLiteral(" s JOIN ") + targetTable(destination, target)
+           + QStringLiteral(" d ON ")
+           + sameContent(target, KvtSql::rowOf(sourceTables, target, QStringLiteral("s")),
+                         KvtSql::Row::described(QStringLiteral("d")))
+           + QStringLiteral(" WHERE ")
+           + KvtRelations::names(target, QStringLiteral("s"), QStringLiteral("m.src_part"), QStringLiteral("m.src_id"))
+           + QStringLiteral(" AND ")
+           + KvtRelations::names(target, QStringLiteral("d"), QStringLiteral("m.dst_part"), QStringLiteral("m.dst_id"))
+           + QLatin1Char(')');
+}
+
 Translation translation(const KvtReferenceMap &map, const QVector<KvtRelation> &relations, const QString &alias)
 {
     Translation t;

@@ -23,6 +23,34 @@ QString sameContent(kvtTableName target, const KvtSql::Row &a, const KvtSql::Row
 enum class Mismatch { None = 0, MissingInSource = 1, MissingInDestination = 2, OtherContent = 3 };
 QString describe(Mismatch kind);
 
+// The key map's temporary table of a reference table (KvtReferenceMap `map`, with its
+// database): per entry the identifier the source gives a record (src_part, src_id) and the
+// one the record has in the destination (dst_part, dst_id), the part being a zone's part
+// type and 0 elsewhere; same is 1 when both records have the same content (markSame()).
+// engine: empty for the server's default.
+QString createMap(const QString &map, const QString &engine);
+// The four identifiers of an entry, as expressions of a SELECT.
+struct MapEntry
+{
+    QString sourcePart;
+    QString sourceId;
+    QString destinationPart;
+    QString destinationId;
+};
+// The SELECT list of an entry, each expression named as the map's column.
+QString mapEntry(const MapEntry &entry);
+// Entries into the map: the rows of `select` (a SELECT of mapEntry() and the rest of it),
+// or VALUES rows "(src_part, src_id, dst_part, dst_id)" in this order. A later entry for
+// a source identifier replaces an earlier one.
+QString addSelected(const QString &map, const QString &select);
+QString addValues(const QString &map, const QStringList &rows);
+// Every entry, by name as createMap() names the columns.
+QString readMap(const QString &map);
+// Sets same = 1 on the entries whose source record (in `source`, whose tables have
+// `sourceTables`' columns) and destination record have the same content.
+QString markSame(kvtTableName target, const QString &map, const QString &source, const KvtSql::Columns &sourceTables,
+                 const QString &destination);
+
 // The translation of a source row `alias` through the map's temporary tables.
 struct Translation
 {
