@@ -180,25 +180,22 @@ void tst_MergeJournal::fileOfAnEarlierFormatIsMigrated()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("journal.sqlite");
-    {
-        QSqlDatabase old = QSqlDatabase::addDatabase("QSQLITE", "first-format");
-        old.setDatabaseName(file);
-        QVERIFY(old.open());
-        QSqlQuery query(old);
-        QVERIFY(query.exec("CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL,"
-                           " destination TEXT NOT NULL, sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT,"
-                           " status TEXT NOT NULL, keep_references INTEGER NOT NULL, copy_variant TEXT,"
-                           " report_file TEXT, undo_status TEXT, user TEXT)"));
-        QVERIFY(query.exec("INSERT INTO runs (server, destination, sources, started, status, keep_references)"
-                           " VALUES ('db1:3306', 'central', 'field', '2026-11-30T22:00:00Z', 'done', 0)"));
-        // A replaced person, its content before kept as JSON (which wrote a NULL text as "").
-        QVERIFY(query.exec("CREATE TABLE entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
-                           " tbl TEXT NOT NULL, kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL,"
-                           " before TEXT, source TEXT, source_key TEXT, chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)"));
-        QVERIFY(query.exec("INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (1, 'humans', 2, 4,"
-                           " 'f', '{\"Famname\":\"Ivanov\",\"SecName\":\"\",\"TabNo\":17}')"));
-    }
-    QSqlDatabase::removeDatabase("first-format");
+    QCOMPARE(sqlite(file, "CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT, server TEXT NOT NULL,"
+                          " destination TEXT NOT NULL, sources TEXT NOT NULL, started TEXT NOT NULL, ended TEXT,"
+                          " status TEXT NOT NULL, keep_references INTEGER NOT NULL, copy_variant TEXT,"
+                          " report_file TEXT, undo_status TEXT, user TEXT)"),
+             QString());
+    QCOMPARE(sqlite(file, "INSERT INTO runs (server, destination, sources, started, status, keep_references)"
+                          " VALUES ('db1:3306', 'central', 'field', '2026-11-30T22:00:00Z', 'done', 0)"),
+             QString());
+    // A replaced person, its content before kept as JSON (which wrote a NULL text as "").
+    QCOMPARE(sqlite(file, "CREATE TABLE entries (id INTEGER PRIMARY KEY AUTOINCREMENT, run INTEGER NOT NULL,"
+                          " tbl TEXT NOT NULL, kind INTEGER NOT NULL, ident INTEGER, fingerprint TEXT NOT NULL,"
+                          " before TEXT, source TEXT, source_key TEXT, chunk INTEGER, undone INTEGER NOT NULL DEFAULT 0)"),
+             QString());
+    QCOMPARE(sqlite(file, "INSERT INTO entries (run, tbl, kind, ident, fingerprint, before) VALUES (1, 'humans', 2, 4,"
+                          " 'f', '{\"Famname\":\"Ivanov\",\"SecName\":\"\",\"TabNo\":17}')"),
+             QString());
     QCOMPARE(userVersion(file), 0);
 
     MergeJournal journal(file);
@@ -227,13 +224,7 @@ void tst_MergeJournal::fileOfANewerFormatIsRefused()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("journal.sqlite");
-    {
-        QSqlDatabase newer = QSqlDatabase::addDatabase("QSQLITE", "newer-format");
-        newer.setDatabaseName(file);
-        QVERIFY(newer.open());
-        QVERIFY(QSqlQuery(newer).exec(QString("PRAGMA user_version = %1").arg(MergeJournal::formatVersion() + 1)));
-    }
-    QSqlDatabase::removeDatabase("newer-format");
+    QCOMPARE(sqlite(file, QString("PRAGMA user_version = %1").arg(MergeJournal::formatVersion() + 1)), QString());
     MergeJournal journal(file);
     QVERIFY(!journal.open());
     QVERIFY2(journal.lastError().contains("newer kvtmerge"), qPrintable(journal.lastError()));
