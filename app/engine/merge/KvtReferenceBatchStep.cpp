@@ -36,6 +36,7 @@ KvtStepResult KvtReferenceBatchStep::merge()
                                           m_run.sourceKey().pageColumn());
     QString after;
     int handled = 0;
+    int limit = m_run.options.chunkRows;
     for (;;) {
         if (m_run.stopped())
             return KvtStepResult::Stopped;
@@ -43,7 +44,7 @@ KvtStepResult KvtReferenceBatchStep::merge()
         decisions.setForwardOnly(true);
         Batch batch;
         batch.from = after;
-        if (!decisions.exec(statements.decisions(after, m_run.options.chunkRows))) {
+        if (!decisions.exec(statements.decisions(after, limit))) {
             m_run.failQuery(decisions);
             return KvtStepResult::SourceError;
         }
@@ -62,11 +63,26 @@ KvtStepResult KvtReferenceBatchStep::merge()
             const bool merged = m_rows.mergeRecord(batch.conflictRecord);
             if (!m_rows.flushJournal() || !merged)
                 return KvtStepResult::RowError;
-        } else if (batch.rows < m_run.options.chunkRows) {
+        } else if (batch.rows < limit) {
             return KvtStepResult::Done;
         }
+        limit = nextLimit(limit, batch);
         after = batch.after;
     }
+}
+
+// The server decides every record of a batch, also those after its first conflict, which
+// the next batch decides again. Where conflicts are frequent a batch is therefore sized
+// by the distance to the last conflict (twice it, at least minimumBatch records), and it
+// grows again, up to the chunk size, while batches end without one: the records decided
+// twice stay about as many as the records merged.
+int KvtReferenceBatchStep::nextLimit(int limit, const Batch &batch) const
+{
+    constexpr int minimumBatch = 64;
+    const int most = m_run.options.chunkRows;
+    if (batch.conflict)
+        return qBound(qMin(minimumBatch, most), 2 * batch.rows, most);
+    return qMin(most, 2 * limit);
 }
 
 // Walks the decisions in source order as the per-row path would meet the records, with

@@ -23,7 +23,8 @@ class QSqlQuery;
 // A batch ends at its first conflict. Once the conflict is settled (the destination may
 // have changed under the records after it: a replaced or added record can make a later
 // one present, or take its key), the next batch decides the records after it afresh. So
-// every record meets the destination exactly as the per-row path would show it.
+// every record meets the destination exactly as the per-row path would show it. After a
+// conflict the next batch is sized by the distance to it (nextLimit()).
 class KvtReferenceBatchStep
 {
     Q_DECLARE_TR_FUNCTIONS(KvtMerger)
@@ -57,6 +58,7 @@ public:
 
 private:
     bool walkDecisions(QSqlQuery &decisions, Batch &batch);
+    int nextLimit(int limit, const Batch &batch) const;
     bool insertBatch(const KvtReferenceBatchSql &sql, Batch &batch);
     bool insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch, QVector<qlonglong> &keys);
     bool readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert);
