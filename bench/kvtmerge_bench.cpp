@@ -416,6 +416,7 @@ EngineRun runEngine(const Options &o, KvtMerger::MeasurementCopy copy, const QSt
     QObject::connect(&merger, &KvtMerger::sqlErr, &gui,
                      [&](const QString &text, const QString &) { error = text; }, Qt::QueuedConnection);
     // A conflict is left out, as a standing choice of the operator would.
+    merger.setStandingChoice(adrSkip);
     QObject::connect(&merger, &KvtMerger::differentRecordsInTbs, &gui, [&]() {
         merger.settleConflict(MergeReport::Decision::LeftOut, MergeReport::DecidedBy::StandingChoice);
         merger.resumeThread();

@@ -26,6 +26,11 @@ actionDiffRec standingChoiceOf(ConflictPolicy policy)
 
 } // namespace
 
+actionDiffRec BatchConflicts::standingChoice() const
+{
+    return standingChoiceOf(m_policy);
+}
+
 ConflictSettlement BatchConflicts::settle(const MergeConflict &conflict)
 {
     m_resolver.setConflict(conflict);

@@ -25,6 +25,7 @@ public:
 
     // Settled: written (or left out); anything else stops the run (outcome() says why).
     ConflictSettlement settle(const MergeConflict &conflict) override;
+    actionDiffRec standingChoice() const override;
 
     Outcome outcome() const { return m_outcome; }
     // How the last settled conflict was settled, and by what rule.

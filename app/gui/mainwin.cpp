@@ -464,7 +464,7 @@ void MainWin::mergeIsFinished()
     m_lbStatus->setText(tr("Merger completed"));
     guiEnabled(true);
     setMainWinSize(mwsIdle);
-    m_actionForDiffRecords = adrAsk;
+    setActionForDiffRecords(adrAsk);
     emit mergeFinished();
 }
 
@@ -504,9 +504,10 @@ void MainWin::setActionForDiffRecords(actionDiffRec action)
         return;
     }
     m_actionForDiffRecords = static_cast<quint8>(action);
+    merger->setStandingChoice(action);
 }
 
-actionDiffRec MainWin::getActionForDiffRecords()
+actionDiffRec MainWin::getActionForDiffRecords() const
 {
     return static_cast<actionDiffRec>(m_actionForDiffRecords);
 }

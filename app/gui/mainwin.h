@@ -110,7 +110,7 @@ public slots:
     // Gives the completer to every source field and to edToTable.
     void setCompleterForEditFields();
     void setStatusText(const QString &text);
-    actionDiffRec getActionForDiffRecords();
+    actionDiffRec getActionForDiffRecords() const;
     // A new list model over the names, owned by the completer.
     QAbstractItemModel *modelFromStringList(QStringList list);
     // After the same checks as the merge button, previews merging the sources in the
@@ -155,6 +155,7 @@ private:
     // Settles one conflict the worker waits on (through ConflictHandOver): by the
     // standing choice, or in the dialog.
     ConflictSettlement settle(const MergeConflict &conflict) override;
+    actionDiffRec standingChoice() const override { return getActionForDiffRecords(); }
     // The added record's key; empty when nothing was added.
     QString addUnderNewKey();
     void keepMergeReport();

@@ -41,6 +41,7 @@ bool MergeHarness::run(const QString &destination, const QStringList &sources, i
     progress.clear();
     QSignalSpy finished(this, &MergeHarness::runFinished);
     m_merger.setStopFlag(false);
+    m_merger.setStandingChoice(m_standingChoice);
     m_merger.setCurrentDataBaseDestination(destination);
     m_merger.setDBList(sources);
     m_merger.start();

@@ -36,6 +36,8 @@ public:
 
     KvtMerger &merger() { return m_merger; }
     void setConflictHandler(const ConflictHandler &handler) { m_conflictHandler = handler; }
+    // The standing choice the handler stands for (the worker is told, as by the window).
+    void setStandingChoice(actionDiffRec choice) { m_standingChoice = choice; }
     // Called on the GUI thread for each progress value.
     void setProgressHook(const std::function<void(int)> &hook) { m_progressHook = hook; }
 
@@ -56,10 +58,12 @@ signals:
 private:
     void onConflict(const MergeConflict &conflict);
     ConflictSettlement settle(const MergeConflict &conflict) override;
+    actionDiffRec standingChoice() const override { return m_standingChoice; }
     void onProgress(int value);
 
     KvtMerger m_merger;
     ConflictHandler m_conflictHandler;
+    actionDiffRec m_standingChoice = adrAsk;
     std::function<void(int)> m_progressHook;
 };
 

@@ -107,8 +107,9 @@ void tst_ReferenceMerge::fillSource(const QString &db, int k, const QString &des
     }
     int person = 40 * k;
     for (int i = 1; i <= 16; ++i) {
-        // Under a free key each record comes twice: equal, with a NULL flipped, or other.
-        const int copies = i > 10 ? 2 : 1 + int(m_random.bounded(3) == 0);
+        // Under a free key each record comes twice: equal, with a NULL flipped, or other;
+        // every other one a third time, equal to the second.
+        const int copies = i > 10 ? 2 + i % 2 : 1 + int(m_random.bounded(3) == 0);
         for (const char *table : {"humans", "factory"}) {
             const bool humans = qstrcmp(table, "humans") == 0;
             // Free keys lie above the ones a record added under a new key takes.
@@ -117,8 +118,8 @@ void tst_ReferenceMerge::fillSource(const QString &db, int k, const QString &des
             for (int c = 0; c < copies; ++c) {
                 // 0 the destination's record, 1 none, 4 the source's own first one again, 5
                 // the first one with its name NULL instead of a value or the other way
-                // round, anything else other content.
-                const int r = c == 0 ? roll(i, 10) : 4 + (i > 10 ? i % 3 : int(m_random.bounded(3)));
+                // round, 7 the source's latest one again, anything else other content.
+                const int r = c == 0 ? roll(i, 10) : c == 2 ? 7 : 4 + (i > 10 ? i % 3 : int(m_random.bounded(3)));
                 if (r == 1)
                     continue;
                 if (humans)
@@ -129,9 +130,10 @@ void tst_ReferenceMerge::fillSource(const QString &db, int k, const QString &des
                     columns.replace(QRegularExpression(humans ? "\\bFamname\\b" : "\\bName\\b"),
                                     humans ? "IF(Famname IS NULL, 'Ёж', NULL)" : "IF(Name IS NULL, 'Ёж', NULL)");
                 m_nullFlips += r == 5;
-                if (r == 0 || r == 4 || r == 5)
-                    s << QStringLiteral("INSERT INTO %1.%2 SELECT %3 FROM %4.%2 WHERE %5 LIMIT 1")
-                             .arg(q(db), table, columns, q(r == 0 ? dest : db), key);
+                if (r == 0 || r == 4 || r == 5 || r == 7)
+                    s << QStringLiteral("INSERT INTO %1.%2 SELECT %3 FROM %4.%2 WHERE %5 ORDER BY ID %6 LIMIT 1")
+                             .arg(q(db), table, columns, q(r == 0 ? dest : db), key,
+                                  r == 7 ? QStringLiteral("DESC") : QString());
                 else if (humans)
                     s << QStringLiteral("INSERT INTO %1.humans VALUES (%2, %3, %4, %5, %6, %7)")
                              .arg(q(db)).arg(person).arg(text(), text(), text(), text()).arg(100 + number);
@@ -176,10 +178,17 @@ void tst_ReferenceMerge::setBasedEqualsPerRow_data()
     QTest::addColumn<bool>("keepReferences");
     QTest::addColumn<int>("batchRows");
     QTest::addColumn<bool>("returning"); // also: window functions
-    QTest::newRow("plain") << 31u << false << 5000 << true;
-    QTest::newRow("plain, batches of 3, IDs read back, no window functions") << 32u << false << 3 << false;
-    QTest::newRow("keeping references") << 33u << true << 5000 << true;
-    QTest::newRow("keeping references, batches of 4, IDs read back, no window functions") << 34u << true << 4 << false;
+    // adrSkip: every conflict is left out by a standing choice (a device still replaced),
+    // which a batch passes in plain mode; adrAsk: the answers vary by record.
+    QTest::addColumn<actionDiffRec>("standingChoice");
+    QTest::newRow("plain") << 31u << false << 5000 << true << adrAsk;
+    QTest::newRow("plain, batches of 3, IDs read back, no window functions") << 32u << false << 3 << false << adrAsk;
+    QTest::newRow("keeping references") << 33u << true << 5000 << true << adrAsk;
+    QTest::newRow("keeping references, batches of 4, IDs read back, no window functions") << 34u << true << 4 << false
+                                                                                             << adrAsk;
+    QTest::newRow("plain, all left out") << 35u << false << 5000 << true << adrSkip;
+    QTest::newRow("plain, all left out, batches of 5") << 36u << false << 5 << false << adrSkip;
+    QTest::newRow("keeping references, all left out") << 37u << true << 5000 << true << adrSkip;
 }
 
 void tst_ReferenceMerge::setBasedEqualsPerRow()
@@ -188,6 +197,7 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
     QFETCH(bool, keepReferences);
     QFETCH(int, batchRows);
     QFETCH(bool, returning);
+    QFETCH(actionDiffRec, standingChoice);
     m_random.seed(seed);
     m_nullFlips = 0;
     const QStringList destinations{createDatabase("ref_rows"), createDatabase("ref_set")};
@@ -206,6 +216,7 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
         const QString dest = destinations[run];
         MergeHarness harness;
         harness.merger().setKeepReferences(keepReferences);
+        harness.setStandingChoice(standingChoice);
         harness.merger().setReferenceMerge(run == 0 ? KvtMerger::ReferenceMerge::PerRow : KvtMerger::ReferenceMerge::SetBased);
         harness.merger().setChunkSize(batchRows);
         harness.merger().setInsertReturning(returning);
@@ -220,7 +231,9 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
             asked[run] << QStringLiteral("%1 %2 %3").arg(src).arg(int(c.table)).arg(key);
             ConflictResolver resolver;
             resolver.setConflict(c.value);
-            const int choice = c.table == tnDevice ? 0 : (key + int(c.table)) % (c.table == tnZones ? 2 : 3);
+            const int choice = c.table == tnDevice           ? 0
+                               : standingChoice == adrSkip ? 2
+                                                           : (key + int(c.table)) % (c.table == tnZones ? 2 : 3);
             if (choice == 0)
                 resolver.replaceDestinationRecord();
             else if (choice == 1 && c.table != tnZones)

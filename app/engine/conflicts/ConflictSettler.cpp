@@ -28,6 +28,7 @@ QMetaObject::Connection connect(KvtMerger &merger, ConflictSettler &settler, QOb
 {
     KvtMerger *worker = &merger;
     ConflictSettler *answering = &settler;
+    merger.setStandingChoice(settler.standingChoice());
     return QObject::connect(
         worker, &KvtMerger::conflictHandedOver, context,
         [worker, answering](const MergeConflict &conflict) { answer(*worker, *answering, conflict); },
@@ -39,6 +40,7 @@ ConflictSettlement answer(KvtMerger &merger, ConflictSettler &settler, const Mer
     const ConflictSettlement settlement = merger.stopFlag()
                                               ? ConflictSettlement::of(ConflictSettlement::Outcome::Unrecorded)
                                               : settler.settle(conflict);
+    merger.setStandingChoice(settler.standingChoice()); // before the worker resumes
     finish(merger, settlement);
     return settlement;
 }

@@ -38,6 +38,10 @@ class ConflictSettler
 public:
     virtual ~ConflictSettler() = default;
     virtual ConflictSettlement settle(const MergeConflict &conflict) = 0;
+    // The choice that settles conflicts without asking (adrAsk: none). ConflictHandOver
+    // passes it on to the worker, which may then finish a batch past conflicts that are
+    // left out anyway and hand them over after it.
+    virtual actionDiffRec standingChoice() const { return adrAsk; }
 };
 
 // The one place that ends the worker's wait on a conflict, exactly once: the worker
@@ -46,7 +50,8 @@ public:
 // without asking the settler.
 namespace ConflictHandOver {
 
-// Answers each conflict of `merger` with `settler` on the thread of `context` (queued).
+// Answers each conflict of `merger` with `settler` on the thread of `context` (queued),
+// and tells the merger the settler's standing choice, now and after each answer.
 QMetaObject::Connection connect(KvtMerger &merger, ConflictSettler &settler, QObject *context);
 // Settles one conflict and ends the wait as the settlement says; returns the settlement.
 ConflictSettlement answer(KvtMerger &merger, ConflictSettler &settler, const MergeConflict &conflict);

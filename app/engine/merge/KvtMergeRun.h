@@ -39,6 +39,14 @@ public:
     // could not be handed over (reported). sourceSelect: the source record as it is to be
     // written, when that is not the source's own record.
     virtual bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) = 0;
+    // Whether, as things stand, every conflict of the table would be left out without
+    // asking anybody (a standing choice): a step may then go on past such a conflict and
+    // hand it over after the records behind it.
+    virtual bool conflictsLeftOut(kvtTableName table) const
+    {
+        Q_UNUSED(table)
+        return false;
+    }
 };
 
 // How the steps merge (KvtMerger's settings, taken when the run starts).

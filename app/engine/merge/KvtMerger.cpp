@@ -1,5 +1,6 @@
 #include "KvtMerger.h"
 
+#include "ConflictAnswer.h"
 #include "KvtConnection.h"
 #include "KvtMergeSession.h"
 #include "KvtServerVersion.h"
@@ -295,6 +296,11 @@ void KvtMerger::referenceCountsAdded(const QString &source, kvtTableName table, 
 bool KvtMerger::conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect)
 {
     return handOverConflict(keyColumn, key, sourceSelect);
+}
+
+bool KvtMerger::conflictsLeftOut(kvtTableName table) const
+{
+    return ConflictAnswer::stepFor(table, m_standingChoice) == ConflictAnswer::Step::LeaveOut;
 }
 
 // ---------------------------------------------------------------- the steps, forwarded

@@ -102,6 +102,11 @@ public:
     // True while the worker waits for resumeThread() in a conflict.
     bool isPaused() const;
     bool stopFlag() const { return m_stopFlag; }
+    // The standing choice of whoever settles this merger's conflicts (ConflictHandOver and
+    // the window keep it current; any thread). Conflicts it leaves out without asking need
+    // not stop a batch of reference records.
+    void setStandingChoice(actionDiffRec choice) { m_standingChoice = choice; }
+    actionDiffRec standingChoice() const { return m_standingChoice; }
     QString currentDataBaseDestination() const { return currentDestinationDB; }
     QStringList dbNames() const { return dbList; }
 
@@ -255,6 +260,7 @@ private:
     void referenceCountsAdded(const QString &source, kvtTableName table, qint64 translated,
                               qint64 mismatched) override;
     bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) override;
+    bool conflictsLeftOut(kvtTableName table) const override;
 
     bool openConnection();
     bool checkServer();
@@ -277,6 +283,7 @@ private:
     QWaitCondition resumeCondition;
     bool paused = false;
     std::atomic<bool> m_stopFlag{false};
+    std::atomic<actionDiffRec> m_standingChoice{adrAsk};
 
     const QString m_connectionName;
     QSqlDatabase m_db;

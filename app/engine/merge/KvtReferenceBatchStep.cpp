@@ -59,13 +59,10 @@ KvtStepResult KvtReferenceBatchStep::merge()
             return KvtStepResult::RowError;
         handled += batch.rows;
         m_run.events.progress(handled);
-        if (batch.conflict) {
-            const bool merged = m_rows.mergeRecord(batch.conflictRecord);
-            if (!m_rows.flushJournal() || !merged)
-                return KvtStepResult::RowError;
-        } else if (batch.rows < limit) {
+        if (!settleConflicts(batch))
+            return KvtStepResult::RowError;
+        if (!batch.conflict && batch.rows < limit)
             return KvtStepResult::Done;
-        }
         limit = nextLimit(limit, batch);
         after = batch.after;
     }
@@ -85,11 +82,33 @@ int KvtReferenceBatchStep::nextLimit(int limit, const Batch &batch) const
     return qMin(most, 2 * limit);
 }
 
+// The batch's conflicts go the per-row way, in source order: those the standing choice
+// leaves out, then the one the batch stopped at.
+bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
+{
+    bool merged = true;
+    for (const KvtTableSql::Values &record : batch.perRow) {
+        merged = m_rows.mergeRecord(record);
+        if (!merged)
+            break;
+    }
+    if (merged && batch.conflict)
+        merged = m_rows.mergeRecord(batch.conflictRecord);
+    const bool flushed = m_rows.flushJournal();
+    return merged && flushed;
+}
+
 // Walks the decisions in source order as the per-row path would meet the records, with
-// the batch's inserts counted in; stops at the first conflict. False when an order key is
-// not an integer.
+// the batch's inserts counted in; stops at the first conflict. A conflict that is left out
+// anyway writes nothing, so in plain mode the walk goes on past it: the records behind it
+// are decided as they would be after it (a later one with its key differs from it or
+// from the one that holds the key, so it is a conflict too). Keeping references it stops
+// there all the same: such a conflict may be mapped to an equal record under another key,
+// which a later record of the batch could be.
+// False when an order key is not an integer.
 bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
 {
+    const bool passLeftOut = !m_keyMap && m_run.events.conflictsLeftOut(m_run.sql().table());
     const KvtTable &table = m_run.sql().description();
     const int width = table.columns.size();
     const int keyAt = table.indexOf(table.keyColumn());
@@ -114,6 +133,10 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
             continue;
         }
         if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
+            if (passLeftOut) {
+                batch.perRow << record;
+                continue;
+            }
             batch.conflict = true;
             batch.conflictRecord = record;
             return true;

@@ -54,10 +54,14 @@ public:
         QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
         bool conflict = false;
         KvtTableSql::Values conflictRecord;
+        // Conflicts the standing choice leaves out, decided the per-row way after the
+        // batch's insert.
+        QVector<KvtTableSql::Values> perRow;
     };
 
 private:
     bool walkDecisions(QSqlQuery &decisions, Batch &batch);
+    bool settleConflicts(const Batch &batch);
     int nextLimit(int limit, const Batch &batch) const;
     bool insertBatch(const KvtReferenceBatchSql &sql, Batch &batch);
     bool insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch, QVector<qlonglong> &keys);
