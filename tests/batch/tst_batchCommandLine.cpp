@@ -3,11 +3,14 @@
 
 #include "AlignedTable.h"
 #include "BatchCommandLine.h"
+#include "BatchMain.h"
 #include "BatchProgress.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QTextStream>
 #include <QtTest>
 
@@ -40,6 +43,8 @@ private slots:
     void forgettingTakesTheStartOfTheDay();
     void passwordFile_data();
     void passwordFile();
+    void textInTheProgramsEncoding_data();
+    void textInTheProgramsEncoding();
     void windowOrConsole_data();
     void windowOrConsole();
     void helpNamesEveryOptionAndStatus();
@@ -213,6 +218,43 @@ void tst_BatchCommandLine::passwordFile()
                                                         m_dir.filePath("missing")},
                                withPassword()),
              BatchCommandLine::Request::Invalid);
+}
+
+// The command line and the password file are read in the program's 8-bit encoding at
+// that moment (the system's, UTF-8, before the start-up makes it Windows-1251), under
+// Qt 6 as under Qt 5.
+void tst_BatchCommandLine::textInTheProgramsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("\xd0\x96\xd0\xb5");
+    QTest::newRow("Windows-1251") << QByteArray("Windows-1251") << QByteArray("\xc6\xe5");
+}
+
+void tst_BatchCommandLine::textInTheProgramsEncoding()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, bytes);
+    QTextCodec *const previous = QTextCodec::codecForLocale();
+    const auto restore = qScopeGuard([previous] { QTextCodec::setCodecForLocale(previous); });
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
+    const QString text = QStringLiteral("\u0416\u0435"); // "Же"
+
+    QByteArray program("kvtmerge");
+    QByteArray argument = "--source=" + bytes;
+    char *argv[] = {program.data(), argument.data(), nullptr};
+    QCOMPARE(commandLineArguments(2, argv), (QStringList{"kvtmerge", "--source=" + text}));
+
+    const QString path = m_dir.filePath(QString::fromLatin1("password-" + codec));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes + '\n');
+    file.close();
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+    BatchCommandLine commandLine;
+    QCOMPARE(commandLine.parse(connection + QStringList{"--source", "a", "--password-file", path}, withPassword()),
+             BatchCommandLine::Request::RunBatch);
+    QCOMPARE(commandLine.options().password, text);
 }
 
 void tst_BatchCommandLine::windowOrConsole_data()

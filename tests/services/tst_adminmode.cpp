@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCodec>
 #include <QTranslator>
 
 #include <unistd.h>
@@ -45,6 +47,8 @@ private slots:
     void flagStartsFalseAndFollowsTheSetter();
     void hashIsTheLastLineAsStored_data();
     void hashIsTheLastLineAsStored();
+    void hashIsReadInTheProgramsEncoding_data();
+    void hashIsReadInTheProgramsEncoding();
     void unreadablePathsGiveAnEmptyHash_data();
     void unreadablePathsGiveAnEmptyHash();
     void findPasswordFile_data();
@@ -123,6 +127,26 @@ void tst_AdminMode::hashIsTheLastLineAsStored()
     ModalAnswerer answerer;
     QCOMPARE(PAdminMode().readPwdHashFromFile(writeFile(content)), expected);
     QCOMPARE(answerer.answered(), 0);
+}
+
+// The file is text in the program's 8-bit encoding (kvtmerge: Windows-1251), under Qt 6
+// as under Qt 5.
+void tst_AdminMode::hashIsReadInTheProgramsEncoding_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("Windows-1251") << QByteArray("Windows-1251") << QByteArray("\xc6\xe5\n");
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("\xd0\x96\xd0\xb5\n");
+}
+
+void tst_AdminMode::hashIsReadInTheProgramsEncoding()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, content);
+    QTextCodec *const previous = QTextCodec::codecForLocale();
+    const auto restore = qScopeGuard([previous] { QTextCodec::setCodecForLocale(previous); });
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
+    QCOMPARE(PAdminMode().readPwdHashFromFile(writeFile(content)), QStringLiteral("\u0416\u0435\n"));
 }
 
 void tst_AdminMode::unreadablePathsGiveAnEmptyHash_data()
