@@ -22,6 +22,10 @@
 option(KVT_DEBIAN_LAYOUT "Install in the layout of the Debian packages (prefix /)" OFF)
 
 if(KVT_DEBIAN_LAYOUT)
+    # The packages' names and dependencies are those of the Qt 5 build.
+    if(NOT KVT_QT_MAJOR STREQUAL "5")
+        message(FATAL_ERROR "the Debian packages are built with Qt 5 (KVT_QT_MAJOR=5)")
+    endif()
     if(NOT CMAKE_LIBRARY_ARCHITECTURE)
         message(FATAL_ERROR "KVT_DEBIAN_LAYOUT needs the multiarch name (CMAKE_LIBRARY_ARCHITECTURE)")
     endif()
