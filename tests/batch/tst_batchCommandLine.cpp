@@ -5,12 +5,11 @@
 #include "BatchCommandLine.h"
 #include "BatchMain.h"
 #include "BatchProgress.h"
+#include "ProgramEncoding.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QTextCodec>
 #include <QTextStream>
 #include <QtTest>
 
@@ -225,25 +224,19 @@ void tst_BatchCommandLine::passwordFile()
 // Qt 6 as under Qt 5.
 void tst_BatchCommandLine::textInTheProgramsEncoding_data()
 {
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("\xd0\x96\xd0\xb5");
-    QTest::newRow("Windows-1251") << QByteArray("Windows-1251") << QByteArray("\xc6\xe5");
+    ProgramEncoding::addRows();
 }
 
 void tst_BatchCommandLine::textInTheProgramsEncoding()
 {
     QFETCH(QByteArray, codec);
     QFETCH(QByteArray, bytes);
-    QTextCodec *const previous = QTextCodec::codecForLocale();
-    const auto restore = qScopeGuard([previous] { QTextCodec::setCodecForLocale(previous); });
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
-    const QString text = QStringLiteral("\u0416\u0435"); // "Же"
+    const ProgramEncoding::Scope scope(codec);
 
     QByteArray program("kvtmerge");
     QByteArray argument = "--source=" + bytes;
     char *argv[] = {program.data(), argument.data(), nullptr};
-    QCOMPARE(commandLineArguments(2, argv), (QStringList{"kvtmerge", "--source=" + text}));
+    QCOMPARE(commandLineArguments(2, argv), (QStringList{"kvtmerge", "--source=" + ProgramEncoding::text}));
 
     const QString path = m_dir.filePath(QString::fromLatin1("password-" + codec));
     QFile file(path);
@@ -254,7 +247,7 @@ void tst_BatchCommandLine::textInTheProgramsEncoding()
     BatchCommandLine commandLine;
     QCOMPARE(commandLine.parse(connection + QStringList{"--source", "a", "--password-file", path}, withPassword()),
              BatchCommandLine::Request::RunBatch);
-    QCOMPARE(commandLine.options().password, text);
+    QCOMPARE(commandLine.options().password, ProgramEncoding::text);
 }
 
 void tst_BatchCommandLine::windowOrConsole_data()

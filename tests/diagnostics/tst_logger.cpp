@@ -1,13 +1,12 @@
 #include "PLog.h"
+#include "ProgramEncoding.h"
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextCodec>
 #include <QThread>
 
 #include <cstdio>
@@ -211,20 +210,15 @@ void tst_Logger::debugDumpTruncates()
 // encoding (kvtmerge: Windows-1251, set at start-up), under Qt 6 as under Qt 5.
 void tst_Logger::programEncoding_data()
 {
-    QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("Windows-1251") << QByteArray("Windows-1251") << QByteArray("\xc6\xe5");
-    QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("\xd0\x96\xd0\xb5");
+    ProgramEncoding::addRows();
 }
 
 void tst_Logger::programEncoding()
 {
     QFETCH(QByteArray, codec);
     QFETCH(QByteArray, bytes);
-    QTextCodec *const previous = QTextCodec::codecForLocale();
-    const auto restore = qScopeGuard([previous] { QTextCodec::setCodecForLocale(previous); });
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName(codec));
-    const QString text = QStringLiteral("\u0416\u0435"); // "Же"
+    const ProgramEncoding::Scope scope(codec);
+    const QString &text = ProgramEncoding::text;
 
     PLOG_INFO << text;
     QFile log(m_file);
