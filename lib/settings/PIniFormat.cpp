@@ -30,8 +30,8 @@ private:
 
     QString m_path;
     QTextCodec *m_codec = nullptr;
-    QTemporaryDir m_copyDir;
-    QString m_copy;
+    std::unique_ptr<QTemporaryDir> m_copyDir;
+    QString m_copy; // empty when QSettings works on the file itself
     QByteArray m_copied;
 #endif
     std::unique_ptr<QSettings> m_settings;
@@ -43,20 +43,21 @@ PIniFormat::CodedIni::CodedIni(const QString &path, QTextCodec *codec)
     : m_path(path)
     , m_codec(codec)
 {
-    QString file = path;
     if (m_codec) {
+        m_copyDir = std::make_unique<QTemporaryDir>();
         QFile original(path);
-        if (original.open(QIODevice::ReadOnly) && m_copyDir.isValid()) {
-            m_copy = m_copyDir.filePath(QStringLiteral("copy.ini"));
+        const QString copyPath = m_copyDir->filePath(QStringLiteral("copy.ini"));
+        QFile copy(copyPath);
+        if (m_copyDir->isValid() && original.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly)) {
             m_copied = asUtf8(original.readAll(), m_codec);
-            QFile copy(m_copy);
-            if (copy.open(QIODevice::WriteOnly) && copy.write(m_copied) == m_copied.size())
-                file = m_copy;
+            if (copy.write(m_copied) == m_copied.size() && copy.flush())
+                m_copy = copyPath;
+            copy.close();
         }
-        if (file != m_copy)
+        if (m_copy.isEmpty())
             PLOG_WARN << "PIniFormat: cannot read" << path << "in its encoding";
     }
-    m_settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    m_settings = std::make_unique<QSettings>(m_copy.isEmpty() ? path : m_copy, QSettings::IniFormat);
 }
 
 bool PIniFormat::CodedIni::commit()
