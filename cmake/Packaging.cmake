@@ -4,7 +4,8 @@
 # (KvtPaths::installOf: "bin" is a prefix install):
 # - the default, one self-contained, movable folder below the install prefix: the
 #   program, lib/ with the library, its CMake package and pkg-config file,
-#   include/Pelmora0/, res/, share/translations/, share/man/, LICENSE;
+#   include/Pelmora0/, res/, share/translations/, share/man/, LICENSE (a Qt 6 build names
+#   the library, its packages and include/Pelmora0-qt6/ apart: lib/CMakeLists.txt);
 # - KVT_DEBIAN_LAYOUT=ON, the layout of the Debian packages, installed below "/": the
 #   program in /usr/bin, its shipped files in /usr/share/kvtmerge (res/appIcon.ico,
 #   translations/), the menu icon in the icon theme, the library in
