@@ -4,7 +4,8 @@
 # (KvtPaths::installOf: "bin" is a prefix install):
 # - the default, one self-contained, movable folder below the install prefix: the
 #   program, lib/ with the library, its CMake package and pkg-config file,
-#   include/Pelmora0/, res/, share/translations/, share/man/, LICENSE;
+#   include/Pelmora0/, res/, share/translations/, share/man/, LICENSE (a Qt 6 build names
+#   the library, its packages and include/Pelmora0-qt6/ apart: lib/CMakeLists.txt);
 # - KVT_DEBIAN_LAYOUT=ON, the layout of the Debian packages, installed below "/": the
 #   program in /usr/bin, its shipped files in /usr/share/kvtmerge (res/appIcon.ico,
 #   translations/), the menu icon in the icon theme, the library in
@@ -22,6 +23,10 @@
 option(KVT_DEBIAN_LAYOUT "Install in the layout of the Debian packages (prefix /)" OFF)
 
 if(KVT_DEBIAN_LAYOUT)
+    # The packages' names and dependencies are those of the Qt 5 build.
+    if(NOT KVT_QT_MAJOR STREQUAL "5")
+        message(FATAL_ERROR "the Debian packages are built with Qt 5 (KVT_QT_MAJOR=5)")
+    endif()
     if(NOT CMAKE_LIBRARY_ARCHITECTURE)
         message(FATAL_ERROR "KVT_DEBIAN_LAYOUT needs the multiarch name (CMAKE_LIBRARY_ARCHITECTURE)")
     endif()

@@ -4,10 +4,10 @@
 #include "BatchJournalCommands.h"
 #include "BatchRunner.h"
 #include "StopSignals.h"
+#include "PLocal8Bit.h"
 #include "auxFunc.h"
 
 #include <QCoreApplication>
-#include <QTextCodec>
 #include <QTextStream>
 
 #include <cstdio>
@@ -36,7 +36,7 @@ QStringList commandLineArguments(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << PLocal8Bit::decode(argv[i]);
     return arguments;
 }
 
@@ -47,11 +47,10 @@ int runWithoutWindow(int &argc, char **argv)
     // Read before the program makes Windows-1251 its locale codec: the command line,
     // the environment and the console speak the system's own encoding.
     const QStringList arguments = commandLineArguments(argc, argv);
-    QTextCodec *consoleCodec = QTextCodec::codecForLocale();
     QTextStream out(stdout);
     QTextStream err(stderr);
-    out.setCodec(consoleCodec);
-    err.setCodec(consoleCodec);
+    PLocal8Bit::setStreamEncoding(out);
+    PLocal8Bit::setStreamEncoding(err);
 
     BatchCommandLine commandLine;
     switch (commandLine.parse(arguments, QProcessEnvironment::systemEnvironment())) {

@@ -1,6 +1,7 @@
 #include "BatchOptions.h"
 
 #include "KvtConnection.h"
+#include "PLocal8Bit.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -75,7 +76,7 @@ bool readPasswordFile(const QString &path, QString &password, QString &error)
     QByteArray line = file.readLine();
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    password = QString::fromLocal8Bit(line);
+    password = PLocal8Bit::decode(line);
     return true;
 }
 

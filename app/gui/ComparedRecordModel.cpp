@@ -1,5 +1,7 @@
 #include "ComparedRecordModel.h"
 
+#include "PSqlNull.h"
+
 #include <QBrush>
 #include <QSqlRecord>
 
@@ -21,7 +23,7 @@ QSet<int> ComparedRecordModel::differingColumns(const QSqlRecord &a, const QSqlR
             continue;
         const QVariant x = a.value(i);
         const QVariant y = b.value(j);
-        if (x.isNull() != y.isNull() || x.toString() != y.toString())
+        if (PSqlNull::isNull(x) != PSqlNull::isNull(y) || x.toString() != y.toString())
             columns.insert(i);
     }
     return columns;

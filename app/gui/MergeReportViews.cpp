@@ -3,6 +3,7 @@
 #include "KvtTables.h"
 #include "PExcelExport.h"
 #include "PExportTableToCSV.h"
+#include "PSqlNull.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -90,7 +91,7 @@ QString MergeReportViews::recordText(const QStringList &columns, const QVariantL
     QStringList parts;
     for (int i = 0; i < columns.size() && i < values.size(); ++i)
         parts << columns.at(i) + QLatin1Char('=')
-                     + (values.at(i).isNull() ? QStringLiteral("NULL") : values.at(i).toString());
+                     + (PSqlNull::isNull(values.at(i)) ? QStringLiteral("NULL") : values.at(i).toString());
     return parts.join(QStringLiteral(", "));
 }
 

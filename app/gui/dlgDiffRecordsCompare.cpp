@@ -297,7 +297,7 @@ void dlgDiffRecordsCompare::setTableViewForCurrentTable()
 void dlgDiffRecordsCompare::setTableViewGeneralProperties()
 {
     QFont font;
-    font.setWeight(75);
+    font.setBold(true);
     font.setPointSize(10);
     for (QTableView *view : {tvSrcTable, tvDestTable}) {
         view->setItemDelegate(gridDelegate);

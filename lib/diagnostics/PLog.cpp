@@ -1,12 +1,13 @@
 #include "PLog.h"
 
+#include "PLocal8Bit.h"
+
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
-#include <QTextCodec>
 
 #include <cstdio>
 #include <exception>
@@ -53,7 +54,6 @@ PLogger::PLogger()
 
 PLogger::~PLogger()
 {
-    m_stream.flush();
     m_file.close();
     delete d;
 }
@@ -61,14 +61,12 @@ PLogger::~PLogger()
 void PLogger::addDestination(const QString &fileName)
 {
     QMutexLocker locker(&d->mutex);
-    m_stream.setDevice(nullptr);
     m_file.close();
     m_file.setFileName(fileName);
     // Always appending (O_APPEND), which also creates a missing file: the window and a
     // batch run may write the same day's file at once, and every line must land at its end.
+    // Lines are written in the program's 8-bit encoding (kvtmerge: Windows-1251).
     m_file.open(QIODevice::Append | QIODevice::Text);
-    m_stream.setDevice(&m_file);
-    m_stream.setCodec(QTextCodec::codecForLocale());
 }
 
 bool PLogger::hasDestination() const
@@ -102,12 +100,12 @@ void PLogger::write(const QString &line)
     if (!m_file.isOpen()) {
         // No usable log file (not set yet, or it could not be opened): the line goes to
         // standard error rather than nowhere.
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", PLocal8Bit::encode(line).constData());
         std::fflush(stderr);
         return;
     }
-    m_stream << line << '\n';
-    m_stream.flush();
+    m_file.write(PLocal8Bit::encode(line + QLatin1Char('\n')));
+    m_file.flush();
 }
 
 PLogger::PHelper::PHelper(LogLevel level)
@@ -150,7 +148,7 @@ void PDebug::writeStrToFile(const QString &text, const QString &fileName)
     QSaveFile file(fileName);
     const bool done = file.open(QIODevice::WriteOnly)
         && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        && file.write(text.toLocal8Bit()) >= 0 && file.commit();
+        && file.write(PLocal8Bit::encode(text)) >= 0 && file.commit();
     if (!done)
         PLOG_WARN << "Cannot write the dump" << fileName << file.errorString();
 }

@@ -6,7 +6,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QString>
-#include <QTextStream>
 
 class PLoggerPrivate;
 
@@ -74,7 +73,6 @@ private:
     friend class PHelper;
     PLoggerPrivate *d;
     QFile m_file;
-    QTextStream m_stream;
 };
 
 // Dumps a text into a file, replacing what the file held. The file is readable by its

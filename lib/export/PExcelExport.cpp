@@ -3,6 +3,7 @@
 #include "PAutomationFactory.h"
 #include "PAutomationObject.h"
 #include "PLog.h"
+#include "PSqlFieldType.h"
 
 #include <QLocale>
 #include <QProgressBar>
@@ -302,7 +303,7 @@ QVariant PExcelExport::cellValue(const QAbstractItemModel &model, int row, int c
     if (isNumericType(type))
         return value;
     const auto *query = qobject_cast<const QSqlQueryModel *>(&model);
-    if (query && type == QMetaType::QString && isNumericType(query->record().field(column).type())) {
+    if (query && type == QMetaType::QString && isNumericType(PSqlFieldType::of(query->record().field(column)))) {
         const QVariant number = decimalNumber(value.toString());
         if (number.isValid())
             return number;

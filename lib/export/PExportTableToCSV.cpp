@@ -2,6 +2,7 @@
 
 #include "PAutomationFactory.h"
 #include "PAutomationObject.h"
+#include "PLocal8Bit.h"
 #include "PLog.h"
 
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QStringList>
 #include <QTableView>
 #include <QTextCodec>
-#include <QTextStream>
 
 namespace {
 
@@ -122,16 +122,16 @@ bool PExportTableToCSV::writeFile(const QString &content)
         PLOG_WARN << "CSV export: cannot write" << m_csvFileFullPathName << ":" << file.errorString();
         return false;
     }
-    QTextStream stream(&file);
-    const QByteArray codecName = m_codecName.isEmpty() ? QByteArray("CP1251") : m_codecName.toLocal8Bit();
-    if (QTextCodec::codecForName(codecName))
-        stream.setCodec(codecName.constData());
-    else
+    const QByteArray codecName = m_codecName.isEmpty() ? QByteArray("CP1251") : m_codecName.toLatin1();
+    QByteArray bytes;
+    if (const QTextCodec *codec = QTextCodec::codecForName(codecName)) {
+        bytes = codec->fromUnicode(content);
+    } else {
         PLOG_WARN << "CSV export: unknown codec" << codecName << "- the default codec is used";
-    stream << content;
-    stream.flush();
+        bytes = PLocal8Bit::encode(content);
+    }
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
     file.close();
-    const bool written = stream.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
     if (!written)
         PLOG_WARN << "CSV export: writing" << m_csvFileFullPathName << "failed:" << file.errorString();
     return written;

@@ -106,7 +106,7 @@ bool PXlsxFileWriter::writeCell(lxw_worksheet *worksheet, int row, int column, c
     lxw_format *format = formatOf(cell);
     const QVariant &value = cell.value;
     lxw_error error = LXW_NO_ERROR;
-    switch (static_cast<int>(value.type())) {
+    switch (value.userType()) {
     case QMetaType::Bool:
         error = worksheet_write_boolean(worksheet, row, column, value.toBool(), format);
         break;

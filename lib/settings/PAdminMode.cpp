@@ -1,5 +1,6 @@
 #include "PAdminMode.h"
 
+#include "PLocal8Bit.h"
 #include "PLog.h"
 
 #include <QFile>
@@ -43,7 +44,7 @@ QString PAdminMode::readPwdHashFromFile(const QString &filePath) const
         const QByteArray line = file.readLine();
         if (line.isEmpty()) // a read error; atEnd() would never turn true
             break;
-        hash = QString::fromLocal8Bit(line);
+        hash = PLocal8Bit::decode(line);
     }
     return hash;
 }

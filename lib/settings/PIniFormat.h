@@ -7,7 +7,6 @@
 #include <QString>
 
 class QObject;
-class QSettings;
 class QTextCodec;
 
 // Reads and writes single properties of an existing INI file in a chosen text encoding.
@@ -31,7 +30,8 @@ public:
     QString getIniProperty(const QString &group, const QString &key) const;
 
 private:
-    void applyCodec(QSettings &ini) const;
+    class CodedIni;
+
     QString asRawBytes(const QString &name) const;
     static QString path(const QString &group, const QString &key);
     static QString valueText(const QVariant &value);

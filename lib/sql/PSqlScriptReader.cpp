@@ -1,6 +1,7 @@
 #include "PSqlScriptReader.h"
 
 #include <QFile>
+#include <QTextCodec>
 #include <QTextStream>
 
 const char *const PSqlScriptReader::lineEnd = "\r\n";
@@ -10,9 +11,9 @@ bool PSqlScriptReader::read(const QString &fileName, QString &script)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QTextStream in(&file);
-    in.setCodec("UTF-8");
-    script = fromStream(in);
+    // UTF-8 unless a byte order mark says otherwise; the mark is not part of the script.
+    const QByteArray bytes = file.readAll();
+    script = fromText(QTextCodec::codecForUtfText(bytes, QTextCodec::codecForName("UTF-8"))->toUnicode(bytes));
     return true;
 }
 

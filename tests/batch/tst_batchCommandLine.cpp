@@ -3,7 +3,9 @@
 
 #include "AlignedTable.h"
 #include "BatchCommandLine.h"
+#include "BatchMain.h"
 #include "BatchProgress.h"
+#include "ProgramEncoding.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -40,6 +42,8 @@ private slots:
     void forgettingTakesTheStartOfTheDay();
     void passwordFile_data();
     void passwordFile();
+    void textInTheProgramsEncoding_data();
+    void textInTheProgramsEncoding();
     void windowOrConsole_data();
     void windowOrConsole();
     void helpNamesEveryOptionAndStatus();
@@ -213,6 +217,37 @@ void tst_BatchCommandLine::passwordFile()
                                                         m_dir.filePath("missing")},
                                withPassword()),
              BatchCommandLine::Request::Invalid);
+}
+
+// The command line and the password file are read in the program's 8-bit encoding at
+// that moment (the system's, UTF-8, before the start-up makes it Windows-1251), under
+// Qt 6 as under Qt 5.
+void tst_BatchCommandLine::textInTheProgramsEncoding_data()
+{
+    ProgramEncoding::addRows();
+}
+
+void tst_BatchCommandLine::textInTheProgramsEncoding()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, bytes);
+    const ProgramEncoding::Scope scope(codec);
+
+    QByteArray program("kvtmerge");
+    QByteArray argument = "--source=" + bytes;
+    char *argv[] = {program.data(), argument.data(), nullptr};
+    QCOMPARE(commandLineArguments(2, argv), (QStringList{"kvtmerge", "--source=" + ProgramEncoding::text}));
+
+    const QString path = m_dir.filePath(QString::fromLatin1("password-" + codec));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes + '\n');
+    file.close();
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+    BatchCommandLine commandLine;
+    QCOMPARE(commandLine.parse(connection + QStringList{"--source", "a", "--password-file", path}, withPassword()),
+             BatchCommandLine::Request::RunBatch);
+    QCOMPARE(commandLine.options().password, ProgramEncoding::text);
 }
 
 void tst_BatchCommandLine::windowOrConsole_data()

@@ -326,7 +326,7 @@ void tst_dlgDiffRecordsCompare::gridsPerTable()
         QVERIFY(view->verticalHeader()->isHidden());
         QCOMPARE(view->selectionBehavior(), QAbstractItemView::SelectRows);
         QCOMPARE(view->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QCOMPARE(view->font().weight(), 75);
+        QCOMPARE(int(view->font().weight()), int(QFont::Bold));
         QCOMPARE(view->font().pointSize(), 10);
     }
 }

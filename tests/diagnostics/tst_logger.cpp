@@ -1,4 +1,5 @@
 #include "PLog.h"
+#include "ProgramEncoding.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -9,6 +10,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 class tst_Logger : public QObject
@@ -26,9 +28,13 @@ private slots:
     void twoThreadsWriteWholeLines();
     void beforeDestinationGoesToStandardError();
     void debugDumpTruncates();
+    void programEncoding_data();
+    void programEncoding();
 
 private:
     QStringList lines() const;
+    // What write() wrote to standard error.
+    QByteArray writtenToStandardError(const std::function<void()> &write);
 
     QTemporaryDir m_dir;
     QString m_file;
@@ -163,21 +169,30 @@ void tst_Logger::twoThreadsWriteWholeLines()
 void tst_Logger::beforeDestinationGoesToStandardError()
 {
     // A logger without a file must not lose its lines silently.
-    const QString errFile = m_dir.filePath(QStringLiteral("stderr.txt"));
-    std::fflush(stderr);
-    const int saved = dup(fileno(stderr));
-    QVERIFY(std::freopen(qPrintable(errFile), "w", stderr));
-    {
+    bool destination = true;
+    const QByteArray written = writtenToStandardError([&destination] {
         PLogger fresh;
         fresh.write(QStringLiteral("no destination yet"));
-        QVERIFY(!fresh.hasDestination());
-    }
+        destination = fresh.hasDestination();
+    });
+    QVERIFY(!destination);
+    QCOMPARE(written, QByteArray("no destination yet\n"));
+}
+
+QByteArray tst_Logger::writtenToStandardError(const std::function<void()> &write)
+{
+    static int n = 0;
+    const QString errFile = m_dir.filePath(QStringLiteral("stderr-%1.txt").arg(++n));
+    std::fflush(stderr);
+    const int saved = dup(fileno(stderr));
+    if (!std::freopen(qPrintable(errFile), "w", stderr))
+        return QByteArray("<stderr not redirected>");
+    write();
     std::fflush(stderr);
     dup2(saved, fileno(stderr));
     close(saved);
     QFile f(errFile);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("no destination yet\n"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 void tst_Logger::debugDumpTruncates()
@@ -189,6 +204,35 @@ void tst_Logger::debugDumpTruncates()
     QFile f(file);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("SELECT 3;"));
+}
+
+// The log, its stand-in on standard error and the dumps are written in the program's 8-bit
+// encoding (kvtmerge: Windows-1251, set at start-up), under Qt 6 as under Qt 5.
+void tst_Logger::programEncoding_data()
+{
+    ProgramEncoding::addRows();
+}
+
+void tst_Logger::programEncoding()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, bytes);
+    const ProgramEncoding::Scope scope(codec);
+    const QString &text = ProgramEncoding::text;
+
+    PLOG_INFO << text;
+    QFile log(m_file);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray written = log.readAll();
+    QVERIFY2(written.endsWith(" \"" + bytes + "\" \n"), written.toHex(' ').constData());
+
+    const QString dumpFile = m_dir.filePath(QStringLiteral("dump-%1.txt").arg(QString::fromLatin1(codec)));
+    PDebug().writeStrToFile(text, dumpFile);
+    QFile dump(dumpFile);
+    QVERIFY(dump.open(QIODevice::ReadOnly));
+    QCOMPARE(dump.readAll(), bytes);
+
+    QCOMPARE(writtenToStandardError([&text] { PLogger().write(text); }), bytes + '\n');
 }
 
 QTEST_GUILESS_MAIN(tst_Logger)

@@ -9,6 +9,7 @@
 #include "KvtChunkSql.h"
 #include "KvtProbeIndex.h"
 #include "MergeHarness.h"
+#include "PSqlNull.h"
 #include "RandomMeasurements.h"
 #include "TestDatabase.h"
 
@@ -396,7 +397,7 @@ void tst_MeasurementCopy::catalogueStatementsTakeValuesAsLiterals()
     const QString hostile = QStringLiteral("it's \\ `x`; DROP TABLE t; -- ");
     KvtPreparedQuery query(QSqlDatabase::database(), QStringLiteral("SELECT :a, :ab, :a IS NULL"),
                            KvtPreparedQuery::Mode::Inline);
-    QVERIFY2(query.exec({{QStringLiteral(":ab"), QVariant(QVariant::String)}, {QStringLiteral(":a"), hostile}}),
+    QVERIFY2(query.exec({{QStringLiteral(":ab"), PSqlNull::typed()}, {QStringLiteral(":a"), hostile}}),
              qPrintable(query.query().lastError().text()));
     QVERIFY(query.query().next());
     QCOMPARE(query.query().value(0).toString(), hostile);

@@ -9,6 +9,7 @@
 #include "KvtRowFingerprint.h"
 #include "KvtTables.h"
 #include "MergeHarness.h"
+#include "PSqlNull.h"
 #include "MergeJournal.h"
 #include "MergeUndo.h"
 #include "TestDatabase.h"
@@ -600,7 +601,7 @@ void tst_MergeJournal::stoppedRunWithAnOpenChunkIsUndoneWhole()
         QVERIFY2(KvtRowFingerprint::read(QSqlDatabase::database(), dest, e.table, {e.id}, print, &error,
                                          KvtRowFingerprint::Kind::Md5OfMd5s),
                  qPrintable(error));
-        const QVariant before = e.before.isEmpty() ? QVariant(QVariant::String)
+        const QVariant before = e.before.isEmpty() ? PSqlNull::typed()
                                                    : QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(
                                                                                          e.before)).toJson(QJsonDocument::Compact));
         QCOMPARE(sqlite(file, "INSERT INTO entries (run, tbl, kind, ident, fingerprint, before, source, source_key)"

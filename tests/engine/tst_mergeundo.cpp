@@ -12,6 +12,7 @@
 #include "KvtMessages.h"
 #include "KvtTables.h"
 #include "MergeHarness.h"
+#include "PSqlNull.h"
 #include "MergeJournal.h"
 #include "MergeUndo.h"
 #include "TestDatabase.h"
@@ -113,8 +114,8 @@ MergeUndo::Result tst_MergeUndo::undo(qlonglong run)
 void tst_MergeUndo::journalKeepsTypesAndNulls_data()
 {
     QTest::addColumn<QVariant>("kept");
-    QTest::newRow("NULL text") << QVariant(QVariant::String);
-    QTest::newRow("NULL number") << QVariant(QVariant::Int);
+    QTest::newRow("NULL text") << PSqlNull::typed();
+    QTest::newRow("NULL number") << PSqlNull::typed(QMetaType::Int);
     QTest::newRow("empty text") << QVariant(QString(""));
     QTest::newRow("zero") << QVariant(0);
     QTest::newRow("text with quotes and backslashes") << QVariant(QStringLiteral("Завод \\ \"Север\" \\n '"));
@@ -135,8 +136,8 @@ void tst_MergeUndo::journalKeepsTypesAndNulls()
     QCOMPARE(back.isNull(), kept.isNull());
     if (kept.isNull())
         return;
-    QCOMPARE(back.type() == QVariant::String, kept.type() == QVariant::String);
-    QCOMPARE(back.type() == QVariant::ByteArray, kept.type() == QVariant::ByteArray);
+    QCOMPARE(back.userType() == QMetaType::QString, kept.userType() == QMetaType::QString);
+    QCOMPARE(back.userType() == QMetaType::QByteArray, kept.userType() == QMetaType::QByteArray);
     QCOMPARE(back.toString(), kept.toString());
     QCOMPARE(back.toByteArray(), kept.toByteArray());
 }

@@ -12,6 +12,7 @@
 #include "MergePreview.h"
 #include "MergeUndo.h"
 #include "PSqlIdentifier.h"
+#include "PSqlNull.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -181,7 +182,7 @@ void tst_MissingColumns::lackingSourceMergesLikeFullOne()
 void tst_MissingColumns::vocabularyOnServer_data()
 {
     QTest::addColumn<QVariant>("value");
-    QTest::newRow("NULL") << QVariant(QVariant::String);
+    QTest::newRow("NULL") << PSqlNull::typed();
     QTest::newRow("quotes") << QVariant(QStringLiteral("O'Brien \"Jr\" `x`"));
     QTest::newRow("backslashes") << QVariant(QStringLiteral("C:\\kvt\\") + QStringLiteral("\\n"));
     QTest::newRow("Cyrillic") << QVariant(QStringLiteral("Иванов Пётр"));
@@ -207,7 +208,7 @@ void tst_MissingColumns::vocabularyOnServer()
     QVERIFY(query.prepare(KvtSql::insertValues(table, columns)));
     query.bindValue(KvtSql::valuePlaceholder("ID"), 7);
     query.bindValue(KvtSql::valuePlaceholder("Date"), value);
-    query.bindValue(KvtSql::valuePlaceholder("Note"), QVariant(QVariant::String));
+    query.bindValue(KvtSql::valuePlaceholder("Note"), PSqlNull::typed());
     QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
     QVERIFY(query.exec(KvtSql::insertInto(older, {"ID", "Date"}) + " SELECT ID, `Date` FROM " + table));
 
@@ -220,7 +221,7 @@ void tst_MissingColumns::vocabularyOnServer()
                                            KvtSql::Row::bound(KvtSql::testPrefix))));
     query.bindValue(KvtSql::testPlaceholder("ID"), 7);
     query.bindValue(KvtSql::testPlaceholder("Date"), value);
-    query.bindValue(KvtSql::testPlaceholder("Note"), QVariant(QVariant::String));
+    query.bindValue(KvtSql::testPlaceholder("Note"), PSqlNull::typed());
     QVERIFY2(query.exec() && query.next(), qPrintable(query.lastError().text()));
     QCOMPARE(query.value(0).toInt(), 1);
 

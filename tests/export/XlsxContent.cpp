@@ -85,7 +85,7 @@ void XlsxContent::readStyles(const QByteArray &xml)
         reader.readNext();
         if (!reader.isStartElement())
             continue;
-        const QStringRef name = reader.name();
+        const auto name = reader.name(); // QStringRef (Qt 5) or QStringView (Qt 6)
         const QXmlStreamAttributes attributes = reader.attributes();
         if (name == QLatin1String("fonts") || name == QLatin1String("borders") || name == QLatin1String("cellXfs")
             || name == QLatin1String("cellStyleXfs"))

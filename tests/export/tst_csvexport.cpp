@@ -54,6 +54,7 @@ private slots:
     void fileFormat();
     void encoding_data();
     void encoding();
+    void windows1251Bytes();
     void progressBarFollowsTheRows();
     void excelStep_data();
     void excelStep();
@@ -153,6 +154,20 @@ void tst_CsvExport::encoding()
     QVERIFY(exporter.exportToCSV());
     const QString expected = QStringLiteral("Деталь;Зона;\n\"Трещина\";\"7\"\n");
     QCOMPARE(readFile(QStringLiteral("encoding.csv")), QTextCodec::codecForName(fileCodec)->fromUnicode(expected));
+}
+
+// The default encoding's bytes themselves, not only the codec's view of them: Qt 6 has
+// Windows-1251 only through its Qt 5 compatibility module.
+void tst_CsvExport::windows1251Bytes()
+{
+    QStandardItemModel model;
+    fill(model, {QStringLiteral("Ж"), QStringLiteral("№")}, {{QStringLiteral("ё"), "7"}});
+    QTableView view;
+    view.setModel(&model);
+    PExportTableToCSV exporter(&view, path(QStringLiteral("cp1251.csv")));
+
+    QVERIFY(exporter.exportToCSV());
+    QCOMPARE(readFile(QStringLiteral("cp1251.csv")), QByteArray("\xc6;\xb9;\n\"\xb8\";\"7\"\n"));
 }
 
 void tst_CsvExport::progressBarFollowsTheRows()

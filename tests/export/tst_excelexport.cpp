@@ -1,5 +1,6 @@
 #include "AutomationFixture.h"
 #include "PExcelExport.h"
+#include "PSqlNull.h"
 #include "XlsxContent.h"
 
 #include <QCoreApplication>
@@ -487,7 +488,7 @@ void tst_ExcelExport::numbersBecomeNumberCells_data()
     QTest::newRow("long long beyond a double's digits")
         << QVariant(Q_INT64_C(9007199254740993)) << QVariant(QStringLiteral("9007199254740993"));
     QTest::newRow("text with leading zeros") << QVariant(QStringLiteral("007")) << QVariant(QStringLiteral("007"));
-    QTest::newRow("null int") << QVariant(QVariant::Int) << QVariant(QString());
+    QTest::newRow("null int") << PSqlNull::typed(QMetaType::Int) << QVariant(QString());
 }
 
 void tst_ExcelExport::numbersBecomeNumberCells()

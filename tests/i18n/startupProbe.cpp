@@ -14,7 +14,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QTextStream>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -27,12 +28,11 @@ int main(int argc, char *argv[])
     setApplicationLocale();
 
     PTranslationLanguage *loader = PSingleton<PTranslationLanguage>::instance();
-    QTextStream out(stdout);
-    out.setCodec("UTF-8");
-    out << "hello=" << QCoreApplication::translate("QObject", "Hello") << '\n';
-    out << "installed=" << int(QCoreApplication::removeTranslator(loader->getTranslator())) << '\n';
+    QString out = QStringLiteral("hello=") + QCoreApplication::translate("QObject", "Hello") + QLatin1Char('\n');
+    out += QStringLiteral("installed=%1\n").arg(int(QCoreApplication::removeTranslator(loader->getTranslator())));
     const QMap<QString, QString> &recorded = loader->translations();
     for (auto it = recorded.cbegin(); it != recorded.cend(); ++it)
-        out << "language=" << it.key() << '=' << it.value() << '\n';
+        out += QStringLiteral("language=") + it.key() + QLatin1Char('=') + it.value() + QLatin1Char('\n');
+    std::fputs(out.toUtf8().constData(), stdout); // UTF-8, whatever the locale's encoding
     return 0;
 }

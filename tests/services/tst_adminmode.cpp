@@ -2,6 +2,7 @@
 
 #include "ModalAnswerer.h"
 #include "PAdminMode.h"
+#include "ProgramEncoding.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -45,6 +46,8 @@ private slots:
     void flagStartsFalseAndFollowsTheSetter();
     void hashIsTheLastLineAsStored_data();
     void hashIsTheLastLineAsStored();
+    void hashIsReadInTheProgramsEncoding_data();
+    void hashIsReadInTheProgramsEncoding();
     void unreadablePathsGiveAnEmptyHash_data();
     void unreadablePathsGiveAnEmptyHash();
     void findPasswordFile_data();
@@ -123,6 +126,21 @@ void tst_AdminMode::hashIsTheLastLineAsStored()
     ModalAnswerer answerer;
     QCOMPARE(PAdminMode().readPwdHashFromFile(writeFile(content)), expected);
     QCOMPARE(answerer.answered(), 0);
+}
+
+// The file is text in the program's 8-bit encoding (kvtmerge: Windows-1251), under Qt 6
+// as under Qt 5.
+void tst_AdminMode::hashIsReadInTheProgramsEncoding_data()
+{
+    ProgramEncoding::addRows();
+}
+
+void tst_AdminMode::hashIsReadInTheProgramsEncoding()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(QByteArray, bytes);
+    const ProgramEncoding::Scope scope(codec);
+    QCOMPARE(PAdminMode().readPwdHashFromFile(writeFile(bytes + '\n')), ProgramEncoding::text + '\n');
 }
 
 void tst_AdminMode::unreadablePathsGiveAnEmptyHash_data()

@@ -27,6 +27,7 @@ private slots:
     void absentPropertiesAreEmpty();
     void writeKeepsTheOtherProperties();
     void setFileWorkingWithSwitchesTheFile();
+    void windows1251FileKeepsItsBytes();
 
 private:
     QString newIniFile(const QByteArray &content = QByteArray());
@@ -220,6 +221,45 @@ void tst_IniFormat::setFileWorkingWithSwitchesTheFile()
     PIniFormat withoutFile;
     withoutFile.setFileWorkingWith(second);
     QCOMPARE(withoutFile.getIniProperty(QStringLiteral("g"), QStringLiteral("k")), QStringLiteral("changed"));
+}
+
+// A Windows-1251 file edited by hand (Cyrillic section, keys and values) reads the same,
+// and a write leaves exactly the bytes that the Qt 5 build leaves, whichever Qt the
+// library is built with (Qt 6's QSettings alone reads and writes only UTF-8).
+void tst_IniFormat::windows1251FileKeepsItsBytes()
+{
+    const QString codec = QStringLiteral("Windows-1251");
+    const QString path = newIniFile(QTextCodec::codecForName("Windows-1251")->fromUnicode(QStringLiteral(
+        "; заметка\n[Общие]\nИмя=Иван Петрович\nkeep=1, 2\n[main]\nпуть=/данные/база.db\n")));
+    PIniFormat ini(path, codec);
+    QCOMPARE(ini.getIniProperty(QStringLiteral("Общие"), QStringLiteral("Имя")), QStringLiteral("Иван Петрович"));
+    QCOMPARE(ini.getIniProperty(QStringLiteral("main"), QStringLiteral("путь")), QStringLiteral("/данные/база.db"));
+
+    ini.setIniProperty(QStringLiteral("Раздел"), QStringLiteral("Ключ"), QStringLiteral("Значение; ещё \"в кавычках\""));
+    ini.setIniProperty(QStringLiteral("main"), QStringLiteral("euro"), QStringLiteral("5 €"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray expected =
+        "[main]\n"
+        "euro=5 \x88\n"
+        "%EF%F3%F2%FC=/\xe4\xe0\xed\xed\xfb\xe5/\xe1\xe0\xe7\xe0.db\n"
+        "\n"
+        "[%CE%E1%F9%E8%E5]\n"
+        "keep=1, 2\n"
+        "%C8%EC%FF=\xc8\xe2\xe0\xed \xcf\xe5\xf2\xf0\xee\xe2\xe8\xf7\n"
+        "\n"
+        "[%U0420%U0430%U0437%U0434%U0435%U043B]\n"
+        "%U041A%U043B%U044E%U0447=\"\xc7\xed\xe0\xf7\xe5\xed\xe8\xe5; \xe5\xf9\xb8 "
+        "\\\"\xe2 \xea\xe0\xe2\xfb\xf7\xea\xe0\xf5\\\"\"\n";
+    QCOMPARE(file.readAll(), expected);
+
+    PIniFormat reader(path, codec);
+    QCOMPARE(reader.getIniProperty(QStringLiteral("Общие"), QStringLiteral("Имя")), QStringLiteral("Иван Петрович"));
+    QCOMPARE(reader.getIniProperty(QStringLiteral("Общие"), QStringLiteral("keep")), QStringLiteral("1, 2"));
+    QCOMPARE(reader.getIniProperty(QStringLiteral("main"), QStringLiteral("путь")), QStringLiteral("/данные/база.db"));
+    QCOMPARE(reader.getIniProperty(QStringLiteral("Раздел"), QStringLiteral("Ключ")),
+             QStringLiteral("Значение; ещё \"в кавычках\""));
+    QCOMPARE(reader.getIniProperty(QStringLiteral("main"), QStringLiteral("euro")), QStringLiteral("5 €"));
 }
 
 SERVICES_TEST_MAIN(tst_IniFormat)

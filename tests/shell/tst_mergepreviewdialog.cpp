@@ -150,6 +150,9 @@ void tst_MergePreviewDialog::previewExportMergeAndReport()
     answerer.handle([&](QWidget *modal) {
         auto *files = qobject_cast<QFileDialog *>(modal);
         QVERIFY(files);
+        // selectFile() leaves a focused name field as it is (Qt 6's dialog has the focus there).
+        if (QWidget *focused = files->focusWidget())
+            focused->clearFocus();
         files->selectFile(csv);
         QMetaObject::invokeMethod(files, "accept");
     });

@@ -4,6 +4,7 @@
 #include "KvtConnection.h"
 #include "KvtPaths.h"
 #include "KvtTables.h"
+#include "PSqlNull.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -238,7 +239,7 @@ bool MergeJournal::exec(const QString &statement, const QVariantList &values, ql
     if (!query.prepare(statement))
         return failed(query.lastError().text());
     for (const QVariant &v : values)
-        query.addBindValue(v);
+        query.addBindValue(PSqlNull::bindable(v));
     if (!query.exec())
         return failed(query.lastError().text());
     if (insertedId)
@@ -387,7 +388,7 @@ bool MergeJournal::execEach(QSqlQuery &query, const QString &statement, const QV
         return false;
     for (const QVariantList &values : rows) {
         for (const QVariant &value : values)
-            query.addBindValue(value);
+            query.addBindValue(PSqlNull::bindable(value));
         if (!query.exec())
             return false;
     }

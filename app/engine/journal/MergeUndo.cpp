@@ -10,6 +10,7 @@
 #include "KvtTables.h"
 #include "PLog.h"
 #include "PSqlIdentifier.h"
+#include "PSqlNull.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -428,7 +429,7 @@ bool MergeUndo::executeTable(const TablePlan &tp, Result &result, QVector<qlongl
         for (int c = 0; c < replaced.size(); ++c) {
             // Bound with the type it was read with; NULL as NULL.
             const QVariant value = item.before.value(replaced.at(c));
-            restore.bindValue(QStringLiteral(":v%1").arg(c), value.isNull() ? QVariant(QVariant::String) : value);
+            restore.bindValue(QStringLiteral(":v%1").arg(c), PSqlNull::bindable(value));
         }
         restore.bindValue(QStringLiteral(":id"), item.id);
         restore.bindValue(QStringLiteral(":fp"), item.fingerprint);

@@ -151,7 +151,7 @@ bool KvtChunkedCopy::sizeChunks(int chunkRows, qint64 chunkBytes)
     const qint64 signalBytes = query.next() ? qint64(query.value(0).toDouble()) : 0;
     query.finish();
     if (signalBytes > 0)
-        m_chunkRows = int(qBound<qint64>(1, chunkBytes / signalBytes, m_chunkRows));
+        m_chunkRows = int(qBound(qint64(1), chunkBytes / signalBytes, qint64(m_chunkRows)));
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "KvtSql.h"
 #include "KvtSqlName.h"
 #include "PLog.h"
+#include "PSqlNull.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -118,7 +119,7 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
         record.reserve(width);
         for (int i = 0; i < width; ++i) {
             const QVariant value = decisions.value(i);
-            record << QVariant(value.isNull() ? QString() : value.toString());
+            record << (value.isNull() ? PSqlNull::typed() : QVariant(value.toString()));
         }
         batch.after = decisions.value(at.order).toString();
         if (!KvtSqlName::isInteger(batch.after))

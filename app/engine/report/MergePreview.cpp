@@ -7,6 +7,7 @@
 #include "KvtSql.h"
 #include "KvtTables.h"
 #include "MergeCheck.h"
+#include "PSqlNull.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -31,7 +32,7 @@ int positionOf(const QSqlQuery &query, const QString &name)
 
 QString keyText(const QVariant &key)
 {
-    return key.isNull() ? QStringLiteral("NULL") : key.toString();
+    return PSqlNull::isNull(key) ? QStringLiteral("NULL") : key.toString();
 }
 
 } // namespace
@@ -234,7 +235,7 @@ bool MergePreview::previewReference(int position, kvtTableName table, const KvtP
             continue;
         }
         ++t.conflicts;
-        Conflict conflict{m_sources.at(position), table, key.isNull() ? QString() : key.toString(),
+        Conflict conflict{m_sources.at(position), table, PSqlNull::isNull(key) ? QString() : key.toString(),
                           columns, recordOf(query, recordAt), {}, {}};
         if (taken) {
             takenElsewhere << conflict;

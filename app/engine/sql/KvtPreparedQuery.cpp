@@ -1,6 +1,7 @@
 #include "KvtPreparedQuery.h"
 
 #include "KvtSql.h"
+#include "PSqlNull.h"
 
 #include <QRegularExpression>
 
@@ -22,7 +23,7 @@ bool KvtPreparedQuery::exec(const Bindings &values)
         m_prepared = true;
     }
     for (const auto &value : values)
-        m_query.bindValue(value.first, value.second);
+        m_query.bindValue(value.first, PSqlNull::bindable(value.second));
     return m_query.exec();
 }
 
@@ -51,7 +52,7 @@ QString KvtPreparedQuery::inlined(const Bindings &values) const
     QRegularExpressionMatchIterator it = placeholder.globalMatch(m_text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        text += m_text.midRef(from, match.capturedStart() - from);
+        text += m_text.mid(from, match.capturedStart() - from);
         from = match.capturedEnd();
         QString literal = match.captured();
         for (const auto &value : values)
@@ -61,5 +62,5 @@ QString KvtPreparedQuery::inlined(const Bindings &values) const
             }
         text += literal;
     }
-    return text + m_text.midRef(from);
+    return text + m_text.mid(from);
 }

@@ -1,5 +1,6 @@
 #include "KvtSourceReader.h"
 
+#include "PSqlFieldType.h"
 #include "PSqlIdentifier.h"
 
 #include <QSqlField>
@@ -47,9 +48,9 @@ QString KvtSourceReader::selectList(const QString &tableText, bool &binary)
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField field = record.field(i);
         const QString name = PSqlIdentifier::quote(field.name());
-        const int type = field.type();
-        binary = binary || type == QVariant::ByteArray;
-        if (type == QVariant::Date || type == QVariant::DateTime) {
+        const int type = PSqlFieldType::of(field);
+        binary = binary || type == QMetaType::QByteArray;
+        if (type == QMetaType::QDate || type == QMetaType::QDateTime) {
             columns << QStringLiteral("CAST(") + name + QStringLiteral(" AS CHAR) AS ") + name;
             castNeeded = true;
         } else {

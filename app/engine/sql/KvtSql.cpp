@@ -3,6 +3,7 @@
 #include "KvtSourceKey.h"
 #include "KvtTables.h"
 #include "PSqlIdentifier.h"
+#include "PSqlNull.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,19 +15,19 @@ const QString valuePrefix = QStringLiteral(":p");
 
 QString literal(const QVariant &value)
 {
-    if (value.isNull())
+    if (PSqlNull::isNull(value))
         return QStringLiteral("NULL");
-    switch (int(value.type())) {
-    case QVariant::Bool:
+    switch (value.userType()) {
+    case QMetaType::Bool:
         return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case QVariant::Int:
-    case QVariant::LongLong:
-    case QVariant::UInt:
-    case QVariant::ULongLong:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
         return value.toString();
-    case QVariant::Double:
+    case QMetaType::Double:
         return QString::number(value.toDouble(), 'g', 17);
-    case QVariant::ByteArray:
+    case QMetaType::QByteArray:
         return QStringLiteral("X'%1'").arg(QString::fromLatin1(value.toByteArray().toHex()));
     default:
         return QStringLiteral("_utf8mb4 X'%1'").arg(QString::fromLatin1(value.toString().toUtf8().toHex()));
