@@ -178,8 +178,9 @@ void tst_ReferenceMerge::setBasedEqualsPerRow_data()
     QTest::addColumn<bool>("keepReferences");
     QTest::addColumn<int>("batchRows");
     QTest::addColumn<bool>("returning"); // also: window functions
-    // adrSkip: every conflict is left out by a standing choice (a device still replaced),
-    // which a batch passes in plain mode; adrAsk: the answers vary by record.
+    // adrSkip, adrReplace: every conflict is left out or replaced by a standing choice (a
+    // device always replaced), which a batch passes in plain mode where that touches no
+    // other record; adrAsk: the answers vary by record.
     QTest::addColumn<actionDiffRec>("standingChoice");
     QTest::newRow("plain") << 31u << false << 5000 << true << adrAsk;
     QTest::newRow("plain, batches of 3, IDs read back, no window functions") << 32u << false << 3 << false << adrAsk;
@@ -189,6 +190,8 @@ void tst_ReferenceMerge::setBasedEqualsPerRow_data()
     QTest::newRow("plain, all left out") << 35u << false << 5000 << true << adrSkip;
     QTest::newRow("plain, all left out, batches of 5") << 36u << false << 5 << false << adrSkip;
     QTest::newRow("keeping references, all left out") << 37u << true << 5000 << true << adrSkip;
+    QTest::newRow("plain, all replaced") << 38u << false << 5000 << true << adrReplace;
+    QTest::newRow("plain, all replaced, batches of 5, IDs read back") << 39u << false << 5 << false << adrReplace;
 }
 
 void tst_ReferenceMerge::setBasedEqualsPerRow()
@@ -231,9 +234,9 @@ void tst_ReferenceMerge::setBasedEqualsPerRow()
             asked[run] << QStringLiteral("%1 %2 %3").arg(src).arg(int(c.table)).arg(key);
             ConflictResolver resolver;
             resolver.setConflict(c.value);
-            const int choice = c.table == tnDevice           ? 0
-                               : standingChoice == adrSkip ? 2
-                                                           : (key + int(c.table)) % (c.table == tnZones ? 2 : 3);
+            const int choice = c.table == tnDevice || standingChoice == adrReplace ? 0
+                               : standingChoice == adrSkip                   ? 2
+                                                     : (key + int(c.table)) % (c.table == tnZones ? 2 : 3);
             if (choice == 0)
                 resolver.replaceDestinationRecord();
             else if (choice == 1 && c.table != tnZones)

@@ -1,6 +1,7 @@
 #ifndef KVTMERGERUN_H
 #define KVTMERGERUN_H
 
+#include "ConflictAnswer.h"
 #include "KvtSqlStatus.h"
 #include "MergeReport.h"
 #include "global_vars.h"
@@ -39,13 +40,14 @@ public:
     // could not be handed over (reported). sourceSelect: the source record as it is to be
     // written, when that is not the source's own record.
     virtual bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) = 0;
-    // Whether, as things stand, every conflict of the table would be left out without
-    // asking anybody (a standing choice): a step may then go on past such a conflict and
-    // hand it over after the records behind it.
-    virtual bool conflictsLeftOut(kvtTableName table) const
+    // What, as things stand, every conflict of the table gets without asking anybody (a
+    // standing choice, the device rule); AskOperator: somebody is asked. A step may go on
+    // past a conflict whose settling touches no other record and hand it over after the
+    // records behind it.
+    virtual ConflictAnswer::Step conflictStep(kvtTableName table) const
     {
         Q_UNUSED(table)
-        return false;
+        return ConflictAnswer::Step::AskOperator;
     }
 };
 

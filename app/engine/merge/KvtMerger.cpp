@@ -298,9 +298,9 @@ bool KvtMerger::conflict(const QString &keyColumn, const QString &key, const QSt
     return handOverConflict(keyColumn, key, sourceSelect);
 }
 
-bool KvtMerger::conflictsLeftOut(kvtTableName table) const
+ConflictAnswer::Step KvtMerger::conflictStep(kvtTableName table) const
 {
-    return ConflictAnswer::stepFor(table, m_standingChoice) == ConflictAnswer::Step::LeaveOut;
+    return ConflictAnswer::stepFor(table, m_standingChoice);
 }
 
 // ---------------------------------------------------------------- the steps, forwarded

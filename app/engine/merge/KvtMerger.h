@@ -260,7 +260,7 @@ private:
     void referenceCountsAdded(const QString &source, kvtTableName table, qint64 translated,
                               qint64 mismatched) override;
     bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) override;
-    bool conflictsLeftOut(kvtTableName table) const override;
+    ConflictAnswer::Step conflictStep(kvtTableName table) const override;
 
     bool openConnection();
     bool checkServer();

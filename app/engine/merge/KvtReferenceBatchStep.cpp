@@ -83,8 +83,8 @@ int KvtReferenceBatchStep::nextLimit(int limit, const Batch &batch) const
     return qMin(most, 2 * limit);
 }
 
-// The batch's conflicts go the per-row way, in source order: those the standing choice
-// leaves out, then the one the batch stopped at.
+// The batch's conflicts go the per-row way, in source order: those it passed, then the
+// one it stopped at.
 bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
 {
     bool merged = true;
@@ -99,17 +99,38 @@ bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
     return merged && flushed;
 }
 
+// Whether a conflict of the table in hand is settled without asking and touches no record
+// but the one of its key: left out (nothing written), or replaced where the key is the
+// record's only unique column (not a person or a factory, whose number the destination
+// gives). Plain mode only: keeping references, such a conflict may be mapped to an equal
+// record under another key, which a later record of the batch could be.
+bool KvtReferenceBatchStep::conflictsPassable() const
+{
+    if (m_keyMap)
+        return false;
+    const KvtTable &table = m_run.sql().description();
+    switch (m_run.events.conflictStep(table.id)) {
+    case ConflictAnswer::Step::LeaveOut:
+        return true;
+    case ConflictAnswer::Step::ReplaceDestination:
+        return table.idRule == IdRule::FromSource;
+    case ConflictAnswer::Step::AskOperator:
+    case ConflictAnswer::Step::AddUnderNewKey:
+        break;
+    }
+    return false;
+}
+
 // Walks the decisions in source order as the per-row path would meet the records, with
-// the batch's inserts counted in; stops at the first conflict. A conflict that is left out
-// anyway writes nothing, so in plain mode the walk goes on past it: the records behind it
-// are decided as they would be after it (a later one with its key differs from it or
-// from the one that holds the key, so it is a conflict too). Keeping references it stops
-// there all the same: such a conflict may be mapped to an equal record under another key,
-// which a later record of the batch could be.
-// False when an order key is not an integer.
+// the batch's inserts counted in; stops at the first conflict, unless conflictsPassable():
+// then the walk goes on and the conflict goes the per-row way after the batch's insert.
+// The records behind it are decided as they would be after it: its settling touches no
+// other key, and a later record with its key differs from it or from the record that
+// holds the key, so it is a conflict too and follows it. False when an order key is not
+// an integer.
 bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
 {
-    const bool passLeftOut = !m_keyMap && m_run.events.conflictsLeftOut(m_run.sql().table());
+    const bool passConflicts = conflictsPassable();
     const KvtTable &table = m_run.sql().description();
     const int width = table.columns.size();
     const int keyAt = table.indexOf(table.keyColumn());
@@ -134,7 +155,7 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
             continue;
         }
         if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
-            if (passLeftOut) {
+            if (passConflicts) {
                 batch.perRow << record;
                 continue;
             }

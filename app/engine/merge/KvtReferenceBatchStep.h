@@ -54,12 +54,13 @@ public:
         QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
         bool conflict = false;
         KvtTableSql::Values conflictRecord;
-        // Conflicts the standing choice leaves out, decided the per-row way after the
+        // Conflicts passed (conflictsPassable()), decided the per-row way after the
         // batch's insert.
         QVector<KvtTableSql::Values> perRow;
     };
 
 private:
+    bool conflictsPassable() const;
     bool walkDecisions(QSqlQuery &decisions, Batch &batch);
     bool settleConflicts(const Batch &batch);
     int nextLimit(int limit, const Batch &batch) const;
