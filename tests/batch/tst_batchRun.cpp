@@ -540,12 +540,13 @@ void tst_BatchRun::killedMergeIsUndoneWhole_data()
 {
     QTest::addColumn<QString>("after");  // the end of the step after which the kill falls
     QTest::addColumn<int>("delay");      // ms after that line
-    QTest::newRow("at the start") << QString() << 300;
-    QTest::newRow("in the reference batches") << ".defectref " << 100;
-    QTest::newRow("after a replace") << ".device " << 0;
-    QTest::newRow("in the per-row zones") << ".humans " << 150;
-    QTest::newRow("in the first chunks") << ".zones " << 100;
-    QTest::newRow("in the graphics chunks") << ".defects " << 50;
+    QTest::addColumn<int>("graphics");   // source graphics: enough chunks for the kill to fall in
+    QTest::newRow("at the start") << QString() << 300 << 2000;
+    QTest::newRow("in the reference batches") << ".defectref " << 100 << 2000;
+    QTest::newRow("after a replace") << ".device " << 0 << 2000;
+    QTest::newRow("in the per-row zones") << ".humans " << 150 << 2000;
+    QTest::newRow("in the first chunks") << ".zones " << 100 << 2000;
+    QTest::newRow("in the graphics chunks") << ".defects " << 20 << 25000;
 }
 
 // The program killed (SIGKILL) at several moments of a merge that writes every way:
@@ -557,10 +558,11 @@ void tst_BatchRun::killedMergeIsUndoneWhole()
 {
     QFETCH(QString, after);
     QFETCH(int, delay);
+    QFETCH(int, graphics);
     const QString dest = freshDatabase("kvt_b_kill");
     QCOMPARE(fillDemo(dest, 1, 400, 40, 60), QString());
     const QString src = freshDatabase("kvt_b_kill_src");
-    QCOMPARE(fillDemo(src, 2, 30000, 2000, 60), QString());
+    QCOMPARE(fillDemo(src, 2, 30000, graphics, 60), QString());
     const auto checksums = [&] {
         QStringList sums;
         for (const QString &table : mergedTables)
@@ -584,6 +586,9 @@ void tst_BatchRun::killedMergeIsUndoneWhole()
     if (!signalRunning(merge, SIGKILL))
         QSKIP("the merge ended before the kill could fall at this moment");
     QVERIFY(merge.waitForFinished(10000));
+    // A merge that had just ended when the signal was sent exits normally: not this moment.
+    if (merge.exitStatus() == QProcess::NormalExit && merge.exitCode() == 0)
+        QSKIP("the merge ended before the kill could fall at this moment");
     QCOMPARE(merge.exitStatus(), QProcess::CrashExit);
 
     // The server holds the killed connection's lock until its statement has ended.
