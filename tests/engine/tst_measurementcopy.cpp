@@ -89,19 +89,26 @@ void tst_MeasurementCopy::bothWaysGiveTheSameDestination_data()
     // The destination's last rows deleted, so that its ID counter is beyond its rows.
     QTest::addColumn<bool>("counterAhead");
     QTest::addColumn<Variant>("variant");
+    // Source IDs one after another, as a counter gives them: chunks are copied by their
+    // ID range (less the rows present); with gaps, by their IDs.
+    QTest::addColumn<bool>("contiguous");
 
     const Variant window = Variant::WindowFunctions;
     const Variant probe = Variant::EarlierRowProbe;
-    QTest::newRow("seed 1, chunks of 7") << 1u << 7 << QVector<int>{200, 60, 150, 40, 50, 20} << false << window;
-    QTest::newRow("seed 1, chunks of 7, probe") << 1u << 7 << QVector<int>{200, 60, 150, 40, 50, 20} << false << probe;
+    QTest::newRow("seed 1, chunks of 7") << 1u << 7 << QVector<int>{200, 60, 150, 40, 50, 20} << false << window << false;
+    QTest::newRow("seed 1, chunks of 7, probe") << 1u << 7 << QVector<int>{200, 60, 150, 40, 50, 20} << false << probe << false;
     QTest::newRow("seed 2, chunks of 50, empty second source and destination")
-        << 2u << 50 << QVector<int>{300, 80, 0, 1, 0, 0} << false << window;
+        << 2u << 50 << QVector<int>{300, 80, 0, 1, 0, 0} << false << window << false;
     QTest::newRow("seed 3, one row and chunk-sized tables, probe")
-        << 3u << 10 << QVector<int>{1, 10, 10, 11, 9, 1} << true << probe;
-    QTest::newRow("seed 4, one chunk per table") << 4u << 5000 << QVector<int>{250, 50, 250, 50, 100, 30} << true << window;
-    QTest::newRow("seed 5, one row a chunk, probe") << 5u << 1 << QVector<int>{40, 15, 40, 15, 20, 5} << false << probe;
-    QTest::newRow("seed 6, chunks of 64") << 6u << 64 << QVector<int>{400, 100, 200, 60, 150, 40} << true << window;
-    QTest::newRow("seed 6, chunks of 64, probe") << 6u << 64 << QVector<int>{400, 100, 200, 60, 150, 40} << true << probe;
+        << 3u << 10 << QVector<int>{1, 10, 10, 11, 9, 1} << true << probe << false;
+    QTest::newRow("seed 4, one chunk per table") << 4u << 5000 << QVector<int>{250, 50, 250, 50, 100, 30} << true << window << false;
+    QTest::newRow("seed 5, one row a chunk, probe") << 5u << 1 << QVector<int>{40, 15, 40, 15, 20, 5} << false << probe << false;
+    QTest::newRow("seed 6, chunks of 64") << 6u << 64 << QVector<int>{400, 100, 200, 60, 150, 40} << true << window << false;
+    QTest::newRow("seed 6, chunks of 64, probe") << 6u << 64 << QVector<int>{400, 100, 200, 60, 150, 40} << true << probe << false;
+    QTest::newRow("seed 7, chunks of 16, contiguous IDs")
+        << 7u << 16 << QVector<int>{300, 60, 200, 40, 40, 10} << false << window << true;
+    QTest::newRow("seed 8, chunks of 40, contiguous IDs, probe")
+        << 8u << 40 << QVector<int>{300, 60, 200, 40, 0, 0} << true << probe << true;
 }
 
 void tst_MeasurementCopy::bothWaysGiveTheSameDestination()
@@ -111,6 +118,7 @@ void tst_MeasurementCopy::bothWaysGiveTheSameDestination()
     QFETCH(QVector<int>, sizes);
     QFETCH(bool, counterAhead);
     QFETCH(Variant, variant);
+    QFETCH(bool, contiguous);
     const QString src1 = TestDatabase::uniqueName("fastpath_src");
     const QString src2 = TestDatabase::uniqueName("fastpath_src");
     const QString perRow = TestDatabase::uniqueName("fastpath_rows");
@@ -120,8 +128,8 @@ void tst_MeasurementCopy::bothWaysGiveTheSameDestination()
     RandomMeasurements data(seed);
     const QStringList tables{"defects", "graphics"};
     for (int t = 0; t < 2; ++t) {
-        exec(data.fill(src1, tables[t], sizes[t], true));
-        exec(data.fill(src2, tables[t], sizes[2 + t], true));
+        exec(data.fill(src1, tables[t], sizes[t], !contiguous));
+        exec(data.fill(src2, tables[t], sizes[2 + t], !contiguous));
         QStringList destination = data.fill(perRow, tables[t], sizes[4 + t], false);
         exec(destination);
         exec(destination.replaceInStrings(q(perRow), q(setBased)));

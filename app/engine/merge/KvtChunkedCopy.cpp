@@ -45,7 +45,7 @@ bool KvtChunkedCopy::copyNext(int &rows)
     m_copied = 0;
     if (!findChunkEnd(rows, to))
         return false;
-    if (!copyRows(to))
+    if (!copyRows(rows, to))
         return false;
     return findFrom(m_idAfter, {{QStringLiteral(":after"), to}});
 }
@@ -65,10 +65,11 @@ bool KvtChunkedCopy::prepareCopy()
     return true;
 }
 
-// The IDs of the chunk's rows to copy, then the rows. The references are counted with the
-// IDs, so only the rows inserted are looked at, and only once. A chunk whose COMMIT failed
-// starts again from its IDs: meanwhile another writer may have inserted some of its rows.
-bool KvtChunkedCopy::copyRows(const QVariant &to)
+// The IDs of the chunk's rows to copy, then the rows: by their range when the chunk copies
+// every row it covers, else by their IDs. The references are counted with the IDs, so only
+// the rows inserted are looked at, and only once. A chunk whose COMMIT failed starts again
+// from its IDs: meanwhile another writer may have inserted some of its rows.
+bool KvtChunkedCopy::copyRows(int chunkRows, const QVariant &to)
 {
     for (int attempt = 1;; ++attempt) {
         if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
@@ -90,9 +91,10 @@ bool KvtChunkedCopy::copyRows(const QVariant &to)
         rows.finish();
         if (ids.isEmpty())
             return true;
+        const QString insert = insertStatement(ids, chunkRows, to.toLongLong());
         if (m_journal) {
             bool commitFailed = false;
-            if (!copyJournaled(ids, commitFailed)) {
+            if (!copyJournaled(insert, int(ids.size()), commitFailed)) {
                 if (!commitFailed || attempt >= commitAttempts)
                     return false;
                 PLOG_WARN << m_destination << '.' << m_tableName << ": a chunk's COMMIT failed ("
@@ -101,7 +103,7 @@ bool KvtChunkedCopy::copyRows(const QVariant &to)
             }
         } else {
             m_insert.reset(new QSqlQuery(m_db));
-            if (!m_insert->exec(m_sql.copyRows(ids))) {
+            if (!m_insert->exec(insert)) {
                 m_failed = m_insert.get();
                 return false;
             }
@@ -113,6 +115,27 @@ bool KvtChunkedCopy::copyRows(const QVariant &to)
             m_firstMismatched << mismatched.at(i);
         return true;
     }
+}
+
+// The chunk covers chunkRows source rows, from m_from to `to`. Where those are every ID of
+// the range (as a counter leaves them), the rows not copied are the range's IDs missing
+// from ids, and when they are few the range names the rows.
+QString KvtChunkedCopy::insertStatement(const QStringList &ids, int chunkRows, qlonglong to) const
+{
+    const qlonglong from = m_from.toLongLong();
+    if (to - from + 1 != chunkRows || ids.size() < chunkRows - chunkRows / 4)
+        return m_sql.copyRows(ids);
+    QStringList except;
+    qlonglong next = from;
+    for (const QString &id : ids) {
+        const qlonglong copied = id.toLongLong();
+        for (; next < copied; ++next)
+            except << QString::number(next);
+        next = copied + 1;
+    }
+    for (; next <= to; ++next)
+        except << QString::number(next);
+    return m_sql.copyRange(from, to, except);
 }
 
 bool KvtChunkedCopy::run(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values)
@@ -211,21 +234,21 @@ void KvtChunkedCopy::rollback()
 // The chunk's rows are in the journal before its COMMIT: a run killed in between leaves
 // journaled rows the server rolled back (the undo finds them absent), never rows the
 // journal does not know. One journal write per chunk.
-bool KvtChunkedCopy::copyJournaled(const QStringList &ids, bool &commitFailed)
+bool KvtChunkedCopy::copyJournaled(const QString &insert, int copies, bool &commitFailed)
 {
     commitFailed = false;
     m_ownQuery.reset(new QSqlQuery(m_db));
     m_insert.reset(new QSqlQuery(m_db));
     QVector<MergeJournal::Row> rows;
-    rows.reserve(ids.size());
-    const bool inserted = m_insertedIds == InsertedIds::Returning ? insertReturning(ids, rows)
-                                                                  : insertReadBack(ids, rows);
-    if (inserted && rows.size() != ids.size()) {
+    rows.reserve(copies);
+    const bool inserted = m_insertedIds == InsertedIds::Returning ? insertReturning(insert, rows)
+                                                                  : insertReadBack(insert, rows);
+    if (inserted && rows.size() != copies) {
         rollback();
         m_failed = nullptr;
         m_journalError = QStringLiteral("%1.%2: %3 rows inserted, %4 named by the server")
                              .arg(m_destination, m_tableName)
-                             .arg(ids.size())
+                             .arg(copies)
                              .arg(rows.size());
         return false;
     }
@@ -251,11 +274,11 @@ bool KvtChunkedCopy::copyJournaled(const QStringList &ids, bool &commitFailed)
 
 // One statement: the server gives each inserted row's ID and fingerprint. Sent unprepared,
 // the only way Qt's driver hands over the rows of an INSERT.
-bool KvtChunkedCopy::insertReturning(const QStringList &ids, QVector<MergeJournal::Row> &rows)
+bool KvtChunkedCopy::insertReturning(const QString &insert, QVector<MergeJournal::Row> &rows)
 {
     if (!execOwn(QStringLiteral("START TRANSACTION")))
         return false;
-    if (!m_insert->exec(m_sql.copyRows(ids) + m_sql.returning())) {
+    if (!m_insert->exec(insert + m_sql.returning())) {
         m_failed = m_insert.get();
         return false;
     }
@@ -264,7 +287,7 @@ bool KvtChunkedCopy::insertReturning(const QStringList &ids, QVector<MergeJourna
     return true;
 }
 
-bool KvtChunkedCopy::insertReadBack(const QStringList &ids, QVector<MergeJournal::Row> &rows)
+bool KvtChunkedCopy::insertReadBack(const QString &insert, QVector<MergeJournal::Row> &rows)
 {
     for (const QString &statement : KvtChunkSql::snapshotTransaction())
         if (!execOwn(statement))
@@ -274,7 +297,7 @@ bool KvtChunkedCopy::insertReadBack(const QStringList &ids, QVector<MergeJournal
         return false;
     }
     const qlonglong maxBefore = m_ownQuery->value(0).toLongLong();
-    if (!m_insert->exec(m_sql.copyRows(ids))) {
+    if (!m_insert->exec(insert)) {
         m_failed = m_insert.get();
         return false;
     }

@@ -80,10 +80,11 @@ private:
     bool findChunkEnd(int &rows, QVariant &to);
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
     bool prepareCopy();
-    bool copyRows(const QVariant &to);
-    bool copyJournaled(const QStringList &ids, bool &commitFailed);
-    bool insertReturning(const QStringList &ids, QVector<MergeJournal::Row> &rows);
-    bool insertReadBack(const QStringList &ids, QVector<MergeJournal::Row> &rows);
+    bool copyRows(int chunkRows, const QVariant &to);
+    QString insertStatement(const QStringList &ids, int chunkRows, qlonglong to) const;
+    bool copyJournaled(const QString &insert, int copies, bool &commitFailed);
+    bool insertReturning(const QString &insert, QVector<MergeJournal::Row> &rows);
+    bool insertReadBack(const QString &insert, QVector<MergeJournal::Row> &rows);
     bool execOwn(const QString &statement);
     void rollback();
     bool journalFailed();

@@ -71,27 +71,40 @@ QString KvtChunkSql::signalSample() const
 
 QString KvtChunkSql::rowsToCopy() const
 {
-    const bool window = m_earlierDuplicates == EarlierDuplicates::Window;
-    const QString rows = window ? QStringLiteral("(") + numberedChunk() + QStringLiteral(") s") + m_translation.joins
-                                      + QStringLiteral(" WHERE s.kvt_nth = 1")
-                                : m_source + QStringLiteral(" s") + m_translation.joins
-                                      + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND NOT EXISTS (")
-                                      + earlierDuplicateProbe() + QLatin1Char(')');
     const QString flags = translating() ? QStringLiteral(", %1, %2").arg(m_translation.translated, m_translation.mismatched)
                                         : QString();
-    return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(" FROM ") + rows + QStringLiteral(" AND NOT EXISTS (")
-           + destinationProbe() + QStringLiteral(") ORDER BY s.ID");
+    const QString notPresent = QStringLiteral("NOT EXISTS (") + destinationProbe() + QLatin1Char(')');
+    if (m_earlierDuplicates == EarlierDuplicates::Window)
+        return QStringLiteral("SELECT n.* FROM (") + numberedChunk(flags, notPresent)
+               + QStringLiteral(") n WHERE n.kvt_nth = 1 ORDER BY n.ID");
+    // The destination's probe first: a row present there needs no look for an earlier one.
+    return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(" FROM ") + m_source + QStringLiteral(" s")
+           + m_translation.joins + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notPresent
+           + QStringLiteral(" AND NOT EXISTS (") + earlierDuplicateProbe() + QStringLiteral(") ORDER BY s.ID");
 }
 
 QString KvtChunkSql::copyRows(const QStringList &ids) const
+{
+    return copyWhere(QStringLiteral("s.ID IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')'));
+}
+
+QString KvtChunkSql::copyRange(qlonglong from, qlonglong to, const QStringList &except) const
+{
+    QString range = QStringLiteral("s.ID BETWEEN %1 AND %2").arg(from).arg(to);
+    if (!except.isEmpty())
+        range += QStringLiteral(" AND s.ID NOT IN (") + except.join(QLatin1Char(',')) + QLatin1Char(')');
+    return copyWhere(range);
+}
+
+QString KvtChunkSql::copyWhere(const QString &condition) const
 {
     QStringList values;
     for (const QString &name : m_table.copiedColumns())
         values << sourceValue(name);
     return KvtSql::insertInto(m_destination, m_table.copiedColumns()) + QStringLiteral(" SELECT ")
            + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + m_source
-           + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE s.ID IN (") + ids.join(QLatin1Char(','))
-           + QStringLiteral(") ORDER BY s.ID");
+           + QStringLiteral(" s") + m_translation.joins + QStringLiteral(" WHERE ") + condition
+           + QStringLiteral(" ORDER BY s.ID");
 }
 
 QString KvtChunkSql::returning() const
@@ -117,21 +130,24 @@ QString KvtChunkSql::insertedAfter(qlonglong maxBefore) const
            + QString::number(maxBefore) + QStringLiteral(" ORDER BY t.ID");
 }
 
-// The rows of the chunk, each numbered among the equal ones by ID (kvt_nth). A column
-// the source lacks is NULL in every row, so it takes no part.
-QString KvtChunkSql::numberedChunk() const
+// The rows of the chunk not present in the destination, each numbered among the equal
+// ones by ID (kvt_nth, last column). Rows equal to a present one are present as well, so
+// numbering only the others finds the same first rows, and spares the server ordering
+// rows that go nowhere. A column the source lacks is NULL in every row, so it takes no
+// part.
+QString KvtChunkSql::numberedChunk(const QString &flags, const QString &notPresent) const
 {
     QStringList partition;
-    const KvtSql::Row w = KvtSql::Row::having(QStringLiteral("w"), m_sourceColumns);
-    for (const QString &name : w.present(m_table.comparedColumns()))
-        partition << w.value(name);
+    const KvtSql::Row s = KvtSql::Row::having(QStringLiteral("s"), m_sourceColumns);
+    for (const QString &name : s.present(m_table.comparedColumns()))
+        partition << s.value(name);
     const QString partitionBy = partition.isEmpty()
                                     ? QString()
                                     : QStringLiteral("PARTITION BY ") + partition.join(QStringLiteral(", "))
                                           + QLatin1Char(' ');
-    return QStringLiteral("SELECT w.*, ROW_NUMBER() OVER (") + partitionBy
-           + QStringLiteral("ORDER BY w.ID) AS kvt_nth FROM ") + m_source
-           + QStringLiteral(" w WHERE w.ID >= :from AND w.ID <= :to");
+    return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(", ROW_NUMBER() OVER (") + partitionBy
+           + QStringLiteral("ORDER BY s.ID) AS kvt_nth FROM ") + m_source + QStringLiteral(" s") + m_translation.joins
+           + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notPresent;
 }
 
 // The value of a column of the source row s, NULL when the source lacks it; translated

@@ -66,6 +66,10 @@ public:
     QString rowsToCopy() const;
     // Copies the rows with these IDs (integers as the server gave them), in ID order.
     QString copyRows(const QStringList &ids) const;
+    // Copies the rows with IDs from to to but those of except, in ID order: a chunk with
+    // few rows present, as into an empty destination. A range costs the server a third
+    // less than the same rows named one by one.
+    QString copyRange(qlonglong from, qlonglong to, const QStringList &except) const;
     // The merge journal names the rows a chunk inserted with their fingerprints
     // (KvtRowFingerprint), ID first: where the server has INSERT ... RETURNING, by the
     // clause appended to copyRows() (the rows come in its ORDER BY); elsewhere by reading
@@ -88,7 +92,8 @@ private:
     QString sourceValue(const QString &column) const;
     QString destinationProbe() const;
     QString earlierDuplicateProbe() const;
-    QString numberedChunk() const;
+    QString numberedChunk(const QString &flags, const QString &notPresent) const;
+    QString copyWhere(const QString &condition) const;
 
     KvtTableSql m_table;
     QString m_source;
