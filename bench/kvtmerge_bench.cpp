@@ -595,7 +595,7 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
                  .arg("table", -10).arg("src rows", 8).arg("inserted", 8)
                  .arg("per-row s", 9).arg("rows/s", 7).arg("fast s", 7).arg("rows/s", 8)
                  .arg("set s", 7).arg("rows/s", 8).arg("fast/set", 8).arg("fast/per-row", 12)
-          << Qt::endl;
+          << (o.keepReferences ? QStringLiteral(" | keeping s keeping/set") : QString()) << Qt::endl;
     for (int i = 0; i < tables.size(); ++i) {
         const double r = perRow.seconds.value(i);
         const double f = fast.seconds.at(i);
@@ -607,8 +607,10 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
                      .arg(o.perRow ? rate(rows, r) : QStringLiteral("-"), 7)
                      .arg(f, 7, 'f', 3).arg(rate(rows, f), 8)
                      .arg(b, 7, 'f', 3).arg(rate(rows, b), 8)
-                     .arg(ratio(b, f), 8).arg(ratio(r, f), 12)
-              << Qt::endl;
+                     .arg(ratio(b, f), 8).arg(ratio(r, f), 12);
+        if (o.keepReferences)
+            out() << QStringLiteral(" | %1 %2").arg(refs.seconds.at(i), 9, 'f', 3).arg(ratio(b, refs.seconds.at(i)), 12);
+        out() << Qt::endl;
         if (baselineAfter.at(i) != after.at(i))
             out() << "  note: " << tables.at(i) << ": the set-based statement leaves "
                   << baselineAfter.at(i) << " rows, the worker " << after.at(i)

@@ -179,8 +179,8 @@ void tst_ReferenceMerge::setBasedEqualsPerRow_data()
     QTest::addColumn<int>("batchRows");
     QTest::addColumn<bool>("returning"); // also: window functions
     // adrSkip, adrReplace: every conflict is left out or replaced by a standing choice (a
-    // device always replaced), which a batch passes in plain mode where that touches no
-    // other record; adrAsk: the answers vary by record.
+    // device always replaced), which a batch passes where that touches no other record;
+    // adrAsk: the answers vary by record.
     QTest::addColumn<actionDiffRec>("standingChoice");
     QTest::newRow("plain") << 31u << false << 5000 << true << adrAsk;
     QTest::newRow("plain, batches of 3, IDs read back, no window functions") << 32u << false << 3 << false << adrAsk;
@@ -192,6 +192,8 @@ void tst_ReferenceMerge::setBasedEqualsPerRow_data()
     QTest::newRow("keeping references, all left out") << 37u << true << 5000 << true << adrSkip;
     QTest::newRow("plain, all replaced") << 38u << false << 5000 << true << adrReplace;
     QTest::newRow("plain, all replaced, batches of 5, IDs read back") << 39u << false << 5 << false << adrReplace;
+    QTest::newRow("keeping references, all replaced") << 40u << true << 5000 << true << adrReplace;
+    QTest::newRow("keeping references, all left out, batches of 6") << 41u << true << 6 << false << adrSkip;
 }
 
 void tst_ReferenceMerge::setBasedEqualsPerRow()

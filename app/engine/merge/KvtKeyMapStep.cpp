@@ -119,6 +119,7 @@ bool KvtKeyMapStep::settleTakenKey(kvtTableName table, RefId source, const Bindi
     KvtSqlStatus status = m_map.destinationIds(table, condition, content, before);
     if (!status)
         return m_run.fail(status);
+    dropUnseen(before);
     // People and factories: only the record an earlier journaled run added under a new
     // key for this very source record stands for it.
     if (!sameKeyRule && m_journal.journaling()) {
@@ -154,6 +155,7 @@ bool KvtKeyMapStep::settleTakenKey(kvtTableName table, RefId source, const Bindi
     status = m_map.destinationIds(table, condition, content, after);
     if (!status)
         return m_run.fail(status);
+    dropUnseen(after);
     for (const RefId &id : qAsConst(after))
         if (!contains(before, id)) {
             m_map.add(table, source, id);
@@ -181,6 +183,14 @@ KvtKeyMapStep::Placed KvtKeyMapStep::place(kvtTableName table, RefId source, Ref
     }
     m_map.add(table, source, written);
     return Placed::Mapped;
+}
+
+void KvtKeyMapStep::dropUnseen(QVector<RefId> &ids) const
+{
+    if (m_unseen.isEmpty())
+        return;
+    ids.erase(std::remove_if(ids.begin(), ids.end(), [this](const RefId &id) { return m_unseen.contains(id.id); }),
+              ids.end());
 }
 
 // defectref, dettypes, results and device: key and identifier ID.

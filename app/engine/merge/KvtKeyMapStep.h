@@ -43,6 +43,10 @@ public:
 
     // One record of the step in hand; true on success, as KvtRowMerge::mergeRecord().
     bool mergeRecord(const Values &record);
+    // Destination records (IDs of the table in hand) that the next mergeRecord() is not to
+    // see: a reference batch inserted them after it in source order, so the per-row path
+    // would not have met them yet (KvtReferenceBatchStep). Empty: it sees every record.
+    void setUnseenRecords(const QVector<qlonglong> &ids) { m_unseen = ids; }
 
 private:
     enum class Placed { Failed, Mapped, KeyTaken };
@@ -58,6 +62,7 @@ private:
     bool measurementRow(const Values &record);
     Values translatedRecord(const Values &record);
     void countRow(const Values &values);
+    void dropUnseen(QVector<RefId> &ids) const;
 
     KvtMergeRun &m_run;
     KvtRowMerge &m_rows;
@@ -71,6 +76,7 @@ private:
     KvtRunReport::Counts m_counts;
     bool m_rowTranslated = false;
     QVector<QPair<int, KvtReferenceSql::Mismatch>> m_rowMismatches;
+    QVector<qlonglong> m_unseen;
 };
 
 #endif // KVTKEYMAPSTEP_H

@@ -88,11 +88,13 @@ int KvtReferenceBatchStep::nextLimit(int limit, const Batch &batch) const
 bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
 {
     bool merged = true;
-    for (const KvtTableSql::Values &record : batch.perRow) {
-        merged = m_rows.mergeRecord(record);
-        if (!merged)
-            break;
+    for (int i = 0; merged && i < batch.perRow.size(); ++i) {
+        if (m_keyMap)
+            m_keyMap->setUnseenRecords(batch.insertedIds.mid(batch.perRowAt.at(i)));
+        merged = m_rows.mergeRecord(batch.perRow.at(i));
     }
+    if (m_keyMap)
+        m_keyMap->setUnseenRecords({});
     if (merged && batch.conflict)
         merged = m_rows.mergeRecord(batch.conflictRecord);
     const bool flushed = m_rows.flushJournal();
@@ -102,13 +104,15 @@ bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
 // Whether a conflict of the table in hand is settled without asking and touches no record
 // but the one of its key: left out (nothing written), or replaced where the key is the
 // record's only unique column (not a person or a factory, whose number the destination
-// gives). Plain mode only: keeping references, such a conflict may be mapped to an equal
-// record under another key, which a later record of the batch could be.
+// gives). Keeping references, not a zone (its part type is translated on the way), and
+// mapped as the per-row path maps it: the records the batch inserted after it are hidden
+// from its search for an equal record under another key (settleConflicts()), and its
+// entry, written after the batch's, replaces the one the batch gave its key.
 bool KvtReferenceBatchStep::conflictsPassable() const
 {
-    if (m_keyMap)
-        return false;
     const KvtTable &table = m_run.sql().description();
+    if (m_keyMap && table.id == tnZones)
+        return false;
     switch (m_run.events.conflictStep(table.id)) {
     case ConflictAnswer::Step::LeaveOut:
         return true;
@@ -157,6 +161,7 @@ bool KvtReferenceBatchStep::walkDecisions(QSqlQuery &decisions, Batch &batch)
         if (keyInBatch || decisions.value(at.keyTaken).toInt() != 0) {
             if (passConflicts) {
                 batch.perRow << record;
+                batch.perRowAt << int(batch.insertedRecords.size());
                 continue;
             }
             batch.conflict = true;
@@ -191,6 +196,7 @@ bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &
             if (!committed)
                 return m_run.fail(committed);
         }
+        batch.insertedIds = keys;
     }
     return mapBatch(sql, batch);
 }

@@ -52,11 +52,13 @@ public:
         QVector<KvtTableSql::Values> insertedRecords;
         QSet<QString> keys; // their keys
         QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
+        QVector<qlonglong> insertedIds; // destination IDs of the inserted records, in order
         bool conflict = false;
         KvtTableSql::Values conflictRecord;
         // Conflicts passed (conflictsPassable()), decided the per-row way after the
-        // batch's insert.
+        // batch's insert, and how many inserted records came before each.
         QVector<KvtTableSql::Values> perRow;
+        QVector<int> perRowAt;
     };
 
 private:
