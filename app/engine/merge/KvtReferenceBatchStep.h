@@ -24,7 +24,8 @@ class QSqlQuery;
 // have changed under the records after it: a replaced or added record can make a later
 // one present, or take its key), the next batch decides the records after it afresh. So
 // every record meets the destination exactly as the per-row path would show it. After a
-// conflict the next batch is sized by the distance to it (nextLimit()).
+// conflict the next batch is sized by the distance to it (nextLimit()). A conflict settled
+// without asking that touches no other record is passed instead (conflictsPassable()).
 class KvtReferenceBatchStep
 {
     Q_DECLARE_TR_FUNCTIONS(KvtMerger)
