@@ -376,8 +376,9 @@ MergeUndo::Result tst_MergeJournal::undo(qlonglong run, MergeUndo::Plan *planOut
     return undoRun(*m_journal, run, m_dir->filePath("reports"), planOut);
 }
 
-// Two rows of three columns, as SQL expressions, that differ in one way or not at all:
-// every kind of fingerprint must tell them apart exactly when they differ.
+// Two rows of three columns (the last a signal), as SQL expressions, that differ in one
+// way or not at all: every kind of fingerprint must tell them apart exactly when they
+// differ.
 void tst_MergeJournal::fingerprintTellsEveryChange_data()
 {
     QTest::addColumn<int>("kind");
@@ -409,14 +410,19 @@ void tst_MergeJournal::fingerprintTellsEveryChange_data()
         {"a NUL byte added", {}, {"1", "'a'", QStringLiteral("CONCAT(%1, X'00')").arg(signal)}, true},
         {"a backslash and zero against a NUL byte", "X'5C30'", {"X'00'", "'a'", signal}, true},
         {"a double's last bit", "0.3e0", {"0.1e0 + 0.2e0", "'a'", signal}, true},
+        {"a signal against the text of its digest", {}, {"1", "'a'", QStringLiteral("MD5(%1)").arg(signal)}, true},
     };
-    for (const int kind : {int(KvtRowFingerprint::Kind::Md5OfMd5s), int(KvtRowFingerprint::Kind::Md5OfQuoted)})
+    for (const int kind : {int(KvtRowFingerprint::Kind::Md5OfMd5s), int(KvtRowFingerprint::Kind::Md5OfQuoted),
+                           int(KvtRowFingerprint::Kind::Md5OfQuotedDigests)}) {
         for (const Case &c : cases) {
             QStringList a = base;
             if (!c.first.isEmpty())
                 a.first() = c.first;
             QTest::addRow("kind %d, %s", kind, c.name) << kind << a << c.b << c.differ;
         }
+        QTest::addRow("kind %d, a NULL signal against an empty one", kind)
+            << kind << QStringList{"1", "'a'", "NULL"} << QStringList{"1", "'a'", "X''"} << true;
+    }
 }
 
 void tst_MergeJournal::fingerprintTellsEveryChange()
@@ -428,6 +434,8 @@ void tst_MergeJournal::fingerprintTellsEveryChange()
     QFETCH(QStringList, b);
     QFETCH(bool, differ);
     const auto k = KvtRowFingerprint::Kind(kind);
+    for (QStringList *row : {&a, &b})
+        row->last() = KvtRowFingerprint::entry(row->last(), true, k);
     const QStringList prints = rows(QStringLiteral("SELECT %1, %2").arg(KvtRowFingerprint::over(a, k),
                                                                         KvtRowFingerprint::over(b, k)))
                                    .value(0)

@@ -19,25 +19,31 @@ QStringList columns(kvtTableName table)
     return KvtTable::of(table).columnNames();
 }
 
-QString over(const QStringList &expressions, Kind kind)
+QString entry(const QString &expression, bool binary, Kind kind)
+{
+    return binary && kind == Kind::Md5OfQuotedDigests ? QStringLiteral("MD5(%1)").arg(expression) : expression;
+}
+
+QString over(const QStringList &entries, Kind kind)
 {
     QStringList parts;
-    if (kind == Kind::Md5OfQuoted) {
-        for (const QString &e : expressions)
-            parts << QStringLiteral("QUOTE(%1)").arg(e);
-        return QStringLiteral("MD5(CONCAT(%1))").arg(parts.join(QStringLiteral(", ")));
+    if (kind == Kind::Md5OfMd5s) {
+        for (const QString &e : entries)
+            parts << QStringLiteral("COALESCE(MD5(%1), '-')").arg(e);
+        return QStringLiteral("MD5(CONCAT_WS(',', %1))").arg(parts.join(QStringLiteral(", ")));
     }
-    for (const QString &e : expressions)
-        parts << QStringLiteral("COALESCE(MD5(%1), '-')").arg(e);
-    return QStringLiteral("MD5(CONCAT_WS(',', %1))").arg(parts.join(QStringLiteral(", ")));
+    for (const QString &e : entries)
+        parts << QStringLiteral("QUOTE(%1)").arg(e);
+    return QStringLiteral("MD5(CONCAT(%1))").arg(parts.join(QStringLiteral(", ")));
 }
 
 QString of(kvtTableName table, const QString &alias, Kind kind)
 {
-    QStringList expressions;
-    for (const QString &c : columns(table))
-        expressions << (alias.isEmpty() ? QString() : alias + QLatin1Char('.')) + PSqlIdentifier::quote(c);
-    return over(expressions, kind);
+    QStringList entries;
+    for (const KvtColumn &c : KvtTable::of(table).columns)
+        entries << entry((alias.isEmpty() ? QString() : alias + QLatin1Char('.')) + PSqlIdentifier::quote(c.name),
+                         c.binary, kind);
+    return over(entries, kind);
 }
 
 bool read(const QSqlDatabase &db, const QString &database, kvtTableName table, const QVector<qlonglong> &ids,

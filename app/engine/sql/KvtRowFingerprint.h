@@ -24,16 +24,21 @@ enum class Kind {
     Md5OfQuoted = 1, // one MD5 over the columns' QUOTE()s joined: a NULL is the bare word
                      // NULL, every value is quoted with its quotes escaped, so no value can
                      // pass into its neighbour; a fifth of the cost of Md5OfMd5s
+    Md5OfQuotedDigests = 2, // Md5OfQuoted with a signal (a binary column) entering as the
+                            // MD5 of its bytes: quoting 4 KB of signal cost more than its
+                            // digest, and twice the whole fingerprint's time on graphics
 };
-constexpr Kind newest = Kind::Md5OfQuoted;
+constexpr Kind newest = Kind::Md5OfQuotedDigests;
 
 // The column that names one row: DetTypeZone for zones, ID for every other table.
 QString identifierColumn(kvtTableName table);
 // The columns the fingerprint covers, in the description's order.
 QStringList columns(kvtTableName table);
-// The fingerprint over the given SQL expressions, one per column of columns(). A run's
-// rows are written with `newest` and compared in the run's own kind.
-QString over(const QStringList &expressions, Kind kind = newest);
+// A column's value (an SQL expression) as the fingerprint of that kind takes it.
+QString entry(const QString &expression, bool binary, Kind kind = newest);
+// The fingerprint over the given entries, one per column of columns(). A run's rows are
+// written with `newest` and compared in the run's own kind.
+QString over(const QStringList &entries, Kind kind = newest);
 // The fingerprint of a row of the table; alias may be empty (RETURNING).
 QString of(kvtTableName table, const QString &alias, Kind kind = newest);
 
