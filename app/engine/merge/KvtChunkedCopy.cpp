@@ -65,11 +65,12 @@ bool KvtChunkedCopy::prepareCopy()
     return true;
 }
 
-// The IDs of the chunk's rows to copy, then the rows: by their range when the chunk copies
-// every row it covers, else by their IDs. The references are counted with the IDs, so only
-// the rows inserted are looked at, and only once. A chunk whose COMMIT failed starts again
-// from its IDs: meanwhile another writer may have inserted some of its rows.
-bool KvtChunkedCopy::copyRows(int chunkRows, const QVariant &to)
+// The IDs of the chunk's rows to copy, then the rows: by their ID range when the chunk
+// copies most of the rows it covers (insertStatement()), else by their IDs. The references
+// are counted with the IDs, so only the rows inserted are looked at, and only once. A
+// chunk whose COMMIT failed starts again from its IDs: meanwhile another writer may have
+// inserted some of its rows.
+bool KvtChunkedCopy::copyRows(int covered, const QVariant &to)
 {
     for (int attempt = 1;; ++attempt) {
         if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
@@ -91,7 +92,7 @@ bool KvtChunkedCopy::copyRows(int chunkRows, const QVariant &to)
         rows.finish();
         if (ids.isEmpty())
             return true;
-        const QString insert = insertStatement(ids, chunkRows, to.toLongLong());
+        const QString insert = insertStatement(ids, covered, to.toLongLong());
         if (m_journal) {
             bool commitFailed = false;
             if (!copyJournaled(insert, int(ids.size()), commitFailed)) {
@@ -117,13 +118,13 @@ bool KvtChunkedCopy::copyRows(int chunkRows, const QVariant &to)
     }
 }
 
-// The chunk covers chunkRows source rows, from m_from to `to`. Where those are every ID of
+// The chunk covers `covered` source rows, from m_from to `to`. Where those are every ID of
 // the range (as a counter leaves them), the rows not copied are the range's IDs missing
 // from ids, and when they are few the range names the rows.
-QString KvtChunkedCopy::insertStatement(const QStringList &ids, int chunkRows, qlonglong to) const
+QString KvtChunkedCopy::insertStatement(const QStringList &ids, int covered, qlonglong to) const
 {
     const qlonglong from = m_from.toLongLong();
-    if (to - from + 1 != chunkRows || ids.size() < chunkRows - chunkRows / 4)
+    if (to - from + 1 != covered || ids.size() < covered - covered / 4)
         return m_sql.copyRows(ids);
     QStringList except;
     qlonglong next = from;

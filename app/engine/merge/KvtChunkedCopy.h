@@ -80,8 +80,8 @@ private:
     bool findChunkEnd(int &rows, QVariant &to);
     bool findFrom(KvtPreparedQuery &query, const KvtPreparedQuery::Bindings &values);
     bool prepareCopy();
-    bool copyRows(int chunkRows, const QVariant &to);
-    QString insertStatement(const QStringList &ids, int chunkRows, qlonglong to) const;
+    bool copyRows(int covered, const QVariant &to);
+    QString insertStatement(const QStringList &ids, int covered, qlonglong to) const;
     bool copyJournaled(const QString &insert, int copies, bool &commitFailed);
     bool insertReturning(const QString &insert, QVector<MergeJournal::Row> &rows);
     bool insertReadBack(const QString &insert, QVector<MergeJournal::Row> &rows);
