@@ -26,6 +26,7 @@ public:
     // Settled: written (or left out); anything else stops the run (outcome() says why).
     ConflictSettlement settle(const MergeConflict &conflict) override;
     actionDiffRec standingChoice() const override;
+    MergeReport::DecidedBy standingDecider() const override { return MergeReport::DecidedBy::Policy; }
 
     Outcome outcome() const { return m_outcome; }
     // How the last settled conflict was settled, and by what rule.

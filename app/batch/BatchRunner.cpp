@@ -91,7 +91,7 @@ void BatchRunner::runMerge()
 {
     m_merger.setStopFlag(false);
     m_merger.setKeepReferences(m_options.keepReferences);
-    m_merger.setStandingChoice(m_conflicts.standingChoice());
+    ConflictHandOver::passStandingChoice(m_merger, m_conflicts);
     m_merger.setJournal(&m_journal);
     m_merger.setCurrentDataBaseDestination(m_options.destination);
     // The named list: the worker skips the same names itself.

@@ -74,14 +74,19 @@ void dlgDiffRecordsCompare::initSlotSignal()
     connect(ui->btnAddRecWithNewID, &QPushButton::clicked, this, &dlgDiffRecordsCompare::mergeAddNewRec);
 }
 
-bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB,
-                                             const QString &kvtDestDB, const QString &srcQuery,
-                                             const QString &destQuery)
+void dlgDiffRecordsCompare::setConflict(kvtTableName tbName, const QString &kvtSrcDB, const QString &kvtDestDB,
+                                        const QString &srcQuery)
 {
     m_conflictFailed = false;
     m_addedKey.clear();
     m_resolver->setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
+}
 
+bool dlgDiffRecordsCompare::getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB,
+                                             const QString &kvtDestDB, const QString &srcQuery,
+                                             const QString &destQuery)
+{
+    setConflict(tbName, kvtSrcDB, kvtDestDB, srcQuery);
     srcModel->setQuery(srcQuery);
     if (getLastErr(srcModel, sqlErrors))
         return true;

@@ -36,12 +36,13 @@ class dlgDiffRecordsCompare;
 // The main window builds one dialog, connects its signals (errHasOccured() to its stop,
 // setActionDiffRec() to its standing choice, conflictSettled() to what it hands back to
 // ConflictHandOver) and, for each conflict (the worker's MergeConflict):
-//   1. getSqlParameters(table, source DB, destination DB, source SELECT, destination SELECT);
-//      true: a query failed -> the merge stops;
-//   2. if ConflictResolver::needsOperator(table, standing choice): exec(); the dialog
-//      emits resumeThread() exactly once and never closes otherwise. This includes every
-//      zones conflict under adrAddNew: a zone needs the operator's choice of part type;
-//   3. otherwise the main window applies the standing choice through resolver().
+//   1. if ConflictResolver::needsOperator(table, standing choice):
+//      getSqlParameters(table, source DB, destination DB, source SELECT, destination
+//      SELECT) (true: a query failed -> the merge stops), then exec(); the dialog emits
+//      resumeThread() exactly once and never closes otherwise. This includes every zones
+//      conflict under adrAddNew: a zone needs the operator's choice of part type;
+//   2. otherwise setConflict() with the same values but the destination SELECT, and the
+//      main window applies the standing choice through resolver(): nothing is shown.
 // The worker's wait is ended by ConflictHandOver when the main window returns; a dialog
 // used on its own (tests) may connect resumeThread() to the worker's resumeThread().
 // Any failure emits errHasOccured(); after a failure nothing more is written for that
@@ -70,8 +71,11 @@ public slots:
     void initWidgets();
     // Connects the buttons.
     void initSlotSignal();
-    // Loads a conflict into both grids; true when one of the two queries failed (the
-    // error has been shown and the shared connection closed).
+    // Takes a conflict for resolver(), without loading the grids.
+    void setConflict(kvtTableName tbName, const QString &kvtSrcDB, const QString &kvtDestDB,
+                     const QString &srcQuery);
+    // Takes a conflict and loads it into both grids; true when one of the two queries
+    // failed (the error has been shown and the shared connection closed).
     bool getSqlParameters(kvtTableName tbName, const QString &kvtSrcDB, const QString &kvtDestDB,
                           const QString &srcQuery, const QString &destQuery);
     void emitErrHasOccured();

@@ -515,8 +515,13 @@ actionDiffRec MainWin::getActionForDiffRecords() const
 ConflictSettlement MainWin::settle(const MergeConflict &conflict)
 {
     using Outcome = ConflictSettlement::Outcome;
-    if (m_dlgDiffRecords->getSqlParameters(conflict.table, conflict.sourceDB, conflict.destinationDB,
-                                           conflict.sourceSelect, conflict.destinationSelect))
+    const ConflictAnswer::Step step = ConflictAnswer::stepFor(conflict.table, getActionForDiffRecords());
+    // The grids are loaded only for the operator to see.
+    if (step != ConflictAnswer::Step::AskOperator)
+        m_dlgDiffRecords->setConflict(conflict.table, conflict.sourceDB, conflict.destinationDB,
+                                      conflict.sourceSelect);
+    else if (m_dlgDiffRecords->getSqlParameters(conflict.table, conflict.sourceDB, conflict.destinationDB,
+                                                conflict.sourceSelect, conflict.destinationSelect))
         return ConflictSettlement::of(Outcome::Stop);
     m_dlgDiffRecords->resolver()->setJournalRun(conflict.journalRun);
     const auto byRule = ConflictAnswer::decidedBy(conflict.table, MergeReport::DecidedBy::StandingChoice);
@@ -524,7 +529,7 @@ ConflictSettlement MainWin::settle(const MergeConflict &conflict)
     const auto unlessStopped = [this](const ConflictSettlement &settled) {
         return merger->stopFlag() ? ConflictSettlement::of(Outcome::Unrecorded) : settled;
     };
-    switch (ConflictAnswer::stepFor(conflict.table, getActionForDiffRecords())) {
+    switch (step) {
     case ConflictAnswer::Step::AskOperator:
         m_operatorSettlement = ConflictSettlement::of(Outcome::Unrecorded);
         m_dlgDiffRecords->exec();

@@ -28,7 +28,7 @@ QMetaObject::Connection connect(KvtMerger &merger, ConflictSettler &settler, QOb
 {
     KvtMerger *worker = &merger;
     ConflictSettler *answering = &settler;
-    merger.setStandingChoice(settler.standingChoice());
+    passStandingChoice(merger, settler);
     return QObject::connect(
         worker, &KvtMerger::conflictHandedOver, context,
         [worker, answering](const MergeConflict &conflict) { answer(*worker, *answering, conflict); },
@@ -40,7 +40,7 @@ ConflictSettlement answer(KvtMerger &merger, ConflictSettler &settler, const Mer
     const ConflictSettlement settlement = merger.stopFlag()
                                               ? ConflictSettlement::of(ConflictSettlement::Outcome::Unrecorded)
                                               : settler.settle(conflict);
-    merger.setStandingChoice(settler.standingChoice()); // before the worker resumes
+    passStandingChoice(merger, settler); // before the worker resumes
     finish(merger, settlement);
     return settlement;
 }
@@ -61,6 +61,11 @@ void finish(KvtMerger &merger, const ConflictSettlement &settlement)
         merger.requestStop();
         return;
     }
+}
+
+void passStandingChoice(KvtMerger &merger, const ConflictSettler &settler)
+{
+    merger.setStandingChoice(settler.standingChoice(), settler.standingDecider());
 }
 
 } // namespace ConflictHandOver

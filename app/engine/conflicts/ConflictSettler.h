@@ -42,6 +42,8 @@ public:
     // passes it on to the worker, which may then finish a batch past conflicts that are
     // left out anyway and hand them over after it.
     virtual actionDiffRec standingChoice() const { return adrAsk; }
+    // Who, in the report, decided what the standing choice settles.
+    virtual MergeReport::DecidedBy standingDecider() const { return MergeReport::DecidedBy::StandingChoice; }
 };
 
 // The one place that ends the worker's wait on a conflict, exactly once: the worker
@@ -57,6 +59,8 @@ QMetaObject::Connection connect(KvtMerger &merger, ConflictSettler &settler, QOb
 ConflictSettlement answer(KvtMerger &merger, ConflictSettler &settler, const MergeConflict &conflict);
 // Ends the wait as the settlement says (Deferred: does nothing).
 void finish(KvtMerger &merger, const ConflictSettlement &settlement);
+// Tells the merger the settler's standing choice and who stands behind it.
+void passStandingChoice(KvtMerger &merger, const ConflictSettler &settler);
 
 } // namespace ConflictHandOver
 

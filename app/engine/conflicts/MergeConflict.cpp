@@ -18,7 +18,12 @@ QString MergeConflict::tableName() const
 
 QString MergeConflict::where() const
 {
-    return QStringLiteral("%1.%2, key %3").arg(sourceDB, tableName(), key);
+    return where(sourceDB, table, key);
+}
+
+QString MergeConflict::where(const QString &sourceDB, kvtTableName table, const QString &key)
+{
+    return QStringLiteral("%1.%2, key %3").arg(sourceDB, KvtTable::of(table).name, key);
 }
 
 namespace {

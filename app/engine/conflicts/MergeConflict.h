@@ -48,6 +48,7 @@ struct MergeConflict
     QString tableName() const;
     // "<source>.<table>, key <key>", for messages and the log.
     QString where() const;
+    static QString where(const QString &sourceDB, kvtTableName table, const QString &key);
     // Reads both records with the two SELECT texts on `db` (the worker's connection).
     KvtSqlStatus readRecords(const QSqlDatabase &db);
 

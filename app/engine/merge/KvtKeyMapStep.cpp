@@ -147,10 +147,13 @@ bool KvtKeyMapStep::settleTakenKey(kvtTableName table, RefId source, const Bindi
             return true;
         }
     }
-    if (!m_rows.handOver(keyColumn, key, sourceSelect))
+    bool leftOut = false;
+    if (!m_rows.handOver(keyColumn, key, sourceSelect, &leftOut))
         return false;
     if (m_run.stopped())
         return true;
+    if (leftOut)
+        return mapTo(table, source, keyCondition(keyColumn), {{QStringLiteral(":key"), key}});
     QVector<RefId> after;
     status = m_map.destinationIds(table, condition, content, after);
     if (!status)

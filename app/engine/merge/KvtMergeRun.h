@@ -40,6 +40,12 @@ public:
     // could not be handed over (reported). sourceSelect: the source record as it is to be
     // written, when that is not the source's own record.
     virtual bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) = 0;
+    // A conflict that conflictStep() leaves out: nothing is written, so nobody need be
+    // asked, and the owner only records it. By default it is handed over like any other.
+    virtual bool conflictLeftOut(const QString &keyColumn, const QString &key)
+    {
+        return conflict(keyColumn, key, QString());
+    }
     // What, as things stand, every conflict of the table gets without asking anybody (a
     // standing choice, the device rule); AskOperator: somebody is asked. A step may go on
     // past a conflict whose settling touches no other record and hand it over after the

@@ -298,6 +298,38 @@ bool KvtMerger::conflict(const QString &keyColumn, const QString &key, const QSt
     return handOverConflict(keyColumn, key, sourceSelect);
 }
 
+bool KvtMerger::conflictKeyIsInteger(const QString &keyColumn, const QString &key)
+{
+    if (KvtSqlName::isInteger(key))
+        return true;
+    reportError(tr("Table %1.%2: the key %3 of a conflicting record is not an integer: \"%4\"")
+                    .arg(currentSourceDB, m_session->run().sql().tableName(), keyColumn, key),
+                KvtSqlStatus::ownCode());
+    return false;
+}
+
+// Recorded as a settler would record it, without reading the two records or waking the
+// settler's thread: a standing "leave out" writes nothing.
+bool KvtMerger::conflictLeftOut(const QString &keyColumn, const QString &key)
+{
+    if (!conflictKeyIsInteger(keyColumn, key))
+        return false;
+    if (m_stopFlag)
+        return true;
+    KvtMergeRun &run = m_session->run();
+    ++run.counts().conflicts;
+    MergeReport::Conflict settled;
+    settled.source = currentSourceDB;
+    settled.table = run.sql().table();
+    settled.key = key;
+    settled.decision = MergeReport::Decision::LeftOut;
+    settled.decidedBy = m_standingDecider;
+    m_report.addConflict(run.sourcePosition, settled);
+    PLOG_INFO << "conflict in" << MergeConflict::where(currentSourceDB, settled.table, key)
+              << "settled:" << MergeReport::decisionText(settled.decision);
+    return true;
+}
+
 ConflictAnswer::Step KvtMerger::conflictStep(kvtTableName table) const
 {
     return ConflictAnswer::stepFor(table, m_standingChoice);
@@ -378,14 +410,10 @@ void KvtMerger::reportError(const QString &text, const QString &code)
 // earlier conflict. A conflict met after a stop request is left out unannounced.
 bool KvtMerger::handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect)
 {
+    if (!conflictKeyIsInteger(keyColumn, key))
+        return false;
     KvtMergeRun &run = m_session->run();
     const KvtTableSql &sql = run.sql();
-    if (!KvtSqlName::isInteger(key)) {
-        reportError(tr("Table %1.%2: the key %3 of a conflicting record is not an integer: \"%4\"")
-                        .arg(currentSourceDB, sql.tableName(), keyColumn, key),
-                    KvtSqlStatus::ownCode());
-        return false;
-    }
     MergeConflict conflict{sql.table(), keyColumn, key, currentSourceDB, currentDestinationDB, {}, {},
                            sourceSelect.isEmpty() ? sql.conflictSelect(currentSourceDB, key, run.sourceKey().columns())
                                                   : sourceSelect,

@@ -104,8 +104,15 @@ public:
     bool stopFlag() const { return m_stopFlag; }
     // The standing choice of whoever settles this merger's conflicts (ConflictHandOver and
     // the window keep it current; any thread). Conflicts it leaves out without asking need
-    // not stop a batch of reference records.
-    void setStandingChoice(actionDiffRec choice) { m_standingChoice = choice; }
+    // not stop a batch of reference records, and are not handed over: the worker records
+    // them itself, as decided by `decidedBy` (the window's standing choice, the batch
+    // mode's policy).
+    void setStandingChoice(actionDiffRec choice,
+                           MergeReport::DecidedBy decidedBy = MergeReport::DecidedBy::StandingChoice)
+    {
+        m_standingDecider = decidedBy;
+        m_standingChoice = choice;
+    }
     actionDiffRec standingChoice() const { return m_standingChoice; }
     QString currentDataBaseDestination() const { return currentDestinationDB; }
     QStringList dbNames() const { return dbList; }
@@ -260,6 +267,7 @@ private:
     void referenceCountsAdded(const QString &source, kvtTableName table, qint64 translated,
                               qint64 mismatched) override;
     bool conflict(const QString &keyColumn, const QString &key, const QString &sourceSelect) override;
+    bool conflictLeftOut(const QString &keyColumn, const QString &key) override;
     ConflictAnswer::Step conflictStep(kvtTableName table) const override;
 
     bool openConnection();
@@ -274,6 +282,7 @@ private:
     // sourceSelect: the source record as it is to be written, when that is not the
     // source's own record (a zone under a translated part type).
     bool handOverConflict(const QString &keyColumn, const QString &key, const QString &sourceSelect = QString());
+    bool conflictKeyIsInteger(const QString &keyColumn, const QString &key);
 
     QString currentSourceDB;
     QString currentDestinationDB;
@@ -284,6 +293,7 @@ private:
     bool paused = false;
     std::atomic<bool> m_stopFlag{false};
     std::atomic<actionDiffRec> m_standingChoice{adrAsk};
+    std::atomic<MergeReport::DecidedBy> m_standingDecider{MergeReport::DecidedBy::StandingChoice};
 
     const QString m_connectionName;
     QSqlDatabase m_db;

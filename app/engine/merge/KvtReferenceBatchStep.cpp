@@ -84,14 +84,18 @@ int KvtReferenceBatchStep::nextLimit(int limit, const Batch &batch) const
 }
 
 // The batch's conflicts go the per-row way, in source order: those it passed, then the
-// one it stopped at.
+// one it stopped at. Plain, under a standing "leave out", nothing has written to a passed
+// conflict's key since the batch's listing found it held by a record of other content:
+// it needs no second look.
 bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
 {
+    const bool known = !m_keyMap
+                       && m_run.events.conflictStep(m_run.sql().table()) == ConflictAnswer::Step::LeaveOut;
     bool merged = true;
     for (int i = 0; merged && i < batch.perRow.size(); ++i) {
         if (m_keyMap)
             m_keyMap->setUnseenRecords(batch.insertedIds.mid(batch.perRowAt.at(i)));
-        merged = m_rows.mergeRecord(batch.perRow.at(i));
+        merged = known ? m_rows.handOverRecord(batch.perRow.at(i)) : m_rows.mergeRecord(batch.perRow.at(i));
     }
     if (m_keyMap)
         m_keyMap->setUnseenRecords({});

@@ -78,13 +78,27 @@ bool KvtRowMerge::mergePlain(const Values &record)
     case ReferenceState::KeyTaken:
         break;
     }
-    const KvtTable &table = sql.description();
+    return handOverRecord(record);
+}
+
+bool KvtRowMerge::handOverRecord(const Values &record)
+{
+    const KvtTable &table = m_run.sql().description();
     return handOver(table.keyColumn(), record.value(table.indexOf(table.keyColumn())).toString(), QString());
 }
 
 // The settler writes on a connection of its own: the rows journaled so far commit first.
-bool KvtRowMerge::handOver(const QString &keyColumn, const QString &key, const QString &sourceSelect)
+// The step is read once, here: a standing choice changed meanwhile applies from the next
+// conflict on.
+bool KvtRowMerge::handOver(const QString &keyColumn, const QString &key, const QString &sourceSelect,
+                           bool *leftOut)
 {
+    const bool standingLeaveOut =
+        m_run.events.conflictStep(m_run.sql().table()) == ConflictAnswer::Step::LeaveOut;
+    if (leftOut)
+        *leftOut = standingLeaveOut;
+    if (standingLeaveOut)
+        return m_run.events.conflictLeftOut(keyColumn, key);
     return flushJournal() && m_run.events.conflict(keyColumn, key, sourceSelect);
 }
 

@@ -38,6 +38,9 @@ public:
     bool mergeRecord(const Values &record);
     // The record as it is, past the key map.
     bool mergePlain(const Values &record);
+    // A record whose key the destination holds, as the caller knows, with other content:
+    // the conflict as mergePlain() would hand it over, without looking it up.
+    bool handOverRecord(const Values &record);
     bool insertRecord(const Values &record);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUp(const Bindings &sameRecord, const Bindings &key);
@@ -45,8 +48,10 @@ public:
     bool nextId(qlonglong &id);
     // Commits the journaled rows of the per-row path.
     bool flushJournal();
-    // A conflict to the settler, once the rows inserted so far have committed.
-    bool handOver(const QString &keyColumn, const QString &key, const QString &sourceSelect);
+    // A conflict to the settler, once the rows inserted so far have committed; one that the
+    // standing choice leaves out is only recorded, and *leftOut (when given) says so.
+    bool handOver(const QString &keyColumn, const QString &key, const QString &sourceSelect,
+                  bool *leftOut = nullptr);
 
 private:
     KvtStepResult mergeRecords(KvtSourceReader &reader);
