@@ -190,7 +190,7 @@ bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &
         if (journaling && !m_run.db.transaction())
             return m_run.fail(KvtSqlStatus::failure(m_run.db.lastError()));
         QVector<qlonglong> keys;
-        if (!insertBatchRecords(sql, batch, keys) || !referencesInserted(m_run.sql().table(), keys)) {
+        if (!insertBatchRecords(sql, batch, keys) || !referencesInserted(m_run.sql().table(), keys, batch)) {
             if (journaling)
                 m_run.db.rollback();
             return false;
@@ -209,15 +209,21 @@ bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &
 bool KvtReferenceBatchStep::insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch,
                                                QVector<qlonglong> &keys)
 {
-    const bool returning = m_run.options.insertReturning && sql.destinationNumbers();
+    using Returning = KvtReferenceBatchSql::Returning;
+    const bool returning = m_run.options.insertReturning;
+    const bool fingerprints = returning && m_journal.journaling();
     const KvtTable &table = m_run.sql().description();
     const QStringList rows = sql.valuesList() ? valueRows(batch.insertedRecords) : batch.inserted;
     QSqlQuery insert(m_run.db);
-    if (!insert.exec(sql.insert(rows, returning, m_run.options.windowFunctions)))
+    insert.setForwardOnly(true);
+    if (!insert.exec(sql.insert(rows,
+                                fingerprints ? Returning::IdsAndFingerprints
+                                             : returning ? Returning::Ids : Returning::Nothing,
+                                m_run.options.windowFunctions)))
         return m_run.failQuery(insert);
     const int keyAt = table.indexOf(table.keyColumn());
     keys.reserve(batch.insertedRecords.size());
-    if (sql.destinationNumbers() && !readInsertedIds(sql, batch, insert))
+    if (!readInserted(sql, batch, insert, fingerprints))
         return false;
     for (const KvtTableSql::Values &record : qAsConst(batch.insertedRecords)) {
         const QString key = record.at(keyAt).toString();
@@ -251,13 +257,18 @@ QStringList KvtReferenceBatchStep::valueRows(const QVector<KvtTableSql::Values> 
     return rows;
 }
 
-// The IDs the destination gave: from the insert's RETURNING, or read back by key (the
-// keys were free, and the merge inserted them).
-bool KvtReferenceBatchStep::readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert)
+// What the insert handed back (RETURNING): the IDs the destination gave, and with
+// `fingerprints` every record's fingerprint for the journal. Without RETURNING the IDs are
+// read back by key (the keys were free, and the merge inserted them), and the journal
+// reads the fingerprints itself.
+bool KvtReferenceBatchStep::readInserted(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert,
+                                         bool fingerprints)
 {
     QSqlQuery readBack(m_run.db);
     QSqlQuery *ids = &insert;
     if (!m_run.options.insertReturning) {
+        if (!sql.destinationNumbers())
+            return true;
         const KvtTable &table = m_run.sql().description();
         const int keyAt = table.indexOf(table.keyColumn());
         QStringList literals;
@@ -268,8 +279,13 @@ bool KvtReferenceBatchStep::readInsertedIds(const KvtReferenceBatchSql &sql, Bat
         ids = &readBack;
     }
     const QPair<int, int> at = sql.idAndKeyColumns(ids->record());
-    while (ids->next())
-        batch.idByKey.insert(ids->value(at.second).toString(), ids->value(at.first).toLongLong());
+    const KvtReferenceBatchSql::FingerprintColumns printAt = sql.fingerprintColumns(ids->record());
+    while (ids->next()) {
+        if (sql.destinationNumbers())
+            batch.idByKey.insert(ids->value(at.second).toString(), ids->value(at.first).toLongLong());
+        if (fingerprints)
+            batch.fingerprintById.insert(ids->value(printAt.id).toLongLong(), ids->value(printAt.fingerprint).toString());
+    }
     return true;
 }
 
@@ -287,7 +303,8 @@ bool KvtReferenceBatchStep::mapBatch(const KvtReferenceBatchSql &sql, const Batc
 // Every set-based insert of a reference table ends here, with the keys the destination
 // holds the new records under: counted, journaled with their fingerprints, and named in
 // the debug log.
-bool KvtReferenceBatchStep::referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys)
+bool KvtReferenceBatchStep::referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys,
+                                               const Batch &batch)
 {
     if (destinationKeys.isEmpty())
         return true;
@@ -295,6 +312,7 @@ bool KvtReferenceBatchStep::referencesInserted(kvtTableName table, const QVector
     PLOG_DEBUG << m_run.source << " -> " << m_run.destination << '.' << KvtTable::of(table).name << ": "
                << destinationKeys.size() << " records inserted, keys " << destinationKeys.first() << " to "
                << destinationKeys.last();
-    const KvtSqlStatus status = m_journal.keysInserted(m_run.db, m_run.destination, table, destinationKeys);
+    const KvtSqlStatus status =
+        m_journal.keysInserted(m_run.db, m_run.destination, table, destinationKeys, batch.fingerprintById);
     return status || m_run.fail(status);
 }

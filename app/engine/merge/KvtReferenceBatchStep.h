@@ -53,6 +53,7 @@ public:
         QVector<KvtTableSql::Values> insertedRecords;
         QSet<QString> keys; // their keys
         QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
+        QHash<qlonglong, QString> fingerprintById; // as the insert handed them back (or none)
         QVector<qlonglong> insertedIds; // destination IDs of the inserted records, in order
         bool conflict = false;
         KvtTableSql::Values conflictRecord;
@@ -69,10 +70,10 @@ private:
     int nextLimit(int limit, const Batch &batch) const;
     bool insertBatch(const KvtReferenceBatchSql &sql, Batch &batch);
     bool insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch, QVector<qlonglong> &keys);
-    bool readInsertedIds(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert);
+    bool readInserted(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert, bool fingerprints);
     bool mapBatch(const KvtReferenceBatchSql &sql, const Batch &batch);
     QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
-    bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys);
+    bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys, const Batch &batch);
 
     KvtMergeRun &m_run;
     KvtRowMerge &m_rows;

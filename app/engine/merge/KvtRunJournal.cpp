@@ -12,6 +12,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+
 KvtSqlStatus KvtRunJournal::start(const QSqlDatabase &db, const RunStart &run, Ids most)
 {
     m_run = 0;
@@ -112,13 +114,16 @@ KvtSqlStatus KvtRunJournal::flush(QSqlDatabase &db, kvtTableName table)
 }
 
 KvtSqlStatus KvtRunJournal::keysInserted(const QSqlDatabase &db, const QString &destination, kvtTableName table,
-                                         const QVector<qlonglong> &keys)
+                                         const QVector<qlonglong> &keys,
+                                         const QHash<qlonglong, QString> &fingerprints)
 {
     if (m_run == 0 || keys.isEmpty())
         return KvtSqlStatus();
-    QHash<qlonglong, QString> prints;
+    QHash<qlonglong, QString> prints = fingerprints;
     QString error;
-    if (!KvtRowFingerprint::read(db, destination, table, keys, prints, &error))
+    const bool handed = prints.size() == keys.size()
+                        && std::all_of(keys.cbegin(), keys.cend(), [&](qlonglong key) { return prints.contains(key); });
+    if (!handed && !KvtRowFingerprint::read(db, destination, table, keys, prints, &error))
         return KvtSqlStatus::own(error);
     QVector<MergeJournal::Row> rows;
     rows.reserve(keys.size());

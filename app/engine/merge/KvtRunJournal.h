@@ -54,9 +54,11 @@ public:
                              KvtPreparedQuery &insert, const KvtPreparedQuery::Bindings &values);
     KvtSqlStatus flush(QSqlDatabase &db, kvtTableName table);
     // Records one set-based statement inserted into a reference table, by their keys,
-    // inside the destination transaction that commit() ends.
+    // inside the destination transaction that commit() ends. Their fingerprints are read
+    // unless `fingerprints` holds one for every key (as the insert handed them back).
     KvtSqlStatus keysInserted(const QSqlDatabase &db, const QString &destination, kvtTableName table,
-                              const QVector<qlonglong> &keys);
+                              const QVector<qlonglong> &keys,
+                              const QHash<qlonglong, QString> &fingerprints = {});
     // Commits the destination's transaction whose rows are journaled; when the COMMIT
     // fails (a Galera certification failure), their journal records are marked so.
     KvtSqlStatus commit(QSqlDatabase &db);

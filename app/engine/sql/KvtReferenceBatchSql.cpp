@@ -1,6 +1,7 @@
 #include "KvtReferenceBatchSql.h"
 
 #include "KvtReferenceSql.h"
+#include "KvtRowFingerprint.h"
 #include "KvtSql.h"
 #include "PSqlIdentifier.h"
 
@@ -21,9 +22,26 @@ KvtPreviewSql::Copy copyOf(const QString &database, const QStringList &columns)
     return {database, columns, QString(), {}};
 }
 
-QString returningClause(const KvtTable &table)
+const QString fingerprintName = QStringLiteral("kvt_fingerprint");
+
+QString returningClause(const KvtTable &table, KvtReferenceBatchSql::Returning returning)
 {
-    return QStringLiteral(" RETURNING ID, ") + PSqlIdentifier::quote(table.keyColumn());
+    using Returning = KvtReferenceBatchSql::Returning;
+    switch (returning) {
+    case Returning::Nothing:
+        break;
+    case Returning::Ids:
+        return QStringLiteral(" RETURNING ID, ") + PSqlIdentifier::quote(table.keyColumn());
+    case Returning::IdsAndFingerprints: {
+        const QString id = KvtRowFingerprint::identifierColumn(table.id);
+        QStringList values{PSqlIdentifier::quote(id)};
+        if (table.keyColumn() != id)
+            values << PSqlIdentifier::quote(table.keyColumn());
+        values << named(KvtRowFingerprint::of(table.id, QString()), fingerprintName);
+        return QStringLiteral(" RETURNING ") + values.join(QStringLiteral(", "));
+    }
+    }
+    return QString();
 }
 
 } // namespace
@@ -95,8 +113,15 @@ QPair<int, int> KvtReferenceBatchSql::idAndKeyColumns(const QSqlRecord &result) 
     return qMakePair(result.indexOf(QStringLiteral("ID")), result.indexOf(m_table.keyColumn()));
 }
 
-QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bool windowFunctions) const
+KvtReferenceBatchSql::FingerprintColumns KvtReferenceBatchSql::fingerprintColumns(const QSqlRecord &result) const
 {
+    return {result.indexOf(KvtRowFingerprint::identifierColumn(m_table.id)), result.indexOf(fingerprintName)};
+}
+
+QString KvtReferenceBatchSql::insert(const QStringList &keys, Returning returning, bool windowFunctions) const
+{
+    if (returning == Returning::Ids && !destinationNumbers())
+        returning = Returning::Nothing;
     const QStringList copied = m_table.columnsWith(ColumnRole::Copied);
     QStringList names = copied;
     QStringList values;
@@ -104,7 +129,7 @@ QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bo
     case IdRule::Generated:
         // The rows are the caller's literals (keys: one "(v1, v2, ...)" per record).
         return KvtSql::insertInto(destinationTable(), names) + QStringLiteral(" VALUES ")
-               + keys.join(QStringLiteral(", ")) + (returning ? returningClause(m_table) : QString());
+               + keys.join(QStringLiteral(", ")) + returningClause(m_table, returning);
     case IdRule::NextAfterMax: {
         names = m_table.insertedColumns();
         const QString place = windowFunctions
@@ -123,7 +148,7 @@ QString KvtReferenceBatchSql::insert(const QStringList &keys, bool returning, bo
         values << m_probes.sourceValue(column);
     return KvtSql::insertInto(destinationTable(), names) + QStringLiteral(" SELECT ") + values.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + sourceTable()
            + QStringLiteral(" s WHERE ") + inList(keys) + QStringLiteral(" ORDER BY s.") + m_order
-           + (returning && destinationNumbers() ? returningClause(m_table) : QString());
+           + returningClause(m_table, returning);
 }
 
 QString KvtReferenceBatchSql::insertedIds(const QStringList &keyLiterals) const

@@ -51,12 +51,23 @@ public:
     // key, found by name.
     QPair<int, int> idAndKeyColumns(const QSqlRecord &result) const;
 
+    // What insert() hands back of every inserted record (RETURNING, MariaDB 10.5 and
+    // later): nothing; ID and key, for a generated or numbered table only (nothing for
+    // the others); or identifier, key and fingerprint (for the journal), for any table.
+    enum class Returning { Nothing, Ids, IdsAndFingerprints };
+    // Where a result of insert() with IdsAndFingerprints holds identifier and fingerprint.
+    struct FingerprintColumns
+    {
+        int id = -1;
+        int fingerprint = -1;
+    };
+    FingerprintColumns fingerprintColumns(const QSqlRecord &result) const;
+
     // Inserts the source records with these order keys (integers as the server gave
-    // them). With returning (MariaDB 10.5 and later) a generated or numbered table's
-    // statement hands back ID and key of every inserted record. For a table whose
-    // destination generates the ID (valuesList()) `keys` are the rows of a VALUES list
-    // instead: "(v1, v2, ...)", SQL literals of the records' Copied columns in order.
-    QString insert(const QStringList &keys, bool returning, bool windowFunctions) const;
+    // them). For a table whose destination generates the ID (valuesList()) `keys` are
+    // the rows of a VALUES list instead: "(v1, v2, ...)", SQL literals of the records'
+    // Copied columns in order.
+    QString insert(const QStringList &keys, Returning returning, bool windowFunctions) const;
     // Without returning: ID and key of the destination records holding these keys (SQL
     // literals).
     QString insertedIds(const QStringList &keyLiterals) const;
