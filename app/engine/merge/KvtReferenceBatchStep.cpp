@@ -84,19 +84,23 @@ int KvtReferenceBatchStep::nextLimit(int limit, const Batch &batch) const
 }
 
 // The batch's conflicts go the per-row way, in source order: those it passed, then the
-// one it stopped at. Plain, under a standing "leave out", nothing has written to a passed
-// conflict's key since the batch's listing found it held by a record of other content:
-// it needs no second look.
+// one it stopped at. A passed conflict's key is still held by a record of other content,
+// as the batch's listing found it, so it needs no second look: the batch inserted only
+// free keys, and a passed conflict settled before it wrote nothing (left out) or replaced
+// the record of its own key, which is another one where the key is the source's primary
+// key.
 bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
 {
-    const bool known = !m_keyMap
-                       && m_run.events.conflictStep(m_run.sql().table()) == ConflictAnswer::Step::LeaveOut;
+    const KvtTable &table = m_run.sql().description();
+    m_rows.setKeysKnownTaken(m_run.events.conflictStep(table.id) == ConflictAnswer::Step::LeaveOut
+                             || table.keyColumn().compare(m_run.sourceKey().pageColumn(), Qt::CaseInsensitive) == 0);
     bool merged = true;
     for (int i = 0; merged && i < batch.perRow.size(); ++i) {
         if (m_keyMap)
             m_keyMap->setUnseenRecords(batch.insertedIds.mid(batch.perRowAt.at(i)));
-        merged = known ? m_rows.handOverRecord(batch.perRow.at(i)) : m_rows.mergeRecord(batch.perRow.at(i));
+        merged = m_rows.mergeRecord(batch.perRow.at(i));
     }
+    m_rows.setKeysKnownTaken(false);
     if (m_keyMap)
         m_keyMap->setUnseenRecords({});
     if (merged && batch.conflict)

@@ -78,12 +78,7 @@ bool KvtRowMerge::mergePlain(const Values &record)
     case ReferenceState::KeyTaken:
         break;
     }
-    return handOverRecord(record);
-}
-
-bool KvtRowMerge::handOverRecord(const Values &record)
-{
-    const KvtTable &table = m_run.sql().description();
+    const KvtTable &table = sql.description();
     return handOver(table.keyColumn(), record.value(table.indexOf(table.keyColumn())).toString(), QString());
 }
 
@@ -155,6 +150,8 @@ bool KvtRowMerge::countMatches(KvtPreparedQuery &query, const Bindings &values, 
 
 KvtRowMerge::ReferenceState KvtRowMerge::lookUp(const Bindings &sameRecord, const Bindings &key)
 {
+    if (m_keysKnownTaken)
+        return ReferenceState::KeyTaken;
     int count = 0;
     if (!countMatches(m_run.statements().sameRecordTest, sameRecord, count))
         return ReferenceState::Failed;

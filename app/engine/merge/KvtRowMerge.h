@@ -38,12 +38,12 @@ public:
     bool mergeRecord(const Values &record);
     // The record as it is, past the key map.
     bool mergePlain(const Values &record);
-    // A record whose key the destination holds, as the caller knows, with other content:
-    // the conflict as mergePlain() would hand it over, without looking it up.
-    bool handOverRecord(const Values &record);
     bool insertRecord(const Values &record);
     bool execInsert(KvtPreparedQuery &query, const Bindings &values);
     ReferenceState lookUp(const Bindings &sameRecord, const Bindings &key);
+    // While set, lookUp() answers KeyTaken without asking the server: the caller knows
+    // that the records it merges have their keys held by records of other content.
+    void setKeysKnownTaken(bool known) { m_keysKnownTaken = known; }
     // The destination's largest ID plus 1, for a table that numbers its records.
     bool nextId(qlonglong &id);
     // Commits the journaled rows of the per-row path.
@@ -61,6 +61,7 @@ private:
     KvtMergeRun &m_run;
     KvtRunJournal &m_journal;
     KvtKeyMapStep *m_keyMap = nullptr;
+    bool m_keysKnownTaken = false;
 };
 
 #endif // KVTROWMERGE_H
