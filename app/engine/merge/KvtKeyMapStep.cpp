@@ -192,7 +192,7 @@ void KvtKeyMapStep::dropUnseen(QVector<RefId> &ids) const
 {
     if (m_unseen.isEmpty())
         return;
-    ids.erase(std::remove_if(ids.begin(), ids.end(), [this](const RefId &id) { return m_unseen.contains(id.id); }),
+    ids.erase(std::remove_if(ids.begin(), ids.end(), [this](const RefId &id) { return contains(m_unseen, id); }),
               ids.end());
 }
 

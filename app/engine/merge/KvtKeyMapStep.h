@@ -43,10 +43,11 @@ public:
 
     // One record of the step in hand; true on success, as KvtRowMerge::mergeRecord().
     bool mergeRecord(const Values &record);
-    // Destination records (IDs of the table in hand) that the next mergeRecord() is not to
-    // see: a reference batch inserted them after it in source order, so the per-row path
-    // would not have met them yet (KvtReferenceBatchStep). Empty: it sees every record.
-    void setUnseenRecords(const QVector<qlonglong> &ids) { m_unseen = ids; }
+    // Destination records of the table in hand that the next mergeRecord() is not to see:
+    // a reference batch inserted them after it in source order, so the per-row path would
+    // not have met them yet (KvtReferenceBatchStep). Named as the map names them: a zone
+    // by part type and number, any other record by its ID. Empty: it sees every record.
+    void setUnseenRecords(const QVector<RefId> &ids) { m_unseen = ids; }
 
 private:
     enum class Placed { Failed, Mapped, KeyTaken };
@@ -76,7 +77,7 @@ private:
     KvtRunReport::Counts m_counts;
     bool m_rowTranslated = false;
     QVector<QPair<int, KvtReferenceSql::Mismatch>> m_rowMismatches;
-    QVector<qlonglong> m_unseen;
+    QVector<RefId> m_unseen;
 };
 
 #endif // KVTKEYMAPSTEP_H

@@ -112,15 +112,14 @@ bool KvtReferenceBatchStep::settleConflicts(const Batch &batch)
 // Whether a conflict of the table in hand is settled without asking and touches no record
 // but the one of its key: left out (nothing written), or replaced where the key is the
 // record's only unique column (not a person or a factory, whose number the destination
-// gives). Keeping references, not a zone (its part type is translated on the way), and
-// mapped as the per-row path maps it: the records the batch inserted after it are hidden
-// from its search for an equal record under another key (settleConflicts()), and its
-// entry, written after the batch's, replaces the one the batch gave its key.
+// gives). Keeping references it is mapped as the per-row path maps it: the records the
+// batch inserted after it are hidden from its search for an equal record under another
+// key (settleConflicts()), and its entry, written after the batch's, replaces the one the
+// batch gave its key. A zone is written as it is there: the batch runs only while no part
+// type has a new key (applies()).
 bool KvtReferenceBatchStep::conflictsPassable() const
 {
     const KvtTable &table = m_run.sql().description();
-    if (m_keyMap && table.id == tnZones)
-        return false;
     switch (m_run.events.conflictStep(table.id)) {
     case ConflictAnswer::Step::LeaveOut:
         return true;
@@ -204,9 +203,26 @@ bool KvtReferenceBatchStep::insertBatch(const KvtReferenceBatchSql &sql, Batch &
             if (!committed)
                 return m_run.fail(committed);
         }
-        batch.insertedIds = keys;
+        batch.insertedIds = mapIds(batch, keys);
     }
     return mapBatch(sql, batch);
+}
+
+QVector<KvtReferenceMap::Id> KvtReferenceBatchStep::mapIds(const Batch &batch, const QVector<qlonglong> &keys) const
+{
+    QVector<KvtReferenceMap::Id> ids;
+    ids.reserve(keys.size());
+    const KvtTable &table = m_run.sql().description();
+    if (table.id != tnZones) {
+        for (const qlonglong key : keys)
+            ids << KvtReferenceMap::Id{0, key};
+        return ids;
+    }
+    const int partAt = table.indexOf(QStringLiteral("DetTypeId"));
+    const int numberAt = table.indexOf(QStringLiteral("ID"));
+    for (const KvtTableSql::Values &record : batch.insertedRecords)
+        ids << KvtReferenceMap::Id{record.at(partAt).toLongLong(), record.at(numberAt).toLongLong()};
+    return ids;
 }
 
 // The INSERT of a batch's insertable records; keys: their identifiers in the destination.

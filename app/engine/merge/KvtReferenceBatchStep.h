@@ -2,6 +2,7 @@
 #define KVTREFERENCEBATCHSTEP_H
 
 #include "KvtMergeRun.h"
+#include "KvtReferenceMap.h"
 #include "KvtTableSql.h"
 
 #include <QCoreApplication>
@@ -54,7 +55,9 @@ public:
         QSet<QString> keys; // their keys
         QHash<QString, qlonglong> idByKey; // ID the destination gave, by key
         QHash<qlonglong, QString> fingerprintById; // as the insert handed them back (or none)
-        QVector<qlonglong> insertedIds; // destination IDs of the inserted records, in order
+        // The inserted records as the key map names them (a zone by part type and number,
+        // any other record by its destination ID), in order.
+        QVector<KvtReferenceMap::Id> insertedIds;
         bool conflict = false;
         KvtTableSql::Values conflictRecord;
         // Conflicts passed (conflictsPassable()), decided the per-row way after the
@@ -72,6 +75,7 @@ private:
     bool insertBatchRecords(const KvtReferenceBatchSql &sql, Batch &batch, QVector<qlonglong> &keys);
     bool readInserted(const KvtReferenceBatchSql &sql, Batch &batch, QSqlQuery &insert, bool fingerprints);
     bool mapBatch(const KvtReferenceBatchSql &sql, const Batch &batch);
+    QVector<KvtReferenceMap::Id> mapIds(const Batch &batch, const QVector<qlonglong> &keys) const;
     QStringList valueRows(const QVector<KvtTableSql::Values> &records) const;
     bool referencesInserted(kvtTableName table, const QVector<qlonglong> &destinationKeys, const Batch &batch);
 
