@@ -73,14 +73,14 @@ QString KvtChunkSql::rowsToCopy() const
 {
     const QString flags = translating() ? QStringLiteral(", %1, %2").arg(m_translation.translated, m_translation.mismatched)
                                         : QString();
-    const QString notPresent = QStringLiteral("NOT EXISTS (") + destinationProbe() + QLatin1Char(')');
     if (m_earlierDuplicates == EarlierDuplicates::Window)
-        return QStringLiteral("SELECT n.* FROM (") + numberedChunk(flags, notPresent)
+        return QStringLiteral("SELECT n.* FROM (") + numberedChunk(flags)
                + QStringLiteral(") n WHERE n.kvt_nth = 1 ORDER BY n.ID");
-    // The destination's probe first: a row present there needs no look for an earlier one.
+    // The destination first: a row present there needs no look for an earlier one.
     return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(" FROM ") + m_source + QStringLiteral(" s")
-           + m_translation.joins + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notPresent
-           + QStringLiteral(" AND NOT EXISTS (") + earlierDuplicateProbe() + QStringLiteral(") ORDER BY s.ID");
+           + m_translation.joins + destinationJoin() + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ")
+           + notInDestination() + QStringLiteral(" AND NOT EXISTS (") + earlierDuplicateProbe()
+           + QStringLiteral(") ORDER BY s.ID");
 }
 
 QString KvtChunkSql::copyRows(const QStringList &ids) const
@@ -134,8 +134,8 @@ QString KvtChunkSql::insertedAfter(qlonglong maxBefore) const
 // ones by ID (kvt_nth, last column). Rows equal to a present one are present as well, so
 // numbering only the others finds the same first rows, and spares the server ordering
 // rows that go nowhere. A column the source lacks is NULL in every row, so it takes no
-// part.
-QString KvtChunkSql::numberedChunk(const QString &flags, const QString &notPresent) const
+// part. The window sees the rows after the WHERE, so a present row is not numbered.
+QString KvtChunkSql::numberedChunk(const QString &flags) const
 {
     QStringList partition;
     const KvtSql::Row s = KvtSql::Row::having(QStringLiteral("s"), m_sourceColumns);
@@ -147,7 +147,7 @@ QString KvtChunkSql::numberedChunk(const QString &flags, const QString &notPrese
                                           + QLatin1Char(' ');
     return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(", ROW_NUMBER() OVER (") + partitionBy
            + QStringLiteral("ORDER BY s.ID) AS kvt_nth FROM ") + m_source + QStringLiteral(" s") + m_translation.joins
-           + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notPresent;
+           + destinationJoin() + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notInDestination();
 }
 
 // The value of a column of the source row s, NULL when the source lacks it; translated
@@ -163,14 +163,23 @@ QString KvtChunkSql::sourceValue(const QString &name) const
     return s.value(name);
 }
 
-QString KvtChunkSql::destinationProbe() const
+// The destination's rows equal to the source row s, joined to it: the rows to copy are
+// those that find none (notInDestination()). An anti-join costs the server about half of
+// a NOT EXISTS, whose subquery runs once a row, into an empty destination as well.
+QString KvtChunkSql::destinationJoin() const
 {
     QStringList tests;
     for (const QString &name : m_table.comparedColumns())
         tests << KvtSql::same(KvtSql::column(QStringLiteral("d"), name), sourceValue(name));
-    return QStringLiteral("SELECT 1 FROM ") + m_destination + QStringLiteral(" d")
-           + KvtSql::indexHint(m_destinationIndex) + QStringLiteral(" WHERE ")
-           + tests.join(QStringLiteral(" AND "));
+    return QStringLiteral(" LEFT JOIN ") + m_destination + QStringLiteral(" d") + KvtSql::indexHint(m_destinationIndex)
+           + QStringLiteral(" ON ") + tests.join(QStringLiteral(" AND "));
+}
+
+// A stored row's ID is never NULL (the copy needs an AUTO_INCREMENT ID): NULL only where
+// destinationJoin() found no equal row.
+QString KvtChunkSql::notInDestination()
+{
+    return QStringLiteral("d.ID IS NULL");
 }
 
 // An equal source row earlier in the same chunk. A column the source lacks is NULL in

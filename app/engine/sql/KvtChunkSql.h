@@ -90,9 +90,10 @@ public:
 
 private:
     QString sourceValue(const QString &column) const;
-    QString destinationProbe() const;
+    QString destinationJoin() const;
+    static QString notInDestination();
     QString earlierDuplicateProbe() const;
-    QString numberedChunk(const QString &flags, const QString &notPresent) const;
+    QString numberedChunk(const QString &flags) const;
     QString copyWhere(const QString &condition) const;
 
     KvtTableSql m_table;
