@@ -121,6 +121,7 @@ private slots:
     void childDialogFailure_data();
     void childDialogFailure();
     void noWriteAfterFailedKey();
+    void standingReplaceAfterFailedOne();
 
 private:
     void makeDialog();
@@ -773,6 +774,29 @@ void tst_dlgDiffRecordsCompare::noWriteAfterFailedKey()
     dlg->updateDestinationRecord();
     QCOMPARE(answerer.titles(), QStringList{"Error"});
     QCOMPARE(errors->count(), 1);
+}
+
+// The main window settles a conflict by a standing choice without the grids
+// (setConflict()): the conflict taken after a failed one is written again, so that a
+// replace the report records did happen.
+void tst_dlgDiffRecordsCompare::standingReplaceAfterFailedOne()
+{
+    {
+        ModalAnswerer answerer;
+        answerer.clickButton(QMessageBox::Ok);
+        dlg->setConflict(tnDefectRef, fx.src, QStringLiteral("nosuchdb_x"), fx.srcSelect(tnDefectRef, "7"));
+        dlg->updateDestinationRecord();
+        QCOMPARE(answerer.titles(), QStringList{"Error"});
+    }
+    QCOMPARE(errors->count(), 1);
+    if (!DBAccess::instance()->isOpen())
+        QCOMPARE(ConflictFixture::connect(), 0);
+
+    dlg->setConflict(tnDefectRef, fx.src, fx.dest, fx.srcSelect(tnDefectRef, "7"));
+    dlg->updateDestinationRecord();
+    QCOMPARE(errors->count(), 1);
+    QCOMPARE(ConflictFixture::rows(fx.dest, "defectref"), (QStringList{"7|A|B", "8|K|L"}));
+    QVERIFY(!dlg->isVisible());
 }
 
 QTEST_MAIN(tst_dlgDiffRecordsCompare)
