@@ -62,23 +62,28 @@ bool KvtChunkedCopy::prepareCopy()
     }
     m_sql.setProbeIndexes(destinationIndex, sourceIndex);
     m_rowsToCopy.reset(new KvtPreparedQuery(m_db, m_sql.rowsToCopy()));
+    if (m_sql.canListRowsToLeave())
+        m_rowsToLeave.reset(new KvtPreparedQuery(m_db, m_sql.rowsToLeave()));
     return true;
 }
 
 // The IDs of the chunk's rows to copy, then the rows: by their ID range when the chunk
-// copies most of the rows it covers (insertStatement()), else by their IDs. The references
-// are counted with the IDs, so only the rows inserted are looked at, and only once. A
-// chunk whose COMMIT failed starts again from its IDs: meanwhile another writer may have
-// inserted some of its rows.
+// copies most of the rows it covers (insertStatement()), else by their IDs. Where the last
+// chunk copied most of its rows, the server lists the rows to leave instead, and the range
+// less those names the rows. The references are counted with the IDs, so only the rows
+// inserted are looked at, and only once. A chunk whose COMMIT failed starts again from its
+// IDs: meanwhile another writer may have inserted some of its rows.
 bool KvtChunkedCopy::copyRows(int covered, const QVariant &to)
 {
     for (int attempt = 1;; ++attempt) {
-        if (!run(*m_rowsToCopy, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
+        const bool leaving = m_rowsToLeave && m_listRowsToLeave;
+        KvtPreparedQuery &listing = leaving ? *m_rowsToLeave : *m_rowsToCopy;
+        if (!run(listing, {{QStringLiteral(":from"), m_from}, {QStringLiteral(":to"), to}}))
             return false;
         QStringList ids;
         qint64 translated = 0;
         QVector<qlonglong> mismatched;
-        QSqlQuery &rows = m_rowsToCopy->query();
+        QSqlQuery &rows = listing.query();
         const bool translating = m_sql.translating();
         while (rows.next()) {
             const qlonglong id = rows.value(0).toLongLong();
@@ -90,12 +95,15 @@ bool KvtChunkedCopy::copyRows(int covered, const QVariant &to)
             }
         }
         rows.finish();
-        if (ids.isEmpty())
+        const int copies = leaving ? covered - int(ids.size()) : int(ids.size());
+        m_listRowsToLeave = 2 * copies > covered;
+        if (copies == 0)
             return true;
-        const QString insert = insertStatement(ids, covered, to.toLongLong());
+        const QString insert = leaving ? m_sql.copyRange(m_from.toLongLong(), to.toLongLong(), ids)
+                                       : insertStatement(ids, covered, to.toLongLong());
         if (m_journal) {
             bool commitFailed = false;
-            if (!copyJournaled(insert, int(ids.size()), commitFailed)) {
+            if (!copyJournaled(insert, copies, commitFailed)) {
                 if (!commitFailed || attempt >= commitAttempts)
                     return false;
                 PLOG_WARN << m_destination << '.' << m_tableName << ": a chunk's COMMIT failed ("
@@ -108,7 +116,7 @@ bool KvtChunkedCopy::copyRows(int covered, const QVariant &to)
                 m_failed = m_insert.get();
                 return false;
             }
-            m_copied = int(ids.size());
+            m_copied = copies;
         }
         m_translatedRows += translated;
         m_mismatchedRows += mismatched.size();

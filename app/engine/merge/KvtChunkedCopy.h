@@ -102,6 +102,8 @@ private:
     KvtPreparedQuery m_signalSample;
     KvtProbeIndex m_probeIndex;
     std::unique_ptr<KvtPreparedQuery> m_rowsToCopy; // made by open(), with the probes' indexes
+    std::unique_ptr<KvtPreparedQuery> m_rowsToLeave; // where the server can list them
+    bool m_listRowsToLeave = true; // the last chunk copied most of its rows
     std::unique_ptr<QSqlQuery> m_insert;              // the last chunk's INSERT
     QSqlQuery *m_failed = nullptr;
     MergeJournal *m_journal = nullptr;

@@ -83,6 +83,20 @@ QString KvtChunkSql::rowsToCopy() const
            + QStringLiteral(") ORDER BY s.ID");
 }
 
+// The chunk's rows numbered among the equal ones as numberedChunk() numbers them, but the
+// present ones with them: those and the ones numbered after the first are left. Equal
+// rows are all present or all absent, so the present ones change no absent row's number.
+// A present row joins each equal destination row, hence the DISTINCT. Numbering the
+// present rows costs a sort that rowsToCopy() spares: this one is for a chunk expected to
+// copy most of its rows.
+QString KvtChunkSql::rowsToLeave() const
+{
+    Q_ASSERT(canListRowsToLeave());
+    return QStringLiteral("SELECT DISTINCT n.ID FROM (SELECT s.ID, d.ID AS kvt_present, ") + rowNumber()
+           + QStringLiteral(" FROM ") + m_source + QStringLiteral(" s") + destinationJoin()
+           + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to) n WHERE n.kvt_present IS NOT NULL OR n.kvt_nth > 1 ORDER BY n.ID");
+}
+
 QString KvtChunkSql::copyRows(const QStringList &ids) const
 {
     return copyWhere(QStringLiteral("s.ID IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')'));
@@ -137,6 +151,14 @@ QString KvtChunkSql::insertedAfter(qlonglong maxBefore) const
 // part. The window sees the rows after the WHERE, so a present row is not numbered.
 QString KvtChunkSql::numberedChunk(const QString &flags) const
 {
+    return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(", ") + rowNumber() + QStringLiteral(" FROM ")
+           + m_source + QStringLiteral(" s") + m_translation.joins + destinationJoin()
+           + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notInDestination();
+}
+
+// The number of the source row s among the equal rows of the chunk, by ID (kvt_nth).
+QString KvtChunkSql::rowNumber() const
+{
     QStringList partition;
     const KvtSql::Row s = KvtSql::Row::having(QStringLiteral("s"), m_sourceColumns);
     for (const QString &name : s.present(m_table.comparedColumns()))
@@ -145,9 +167,7 @@ QString KvtChunkSql::numberedChunk(const QString &flags) const
                                     ? QString()
                                     : QStringLiteral("PARTITION BY ") + partition.join(QStringLiteral(", "))
                                           + QLatin1Char(' ');
-    return QStringLiteral("SELECT s.ID") + flags + QStringLiteral(", ROW_NUMBER() OVER (") + partitionBy
-           + QStringLiteral("ORDER BY s.ID) AS kvt_nth FROM ") + m_source + QStringLiteral(" s") + m_translation.joins
-           + destinationJoin() + QStringLiteral(" WHERE s.ID >= :from AND s.ID <= :to AND ") + notInDestination();
+    return QStringLiteral("ROW_NUMBER() OVER (") + partitionBy + QStringLiteral("ORDER BY s.ID) AS kvt_nth");
 }
 
 // The value of a column of the source row s, NULL when the source lacks it; translated
@@ -168,11 +188,17 @@ QString KvtChunkSql::sourceValue(const QString &name) const
 // a NOT EXISTS, whose subquery runs once a row, into an empty destination as well.
 QString KvtChunkSql::destinationJoin() const
 {
+    return QStringLiteral(" LEFT JOIN ") + m_destination + QStringLiteral(" d") + KvtSql::indexHint(m_destinationIndex)
+           + QStringLiteral(" ON ") + equalInDestination();
+}
+
+// The destination's row d equals the source row s.
+QString KvtChunkSql::equalInDestination() const
+{
     QStringList tests;
     for (const QString &name : m_table.comparedColumns())
         tests << KvtSql::same(KvtSql::column(QStringLiteral("d"), name), sourceValue(name));
-    return QStringLiteral(" LEFT JOIN ") + m_destination + QStringLiteral(" d") + KvtSql::indexHint(m_destinationIndex)
-           + QStringLiteral(" ON ") + tests.join(QStringLiteral(" AND "));
+    return tests.join(QStringLiteral(" AND "));
 }
 
 // A stored row's ID is never NULL (the copy needs an AUTO_INCREMENT ID): NULL only where
