@@ -19,7 +19,9 @@
 // its records (--preloaded, default none) into three destinations beforehand, and merges
 // the source into them three ways: with KvtMerger copying the measurement tables per row
 // (the reference), with KvtMerger copying them set-based in chunks (the default), and with
-// one INSERT ... SELECT ... WHERE NOT EXISTS (... <=> ...) per table. Then the same merge
+// one INSERT ... SELECT ... WHERE NOT EXISTS (... <=> ...) per table; for defects and graphics
+// also by one statement that, as the worker, copies a row equal to an earlier one of the
+// source only once (the first statement copies it each time). Then the same merge
 // again into the now full destinations. Prints rows per second per table and way, the
 // ratios, the peak resident memory (VmHWM) of each worker run, and whether the per-row and
 // the set-based destinations hold the same rows in the same order (the IDs are the
@@ -85,6 +87,7 @@ const QString srcDb = QStringLiteral("kvtbench_src");
 const QString perRowDb = QStringLiteral("kvtbench_rows");
 const QString fastDb = QStringLiteral("kvtbench_fast");
 const QString baselineDb = QStringLiteral("kvtbench_baseline");
+const QString sameOutcomeDb = QStringLiteral("kvtbench_same");
 const QString refsDb = QStringLiteral("kvtbench_refs");
 const QString noJournalDb = QStringLiteral("kvtbench_nojournal");
 const QString windowDb = QStringLiteral("kvtbench_window");
@@ -353,6 +356,41 @@ QString baselineStatement(const QString &table)
              reference ? QStringLiteral("IGNORE ") : QString());
 }
 
+// The single statement for a measurement table that leaves the source's own equal rows
+// out as the worker does: a row equal to an earlier one of the source is not copied (the
+// baseline copies it again). For defects the earlier rows are numbered by ROW_NUMBER() over
+// the whole source, the fastest form measured; graphics compare a signal, which a window
+// partitions by its first max_sort_length bytes only, so there a probe finds them.
+QString sameOutcomeStatement(const QString &table)
+{
+    const BaselineSql sql = baselineSqlOf(table);
+    QStringList inDestination;
+    QStringList earlier;
+    QStringList partition;
+    for (const QString &column : sql.compared) {
+        inDestination << QStringLiteral("d.`%1` <=> s.`%1`").arg(column);
+        earlier << QStringLiteral("e.`%1` <=> s.`%1`").arg(column);
+        partition << QStringLiteral("t.`%1`").arg(column);
+    }
+    QStringList columns;
+    QStringList values;
+    for (const QString &column : sql.inserted) {
+        columns << QLatin1Char('`') + column + QLatin1Char('`');
+        values << QStringLiteral("s.`") + column + QLatin1Char('`');
+    }
+    const bool numbered = table == QLatin1String("defects");
+    const QString from =
+        numbered ? QStringLiteral("(SELECT t.*, ROW_NUMBER() OVER (PARTITION BY %1 ORDER BY t.ID) AS kvt_nth FROM %2.%3 t) s "
+                                  "WHERE s.kvt_nth = 1")
+                       .arg(partition.join(QStringLiteral(", ")), srcDb, table)
+                 : QStringLiteral("%1.%2 s WHERE NOT EXISTS (SELECT 1 FROM %1.%2 e WHERE e.ID < s.ID AND %3)")
+                       .arg(srcDb, table, earlier.join(QStringLiteral(" AND ")));
+    return QStringLiteral("INSERT INTO %1.%2 (%3) SELECT %4 FROM %5 AND NOT EXISTS (SELECT 1 FROM %1.%2 d WHERE %6) "
+                          "ORDER BY s.ID")
+        .arg(sameOutcomeDb, table, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), from,
+             inDestination.join(QStringLiteral(" AND ")));
+}
+
 // A size of /proc/self/status in kB: "VmHWM:" (peak resident) or "VmRSS:" (resident now).
 long statusKb(const QByteArray &field)
 {
@@ -505,6 +543,19 @@ QVector<double> runBaseline()
     return seconds;
 }
 
+// defects and graphics by sameOutcomeStatement().
+QVector<double> runSameOutcome()
+{
+    QVector<double> seconds;
+    for (const QString &table : {QStringLiteral("defects"), QStringLiteral("graphics")}) {
+        QElapsedTimer timer;
+        timer.start();
+        exec(sameOutcomeStatement(table));
+        seconds << timer.nsecsElapsed() / 1e9;
+    }
+    return seconds;
+}
+
 // Puts every run on the same footing: the server has finished the background work of the
 // previous run (the purge of the undo history its inserts left), and the pages the run
 // reads, the source's and its destination's, are in the buffer pool. Otherwise whichever
@@ -587,8 +638,11 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
     }
     settleServer(baselineDb);
     const QVector<double> baseline = runBaseline();
+    settleServer(sameOutcomeDb);
+    const QVector<double> sameOutcome = runSameOutcome();
     const QVector<qlonglong> after = rowCounts(fastDb);
     const QVector<qlonglong> baselineAfter = rowCounts(baselineDb);
+    const QVector<qlonglong> sameOutcomeAfter = rowCounts(sameOutcomeDb);
 
     out() << Qt::endl << title << Qt::endl;
     out() << QStringLiteral("%1 %2 %3 | %4 %5 | %6 %7 | %8 %9 | %10 %11")
@@ -616,6 +670,11 @@ void runPass(const Options &o, const QString &title, const QVector<qlonglong> &s
                   << baselineAfter.at(i) << " rows, the worker " << after.at(i)
                   << " (it copies equal rows of one source more than once)" << Qt::endl;
     }
+    out() << "one statement leaving a source's own equal rows out, as the worker does: defects "
+          << QString::number(sameOutcome.at(0), 'f', 3) << " s (the worker " << ratio(sameOutcome.at(0), fast.seconds.at(0))
+          << " of it), graphics " << QString::number(sameOutcome.at(1), 'f', 3) << " s ("
+          << ratio(sameOutcome.at(1), fast.seconds.at(1)) << "); the worker's rows: "
+          << (sameOutcomeAfter.mid(0, 2) == after.mid(0, 2) ? "yes" : "NO") << Qt::endl;
     double merged = 0;
     for (const double seconds : fast.seconds)
         merged += seconds;
@@ -793,7 +852,7 @@ int main(int argc, char *argv[])
     QElapsedTimer setup;
     setup.start();
     fillSource(o);
-    QStringList destinations{perRowDb, fastDb, baselineDb, refsDb, noJournalDb};
+    QStringList destinations{perRowDb, fastDb, baselineDb, sameOutcomeDb, refsDb, noJournalDb};
     if (o.window)
         destinations << windowDb << windowRefsDb;
     for (const QString &db : qAsConst(destinations))

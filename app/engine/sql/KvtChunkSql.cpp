@@ -188,17 +188,11 @@ QString KvtChunkSql::sourceValue(const QString &name) const
 // a NOT EXISTS, whose subquery runs once a row, into an empty destination as well.
 QString KvtChunkSql::destinationJoin() const
 {
-    return QStringLiteral(" LEFT JOIN ") + m_destination + QStringLiteral(" d") + KvtSql::indexHint(m_destinationIndex)
-           + QStringLiteral(" ON ") + equalInDestination();
-}
-
-// The destination's row d equals the source row s.
-QString KvtChunkSql::equalInDestination() const
-{
     QStringList tests;
     for (const QString &name : m_table.comparedColumns())
         tests << KvtSql::same(KvtSql::column(QStringLiteral("d"), name), sourceValue(name));
-    return tests.join(QStringLiteral(" AND "));
+    return QStringLiteral(" LEFT JOIN ") + m_destination + QStringLiteral(" d") + KvtSql::indexHint(m_destinationIndex)
+           + QStringLiteral(" ON ") + tests.join(QStringLiteral(" AND "));
 }
 
 // A stored row's ID is never NULL (the copy needs an AUTO_INCREMENT ID): NULL only where

@@ -97,7 +97,6 @@ public:
 
 private:
     QString sourceValue(const QString &column) const;
-    QString equalInDestination() const;
     QString destinationJoin() const;
     static QString notInDestination();
     QString earlierDuplicateProbe() const;
