@@ -19,9 +19,9 @@
 //   the same table meanwhile: their rows only leave gaps.
 // A chunk takes two statements: the IDs of the rows to copy (or, where most of them are
 // copied, of the rows to leave), then the INSERT ... SELECT of those rows by their IDs or
-// their ID range. One statement would read the table it
-// inserts into, and the server then buffers the rows in a temporary table whose read
-// order (with signals in it) is not the ORDER BY's.
+// their ID range. One statement would read the table it inserts into, and the server then
+// buffers the rows in a temporary table whose read order (with signals in it) is not the
+// ORDER BY's.
 // A compared or copied column the source lacks reads as NULL, as in the per-row read.
 class KvtChunkSql
 {
