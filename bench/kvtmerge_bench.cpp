@@ -329,18 +329,23 @@ BaselineSql baselineSqlOf(const QString &table)
     return {{"ID", "Short", "Name"}, {"ID", "Short", "Name"}};
 }
 
+// Column names quoted, each after prefix (a row's alias and a point, or nothing).
+QStringList quoted(const QStringList &names, const QString &prefix)
+{
+    QStringList out;
+    for (const QString &name : names)
+        out << prefix + QLatin1Char('`') + name + QLatin1Char('`');
+    return out;
+}
+
 QString baselineStatement(const QString &table)
 {
     const BaselineSql sql = baselineSqlOf(table);
     QStringList conditions;
     for (const QString &column : sql.compared)
         conditions << QStringLiteral("d.`%1` <=> s.`%1`").arg(column);
-    QStringList columns;
-    QStringList values;
-    for (const QString &column : sql.inserted) {
-        columns << QLatin1Char('`') + column + QLatin1Char('`');
-        values << QStringLiteral("s.`") + column + QLatin1Char('`');
-    }
+    QStringList columns = quoted(sql.inserted, QString());
+    QStringList values = quoted(sql.inserted, QStringLiteral("s."));
     if (table == QLatin1String("humans")) {
         // New people are numbered after the destination's largest ID.
         columns.prepend(QStringLiteral("ID"));
@@ -372,12 +377,8 @@ QString sameOutcomeStatement(const QString &table)
         earlier << QStringLiteral("e.`%1` <=> s.`%1`").arg(column);
         partition << QStringLiteral("t.`%1`").arg(column);
     }
-    QStringList columns;
-    QStringList values;
-    for (const QString &column : sql.inserted) {
-        columns << QLatin1Char('`') + column + QLatin1Char('`');
-        values << QStringLiteral("s.`") + column + QLatin1Char('`');
-    }
+    const QStringList columns = quoted(sql.inserted, QString());
+    const QStringList values = quoted(sql.inserted, QStringLiteral("s."));
     const bool numbered = table == QLatin1String("defects");
     const QString from =
         numbered ? QStringLiteral("(SELECT t.*, ROW_NUMBER() OVER (PARTITION BY %1 ORDER BY t.ID) AS kvt_nth FROM %2.%3 t) s "
